@@ -1,0 +1,117 @@
+#include "JsonRpc.h"
+
+#include "ValueCodec.h"
+
+namespace wire {
+
+using nlohmann::json;
+
+namespace {
+
+bool validId(const json& id) {
+    return id.is_string() || id.is_number() || id.is_null();
+}
+
+}  // namespace
+
+std::variant<Request, RequestError> parseRequest(std::string_view line) {
+    json message;
+    try {
+        message = json::parse(line);
+    } catch (const json::parse_error& e) {
+        return RequestError{nullptr, rpc::kParseError, std::string("JSON inválido: ") + e.what()};
+    }
+    if (message.is_array()) {
+        // Every client of this server sends one call per line; batches would let one line
+        // hold an unbounded amount of work.
+        return RequestError{nullptr, rpc::kInvalidRequest,
+                            "Requisição inválida: lotes de chamadas não são aceitos."};
+    }
+    if (!message.is_object()) {
+        return RequestError{nullptr, rpc::kInvalidRequest,
+                            "Requisição inválida: a mensagem deve ser um objeto JSON."};
+    }
+    Request request;
+    request.notification = !message.contains("id");
+    if (!request.notification) {
+        request.id = message["id"];
+        if (!validId(request.id)) {
+            return RequestError{nullptr, rpc::kInvalidRequest,
+                                "Requisição inválida: identificador de tipo inválido."};
+        }
+    }
+    auto fail = [&](int code, const std::string& text) {
+        return RequestError{request.id, code, text};
+    };
+    if (!message.contains("jsonrpc") || message["jsonrpc"] != "2.0") {
+        return fail(rpc::kInvalidRequest, "Requisição inválida: \"jsonrpc\" deve ser \"2.0\".");
+    }
+    if (!message.contains("method") || !message["method"].is_string()) {
+        return fail(rpc::kInvalidRequest, "Requisição inválida: método não informado.");
+    }
+    request.method = message["method"].get<std::string>();
+    if (message.contains("params")) {
+        const json& params = message["params"];
+        if (!params.is_array()) {
+            return fail(rpc::kInvalidParams,
+                        "Parâmetros inválidos: os argumentos devem ser posicionais (lista).");
+        }
+        request.params = params;
+    }
+    return request;
+}
+
+std::string encodeRequest(const json& id, const std::string& method, const json& params) {
+    return dumpJson(json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
+}
+
+std::string encodeResult(const json& id, const json& result) {
+    return dumpJson(json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
+}
+
+std::string encodeError(const json& id, int code, const std::string& message) {
+    return dumpJson(
+        json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+}
+
+CallResult parseResponse(std::string_view line, const json& expectedId) {
+    auto bad = [](const std::string& why) {
+        return CallResult::failure(rpc::kParseError,
+                                   "Resposta inválida do servidor de aplicação: " + why);
+    };
+    json message;
+    try {
+        message = json::parse(line);
+    } catch (const json::parse_error& e) {
+        return bad(e.what());
+    }
+    if (!message.is_object() || !message.contains("jsonrpc") || message["jsonrpc"] != "2.0") {
+        return bad("não é uma mensagem JSON-RPC 2.0");
+    }
+    const bool hasResult = message.contains("result");
+    const bool hasError = message.contains("error");
+    if (hasResult == hasError) {
+        return bad("deve haver exatamente um de \"result\" e \"error\"");
+    }
+    if (hasError) {
+        // An error answer may carry a null id when the server could not read ours.
+        const json& error = message["error"];
+        if (!error.is_object() || !error.contains("message") || !error["message"].is_string()) {
+            return bad("erro sem mensagem");
+        }
+        const int code = error.contains("code") && error["code"].is_number_integer()
+                             ? error["code"].get<int>()
+                             : rpc::kInternalError;
+        return CallResult::failure(code, error["message"].get<std::string>());
+    }
+    if (!message.contains("id") || message["id"] != expectedId) {
+        return bad("identificador não corresponde à chamada");
+    }
+    try {
+        return CallResult::success(fromJson(message["result"]));
+    } catch (const CodecError& e) {
+        return bad(e.what());
+    }
+}
+
+}  // namespace wire

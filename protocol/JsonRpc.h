@@ -1,0 +1,71 @@
+#pragma once
+// JSON-RPC 2.0 messages as single lines of text: building and reading them, no I/O.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include <nlohmann/json.hpp>
+
+#include "Value.h"
+
+namespace wire {
+
+/// Error codes of JSON-RPC 2.0, and the one this system uses for a refused call.
+namespace rpc {
+inline constexpr int kParseError = -32700;
+inline constexpr int kInvalidRequest = -32600;
+inline constexpr int kMethodNotFound = -32601;
+inline constexpr int kInvalidParams = -32602;
+inline constexpr int kInternalError = -32603;
+inline constexpr int kRefused = -32000;  ///< the server understood the call and refused it
+/// Used by the client for failures that never reached the server (connection, timeout).
+inline constexpr int kTransportError = -32099;
+}  // namespace rpc
+
+/// A failure of a call, carried to the peer as a JSON-RPC error with this code and text.
+class RpcError : public std::runtime_error {
+public:
+    RpcError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    int code() const { return code_; }
+
+private:
+    int code_;
+};
+
+/// A well-formed request. params is always an array (absent params read as []).
+struct Request {
+    nlohmann::json id;          ///< string, number or null
+    bool notification = false;  ///< no "id" member: no answer is expected
+    std::string method;
+    nlohmann::json params = nlohmann::json::array();
+};
+
+/// A request that cannot be carried out, with the id to answer it under (null when the
+/// id itself could not be read).
+struct RequestError {
+    nlohmann::json id;
+    int code = rpc::kInvalidRequest;
+    std::string message;
+};
+
+/// Reads one line as a request: malformed JSON gives kParseError, anything that is not a
+/// single request object with a method and positional params gives kInvalidRequest or
+/// kInvalidParams.
+std::variant<Request, RequestError> parseRequest(std::string_view line);
+
+/// The line of a request (without the ending "\n").
+std::string encodeRequest(const nlohmann::json& id, const std::string& method,
+                          const nlohmann::json& params);
+/// The line of a successful answer.
+std::string encodeResult(const nlohmann::json& id, const nlohmann::json& result);
+/// The line of an error answer.
+std::string encodeError(const nlohmann::json& id, int code, const std::string& message);
+
+/// Reads one answer line for the request with expectedId: its decoded result, or a
+/// failure with the server's code and message. A line that is not a well-formed answer
+/// to that request gives a failure with kParseError and a Portuguese text.
+CallResult parseResponse(std::string_view line, const nlohmann::json& expectedId);
+
+}  // namespace wire
