@@ -1,0 +1,142 @@
+#include "DemoDataSet.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <stdexcept>
+#include <string_view>
+
+namespace demo {
+
+namespace {
+
+// A hundred everyday grocery items; the first two are the ones examples name.
+constexpr std::array<std::string_view, 100> kNames = {
+    "ARROZ BRANCO TIPO 1 5KG", "FEIJÃO CARIOCA 1KG", "AÇÚCAR CRISTAL 5KG",
+    "CAFÉ TORRADO E MOÍDO 500G", "ÓLEO DE SOJA 900ML", "SAL REFINADO 1KG",
+    "FARINHA DE TRIGO 1KG", "MACARRÃO ESPAGUETE 500G", "LEITE UHT INTEGRAL 1L",
+    "FEIJÃO PRETO 1KG", "ARROZ PARBOILIZADO 5KG", "FARINHA DE MANDIOCA 1KG",
+    "FUBÁ MIMOSO 1KG", "MACARRÃO PARAFUSO 500G", "MOLHO DE TOMATE 340G",
+    "EXTRATO DE TOMATE 190G", "MILHO VERDE EM CONSERVA 200G", "ERVILHA EM CONSERVA 200G",
+    "SARDINHA EM ÓLEO 125G", "ATUM RALADO 170G", "LEITE CONDENSADO 395G",
+    "CREME DE LEITE 200G", "ACHOCOLATADO EM PÓ 400G", "BISCOITO CREAM CRACKER 400G",
+    "BISCOITO MAISENA 400G", "BISCOITO RECHEADO CHOCOLATE 140G", "PÃO DE FORMA 500G",
+    "MARGARINA COM SAL 500G", "MANTEIGA COM SAL 200G", "QUEIJO MUÇARELA FATIADO 150G",
+    "PRESUNTO FATIADO 200G", "IOGURTE NATURAL 170G", "REQUEIJÃO CREMOSO 200G",
+    "OVOS BRANCOS DÚZIA", "FRANGO CONGELADO KG", "CARNE MOÍDA PATINHO KG",
+    "LINGUIÇA TOSCANA KG", "SALSICHA HOT DOG KG", "BATATA INGLESA KG", "CEBOLA KG",
+    "ALHO NACIONAL 200G", "TOMATE ITALIANO KG", "BANANA PRATA KG", "MAÇÃ GALA KG",
+    "LARANJA PERA KG", "LIMÃO TAHITI KG", "MAMÃO FORMOSA KG", "CENOURA KG",
+    "ALFACE CRESPA UN", "VINAGRE DE ÁLCOOL 750ML", "AZEITE EXTRA VIRGEM 500ML",
+    "MAIONESE 500G", "KETCHUP 400G", "MOSTARDA 200G", "TEMPERO COMPLETO 300G",
+    "CALDO DE GALINHA 57G", "GELATINA MORANGO 35G", "FERMENTO EM PÓ 100G",
+    "AVEIA EM FLOCOS 200G", "GRANOLA TRADICIONAL 800G", "CHÁ MATE 250G",
+    "SUCO DE UVA INTEGRAL 1L", "REFRIGERANTE COLA 2L", "REFRIGERANTE GUARANÁ 2L",
+    "ÁGUA MINERAL SEM GÁS 1,5L", "CERVEJA PILSEN LATA 350ML", "SUCO EM PÓ LARANJA 25G",
+    "PAPEL HIGIÊNICO FOLHA DUPLA 12UN", "SABÃO EM PÓ 1KG", "DETERGENTE LÍQUIDO 500ML",
+    "ÁGUA SANITÁRIA 1L", "AMACIANTE DE ROUPAS 2L", "DESINFETANTE LAVANDA 2L",
+    "ESPONJA DE LOUÇA 3UN", "SABÃO EM BARRA 5UN", "LIMPADOR MULTIUSO 500ML",
+    "SACO DE LIXO 50L 10UN", "PAPEL TOALHA 2UN", "GUARDANAPO DE PAPEL 50UN",
+    "CREME DENTAL 90G", "SABONETE 90G", "XAMPU 350ML", "CONDICIONADOR 350ML",
+    "DESODORANTE AEROSOL 150ML", "ESCOVA DENTAL MACIA", "FRALDA DESCARTÁVEL M 30UN",
+    "ABSORVENTE COM ABAS 8UN", "ALGODÃO 50G", "FÓSFORO 10 CAIXAS", "VELA BRANCA 8UN",
+    "PILHA ALCALINA AA 2UN", "LÂMPADA LED 9W", "RAÇÃO PARA CÃES 1KG",
+    "CHOCOLATE AO LEITE 90G", "BALA DE GOMA 100G", "PIPOCA PARA MICRO-ONDAS 100G",
+    "AMENDOIM TORRADO 500G", "BATATA PALHA 100G", "MILHO PARA PIPOCA 500G",
+    "DOCE DE LEITE 400G",
+};
+
+// Invented house brands that tell apart the items of larger sets.
+constexpr std::array<std::string_view, 8> kBrands = {
+    "BOM GOSTO", "SABOR DO CAMPO", "VALE VERDE", "DONA NENA",
+    "SOL NASCENTE", "BOA MESA", "TERRA BOA", "CASA NOSSA",
+};
+
+int digits(int n) {
+    int count = 1;
+    while (n >= 10) {
+        n /= 10;
+        ++count;
+    }
+    return count;
+}
+
+std::string zeroPadded(int value, int width) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+    return buffer;
+}
+
+Branch makeBranch(std::string code, std::string name, std::string segmentCode,
+                  std::string segment, std::string differentiated) {
+    return Branch{std::move(code),          std::move(name), std::move(segmentCode),
+                  std::move(segment),       std::move(differentiated),
+                  "0000000001",             "MERCEARIA",     "N"};
+}
+
+}  // namespace
+
+Product makeProduct(int i, int total) {
+    if (i < 1) {
+        throw std::invalid_argument("product numbers start at 1");
+    }
+    // Group, subgroup and item keep their documented widths (2, 2, 3) up to 999 products;
+    // larger sets widen every code alike, so that codes still sort as the numbers do.
+    const int last = total > i ? total : i;
+    const int groupWidth = std::max(2, digits(1 + (last - 1) / 100));
+    const int itemWidth = std::max(3, digits(last));
+    Product product;
+    product.code = zeroPadded(i, 10);
+    product.treeCode = zeroPadded(1 + (i - 1) / 100, groupWidth) +
+                       zeroPadded(1 + ((i - 1) % 100) / 10, 2) + zeroPadded(i, itemWidth);
+    const auto base = static_cast<std::size_t>((i - 1) % static_cast<int>(kNames.size()));
+    const auto cycle = static_cast<std::size_t>((i - 1) / static_cast<int>(kNames.size()));
+    product.name = std::string(kNames[base]);
+    if (cycle > 0) {
+        product.name += ' ';
+        product.name += kBrands[(cycle - 1) % kBrands.size()];
+        if (cycle > kBrands.size()) {
+            product.name += ' ' + std::to_string(1 + (cycle - 1) / kBrands.size());
+        }
+    }
+    return product;
+}
+
+DataSet makeDataSet(int products) {
+    if (products < 0) {
+        throw std::invalid_argument("the product count cannot be negative");
+    }
+    DataSet set;
+    set.branches = {
+        makeBranch("0001", "Loja Centro", "00001", "SUPERMERCADO", "S"),
+        makeBranch("0002", "Loja Norte", "00001", "SUPERMERCADO", "S"),
+        makeBranch("0003", "Depósito Sul", "00002", "CENTRO DE DISTRIBUIÇÃO", "N"),
+    };
+    set.priceTables = {
+        {"0001", "001", "Varejo"},
+        {"0001", "002", "Atacado"},
+        {"0002", "001", "Varejo"},
+    };
+    for (const PriceTable& table : set.priceTables) {
+        set.periods.push_back({table.branch, table.code, "2025-01-01", "2025-12-31"});
+        set.periods.push_back({table.branch, table.code, "2026-01-01", "2026-12-31"});
+        set.periods.push_back({table.branch, table.code, "2027-01-01", "2027-06-30"});
+    }
+    set.products.reserve(static_cast<std::size_t>(products));
+    for (int i = 1; i <= products; ++i) {
+        set.products.push_back(makeProduct(i, products));
+    }
+    // Branch 0001 sells everything, 0002 the first half, 0003 (a warehouse) nothing.
+    for (const Product& product : set.products) {
+        set.assortment.push_back({"0001", product.code});
+    }
+    for (int i = 0; i < products / 2; ++i) {
+        set.assortment.push_back({"0002", set.products[static_cast<std::size_t>(i)].code});
+    }
+    set.consumerTypes = {
+        {"01", "Varejo"}, {"02", "Atacado"}, {"03", "Funcionário"}, {"04", "Fidelidade"}};
+    set.consumerTypeBranches = {{"0001", "01"}, {"0001", "02"}};
+    return set;
+}
+
+}  // namespace demo

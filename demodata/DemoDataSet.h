@@ -1,0 +1,76 @@
+#pragma once
+// The one deterministic demo data set that the server's and the host's databases share.
+
+#include <string>
+#include <vector>
+
+namespace demo {
+
+/// The default number of products.
+inline constexpr int kDefaultProducts = 200;
+
+/// A row of FILIAL: the eight columns the branch lookup carries.
+struct Branch {
+    std::string code;  ///< CDFILIAL, 4 characters
+    std::string name;  ///< NMFILIAL
+    std::string segmentCode;  ///< CDSEGMER
+    std::string segment;      ///< SEGMENTO
+    std::string differentiatedPrices;  ///< IDPRECDIFCOM, "S" or "N"
+    std::string posGroupCode;          ///< CDGRPRODPDV
+    std::string posGroup;              ///< GRUPOPROD
+    std::string usesProductModule;     ///< IDUTMODPRODFIL, "S" or "N"
+};
+
+/// A row of TABEPREC.
+struct PriceTable {
+    std::string branch;  ///< CDFILIAL
+    std::string code;    ///< CDTABEPREC, 3 digits
+    std::string name;    ///< NMTABEPREC
+};
+
+/// A row of TABEVEND: one validity period of a price table, dates as "YYYY-MM-DD".
+struct ValidityPeriod {
+    std::string branch;
+    std::string table;
+    std::string start;  ///< DTINIVGPREC
+    std::string end;    ///< DTFINVGPREC
+};
+
+/// A row of PRODUTO.
+struct Product {
+    std::string code;      ///< CDPRODUTO, 10 digits
+    std::string treeCode;  ///< CDARVPROD: group, subgroup, item
+    std::string name;      ///< NMPRODUTO
+};
+
+/// A row of TIPOCONS.
+struct ConsumerType {
+    std::string code;  ///< CDTIPOCONS, 2 characters
+    std::string name;  ///< NMTIPOCONS
+};
+
+/// A (branch, code) pair: PRODFILI rows and TIPOCONSFILI rows.
+struct BranchLink {
+    std::string branch;
+    std::string code;
+};
+
+/// Every row of the demo data set, each table in code order.
+struct DataSet {
+    std::vector<Branch> branches;
+    std::vector<PriceTable> priceTables;
+    std::vector<ValidityPeriod> periods;
+    std::vector<Product> products;
+    std::vector<BranchLink> assortment;            ///< PRODFILI
+    std::vector<ConsumerType> consumerTypes;
+    std::vector<BranchLink> consumerTypeBranches;  ///< TIPOCONSFILI
+};
+
+/// The data set with `products` products (at least 0). The same count always gives the
+/// same rows. Throws std::invalid_argument for a negative count.
+DataSet makeDataSet(int products = kDefaultProducts);
+
+/// Product i (1-based) of a set of `total` products.
+Product makeProduct(int i, int total = kDefaultProducts);
+
+}  // namespace demo
