@@ -1,0 +1,33 @@
+#pragma once
+// An in-memory dataset that loads and produces data packets.
+
+#include "data/DataSet.h"
+#include "protocol/DataPacket.h"
+
+namespace vol {
+
+/// A client dataset. Its content arrives whole from a data packet, or it is created empty
+/// in memory and filled by inserts; it gives its content back as a data packet.
+class ClientDataSet : public DataSet {
+public:
+    ClientDataSet(Form& owner, std::string name);
+
+    /// Opens the dataset empty with its declared fields.
+    void createDataSet();
+    /// Replaces the whole content with the packet's rows and opens the dataset. Declared
+    /// fields take the packet's columns of the same name (a declared data field missing
+    /// from the packet throws std::runtime_error naming it; extra columns are ignored);
+    /// a dataset without declared fields takes the packet's fields.
+    void loadPacket(const wire::DataPacket& packet);
+    /// The data fields and every row as a packet; throws std::logic_error when closed.
+    wire::DataPacket packet() const;
+
+    /// Starts a new record, to be inserted before the current one.
+    void insert();
+    /// Stores the record being inserted at the current position; it becomes current.
+    void post();
+    /// Drops the record being inserted.
+    void cancel();
+};
+
+}  // namespace vol

@@ -1,0 +1,59 @@
+#pragma once
+// What a person does with keyboard and mouse, in terms of the control model.
+
+#include <string>
+
+namespace vol {
+
+class Application;
+class Control;
+class Edit;
+class Form;
+class RadioGroup;
+class TBtnPesquisa;
+
+/// Keys with a meaning of their own; printable characters go through typeChar.
+enum class Key { Tab, BackTab, Enter, Backspace, Delete, Left, Right, Home, End, F2, Space };
+
+/// Performs user actions on forms, each one inside the application's action boundary, so
+/// a failing handler ends that action only. The Qt view and the scenario runner both act
+/// through it, so the same keystroke runs the same handlers in both. Every operation
+/// returns true when the action ran to its end.
+class UserInput {
+public:
+    explicit UserInput(Application& app) : app_(app) {}
+
+    /// Moves the focus to the control (the exit of the control left runs first).
+    bool focus(Control& control);
+    /// Tab or Shift+Tab from the focused control of the form.
+    bool tab(Form& form, bool forward = true);
+    /// Focuses the edit, selects all and deletes it, then types the text key by key.
+    bool type(Edit& edit, const std::string& text);
+    /// One printable character typed into the focused control of the form.
+    bool typeChar(Form& form, char32_t ch);
+    /// A key with a meaning of its own, on the focused control of the form. Enter moves on
+    /// as Tab does; F2 opens the lookup of the button associated with the control; Space
+    /// clicks a focused check box or radio button.
+    bool key(Form& form, Key key);
+    /// A click: a control that takes the focus gets it first (the exit of the control
+    /// left runs, and when it fails the click does not happen); then the control's click.
+    bool click(Control& control);
+    /// Chooses an item of a radio group (the group takes the focus first).
+    bool selectItem(RadioGroup& group, int index);
+    /// The keyboard shortcut of a flat button of the form ("F10").
+    bool shortcut(Form& form, const std::string& keyName);
+    /// The form becomes the active window.
+    bool activate(Form& form);
+    /// Another window of the host becomes active.
+    bool deactivate();
+    /// The person closes the form.
+    bool close(Form& form);
+
+    /// The enabled lookup button associated with the control, or null.
+    static TBtnPesquisa* lookupButtonFor(Control& control);
+
+private:
+    Application& app_;
+};
+
+}  // namespace vol

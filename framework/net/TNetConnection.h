@@ -1,0 +1,57 @@
+#pragma once
+// The screen's socket connection to the application server.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/Component.h"
+#include "protocol/Value.h"
+
+namespace vol {
+
+class Form;
+
+/// A connection to one remote object on the application server, carrying synchronous
+/// calls by method name with positional arguments (JSON-RPC 2.0 over TCP, one message a
+/// line). Host and port are set by the before-connect event, raised by every open.
+///
+/// With ThrowException false (the screen's setting) no operation throws for a network
+/// failure: a failed open is recorded, and call() answers a failed CallResult whose
+/// message is a Portuguese text naming host and port. A connection that broke (the
+/// server was restarted) is opened again by the next call.
+class TNetConnection : public Component {
+public:
+    TNetConnection(Form& owner, std::string name);
+    ~TNetConnection() override;
+
+    std::string ServerName;      ///< the remote object, e.g. "Vnd42400.rdmTabePreco"
+    bool ThrowException = true;  ///< when true, network failures throw std::runtime_error
+    std::string Host;            ///< set by the before-connect event
+    int Port = 0;                ///< set by the before-connect event
+    std::function<void(Component& sender)> OnBeforeConnect;
+
+    /// Raises the before-connect event, then connects. A failure is recorded (and thrown
+    /// when ThrowException is set); it never ends the caller otherwise.
+    void Open();
+    /// Closes the socket; harmless when not open.
+    void Close();
+    bool Connected() const;
+    /// The text of the last failed open or call, empty after a success.
+    const std::string& LastError() const;
+
+    /// Calls ServerName + "." + method with the arguments in order and waits for the
+    /// answer. Reopens a closed or broken connection first (raising the before-connect
+    /// event again). Never throws for network or server failures when ThrowException is
+    /// false: they come back as a failed CallResult. Every call is reported, with its
+    /// arguments as they went on the wire, to Application::remoteCallObserver().
+    wire::CallResult Call(const std::string& method, const std::vector<wire::Value>& args);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vol

@@ -1,0 +1,73 @@
+#pragma once
+// The user interface of tests and of the scenario runner: answers queued in advance,
+// everything shown recorded.
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/UserInterface.h"
+
+namespace vol {
+
+/// A person following a script. Answers for lookups, lists and questions are queued
+/// before the action that needs them; what the screen shows is recorded for the checks.
+/// A dialog that opens with no answer queued is a fault of the script: it is cancelled
+/// (or answered No) and recorded in faults().
+class ScriptedUserInterface : public UserInterface {
+public:
+    /// What the last lookup or list showed.
+    struct ListShown {
+        bool empty = false;                          ///< nothing to list: only a notice
+        std::string title;                           ///< the list's title
+        std::string emptyText;                       ///< the notice of an empty list
+        std::vector<std::string> columns;            ///< visible column titles
+        std::vector<std::vector<std::string>> rows;  ///< visible cells as shown
+    };
+
+    /// The rows to pick in the next lookup or list: those with a cell equal to one of the
+    /// texts; nullopt cancels the dialog (ticks nothing).
+    void queuePick(std::optional<std::vector<std::string>> texts);
+    /// The answer to the next question.
+    void queueAnswer(bool yes);
+
+    /// The errors shown since the last call, oldest first; the call empties the record.
+    std::vector<std::string> takeErrors();
+    /// The last question shown, if any.
+    const std::optional<std::string>& lastQuestion() const { return lastQuestion_; }
+    const std::optional<ListShown>& lastList() const { return lastList_; }
+    bool progressVisible() const { return progressVisible_; }
+    /// Every show and hide of the progress animation ("show 6", "show 1 <caption>", "hide").
+    const std::vector<std::string>& progressLog() const { return progressLog_; }
+    Cursor cursor() const { return cursor_; }
+    /// Script faults: dialogs that opened with nothing queued, picks that matched no row.
+    std::vector<std::string> takeFaults();
+    std::size_t pendingPicks() const { return picks_.size(); }
+    std::size_t pendingAnswers() const { return answers_.size(); }
+
+    void showError(const std::string& text) override;
+    bool askYesNo(const std::string& text) override;
+    std::optional<int> lookup(const std::string& title, const DataSet& data) override;
+    std::vector<int> pickMany(const std::string& title, const DataSet& data) override;
+    void showListEmpty(const std::string& text) override;
+    void showProgress(ProgressKind kind, const std::string& caption) override;
+    void hideProgress() override;
+    void setCursor(Cursor cursor) override { cursor_ = cursor; }
+
+private:
+    ListShown record(const std::string& title, const DataSet& data);
+    std::vector<int> matching(const ListShown& shown, const std::vector<std::string>& texts) const;
+
+    std::deque<std::optional<std::vector<std::string>>> picks_;
+    std::deque<bool> answers_;
+    std::vector<std::string> errors_;
+    std::vector<std::string> faults_;
+    std::optional<std::string> lastQuestion_;
+    std::optional<ListShown> lastList_;
+    bool progressVisible_ = false;
+    std::vector<std::string> progressLog_;
+    Cursor cursor_ = Cursor::Default;
+};
+
+}  // namespace vol

@@ -1,0 +1,22 @@
+#pragma once
+// The user interface of a process that has none.
+
+#include "ui/UserInterface.h"
+
+namespace vol {
+
+/// Answers every question with No and every list with nothing; errors go to the
+/// standard error stream. Used until a host installs a real user interface.
+class SilentUserInterface : public UserInterface {
+public:
+    void showError(const std::string& text) override;
+    bool askYesNo(const std::string&) override { return false; }
+    std::optional<int> lookup(const std::string&, const DataSet&) override { return std::nullopt; }
+    std::vector<int> pickMany(const std::string&, const DataSet&) override { return {}; }
+    void showListEmpty(const std::string&) override {}
+    void showProgress(ProgressKind, const std::string&) override {}
+    void hideProgress() override {}
+    void setCursor(Cursor) override {}
+};
+
+}  // namespace vol

@@ -1,0 +1,42 @@
+#pragma once
+// Everything the framework needs a person for, behind one interface.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/Cursor.h"
+
+namespace vol {
+
+class DataSet;
+
+/// The kinds of progress animation: 1 the store, 6 a lookup or search.
+enum class ProgressKind { Store = 1, Search = 6 };
+
+/// The person in front of the screen. Two implementations: the Qt dialogs and the
+/// scripted one of tests and the scenario runner. Every call comes on the user-interface
+/// thread; the dialogs are modal.
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    /// The error box: shows a text; returns when the person has read it.
+    virtual void showError(const std::string& text) = 0;
+    /// A question with the buttons "Sim" and "Não"; true for "Sim".
+    virtual bool askYesNo(const std::string& text) = 0;
+    /// The lookup list of a non-empty dataset: its visible fields under their titles.
+    /// Returns the index of the picked row, or nullopt when cancelled.
+    virtual std::optional<int> lookup(const std::string& title, const DataSet& data) = 0;
+    /// The multi-pick list: rows of a non-empty dataset with a tick column. Returns the
+    /// indexes of the ticked rows in list order (empty when none, or cancelled).
+    virtual std::vector<int> pickMany(const std::string& title, const DataSet& data) = 0;
+    /// The notice of a lookup or list with nothing to list.
+    virtual void showListEmpty(const std::string& text) = 0;
+    /// Shows the progress animation with its caption (may be empty) until hideProgress.
+    virtual void showProgress(ProgressKind kind, const std::string& caption) = 0;
+    virtual void hideProgress() = 0;
+    virtual void setCursor(Cursor cursor) = 0;
+};
+
+}  // namespace vol
