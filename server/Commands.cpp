@@ -1,0 +1,159 @@
+#include "Commands.h"
+
+#include <charconv>
+#include <csignal>
+#include <map>
+#include <ostream>
+#include <set>
+#include <stdexcept>
+
+#include <asio.hpp>
+
+#include "RuleStore.h"
+#include "Server.h"
+
+namespace server {
+
+namespace {
+
+constexpr const char* kUsage =
+    "uso:\n"
+    "  vnd-server init --db URL [--demo] [--products N]\n"
+    "  vnd-server serve --db URL [--listen HOST:PORTA]\n"
+    "  vnd-server rules --db URL [--branch CODIGO] [--table CODIGO]\n"
+    "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco\n";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Options of one command: those that take a value and those that are flags.
+std::map<std::string, std::string> parseOptions(const std::vector<std::string>& args,
+                                                const std::set<std::string>& valued,
+                                                const std::set<std::string>& flags) {
+    std::map<std::string, std::string> options;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (flags.contains(name)) {
+            options[name] = "";
+        } else if (valued.contains(name)) {
+            if (i + 1 >= args.size()) {
+                throw UsageError("a opção " + name + " precisa de um valor");
+            }
+            options[name] = args[++i];
+        } else {
+            throw UsageError("opção desconhecida: " + name);
+        }
+    }
+    if (!options.contains("--db")) {
+        throw UsageError("informe o banco de dados com --db URL");
+    }
+    return options;
+}
+
+std::string numberText(double value) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, end);
+}
+
+int serve(const std::string& url, const std::string& listen, std::ostream& out) {
+    // The handler is installed before the server's threads exist, so a signal never
+    // finds one of them without it.
+    asio::io_context signals_io;
+    asio::signal_set signals(signals_io, SIGINT, SIGTERM);
+    Server server(url, listen);
+    server.start();
+    out << "vnd-server: Vnd42400.rdmTabePreco em " << listen.substr(0, listen.rfind(':')) << ':'
+        << server.port() << " (banco " << redactUrl(url) << ")" << std::endl;
+    int received = 0;
+    signals.async_wait([&](const std::error_code&, int signal) { received = signal; });
+    signals_io.run();
+    out << "vnd-server: sinal " << received << " recebido; encerrando" << std::endl;
+    server.stop();
+    return 0;
+}
+
+}  // namespace
+
+std::string redactUrl(const std::string& url) {
+    const auto scheme = url.find("://");
+    const auto at = url.find('@');
+    if (scheme == std::string::npos || at == std::string::npos || at < scheme) {
+        return url;
+    }
+    const auto colon = url.find(':', scheme + 3);
+    if (colon == std::string::npos || colon > at) {
+        return url;
+    }
+    return url.substr(0, colon + 1) + "***" + url.substr(at);
+}
+
+void printRules(const std::string& url, const std::string* branch, const std::string* table,
+                std::ostream& out) {
+    auto store = openStore(url);
+    if (store->schemaVersion() == 0) {
+        throw std::runtime_error("O banco de dados não foi inicializado; execute vnd-server init.");
+    }
+    out << "CDFILIAL\tCDTABEPREC\tDTINIVGPREC\tCDPRODUTO\tIDDIA\tCDTIPOCONS\tHRINI\tHRFIN\t"
+           "DTINIVALID\tDTFINVALID\tIDDESCACRE\tIDVALPERC\tVRPRECDIF\tIDVISUALIZA\tDTULTATU\n";
+    const auto rows = store->rules(branch ? std::optional(*branch) : std::nullopt,
+                                   table ? std::optional(*table) : std::nullopt);
+    for (const RuleRow& r : rows) {
+        out << r.branch << '\t' << r.table << '\t' << r.periodStart.iso() << '\t' << r.product
+            << '\t' << r.day << '\t' << r.consumerType << '\t' << r.timeStart << '\t'
+            << r.timeEnd << '\t' << r.validFrom.iso() << '\t' << r.validTo.iso() << '\t'
+            << r.surcharge << '\t' << r.percentage << '\t' << numberText(r.amount) << '\t'
+            << r.display << '\t' << r.updatedAt << '\n';
+    }
+}
+
+int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+            (args.empty() ? err : out) << kUsage;
+            return args.empty() ? 2 : 0;
+        }
+        const std::string& command = args[0];
+        if (command == "init") {
+            auto options = parseOptions(args, {"--db", "--products"}, {"--demo"});
+            int products = demo::kDefaultProducts;
+            if (options.contains("--products")) {
+                const std::string& text = options["--products"];
+                auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), products);
+                if (ec != std::errc() || end != text.data() + text.size() || products < 0) {
+                    throw UsageError("--products deve ser um número inteiro não negativo");
+                }
+            }
+            initDatabase(options["--db"], options.contains("--demo"), products);
+            out << "vnd-server: banco " << redactUrl(options["--db"]) << " pronto (esquema versão "
+                << kSchemaVersion << (options.contains("--demo") ? ", dados de demonstração" : "")
+                << ")\n";
+            return 0;
+        }
+        if (command == "serve") {
+            auto options = parseOptions(args, {"--db", "--listen"}, {});
+            return serve(options["--db"],
+                         options.contains("--listen") ? options["--listen"] : "127.0.0.1:7400",
+                         out);
+        }
+        if (command == "rules") {
+            auto options = parseOptions(args, {"--db", "--branch", "--table"}, {});
+            const std::string* branch =
+                options.contains("--branch") ? &options["--branch"] : nullptr;
+            const std::string* table = options.contains("--table") ? &options["--table"] : nullptr;
+            printRules(options["--db"], branch, table, out);
+            return 0;
+        }
+        throw UsageError("comando desconhecido: " + command);
+    } catch (const UsageError& e) {
+        err << "vnd-server: " << e.what() << '\n' << kUsage;
+        return 2;
+    } catch (const std::exception& e) {
+        err << "vnd-server: " << e.what() << '\n';
+        return 1;
+    }
+}
+
+}  // namespace server

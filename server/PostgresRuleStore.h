@@ -1,0 +1,40 @@
+#pragma once
+// The shared storage: a PostgreSQL database used by many hosts and server processes.
+
+#include <memory>
+#include <string>
+
+#include "RuleStore.h"
+
+namespace server {
+
+/// RuleStore over libpq. Every value travels as a bound parameter or through COPY, never
+/// inside SQL text. Rules are upserted by COPY into a temporary table and one
+/// INSERT ... SELECT ... ON CONFLICT, inside one transaction. A connection lost between
+/// calls is reset by the next call.
+class PostgresRuleStore : public RuleStore {
+public:
+    /// Connects with a libpq connection URI. Throws std::runtime_error.
+    explicit PostgresRuleStore(const std::string& url);
+    ~PostgresRuleStore() override;
+
+    void createSchema() override;
+    int schemaVersion() override;
+    void replaceReferenceData(const demo::DataSet& set) override;
+    std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
+    std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
+    std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,
+                                              const std::optional<wire::Date>& start) override;
+    bool consumerTypeExists(const std::string& code) override;
+    std::vector<ProductRef> branchProducts(const std::string& branch) override;
+    UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
+    std::vector<RuleRow> rules(const std::optional<std::string>& branch,
+                               const std::optional<std::string>& table) override;
+    long countRules() override;
+
+private:
+    struct Connection;
+    std::unique_ptr<Connection> conn_;
+};
+
+}  // namespace server

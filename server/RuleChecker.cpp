@@ -1,0 +1,237 @@
+#include "RuleChecker.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "protocol/DatePattern.h"
+#include "protocol/JsonRpc.h"
+
+namespace server {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& message) {
+    throw wire::RpcError(wire::rpc::kRefused, message);
+}
+
+std::string shortDate(const wire::Date& date) {
+    static const wire::DatePattern pattern("dd/mm/yyyy");
+    return pattern.format(date);
+}
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+std::vector<char> tickedDays(const RuleRequest& r) {
+    // "Every day" stands for all days: the screen disables the other boxes while it is
+    // ticked, so their marks are left-overs and give no rows of their own.
+    if (r.everyDay) {
+        return {'T'};
+    }
+    std::vector<char> days;
+    if (r.holiday) {
+        days.push_back('F');
+    }
+    if (r.holidayEve) {
+        days.push_back('V');
+    }
+    for (int d = 0; d < 7; ++d) {
+        if (r.weekdays[static_cast<std::size_t>(d)]) {
+            days.push_back(static_cast<char>('1' + d));
+        }
+    }
+    return days;
+}
+
+std::vector<std::string> listedProducts(const RuleRequest& r, const RuleContext& c) {
+    if (!r.products || r.products->rows.empty()) {
+        refuse("Nenhum produto informado na lista.");
+    }
+    const int column = r.products->fieldIndex("CDPRODUTO");
+    if (column < 0) {
+        refuse("O pacote de produtos não tem o campo CDPRODUTO.");
+    }
+    std::unordered_set<std::string> sold;
+    for (const ProductRef& p : c.branchProducts) {
+        sold.insert(p.code);
+    }
+    std::vector<std::string> codes;
+    std::unordered_set<std::string> seen;
+    for (const wire::Row& row : r.products->rows) {
+        const wire::Cell& cell = row[static_cast<std::size_t>(column)];
+        if (!cell || cell->empty()) {
+            refuse("Produto sem código na lista.");
+        }
+        if (!sold.contains(*cell)) {
+            refuse("Produto " + *cell + " não é vendido pela filial " + r.branch + ".");
+        }
+        if (seen.insert(*cell).second) {
+            codes.push_back(*cell);
+        }
+    }
+    return codes;
+}
+
+std::vector<std::string> rangeProducts(const RuleRequest& r, const RuleContext& c) {
+    const std::string first = upper(trim(r.rangeStart));
+    const std::string last = upper(trim(r.rangeEnd));
+    if (first.empty() || last.empty()) {
+        refuse("Informe o produto inicial e o produto final do intervalo.");
+    }
+    std::vector<std::string> codes;
+    for (const ProductRef& p : c.branchProducts) {
+        const std::string tree = upper(p.treeCode);
+        if (first <= tree && tree <= last) {
+            codes.push_back(p.code);
+        }
+    }
+    if (codes.empty()) {
+        refuse("Nenhum produto da filial " + r.branch + " no intervalo de " + trim(r.rangeStart) +
+               " a " + trim(r.rangeEnd) + ".");
+    }
+    return codes;
+}
+
+}  // namespace
+
+bool isTimeOfDay(const std::string& hhmm) {
+    if (hhmm.size() != 4 || !std::all_of(hhmm.begin(), hhmm.end(),
+                                         [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        return false;
+    }
+    const int hours = (hhmm[0] - '0') * 10 + (hhmm[1] - '0');
+    const int minutes = (hhmm[2] - '0') * 10 + (hhmm[3] - '0');
+    return hours <= 23 && minutes <= 59;
+}
+
+RuleContext loadRuleContext(RuleStore& store, const RuleRequest& r) {
+    RuleContext c;
+    c.branchExists = !store.branches(r.branch).empty();
+    if (!c.branchExists) {
+        return c;
+    }
+    const auto tables = store.priceTables(r.branch);
+    c.tableExists = std::any_of(tables.begin(), tables.end(),
+                                [&](const demo::PriceTable& t) { return t.code == r.table; });
+    if (c.tableExists) {
+        const auto periods = store.periods(r.branch, r.table, r.periodStart);
+        if (!periods.empty()) {
+            c.period = periods.front();
+        }
+    }
+    c.consumerTypeExists = r.consumerType != "T" && store.consumerTypeExists(r.consumerType);
+    c.branchProducts = store.branchProducts(r.branch);
+    return c;
+}
+
+std::vector<RuleRow> checkRule(const RuleRequest& r, const RuleContext& c) {
+    const std::vector<char> days = tickedDays(r);
+    if (days.empty()) {
+        refuse("Informe ao menos um dia para o preço diferenciado.");
+    }
+    if (int(r.listMode) + int(r.allMode) + int(r.rangeMode) != 1) {
+        refuse("Escolha exatamente um modo de seleção de produtos: lista, todos ou intervalo.");
+    }
+    if (r.surcharge != 0 && r.surcharge != 1) {
+        refuse("Tipo de preço diferenciado inválido: use 0 (desconto) ou 1 (acréscimo).");
+    }
+    if (r.percentage != 0 && r.percentage != 1) {
+        refuse("Forma do valor inválida: use 0 (valor) ou 1 (percentual).");
+    }
+    if (r.display != 0 && r.display != 1) {
+        refuse("Opção de visualização inválida: use 0 (sim) ou 1 (não).");
+    }
+    if (!c.branchExists) {
+        refuse("Filial " + r.branch + " não cadastrada.");
+    }
+    if (!c.tableExists) {
+        refuse("Tabela de preço " + r.table + " não cadastrada na filial " + r.branch + ".");
+    }
+    if (!c.period) {
+        refuse("Vigência iniciada em " + shortDate(r.periodStart) +
+               " não cadastrada para a tabela de preço " + r.table + " da filial " + r.branch +
+               ".");
+    }
+    if (r.validTo < r.validFrom) {
+        refuse("Validade inicial deve ser menor ou igual à validade final.");
+    }
+    const auto periodStart = wire::Date::fromIso(c.period->start);
+    const auto periodEnd = wire::Date::fromIso(c.period->end);
+    if (!periodStart || !periodEnd || r.validFrom < *periodStart || *periodEnd < r.validTo) {
+        refuse("A validade deve estar dentro da vigência (" + shortDate(r.periodStart) + " a " +
+               (periodEnd ? shortDate(*periodEnd) : c.period->end) + ").");
+    }
+    if (!isTimeOfDay(r.timeStart)) {
+        refuse("Horário inicial '" + r.timeStart + "' não é uma hora válida (HHMM).");
+    }
+    if (!isTimeOfDay(r.timeEnd)) {
+        refuse("Horário final '" + r.timeEnd + "' não é uma hora válida (HHMM).");
+    }
+    if (r.timeEnd < r.timeStart) {
+        refuse("Horário inicial deve ser menor ou igual ao horário final.");
+    }
+    if (r.percentage == 0 && !(r.amount > 0)) {
+        refuse("Valor deve ser maior do que zero.");
+    }
+    if (r.percentage == 1 && !(r.amount > 0 && r.amount < 100)) {
+        refuse(r.surcharge == 0 ? "O percentual de desconto deve estar entre 0 e 100."
+                                : "O percentual de acréscimo deve estar entre 0 e 100.");
+    }
+    if (r.consumerType != "T" && !c.consumerTypeExists) {
+        refuse("Tipo de consumidor " + r.consumerType + " não cadastrado.");
+    }
+
+    std::vector<std::string> products;
+    if (r.allMode) {
+        for (const ProductRef& p : c.branchProducts) {
+            products.push_back(p.code);
+        }
+        if (products.empty()) {
+            refuse("A filial " + r.branch + " não tem produtos cadastrados.");
+        }
+    } else if (r.listMode) {
+        products = listedProducts(r, c);
+    } else {
+        products = rangeProducts(r, c);
+    }
+
+    std::vector<RuleRow> rows;
+    rows.reserve(products.size() * days.size());
+    for (const std::string& product : products) {
+        for (char day : days) {
+            RuleRow row;
+            row.branch = r.branch;
+            row.table = r.table;
+            row.periodStart = r.periodStart;
+            row.product = product;
+            row.day = day;
+            row.consumerType = r.consumerType;
+            row.timeStart = r.timeStart;
+            row.timeEnd = r.timeEnd;
+            row.validFrom = r.validFrom;
+            row.validTo = r.validTo;
+            row.surcharge = static_cast<int>(r.surcharge);
+            row.percentage = static_cast<int>(r.percentage);
+            row.amount = r.amount;
+            row.display = static_cast<int>(r.display);
+            rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+}  // namespace server

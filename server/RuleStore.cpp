@@ -1,0 +1,43 @@
+#include "RuleStore.h"
+
+#include <ctime>
+#include <stdexcept>
+
+#include "PostgresRuleStore.h"
+#include "SqliteRuleStore.h"
+
+namespace server {
+
+bool RuleRow::sameKey(const RuleRow& o) const {
+    return branch == o.branch && table == o.table && periodStart == o.periodStart &&
+           product == o.product && day == o.day && consumerType == o.consumerType &&
+           timeStart == o.timeStart && timeEnd == o.timeEnd && validFrom == o.validFrom &&
+           validTo == o.validTo;
+}
+
+std::unique_ptr<RuleStore> openStore(const std::string& url) {
+    static constexpr std::string_view kSqlite = "sqlite:";
+    if (url.starts_with(kSqlite)) {
+        const std::string path = url.substr(kSqlite.size());
+        if (path.empty()) {
+            throw std::invalid_argument("URL de banco de dados sem caminho: " + url);
+        }
+        return std::make_unique<SqliteRuleStore>(path);
+    }
+    if (url.starts_with("postgresql://") || url.starts_with("postgres://")) {
+        return std::make_unique<PostgresRuleStore>(url);
+    }
+    throw std::invalid_argument("URL de banco de dados inválida: \"" + url +
+                                "\" (use sqlite:CAMINHO ou postgresql://...)");
+}
+
+std::string currentTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
+
+}  // namespace server

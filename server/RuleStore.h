@@ -1,0 +1,95 @@
+#pragma once
+// The server's storage: reference data read by the screen and the differentiated prices.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "demodata/DemoDataSet.h"
+#include "protocol/Date.h"
+
+namespace server {
+
+/// The schema version this build writes; init upgrades older databases to it.
+inline constexpr int kSchemaVersion = 1;
+
+/// One row of PRECDIF. The key is the ten columns from branch to validTo.
+struct RuleRow {
+    std::string branch;        ///< CDFILIAL
+    std::string table;         ///< CDTABEPREC
+    wire::Date periodStart;    ///< DTINIVGPREC
+    std::string product;       ///< CDPRODUTO
+    char day = 'T';            ///< IDDIA: T, F, V or 1..7 (Sunday..Saturday)
+    std::string consumerType;  ///< CDTIPOCONS, or "T" for all
+    std::string timeStart;     ///< HRINI, HHMM
+    std::string timeEnd;       ///< HRFIN, HHMM
+    wire::Date validFrom;      ///< DTINIVALID
+    wire::Date validTo;        ///< DTFINVALID
+    int surcharge = 0;         ///< IDDESCACRE: 0 discount, 1 surcharge
+    int percentage = 0;        ///< IDVALPERC: 0 value, 1 percentage
+    double amount = 0;         ///< VRPRECDIF
+    int display = 0;           ///< IDVISUALIZA
+    std::string updatedAt;     ///< DTULTATU as "YYYY-MM-DD HH:MM:SS"; set by the store
+
+    bool sameKey(const RuleRow& other) const;
+};
+
+/// A product a branch sells, as rule expansion needs it.
+struct ProductRef {
+    std::string code;      ///< CDPRODUTO
+    std::string treeCode;  ///< CDARVPROD
+};
+
+/// What one upsert did.
+struct UpsertCounts {
+    long stored = 0;    ///< rows written
+    long replaced = 0;  ///< of which had a row with the same key before
+};
+
+/// Storage behind the server. Not thread-safe: one caller at a time. Every method throws
+/// std::runtime_error (with a Portuguese text) when the database fails.
+class RuleStore {
+public:
+    virtual ~RuleStore() = default;
+
+    /// Creates missing tables and upgrades an older schema; idempotent. Throws when the
+    /// database was written by a newer build.
+    virtual void createSchema() = 0;
+    /// The stored schema version, 0 for a database never initialised.
+    virtual int schemaVersion() = 0;
+    /// Replaces every reference table (branches, price tables, periods, products,
+    /// assortments, consumer types) by the set's rows in one transaction; rules are kept.
+    virtual void replaceReferenceData(const demo::DataSet& set) = 0;
+
+    /// Every branch when code is absent, else the one with that exact code (or none).
+    virtual std::vector<demo::Branch> branches(const std::optional<std::string>& code) = 0;
+    /// The branch's price tables in code order.
+    virtual std::vector<demo::PriceTable> priceTables(const std::string& branch) = 0;
+    /// The table's validity periods in start order; only the one starting on `start`
+    /// when given.
+    virtual std::vector<demo::ValidityPeriod> periods(const std::string& branch,
+                                                      const std::string& table,
+                                                      const std::optional<wire::Date>& start) = 0;
+    virtual bool consumerTypeExists(const std::string& code) = 0;
+    /// The products the branch sells, in product-code order.
+    virtual std::vector<ProductRef> branchProducts(const std::string& branch) = 0;
+
+    /// Writes every row in one transaction, replacing rows with the same key and leaving
+    /// all others alone; on any failure nothing is written. Rows must have distinct keys.
+    virtual UpsertCounts upsertRules(const std::vector<RuleRow>& rows) = 0;
+    /// Stored rules in key order, optionally of one branch and/or one price table.
+    virtual std::vector<RuleRow> rules(const std::optional<std::string>& branch,
+                                       const std::optional<std::string>& table) = 0;
+    virtual long countRules() = 0;
+};
+
+/// Opens the store a database URL names: "sqlite:PATH" or "postgresql://..." (also
+/// "postgres://..."). Throws std::invalid_argument for another URL and
+/// std::runtime_error when the database cannot be reached.
+std::unique_ptr<RuleStore> openStore(const std::string& url);
+
+/// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
+std::string currentTimestamp();
+
+}  // namespace server

@@ -1,0 +1,53 @@
+#pragma once
+// The application server: the remote object "Vnd42400.rdmTabePreco" on a TCP port.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "demodata/DemoDataSet.h"
+#include "protocol/LineFramer.h"
+
+namespace server {
+
+/// A JSON-RPC server over one database, serving on its own threads. The program
+/// `vnd-server serve` and the scenario runner both use it.
+class Server {
+public:
+    /// dbUrl: "sqlite:PATH" or "postgresql://..."; listen: "HOST:PORT" (port 0 picks a
+    /// free port at the first start). Nothing is opened yet.
+    Server(std::string dbUrl, std::string listen = "127.0.0.1:7400",
+           std::size_t frameLimit = wire::kDefaultFrameLimit);
+    /// Stops the server when running.
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    /// Opens the database and returns once the port listens. A later start after stop()
+    /// listens on the same port again. Throws std::runtime_error (Portuguese text) for a
+    /// database that cannot be opened or was never initialised, or a port in use.
+    void start();
+    /// Stops accepting, lets the answers in flight be sent, closes every connection and
+    /// the database. Harmless when not running.
+    void stop();
+    bool running() const;
+    /// The port listened on (known after the first start).
+    unsigned short port() const;
+
+    /// Test hook: the next call of method (short name, e.g. "SetPrecDif") answers a
+    /// JSON-RPC error with this message and stores nothing.
+    void failNext(const std::string& method, const std::string& message);
+    /// Rows in PRECDIF (opens the database for the count when not running).
+    long countRules();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+/// Creates or upgrades the schema of the database at url; with demo, replaces its
+/// reference data by the demo data set of `products` products (stored rules are kept).
+/// Throws std::invalid_argument for a bad URL, std::runtime_error for a database failure.
+void initDatabase(const std::string& url, bool demo, int products = demo::kDefaultProducts);
+
+}  // namespace server

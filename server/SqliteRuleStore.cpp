@@ -1,0 +1,362 @@
+#include "SqliteRuleStore.h"
+
+#include <stdexcept>
+
+#include <sqlite3.h>
+
+#include "Schema.h"
+
+namespace server {
+
+namespace {
+
+struct CloseDb {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct FinalizeStmt {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+
+[[noreturn]] void fail(sqlite3* db, std::string_view what) {
+    throw std::runtime_error("Erro no banco de dados SQLite (" + std::string(what) +
+                             "): " + sqlite3_errmsg(db));
+}
+
+// A prepared statement with text/number binding by position (1-based) and column reads.
+class Statement {
+public:
+    Statement(sqlite3* db, std::string_view sql) : db_(db) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) !=
+            SQLITE_OK) {
+            fail(db, sql);
+        }
+        stmt_.reset(raw);
+    }
+    Statement& bind(int i, std::string_view text) {
+        sqlite3_bind_text(stmt_.get(), i, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& bind(int i, long long n) {
+        sqlite3_bind_int64(stmt_.get(), i, n);
+        return *this;
+    }
+    Statement& bind(int i, double d) {
+        sqlite3_bind_double(stmt_.get(), i, d);
+        return *this;
+    }
+    /// Steps once: true while a row is available.
+    bool step() {
+        const int rc = sqlite3_step(stmt_.get());
+        if (rc == SQLITE_ROW) {
+            return true;
+        }
+        if (rc != SQLITE_DONE) {
+            fail(db_, sqlite3_sql(stmt_.get()));
+        }
+        return false;
+    }
+    void reset() {
+        sqlite3_reset(stmt_.get());
+        sqlite3_clear_bindings(stmt_.get());
+    }
+    std::string text(int col) const {
+        const auto* p = sqlite3_column_text(stmt_.get(), col);
+        return p ? std::string(reinterpret_cast<const char*>(p),
+                               static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col)))
+                 : std::string();
+    }
+    long long integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
+    double real(int col) const { return sqlite3_column_double(stmt_.get(), col); }
+
+private:
+    sqlite3* db_;
+    std::unique_ptr<sqlite3_stmt, FinalizeStmt> stmt_;
+};
+
+wire::Date isoDate(const std::string& text) {
+    auto date = wire::Date::fromIso(text);
+    if (!date) {
+        throw std::runtime_error("Data inválida no banco de dados: " + text);
+    }
+    return *date;
+}
+
+}  // namespace
+
+struct SqliteRuleStore::Db {
+    std::unique_ptr<sqlite3, CloseDb> handle;
+    sqlite3* get() const { return handle.get(); }
+    void exec(std::string_view sql) {
+        const std::string text(sql);
+        if (sqlite3_exec(get(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            fail(get(), sql);
+        }
+    }
+};
+
+// Rolls back unless committed, so every failure path leaves the database as it was.
+class SqliteTransaction {
+public:
+    explicit SqliteTransaction(sqlite3* db) : db_(db) {
+        // IMMEDIATE takes the write lock up front: a busy database waits (busy timeout)
+        // here instead of failing half-way through the rows.
+        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            fail(db_, "BEGIN");
+        }
+    }
+    ~SqliteTransaction() {
+        if (!done_) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    SqliteTransaction(const SqliteTransaction&) = delete;
+    SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+    void commit() {
+        if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            fail(db_, "COMMIT");
+        }
+        done_ = true;
+    }
+
+private:
+    sqlite3* db_;
+    bool done_ = false;
+};
+
+SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique<Db>()) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                       SQLITE_OPEN_FULLMUTEX,
+                                   nullptr);
+    db_->handle.reset(raw);
+    if (rc != SQLITE_OK) {
+        throw std::runtime_error("Não foi possível abrir o banco de dados SQLite " + path + ": " +
+                                 (raw ? sqlite3_errmsg(raw) : "sem memória"));
+    }
+    sqlite3_busy_timeout(db_->get(), 10000);
+    db_->exec("PRAGMA journal_mode=WAL");
+    db_->exec("PRAGMA synchronous=NORMAL");
+}
+
+SqliteRuleStore::~SqliteRuleStore() = default;
+
+int SqliteRuleStore::schemaVersion() {
+    Statement exists(db_->get(),
+                     "SELECT 1 FROM sqlite_master WHERE type='table' AND name='SCHEMAVERSION'");
+    if (!exists.step()) {
+        return 0;
+    }
+    Statement version(db_->get(), "SELECT MAX(VERSION) FROM SCHEMAVERSION");
+    return version.step() ? static_cast<int>(version.integer(0)) : 0;
+}
+
+void SqliteRuleStore::createSchema() {
+    SqliteTransaction tx(db_->get());
+    const int version = schemaVersion();
+    if (version > kSchemaVersion) {
+        throw std::runtime_error("O banco de dados tem o esquema versão " +
+                                 std::to_string(version) +
+                                 ", mais novo que o deste servidor (" +
+                                 std::to_string(kSchemaVersion) + ").");
+    }
+    for (std::string_view sql : schema::version1()) {
+        db_->exec(sql);
+    }
+    db_->exec("DELETE FROM SCHEMAVERSION");
+    Statement(db_->get(), "INSERT INTO SCHEMAVERSION (VERSION) VALUES (?)")
+        .bind(1, static_cast<long long>(kSchemaVersion))
+        .step();
+    tx.commit();
+}
+
+void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
+    SqliteTransaction tx(db_->get());
+    for (std::string_view table : schema::kReferenceTables) {
+        db_->exec("DELETE FROM " + std::string(table));
+    }
+    Statement branch(db_->get(), "INSERT INTO FILIAL VALUES (?,?,?,?,?,?,?,?)");
+    for (const demo::Branch& b : set.branches) {
+        branch.bind(1, b.code).bind(2, b.name).bind(3, b.segmentCode).bind(4, b.segment);
+        branch.bind(5, b.differentiatedPrices).bind(6, b.posGroupCode).bind(7, b.posGroup);
+        branch.bind(8, b.usesProductModule).step();
+        branch.reset();
+    }
+    Statement table(db_->get(), "INSERT INTO TABEPREC VALUES (?,?,?)");
+    for (const demo::PriceTable& t : set.priceTables) {
+        table.bind(1, t.branch).bind(2, t.code).bind(3, t.name).step();
+        table.reset();
+    }
+    Statement period(db_->get(), "INSERT INTO TABEVEND VALUES (?,?,?,?)");
+    for (const demo::ValidityPeriod& p : set.periods) {
+        period.bind(1, p.branch).bind(2, p.table).bind(3, p.start).bind(4, p.end).step();
+        period.reset();
+    }
+    Statement product(db_->get(), "INSERT INTO PRODUTO VALUES (?,?,?)");
+    for (const demo::Product& p : set.products) {
+        product.bind(1, p.code).bind(2, p.treeCode).bind(3, p.name).step();
+        product.reset();
+    }
+    Statement sells(db_->get(), "INSERT INTO PRODFILI VALUES (?,?)");
+    for (const demo::BranchLink& l : set.assortment) {
+        sells.bind(1, l.branch).bind(2, l.code).step();
+        sells.reset();
+    }
+    Statement type(db_->get(), "INSERT INTO TIPOCONS VALUES (?,?)");
+    for (const demo::ConsumerType& c : set.consumerTypes) {
+        type.bind(1, c.code).bind(2, c.name).step();
+        type.reset();
+    }
+    tx.commit();
+}
+
+std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::string>& code) {
+    Statement q(db_->get(),
+                "SELECT CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV,"
+                " GRUPOPROD, IDUTMODPRODFIL FROM FILIAL WHERE ?1 IS NULL OR CDFILIAL = ?1"
+                " ORDER BY CDFILIAL");
+    if (code) {
+        q.bind(1, *code);
+    }
+    std::vector<demo::Branch> out;
+    while (q.step()) {
+        out.push_back({q.text(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5),
+                       q.text(6), q.text(7)});
+    }
+    return out;
+}
+
+std::vector<demo::PriceTable> SqliteRuleStore::priceTables(const std::string& branch) {
+    Statement q(db_->get(),
+                "SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC WHERE CDFILIAL = ?"
+                " ORDER BY CDTABEPREC");
+    q.bind(1, branch);
+    std::vector<demo::PriceTable> out;
+    while (q.step()) {
+        out.push_back({q.text(0), q.text(1), q.text(2)});
+    }
+    return out;
+}
+
+std::vector<demo::ValidityPeriod> SqliteRuleStore::periods(const std::string& branch,
+                                                           const std::string& table,
+                                                           const std::optional<wire::Date>& start) {
+    Statement q(db_->get(),
+                "SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, DTFINVGPREC FROM TABEVEND"
+                " WHERE CDFILIAL = ?1 AND CDTABEPREC = ?2 AND (?3 IS NULL OR DTINIVGPREC = ?3)"
+                " ORDER BY DTINIVGPREC");
+    q.bind(1, branch).bind(2, table);
+    if (start) {
+        q.bind(3, start->iso());
+    }
+    std::vector<demo::ValidityPeriod> out;
+    while (q.step()) {
+        out.push_back({q.text(0), q.text(1), q.text(2), q.text(3)});
+    }
+    return out;
+}
+
+bool SqliteRuleStore::consumerTypeExists(const std::string& code) {
+    Statement q(db_->get(), "SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = ?");
+    q.bind(1, code);
+    return q.step();
+}
+
+std::vector<ProductRef> SqliteRuleStore::branchProducts(const std::string& branch) {
+    Statement q(db_->get(),
+                "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
+                " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ? ORDER BY P.CDPRODUTO");
+    q.bind(1, branch);
+    std::vector<ProductRef> out;
+    while (q.step()) {
+        out.push_back({q.text(0), q.text(1)});
+    }
+    return out;
+}
+
+UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
+    const std::string now = currentTimestamp();
+    SqliteTransaction tx(db_->get());
+    Statement exists(db_->get(),
+                     "SELECT 1 FROM PRECDIF WHERE CDFILIAL=? AND CDTABEPREC=? AND DTINIVGPREC=?"
+                     " AND CDPRODUTO=? AND IDDIA=? AND CDTIPOCONS=? AND HRINI=? AND HRFIN=?"
+                     " AND DTINIVALID=? AND DTFINVALID=?");
+    Statement upsert(db_->get(), "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
+                                     ", DTULTATU) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
+                                     " ON CONFLICT (" + std::string(schema::kRuleKey) +
+                                     ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
+                                     " IDVALPERC = excluded.IDVALPERC,"
+                                     " VRPRECDIF = excluded.VRPRECDIF,"
+                                     " IDVISUALIZA = excluded.IDVISUALIZA,"
+                                     " DTULTATU = excluded.DTULTATU");
+    UpsertCounts counts;
+    for (const RuleRow& r : rows) {
+        const std::string day(1, r.day);
+        const std::string periodStart = r.periodStart.iso();
+        const std::string validFrom = r.validFrom.iso();
+        const std::string validTo = r.validTo.iso();
+        for (Statement* s : {&exists, &upsert}) {
+            s->bind(1, r.branch).bind(2, r.table).bind(3, periodStart).bind(4, r.product);
+            s->bind(5, day).bind(6, r.consumerType).bind(7, r.timeStart).bind(8, r.timeEnd);
+            s->bind(9, validFrom).bind(10, validTo);
+        }
+        if (exists.step()) {
+            ++counts.replaced;
+        }
+        exists.reset();
+        upsert.bind(11, static_cast<long long>(r.surcharge));
+        upsert.bind(12, static_cast<long long>(r.percentage)).bind(13, r.amount);
+        upsert.bind(14, static_cast<long long>(r.display)).bind(15, now);
+        upsert.step();
+        upsert.reset();
+        ++counts.stored;
+    }
+    tx.commit();
+    return counts;
+}
+
+std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& branch,
+                                            const std::optional<std::string>& table) {
+    Statement q(db_->get(), "SELECT " + std::string(schema::kRuleColumns) +
+                                ", DTULTATU FROM PRECDIF WHERE (?1 IS NULL OR CDFILIAL = ?1)"
+                                " AND (?2 IS NULL OR CDTABEPREC = ?2) ORDER BY " +
+                                std::string(schema::kRuleKey));
+    if (branch) {
+        q.bind(1, *branch);
+    }
+    if (table) {
+        q.bind(2, *table);
+    }
+    std::vector<RuleRow> out;
+    while (q.step()) {
+        RuleRow r;
+        r.branch = q.text(0);
+        r.table = q.text(1);
+        r.periodStart = isoDate(q.text(2));
+        r.product = q.text(3);
+        const std::string day = q.text(4);
+        r.day = day.empty() ? ' ' : day[0];
+        r.consumerType = q.text(5);
+        r.timeStart = q.text(6);
+        r.timeEnd = q.text(7);
+        r.validFrom = isoDate(q.text(8));
+        r.validTo = isoDate(q.text(9));
+        r.surcharge = static_cast<int>(q.integer(10));
+        r.percentage = static_cast<int>(q.integer(11));
+        r.amount = q.real(12);
+        r.display = static_cast<int>(q.integer(13));
+        r.updatedAt = q.text(14);
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+long SqliteRuleStore::countRules() {
+    Statement q(db_->get(), "SELECT COUNT(*) FROM PRECDIF");
+    q.step();
+    return static_cast<long>(q.integer(0));
+}
+
+}  // namespace server

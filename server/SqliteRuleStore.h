@@ -1,0 +1,40 @@
+#pragma once
+// The embedded storage: one SQLite file.
+
+#include <memory>
+#include <string>
+
+#include "RuleStore.h"
+
+struct sqlite3;
+
+namespace server {
+
+/// RuleStore over a SQLite file in WAL mode with a busy timeout, so that `rules` and other
+/// readers can look at the file while a server writes it. Dates are ISO text.
+class SqliteRuleStore : public RuleStore {
+public:
+    /// Opens (creating when missing) the file. Throws std::runtime_error.
+    explicit SqliteRuleStore(const std::string& path);
+    ~SqliteRuleStore() override;
+
+    void createSchema() override;
+    int schemaVersion() override;
+    void replaceReferenceData(const demo::DataSet& set) override;
+    std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
+    std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
+    std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,
+                                              const std::optional<wire::Date>& start) override;
+    bool consumerTypeExists(const std::string& code) override;
+    std::vector<ProductRef> branchProducts(const std::string& branch) override;
+    UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
+    std::vector<RuleRow> rules(const std::optional<std::string>& branch,
+                               const std::optional<std::string>& table) override;
+    long countRules() override;
+
+private:
+    struct Db;
+    std::unique_ptr<Db> db_;
+};
+
+}  // namespace server
