@@ -1,0 +1,32 @@
+#include "module/Pkg_vnd42407.h"
+
+#include <array>
+
+#include "module/ScreenUnit.h"
+#include "screen/Cli_vnd42407.h"
+
+namespace {
+const std::array<PackageUnitInfo, 1> kUnits{{
+    {"Cli_vnd42407", &vnd::initializeScreenUnit, &vnd::finalizeScreenUnit},
+}};
+const PackageInfoTable kTable{static_cast<int>(kUnits.size()), kUnits.data()};
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) void IniProc() { vnd::CriaCadAutPrecoDeferenciado(); }
+
+__attribute__((visibility("default"))) void Initialize() {
+    for (int i = 0; i < kTable.unitCount; ++i) {
+        if (kTable.units[i].initialization != nullptr) kTable.units[i].initialization();
+    }
+}
+
+__attribute__((visibility("default"))) void Finalize() {
+    for (int i = kTable.unitCount - 1; i >= 0; --i) {
+        if (kTable.units[i].finalization != nullptr) kTable.units[i].finalization();
+    }
+}
+
+__attribute__((visibility("default"))) const PackageInfoTable* GetPackageInfoTable() { return &kTable; }
+}

@@ -1,0 +1,435 @@
+#include "screen/Cli_vnd42407.h"
+
+#include "forms/Application.h"
+
+namespace vnd {
+
+using vol::Bevel;
+using vol::ColorRole;
+using vol::FontRole;
+using vol::Rect;
+
+namespace {
+// Heights the toolkit gives each kind of control at the screen's font.
+constexpr int kEditHeight = 21;
+constexpr int kLabelHeight = 13;
+constexpr int kBoxHeight = 17;
+constexpr int kLookupSize = 21;
+
+// An entry the user types into: info background, a tab stop at its place in the order.
+void entry(vol::Control& c, Rect r, int tabOrder) {
+    c.setGeometry(r);
+    c.setColorRole(ColorRole::InfoBackground);
+    c.setTabStop(true);
+    c.setTabOrder(tabOrder);
+}
+
+// A name shown beside a code: disabled, out of the tab order, button face.
+void nameField(vol::Edit& e, Rect r, int tabOrder) {
+    e.setGeometry(r);
+    e.setEnabled(false);
+    e.setTabStop(false);
+    e.setTabOrder(tabOrder);
+    e.setColorRole(ColorRole::ButtonFace);
+}
+
+void lookup(vol::TBtnPesquisa& b, int left, int top, vol::Control* associate, std::string title,
+            vol::DataSource* source, std::string emptyError, int height = kLookupSize) {
+    b.setGeometry({left, top, kLookupSize, height});
+    b.Associate = associate;
+    b.Title = std::move(title);
+    b.DataSource = source;
+    b.EmptyError = std::move(emptyError);
+    b.setTabStop(false);
+}
+
+void boldLabel(vol::Label& l, std::string caption, Rect r) {
+    l.setCaption(std::move(caption));
+    l.setGeometry(r);
+    l.setFontRole(FontRole::Bold);
+}
+
+void stringField(vol::DataSet& d, std::string name, int size, std::string title, bool visible) {
+    vol::FieldDef f;
+    f.name = std::move(name);
+    f.size = size;
+    f.displayLabel = std::move(title);
+    f.visible = visible;
+    d.addField(std::move(f));
+}
+}  // namespace
+
+TfrmCadAutPrecoDeferenciado::TfrmCadAutPrecoDeferenciado(vol::Application& app)
+    : TfrmRotiGeral(app, "frmCadAutPrecoDeferenciado") {
+    setCaption("Cadastro Automático de Preços Diferenciados");
+    setClientSize(476, 574);
+    setBorderStyle(vol::BorderStyle::Single);
+    setPosition(635, 90);
+
+    lblCodTela->setCaption("VND42407");
+    lblCodTela->setGeometry({2, 556, 51, kLabelHeight});
+    grbDadosRel->setGeometry({0, 0, 421, 574});
+    panMenu->setGeometry({421, 0, 55, 574});
+    panBotoes->setGeometry({0, 0, 55, 60});
+    sbtConfirma->setGeometry({3, 4, 49, 49});
+
+    defineDataSets();
+    defineHeader();
+    defineProducts();
+    defineConsumerType();
+    defineDays();
+    defineRuleInputs();
+    defineCatalogue();
+    wireEvents();
+}
+
+void TfrmCadAutPrecoDeferenciado::defineHeader() {
+    panTabela = &make<vol::Panel>(grbDadosRel, "panTabela");
+    panTabela->setGeometry({4, 8, 413, 84});
+    panTabela->setBevels(Bevel::Raised, Bevel::Lowered);
+    panTabela->setTabOrder(0);
+
+    lblFilial = &make<vol::Label>(panTabela, "lblFilial");
+    boldLabel(*lblFilial, "Filial", {6, 8, 30, kLabelHeight});
+    medCdFilial = &make<vol::MaskEdit>(panTabela, "medCdFilial");
+    medCdFilial->setEditMask(">aaaa;0; ");
+    medCdFilial->setMaxLength(4);
+    entry(*medCdFilial, {90, 5, 40, kEditHeight}, 0);
+    btnFilial = &make<vol::TBtnPesquisa>(panTabela, "btnFilial");
+    lookup(*btnFilial, 134, 5, medCdFilial, "Filial", dtsFilial, "Não há filial cadastrada.");
+    btnFilial->setTabOrder(1);
+    edtNmFilial = &make<vol::Edit>(panTabela, "edtNmFilial");
+    nameField(*edtNmFilial, {159, 5, 248, kEditHeight}, 2);
+
+    lblTabela = &make<vol::Label>(panTabela, "lblTabela");
+    boldLabel(*lblTabela, "Tabela Preço", {6, 34, 80, kLabelHeight});
+    medCdTabePrec = &make<vol::MaskEdit>(panTabela, "medCdTabePrec");
+    medCdTabePrec->setEditMask("999;1; ");
+    medCdTabePrec->setMaxLength(3);
+    medCdTabePrec->setText("   ");
+    entry(*medCdTabePrec, {90, 31, 40, kEditHeight}, 3);
+    btnTabePrec = &make<vol::TBtnPesquisa>(panTabela, "btnTabePrec");
+    lookup(*btnTabePrec, 134, 31, medCdTabePrec, "Tabela de Preço", dtsTabePrec,
+           "Não há tabela de preço cadastrada.");
+    btnTabePrec->setTabOrder(4);
+    edtNmTabePrec = &make<vol::Edit>(panTabela, "edtNmTabePrec");
+    nameField(*edtNmTabePrec, {159, 31, 248, kEditHeight}, 5);
+
+    lblVigencia = &make<vol::Label>(panTabela, "lblVigencia");
+    boldLabel(*lblVigencia, "Vigência", {6, 60, 52, kLabelHeight});
+    depDtIniVig = &make<vol::TDateEditPlus>(panTabela, "depDtIniVig");
+    entry(*depDtIniVig, {90, 57, 100, kEditHeight}, 6);
+    lblDtFinVig = &make<vol::Label>(panTabela, "lblDtFinVig");
+    boldLabel(*lblDtFinVig, "a", {197, 60, 10, kLabelHeight});
+    lblDtFinVig->setAlignment(vol::Alignment::Center);
+    depDtFinVig = &make<vol::TDateEditPlus>(panTabela, "depDtFinVig");
+    depDtFinVig->setGeometry({214, 57, 100, kEditHeight});
+    depDtFinVig->setEnabled(false);
+    depDtFinVig->setTabStop(false);
+    depDtFinVig->setTabOrder(7);
+    depDtFinVig->setColorRole(ColorRole::ButtonFace);
+    btnDtIniVig = &make<vol::TBtnPesquisa>(panTabela, "btnDtIniVig");
+    lookup(*btnDtIniVig, 318, 57, depDtIniVig, "Vigência", dtsTabeVend, "Não há vigência cadastrada.");
+    btnDtIniVig->setTabOrder(8);
+    for (vol::TDateEditPlus* d : {depDtIniVig, depDtFinVig}) d->setValidDateBlue(true);
+}
+
+void TfrmCadAutPrecoDeferenciado::defineProducts() {
+    grbProduto = &make<vol::GroupBox>(grbDadosRel, "grbProduto");
+    grbProduto->setCaption("Produto");
+    grbProduto->setGeometry({4, 92, 413, 142});
+    grbProduto->setFontRole(FontRole::Bold);
+    grbProduto->setTabOrder(1);
+
+    auto radio = [this](const char* name, const char* caption, int top, int tabOrder) {
+        vol::RadioButton& r = make<vol::RadioButton>(grbProduto, name);
+        r.setCaption(caption);
+        r.setGeometry({7, top, 70, kBoxHeight});
+        r.setFontRole(FontRole::Bold);
+        r.setTabOrder(tabOrder);
+        return &r;
+    };
+    rbtTodos = radio("rbtTodos", "Todos", 21, 0);
+    rbtLista = radio("rbtLista", "Lista", 42, 1);
+    btnListaProd = &make<vol::TBtnPesquisa>(grbProduto, "btnListaProd");
+    lookup(*btnListaProd, 81, 41, rbtLista, "", dtsProduto, "");
+    btnListaProd->setEnabled(false);
+    btnListaProd->setTabOrder(5);
+    rbtIntervalo = radio("rbtIntervalo", "Intervalo", 65, 2);
+    rbtTodos->setChecked(true);
+
+    auto rangeEdit = [this](const char* name, int top, int tabOrder) {
+        vol::MaskEdit& e = make<vol::MaskEdit>(grbProduto, name);
+        entry(e, {8, top, 101, kEditHeight}, tabOrder);
+        e.setFontRole(FontRole::Regular);
+        e.setEnabled(false);
+        return &e;
+    };
+    auto rangeName = [this](const char* name, int top, int tabOrder) {
+        vol::Edit& e = make<vol::Edit>(grbProduto, name);
+        nameField(e, {139, top, 269, kEditHeight}, tabOrder);
+        e.setFontRole(FontRole::Regular);
+        return &e;
+    };
+    medProdIni = rangeEdit("medProdIni", 88, 3);
+    btnProdutoIni = &make<vol::TBtnPesquisa>(grbProduto, "btnProdutoIni");
+    lookup(*btnProdutoIni, 114, 89, medProdIni, "Produto", dtsProduto, "");
+    btnProdutoIni->setEnabled(false);
+    btnProdutoIni->setTabOrder(6);
+    edtNomeIni = rangeName("edtNomeIni", 89, 8);
+    medProdFim = rangeEdit("medProdFim", 113, 4);
+    btnProdutoFim = &make<vol::TBtnPesquisa>(grbProduto, "btnProdutoFim");
+    lookup(*btnProdutoFim, 114, 113, medProdFim, "Produto", dtsProduto, "");
+    btnProdutoFim->setEnabled(false);
+    btnProdutoFim->setTabOrder(7);
+    edtNomeFim = rangeName("edtNomeFim", 113, 9);
+}
+
+void TfrmCadAutPrecoDeferenciado::defineConsumerType() {
+    grbTipoConsumidor = &make<vol::GroupBox>(grbDadosRel, "grbTipoConsumidor");
+    grbTipoConsumidor->setCaption("Tipo de Consumidor");
+    grbTipoConsumidor->setGeometry({4, 235, 413, 46});
+    grbTipoConsumidor->setFontRole(FontRole::Bold);
+    grbTipoConsumidor->setTabOrder(2);
+
+    edtCdTipoConsumidor = &make<vol::Edit>(grbTipoConsumidor, "edtCdTipoConsumidor");
+    edtCdTipoConsumidor->setMaxLength(2);
+    edtCdTipoConsumidor->setGeometry({9, 18, 41, kEditHeight});
+    edtCdTipoConsumidor->setTabStop(true);
+    edtCdTipoConsumidor->setTabOrder(0);
+    edtCdTipoConsumidor->setFontRole(FontRole::Regular);
+    btnListaTipoConsumidor = &make<vol::TBtnPesquisa>(grbTipoConsumidor, "btnListaTipoConsumidor");
+    lookup(*btnListaTipoConsumidor, 56, 19, edtCdTipoConsumidor, "Tipo de Consumidor", dtsTipoCons,
+           "Não há tipo de consumidores registrados!", 20);
+    btnListaTipoConsumidor->setTabOrder(1);
+    edtNmTipoConsumidor = &make<vol::Edit>(grbTipoConsumidor, "edtNmTipoConsumidor");
+    nameField(*edtNmTipoConsumidor, {82, 18, 326, kEditHeight}, 2);
+    edtNmTipoConsumidor->setFontRole(FontRole::Bold);
+}
+
+void TfrmCadAutPrecoDeferenciado::defineDays() {
+    grbDia = &make<vol::GroupBox>(grbDadosRel, "grbDia");
+    grbDia->setCaption("Dia");
+    grbDia->setGeometry({4, 281, 413, 90});
+    grbDia->setFontRole(FontRole::Bold);
+    grbDia->setTabOrder(3);
+
+    struct Day {
+        vol::CheckBox** box;
+        const char* name;
+        const char* caption;
+        int left;
+        int top;
+        int width;
+    };
+    const Day days[] = {
+        {&chbTodosDias, "chbTodosDias", "Todos os Dias", 8, 17, 150},
+        {&chbFeriado, "chbFeriado", "Feriado", 8, 42, 150},
+        {&chbVesperaFeriado, "chbVesperaFeriado", "Véspera de Feriado", 8, 64, 150},
+        {&chbDomingo, "chbDomingo", "Domingo", 173, 17, 110},
+        {&chbSegunda, "chbSegunda", "Segunda", 173, 36, 110},
+        {&chbTerca, "chbTerca", "Terça", 173, 53, 110},
+        {&chbQuarta, "chbQuarta", "Quarta", 173, 71, 110},
+        {&chbQuinta, "chbQuinta", "Quinta", 302, 17, 100},
+        {&chbSexta, "chbSexta", "Sexta", 302, 36, 100},
+        {&chbSabado, "chbSabado", "Sábado", 302, 56, 100},
+    };
+    int tab = 0;
+    for (const Day& d : days) {
+        vol::CheckBox& box = make<vol::CheckBox>(grbDia, d.name);
+        box.setCaption(d.caption);
+        box.setGeometry({d.left, d.top, d.width, kBoxHeight});
+        box.setFontRole(FontRole::Bold);
+        box.setTabOrder(tab++);
+        *d.box = &box;
+    }
+}
+
+void TfrmCadAutPrecoDeferenciado::defineRuleInputs() {
+    auto group = [this](const char* name, Rect r, int tabOrder, std::vector<std::string> items, int index) {
+        vol::RadioGroup& g = make<vol::RadioGroup>(grbDadosRel, name);
+        g.setGeometry(r);
+        g.setFontRole(FontRole::Bold);
+        g.setTabOrder(tabOrder);
+        g.setItems(std::move(items));
+        g.setItemIndex(index);
+        return &g;
+    };
+    rdgDesAcr = group("rdgDesAcr", {4, 369, 167, 66}, 4, {"Desconto", "Acréscimo"}, 0);
+    rdgValPer = group("rdgValPer", {177, 369, 240, 66}, 5, {"Valor", "Percentual"}, 0);
+    numValPer = &make<vol::TNumberEdit>(grbDadosRel, "numValPer");
+    entry(*numValPer, {296, 404, 92, kEditHeight}, 6);
+    numValPer->setDecimals(2);
+
+    grbHorario = &make<vol::GroupBox>(grbDadosRel, "grbHorario");
+    grbHorario->setCaption("Horário");
+    grbHorario->setGeometry({4, 435, 167, 67});
+    grbHorario->setFontRole(FontRole::Bold);
+    grbHorario->setTabOrder(7);
+    lblHorarioDe = &make<vol::Label>(grbHorario, "lblHorarioDe");
+    boldLabel(*lblHorarioDe, "De", {4, 16, 20, kLabelHeight});
+    lblHorarioAte = &make<vol::Label>(grbHorario, "lblHorarioAte");
+    boldLabel(*lblHorarioAte, "Até", {4, 40, 24, kLabelHeight});
+    auto time = [this](const char* name, int top, int tabOrder) {
+        vol::MaskEdit& e = make<vol::MaskEdit>(grbHorario, name);
+        e.setEditMask("!99:99;1; ");
+        e.setMaxLength(5);
+        e.setText("  :  ");
+        entry(e, {44, top, 41, kEditHeight}, tabOrder);
+        e.setFontRole(FontRole::Regular);
+        return &e;
+    };
+    medHorarioDe = time("medHorarioDe", 14, 0);
+    medHorarioAte = time("medHorarioAte", 37, 1);
+
+    grbValidade = &make<vol::GroupBox>(grbDadosRel, "grbValidade");
+    grbValidade->setCaption("Validade");
+    grbValidade->setGeometry({177, 435, 240, 66});
+    grbValidade->setFontRole(FontRole::Bold);
+    grbValidade->setTabOrder(8);
+    lblValidadeDe = &make<vol::Label>(grbValidade, "lblValidadeDe");
+    boldLabel(*lblValidadeDe, "De", {4, 16, 20, kLabelHeight});
+    lblValidadeAte = &make<vol::Label>(grbValidade, "lblValidadeAte");
+    boldLabel(*lblValidadeAte, "Até", {4, 40, 24, kLabelHeight});
+    auto date = [this](const char* name, int top, int tabOrder) {
+        vol::TDateEditPlus& d = make<vol::TDateEditPlus>(grbValidade, name);
+        entry(d, {48, top, 121, kEditHeight}, tabOrder);
+        d.setFontRole(FontRole::Regular);
+        d.setValidDateBlue(true);
+        return &d;
+    };
+    depValidadeDe = date("depValidadeDe", 13, 0);
+    depValidadeAte = date("depValidadeAte", 37, 1);
+    depDtIniVig->setFontRole(FontRole::Inherited);
+
+    rdgVisualiza = group("rdgVisualiza", {4, 502, 167, 66}, 9, {"Sim", "Não"}, 1);
+    rdgVisualiza->setCaption("Visualiza");
+}
+
+void TfrmCadAutPrecoDeferenciado::defineDataSets() {
+    netTabePreco = &makeComponent<vol::TNetConnection>("netTabePreco");
+    netTabePreco->ServerName = "Vnd42400.rdmTabePreco";
+    netTabePreco->ThrowException = false;
+
+    cdsFilial = &makeComponent<vol::ClientDataSet>("cdsFilial");
+    stringField(*cdsFilial, "CDFILIAL", 4, "Código", true);
+    stringField(*cdsFilial, "NMFILIAL", 30, "Nome", true);
+    stringField(*cdsFilial, "CDSEGMER", 5, "", false);
+    stringField(*cdsFilial, "SEGMENTO", 48, "", false);
+    cdsFilial->fieldDef("SEGMENTO").readOnly = true;
+    stringField(*cdsFilial, "IDPRECDIFCOM", 1, "", false);
+    stringField(*cdsFilial, "CDGRPRODPDV", 10, "", false);
+    stringField(*cdsFilial, "GRUPOPROD", 53, "", false);
+    cdsFilial->fieldDef("GRUPOPROD").readOnly = true;
+    stringField(*cdsFilial, "IDUTMODPRODFIL", 1, "Módulo de Produtos", false);
+    dtsFilial = &makeComponent<vol::DataSource>("dtsFilial");
+    dtsFilial->setDataSet(cdsFilial);
+
+    cdsTabePrec = &makeComponent<vol::ClientDataSet>("cdsTabePrec");
+    stringField(*cdsTabePrec, "CDFILIAL", 4, "", false);
+    stringField(*cdsTabePrec, "CDTABEPREC", 3, "Código", true);
+    stringField(*cdsTabePrec, "NMTABEPREC", 20, "Nome", true);
+    dtsTabePrec = &makeComponent<vol::DataSource>("dtsTabePrec");
+    dtsTabePrec->setDataSet(cdsTabePrec);
+
+    cdsTabeVend = &makeComponent<vol::ClientDataSet>("cdsTabeVend");
+    for (const char* name : {"DTINIVGPREC", "DTFINVGPREC"}) {
+        vol::FieldDef f;
+        f.name = name;
+        f.size = 30;
+        f.displayLabel = std::string(name) == "DTINIVGPREC" ? "Data Inicial" : "Data Final";
+        f.displayWidth = 18;
+        f.readOnly = true;
+        cdsTabeVend->addField(std::move(f));
+    }
+    vol::FieldDef situacao;
+    situacao.name = "SITUACAO";
+    situacao.size = 10;
+    situacao.displayLabel = "Situação";
+    situacao.kind = vol::FieldKind::Calculated;
+    cdsTabeVend->addField(std::move(situacao));
+    dtsTabeVend = &makeComponent<vol::DataSource>("dtsTabeVend");
+    dtsTabeVend->setDataSet(cdsTabeVend);
+
+    // The product list and the picked products share their four fields.
+    cdsProduto = &makeComponent<vol::ClientDataSet>("cdsProduto");
+    cdsProdAux = &makeComponent<vol::ClientDataSet>("cdsProdAux");
+    for (vol::ClientDataSet* d : {cdsProduto, cdsProdAux}) {
+        stringField(*d, "IDMARCADO", 1, "", true);
+        stringField(*d, "CDPRODUTO", 10, "Código", false);
+        stringField(*d, "CDARVPROD", 20, "Produto", true);
+        stringField(*d, "NMPRODUTO", 50, "Nome", true);
+    }
+    dtsProduto = &makeComponent<vol::DataSource>("dtsProduto");
+    dtsProduto->setDataSet(cdsProduto);
+
+    qryTipoCons = &makeComponent<vol::TADOIBQuery>("qryTipoCons");
+    qryTipoCons->SQL = {
+        "SELECT CDTIPOCONS, NMTIPOCONS",
+        "   FROM TIPOCONS",
+        "WHERE",
+        "   ((CDTIPOCONS = :P_CDTIPOCONS) OR  (:P_TCDTIPOCONS =  'T'))",
+        "   ORDER BY CDTIPOCONS",
+    };
+    // SQLite refuses the bare ORDER BY CDTIPOCONS of the branch query as ambiguous (both
+    // tables have the column); the query means the consumer type's own code.
+    qryTipoConsFili = &makeComponent<vol::TADOIBQuery>("qryTipoConsFili");
+    qryTipoConsFili->SQL = {
+        "SELECT",
+        "  T.CDTIPOCONS, T.NMTIPOCONS",
+        "FROM",
+        "   TIPOCONS T, TIPOCONSFILI TF",
+        "WHERE",
+        "   (TF.CDFILIAL   = :P_CDFILIAL) AND",
+        "   (TF.CDTIPOCONS = T.CDTIPOCONS)",
+        "ORDER BY T.CDTIPOCONS",
+        "",
+    };
+    for (vol::TADOIBQuery* q : {qryTipoCons, qryTipoConsFili}) {
+        stringField(*q, "CDTIPOCONS", 2, "Código", true);
+        stringField(*q, "NMTIPOCONS", 20, "Nome", true);
+    }
+    dtsTipoCons = &makeComponent<vol::DataSource>("dtsTipoCons");
+    dtsTipoCons->setDataSet(qryTipoConsFili);
+}
+
+void TfrmCadAutPrecoDeferenciado::defineCatalogue() {
+    msgPadrao->Messages = {
+        "ValDe|Validade Inicial deve ser menor ou igual a Validade Final.",
+        "PROD|Produto",
+        "PRODINV|Não há produto cadastrado.",
+        "PRODNINF|Produto Inicial deve ser informado.",
+        "PRODNFIM|Produto Final deve ser informado.",
+        "PRODNCAD|Produto não cadastrado.",
+        "DIAINF|Dia da Semana deve ser informado.",
+        "CONF|Confirma operação? Caso já exista um preço diferenciado cadastrado para os produtos "
+        "selecionados, com mesmo dia, tipo de consumidor, horário e validade, este será substituído.",
+        "VALINF|Valor informado deve ser maior do que zero.",
+        "HORINIINF|Horário Inicial deve ser informado.",
+        "HORFININF|Horário final deve ser informado.",
+        "HORARIO|Horário Inicial deve ser menor ou igual ao Horário Final",
+        "PRODINF|Produto deve ser informado.",
+        "HORAINV|não é uma Hora Válida.",
+        "DTVALIDADEINI|Data Inicial de Validade deve ser maior ou igual a Data Inicial de Vigência .",
+        "DTVALIDADEFIN|Data Final de Validade deve ser menor ou igual a Data Final de Vigência. ",
+        "Prec_Inf|Cadastrando preços diferenciados no servidor...",
+        "VRDESC|O percentual de desconto deve estar entre 0 e 100.",
+        "VRACRE|O percentual de acréscimo deve estar entre 0 e 100.",
+        "Cons_n_Cad|Tipo de consumidor não cadastrado!",
+        "Fili_Inf|Filial deve ser informada.",
+        "Fili_N_Cad|Filial não cadastrada.",
+        "TabePrec_Inf|Tabela de preço deve ser informada.",
+        "TabePrec_N_Cad|Tabela de preço não cadastrada.",
+        "Vig_Inf|Vigência deve ser informada.",
+        "Vig_N_Cad|Vigência não cadastrada.",
+        "Ativa|Ativa",
+        "Inativa|Inativa",
+    };
+}
+
+void TfrmCadAutPrecoDeferenciado::wireEvents() {
+    OnActivate = [this](vol::Component& s) { FormActivate(s); };
+    netTabePreco->OnBeforeConnect = [this](vol::Component& s) { netTabePrecoBeforeConnect(s); };
+}
+
+}  // namespace vnd
