@@ -21,17 +21,6 @@ char lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - '
 bool isAsciiLetter(char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
 bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
-// Calendar rules kept here so the pattern does not depend on the rest of the date code.
-bool leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-int monthDays(int year, int month) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12) return 0;
-    return month == 2 && leap(year) ? 29 : days[month - 1];
-}
-bool exists(const Date& d) {
-    return d.year >= 1 && d.year <= 9999 && d.day >= 1 && d.day <= monthDays(d.year, d.month);
-}
-
 std::vector<Token> tokenize(std::string_view pattern) {
     if (pattern.size() > kMaxPatternLength)
         throw std::invalid_argument("date pattern longer than 32 characters");
@@ -90,7 +79,7 @@ DatePattern::DatePattern(std::string_view pattern) : pattern_(pattern) { tokeniz
 std::string DatePattern::format(const Date& date) const {
     // Writing a date that does not exist would hand the reader a text it must refuse or,
     // worse, read as another date; better to stop the writer.
-    if (!exists(date)) throw std::invalid_argument("date does not exist: cannot be written");
+    if (!date.valid()) throw std::invalid_argument("date does not exist: cannot be written");
     std::string out;
     for (const Token& t : tokenize(pattern_)) {
         switch (t.field) {
@@ -127,7 +116,7 @@ std::optional<Date> DatePattern::parse(std::string_view text) const {
         case Field::Literal: break;
         }
     }
-    if (i != text.size() || !exists(date)) return std::nullopt;
+    if (i != text.size() || !date.valid()) return std::nullopt;
     return date;
 }
 

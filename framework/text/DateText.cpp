@@ -20,13 +20,6 @@ bool isSeparator(char ch, std::string_view pattern) {
     return !isAsciiLetter(ch) && pattern.find(ch) != std::string_view::npos;
 }
 
-bool leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-bool exists(const wire::Date& d) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (d.year < 1 || d.year > 9999 || d.month < 1 || d.month > 12 || d.day < 1) return false;
-    return d.day <= days[d.month - 1] + (d.month == 2 && leap(d.year) ? 1 : 0);
-}
-
 }  // namespace
 
 std::string DateText::editMask(const wire::DatePattern& pattern) {
@@ -95,12 +88,10 @@ std::optional<wire::Date> DateText::dateFromEditText(std::string_view text, cons
 }
 
 int DateText::weekday(const wire::Date& date) {
-    if (!exists(date)) return -1;
-    // Sakamoto's method on the proleptic Gregorian calendar: January and February count
-    // as months of the year before, so the leap day falls at the end of the counted year.
-    static constexpr int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-    const int y = date.month < 3 ? date.year - 1 : date.year;
-    return (y + y / 4 - y / 100 + y / 400 + offsets[date.month - 1] + date.day) % 7;
+    if (!date.valid()) return -1;
+    // 1970-01-01 was a Thursday (4); the remainder is taken non-negative for earlier dates.
+    const long days = date.daysSinceEpoch();
+    return static_cast<int>(((days % 7) + 7 + 4) % 7);
 }
 
 }  // namespace vol
