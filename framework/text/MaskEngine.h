@@ -48,7 +48,7 @@ public:
     /// unfilled ones dropped from the end ("!": from the start).
     std::string text(std::string_view editText) const;
     /// The text with the mask removed: the characters typed in the places, no literals,
-    /// unfilled places dropped ("08:30" gives "0830", "  :  " gives "").
+    /// every unfilled place dropped, also inside ("08:30" gives "0830", "  :  " gives "").
     std::string rawText(std::string_view editText) const;
     /// True when every required place is filled and no optional place is partly left in
     /// a way the mask forbids; an edit text made only of blanks and literals is complete
@@ -63,11 +63,14 @@ public:
     };
     /// Types one character at the caret in overtype mode: literals at the caret are
     /// skipped (typing the literal itself just moves past it), the character is filtered
-    /// by the place's kind and case-forced; past the last position nothing is taken.
+    /// by the place's kind and case-forced; past the last position nothing is taken. A
+    /// refused key leaves text and caret as they were. Places take ASCII only, so no byte
+    /// of a multi-byte character is ever split off. An unmasked edit overtypes or appends.
     Edit typeChar(std::string_view editText, int caret, char ch) const;
     /// Backspace: blanks the place before the caret (skipping literals) and moves left.
     Edit backspace(std::string_view editText, int caret) const;
-    /// Delete: blanks the place at the caret; the caret stays.
+    /// Delete: blanks the place at the caret (on a literal, the place after it); the caret
+    /// stays.
     Edit deleteForward(std::string_view editText, int caret) const;
     /// Blanks every place in [from, to); literals stay; the caret goes to from.
     Edit clearRange(std::string_view editText, int from, int to) const;
