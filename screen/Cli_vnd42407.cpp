@@ -428,8 +428,57 @@ void TfrmCadAutPrecoDeferenciado::defineCatalogue() {
 }
 
 void TfrmCadAutPrecoDeferenciado::wireEvents() {
-    OnActivate = [this](vol::Component& s) { FormActivate(s); };
-    netTabePreco->OnBeforeConnect = [this](vol::Component& s) { netTabePrecoBeforeConnect(s); };
+    // Each event calls the handler of the same name; a handler's failure unwinds to the
+    // action boundary.
+    auto notify = [this](void (TfrmCadAutPrecoDeferenciado::*handler)(vol::Component&)) {
+        return [this, handler](vol::Component& s) { (this->*handler)(s); };
+    };
+    auto before = [this](void (TfrmCadAutPrecoDeferenciado::*handler)(vol::Component&, bool&)) {
+        return [this, handler](vol::Component& s, bool& goOn) { (this->*handler)(s, goOn); };
+    };
+    using T = TfrmCadAutPrecoDeferenciado;
+
+    OnActivate = notify(&T::FormActivate);
+    netTabePreco->OnBeforeConnect = notify(&T::netTabePrecoBeforeConnect);
+
+    medCdFilial->OnChange = notify(&T::medCdFilialChange);
+    medCdFilial->OnExit = notify(&T::medCdFilialExit);
+    medCdTabePrec->OnChange = notify(&T::medCdTabePrecChange);
+    medCdTabePrec->OnExit = notify(&T::medCdTabePrecExit);
+    btnFilial->OnBeforePesq = before(&T::btnFilialBeforePesq);
+    btnFilial->OnAfterPesq = notify(&T::btnFilialAfterPesq);
+    btnTabePrec->OnBeforePesq = before(&T::btnTabePrecBeforePesq);
+    btnTabePrec->OnAfterPesq = notify(&T::btnTabePrecAfterPesq);
+
+    depDtIniVig->OnChange = notify(&T::depDtIniVigChange);
+    depDtIniVig->OnExit = notify(&T::depDtIniVigExit);
+    btnDtIniVig->OnBeforePesq = before(&T::btnDtIniVigBeforePesq);
+    btnDtIniVig->OnAfterPesq = notify(&T::btnDtIniVigAfterPesq);
+    cdsTabeVend->OnCalcFields = [this](vol::DataSet& d) { cdsTabeVendCalcFields(d); };
+
+    rbtTodos->OnClick = notify(&T::rbtTodosClick);
+    rbtLista->OnClick = notify(&T::rbtListaClick);
+    rbtIntervalo->OnClick = notify(&T::rbtIntervaloClick);
+    btnListaProd->OnClick = notify(&T::btnListaProdClick);
+    btnProdutoIni->OnBeforePesq = before(&T::btnProdutoIniBeforePesq);
+    btnProdutoIni->OnAfterPesq = notify(&T::btnProdutoIniAfterPesq);
+    btnProdutoFim->OnBeforePesq = before(&T::btnProdutoFimBeforePesq);
+    btnProdutoFim->OnAfterPesq = notify(&T::btnProdutoFimAfterPesq);
+    medProdIni->OnChange = notify(&T::medProdIniChange);
+    medProdIni->OnExit = notify(&T::medProdIniExit);
+    medProdFim->OnChange = notify(&T::medProdFimChange);
+    medProdFim->OnExit = notify(&T::medProdFimExit);
+
+    edtCdTipoConsumidor->OnChange = notify(&T::edtCdTipoConsumidorChange);
+    edtCdTipoConsumidor->OnExit = notify(&T::edtCdTipoConsumidorExit);
+    btnListaTipoConsumidor->OnBeforePesq = before(&T::btnListaTipoConsumidorBeforePesq);
+    btnListaTipoConsumidor->OnAfterPesq = notify(&T::btnListaTipoConsumidorAfterPesq);
+
+    chbTodosDias->OnClick = notify(&T::chbTodosDiasClick);
+    depValidadeDe->OnExit = notify(&T::depValidadeDeExit);
+    depValidadeAte->OnExit = notify(&T::depValidadeAteExit);
+
+    sbtConfirma->OnClick = notify(&T::sbtConfirmaClick);
 }
 
 }  // namespace vnd

@@ -2,6 +2,7 @@
 // The differentiated-price screen: its controls, components and handlers.
 
 #include <string>
+#include <vector>
 
 #include "controls/CheckBox.h"
 #include "controls/Edit.h"
@@ -19,6 +20,7 @@
 #include "data/TADOIBQuery.h"
 #include "forms/TfrmRotiGeral.h"
 #include "net/TNetConnection.h"
+#include "protocol/Value.h"
 
 namespace vnd {
 
@@ -181,6 +183,27 @@ public:
     void sbtConfirmaClick(vol::Component& sender);
 
 private:
+    /// The catalogue's text of a key.
+    std::string Msg(const std::string& key) const { return msgPadrao->Msg(key); }
+    /// One remote lookup into a client dataset: animation, call, result check, load.
+    void callInto(vol::ClientDataSet& target, const std::string& method, std::vector<wire::Value> args);
+    /// The client's short date pattern, sent with every call that answers dates as text.
+    std::string datePattern() const;
+    /// A date column of cdsTabeVend's current row read with the client's pattern.
+    wire::Date periodDate(const std::string& field);
+    /// The enabled states of the product controls after a mode was chosen.
+    void setProductModeControls(bool rangeEditsEnabled);
+    /// Fills cdsProduto with the branch's products and keeps the search's answer.
+    void loadProducts();
+    /// The range check shared by both ends of the range.
+    void checkRangeEnd(vol::MaskEdit& code, vol::Edit& name, const char* emptyKey, bool required);
+    /// Copies the picked product into a range end.
+    void pickRangeEnd(vol::MaskEdit& code, vol::Edit& name);
+    /// The check shared by both time edits.
+    void checkTime(vol::MaskEdit& edit, const char* emptyKey);
+    /// The confirmed rule sent to the server; the screen closes when it is stored.
+    void submitRule(const std::string& timeFrom, const std::string& timeTo);
+
     void defineHeader();
     void defineProducts();
     void defineConsumerType();

@@ -1,0 +1,98 @@
+// The branch and the price table of the rule: checks, chained clearing and lookups.
+
+#include "protocol/DatePattern.h"
+#include "screen/Cli_vnd42407.h"
+#include "units/Consiste.h"
+#include "units/ServerCall.h"
+
+namespace vnd {
+
+using vol::Ajusta;
+using vol::EmptyString;
+using vol::MensErro;
+
+void TfrmCadAutPrecoDeferenciado::callInto(vol::ClientDataSet& target, const std::string& method,
+                                           std::vector<wire::Value> args) {
+    // The dataset is replaced only by a complete, accepted answer; a failed call leaves it
+    // as it was.
+    wire::DataPacket packet = vol::ServerCall(*netTabePreco, method, args, vol::ProgressKind::Search);
+    target.loadPacket(packet);
+}
+
+void TfrmCadAutPrecoDeferenciado::Vd_Filial(bool required) {
+    try {
+        std::string code = medCdFilial->text();
+        if (EmptyString(code)) {
+            if (required) MensErro(Msg("Fili_Inf"));
+            return;
+        }
+        // Writing the padded code is a change: the branch's dependants are cleared first.
+        medCdFilial->setText(Ajusta(code, 4));
+        callInto(*cdsFilial, "GetFilial", {medCdFilial->text(), std::string()});
+        if (cdsFilial->isEmpty()) MensErro(Msg("Fili_N_Cad"));
+        edtNmFilial->setText(cdsFilial->fieldByName("NMFILIAL").asString());
+    } catch (...) {
+        medCdFilial->setFocus();
+        throw;
+    }
+}
+
+void TfrmCadAutPrecoDeferenciado::Vd_TabePrec(bool required) {
+    try {
+        std::string code = medCdTabePrec->text();
+        if (EmptyString(code)) {
+            if (required) MensErro(Msg("TabePrec_Inf"));
+            return;
+        }
+        medCdTabePrec->setText(Ajusta(code, 3));
+        // The branch is not checked here: the list is that of whatever the branch field holds.
+        callInto(*cdsTabePrec, "GetTabePrec", {medCdFilial->text()});
+        if (!cdsTabePrec->locate("CDTABEPREC", medCdTabePrec->text(), false)) {
+            MensErro(Msg("TabePrec_N_Cad"));
+        }
+        medCdTabePrec->setText(cdsTabePrec->fieldByName("CDTABEPREC").asString());
+        edtNmTabePrec->setText(cdsTabePrec->fieldByName("NMTABEPREC").asString());
+    } catch (...) {
+        medCdTabePrec->setFocus();
+        throw;
+    }
+}
+
+void TfrmCadAutPrecoDeferenciado::medCdFilialExit(vol::Component&) { Vd_Filial(false); }
+
+void TfrmCadAutPrecoDeferenciado::medCdTabePrecExit(vol::Component&) { Vd_TabePrec(false); }
+
+void TfrmCadAutPrecoDeferenciado::medCdFilialChange(vol::Component&) {
+    edtNmFilial->setText({});
+    medCdTabePrec->setText({});
+    edtNmTabePrec->setText({});
+    depDtIniVig->Clear();
+    depDtFinVig->Clear();
+}
+
+void TfrmCadAutPrecoDeferenciado::medCdTabePrecChange(vol::Component&) {
+    edtNmTabePrec->setText({});
+    depDtIniVig->Clear();
+    depDtFinVig->Clear();
+}
+
+void TfrmCadAutPrecoDeferenciado::btnFilialBeforePesq(vol::Component&, bool&) {
+    callInto(*cdsFilial, "GetFilial", {std::string(), std::string("T")});
+}
+
+void TfrmCadAutPrecoDeferenciado::btnFilialAfterPesq(vol::Component&) {
+    medCdFilial->setText(cdsFilial->fieldByName("CDFILIAL").asString());
+    edtNmFilial->setText(cdsFilial->fieldByName("NMFILIAL").asString());
+}
+
+void TfrmCadAutPrecoDeferenciado::btnTabePrecBeforePesq(vol::Component&, bool&) {
+    Vd_Filial(true);
+    callInto(*cdsTabePrec, "GetTabePrec", {medCdFilial->text()});
+}
+
+void TfrmCadAutPrecoDeferenciado::btnTabePrecAfterPesq(vol::Component&) {
+    medCdTabePrec->setText(cdsTabePrec->fieldByName("CDTABEPREC").asString());
+    edtNmTabePrec->setText(cdsTabePrec->fieldByName("NMTABEPREC").asString());
+}
+
+}  // namespace vnd
