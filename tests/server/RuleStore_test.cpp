@@ -1,0 +1,218 @@
+// Storage behaviour through the remote methods, on both backends: upsert, atomicity, the
+// reading methods' packets and the schema.
+
+#include <gtest/gtest.h>
+
+#include "RuleArguments.h"
+#include "TestDatabase.h"
+#include "protocol/DatePattern.h"
+#include "protocol/JsonRpc.h"
+#include "protocol/ValueCodec.h"
+#include "server/PriceService.h"
+#include "server/Server.h"
+
+namespace {
+
+using nlohmann::json;
+using testdb::arg;
+using testdb::Backend;
+using namespace testdb;  // the argument positions
+
+class Storage : public testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Backend::Postgres) {
+            if (auto why = testdb::postgresUnavailable()) {
+                GTEST_SKIP() << *why;
+            }
+        }
+        db_ = std::make_unique<testdb::TestDatabase>(GetParam());
+        server::initDatabase(db_->url(), true, 200);
+        service_ = std::make_unique<server::PriceService>(server::openStore(db_->url()));
+    }
+
+    json store(const json& rule) { return service_->call("SetPrecDif", rule); }
+    std::vector<server::RuleRow> rows() { return server::openStore(db_->url())->rules({}, {}); }
+    wire::DataPacket packet(const std::string& method, const json& params) {
+        return wire::packetFromJson(service_->call(method, params));
+    }
+
+    std::unique_ptr<testdb::TestDatabase> db_;
+    std::unique_ptr<server::PriceService> service_;
+};
+
+json with_consumer(json rule, const char* type) {
+    arg(rule, kConsumerType) = type;
+    return rule;
+}
+
+std::string resultOf(const json& result) {
+    return std::to_string(result["stored"].get<long>()) + "/" +
+           std::to_string(result["replaced"].get<long>());
+}
+
+TEST_P(Storage, SameKeyIsReplacedAndOtherRowsAreKept) {
+    EXPECT_EQ(resultOf(store(baseRule())), "200/0");
+
+    // The same rule again with another amount replaces every row.
+    json again = baseRule();
+    arg(again, kAmount) = 2.25;
+    arg(again, kSurcharge) = 1;
+    EXPECT_EQ(resultOf(store(again)), "200/200");
+    EXPECT_EQ(service_->countRules(), 200);
+
+    // Another day, another validity or another consumer type is another key.
+    json tuesday = baseRule();
+    arg(tuesday, kMonday) = false;
+    arg(tuesday, kTuesday) = true;
+    EXPECT_EQ(resultOf(store(tuesday)), "200/0");
+    json march = baseRule();
+    arg(march, kValidFrom) = date("2026-03-01");
+    arg(march, kValidTo) = date("2026-03-31");
+    EXPECT_EQ(resultOf(store(march)), "200/0");
+    EXPECT_EQ(resultOf(store(with_consumer(baseRule(), "01"))), "200/0");
+    EXPECT_EQ(service_->countRules(), 800);
+
+    // A list over two products replaces only their Monday rows.
+    json two = listRule({"0000000001", "0000000002"});
+    arg(two, kAmount) = 9.5;
+    EXPECT_EQ(resultOf(store(two)), "2/2");
+    EXPECT_EQ(service_->countRules(), 800);
+
+    int nine = 0, twoTwentyFive = 0;
+    for (const server::RuleRow& r : rows()) {
+        if (r.day == '2' && r.consumerType == "T" && r.validFrom == wire::Date{2026, 2, 1}) {
+            nine += r.amount == 9.5 ? 1 : 0;
+            twoTwentyFive += r.amount == 2.25 && r.surcharge == 1 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(nine, 2);
+    EXPECT_EQ(twoTwentyFive, 198);
+}
+
+TEST_P(Storage, RowsCarryEveryColumnOfTheRule) {
+    json rule = rangeRule("0101001", "0101001");
+    arg(rule, kMonday) = false;
+    arg(rule, kHolidayEve) = true;
+    arg(rule, kPercentage) = 1;
+    arg(rule, kAmount) = 12.75;
+    arg(rule, kTimeStart) = "0830";
+    arg(rule, kTimeEnd) = "1745";
+    arg(rule, kConsumerType) = "02";
+    arg(rule, kDisplay) = 0;
+    store(rule);
+    const auto stored = rows();
+    ASSERT_EQ(stored.size(), 1u);
+    const server::RuleRow& r = stored[0];
+    EXPECT_EQ(r.branch, "0001");
+    EXPECT_EQ(r.table, "001");
+    EXPECT_EQ(r.periodStart, (wire::Date{2026, 1, 1}));
+    EXPECT_EQ(r.product, "0000000001");
+    EXPECT_EQ(r.day, 'V');
+    EXPECT_EQ(r.consumerType, "02");
+    EXPECT_EQ(r.timeStart, "0830");
+    EXPECT_EQ(r.timeEnd, "1745");
+    EXPECT_EQ(r.validFrom, (wire::Date{2026, 2, 1}));
+    EXPECT_EQ(r.validTo, (wire::Date{2026, 2, 28}));
+    EXPECT_EQ(r.surcharge, 0);
+    EXPECT_EQ(r.percentage, 1);
+    EXPECT_DOUBLE_EQ(r.amount, 12.75);
+    EXPECT_EQ(r.display, 0);
+    EXPECT_EQ(r.updatedAt.size(), 19u) << r.updatedAt;  // YYYY-MM-DD HH:MM:SS
+}
+
+TEST_P(Storage, AFailurePartWayStoresNothing) {
+    // The database itself refuses one product in the middle of the rule.
+    if (GetParam() == Backend::Sqlite) {
+        db_->exec("CREATE TRIGGER BOOM BEFORE INSERT ON PRECDIF WHEN NEW.CDPRODUTO = '0000000150'"
+                  " BEGIN SELECT RAISE(ABORT, 'falha provocada'); END");
+    } else {
+        db_->exec("CREATE FUNCTION BOOM() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+                  " IF NEW.CDPRODUTO = '0000000150' THEN RAISE EXCEPTION 'falha provocada';"
+                  " END IF; RETURN NEW; END $$;"
+                  "CREATE TRIGGER BOOM BEFORE INSERT ON PRECDIF FOR EACH ROW"
+                  " EXECUTE FUNCTION BOOM()");
+    }
+    EXPECT_EQ(resultOf(store(rangeRule("0101001", "0101010"))), "10/0");
+    json all = baseRule();
+    arg(all, kAmount) = 7.0;
+    try {
+        store(all);
+        FAIL() << "stored";
+    } catch (const wire::RpcError& e) {
+        EXPECT_EQ(e.code(), wire::rpc::kInternalError);
+        EXPECT_NE(std::string(e.what()).find("falha provocada"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(service_->countRules(), 10);
+    for (const server::RuleRow& r : rows()) {
+        EXPECT_DOUBLE_EQ(r.amount, 1.5) << r.product;
+    }
+    // The store is usable after the failed transaction.
+    EXPECT_EQ(resultOf(store(rangeRule("0102011", "0102020"))), "10/0");
+}
+
+TEST_P(Storage, ReadingMethodsAnswerPacketsInCodeOrder) {
+    const auto all = packet("GetFilial", json::array({"", "T"}));
+    ASSERT_EQ(all.fields.size(), 8u);
+    EXPECT_EQ(all.fields[0], (wire::FieldDesc{"CDFILIAL", "string", 4}));
+    EXPECT_EQ(all.fields[7].name, "IDUTMODPRODFIL");
+    ASSERT_EQ(all.rows.size(), 3u);
+    EXPECT_EQ(all.rows[2][1], "Depósito Sul");
+
+    const auto one = packet("GetFilial", json::array({"0002", ""}));
+    ASSERT_EQ(one.rows.size(), 1u);
+    EXPECT_EQ(one.rows[0][1], "Loja Norte");
+    EXPECT_TRUE(packet("GetFilial", json::array({"0009", ""})).rows.empty());
+
+    const auto tables = packet("GetTabePrec", json::array({"0001"}));
+    ASSERT_EQ(tables.rows.size(), 2u);
+    EXPECT_EQ(tables.rows[1], (wire::Row{"0001", "002", "Atacado"}));
+    EXPECT_TRUE(packet("GetTabePrec", json::array({"0003"})).rows.empty());
+}
+
+TEST_P(Storage, PeriodDatesReadBackAsStoredInTheCallersPattern) {
+    for (const char* text : {"dd/mm/yyyy", "mm/dd/yyyy", "yyyy-mm-dd", "d.m.yyyy"}) {
+        const wire::DatePattern pattern(text);
+        const auto periods =
+            packet("getVigencia", json::array({"0001", "001", 0, "T", text}));
+        ASSERT_EQ(periods.rows.size(), 3u) << text;
+        EXPECT_EQ(pattern.parse(*periods.rows[2][0]), (wire::Date{2027, 1, 1})) << text;
+        EXPECT_EQ(pattern.parse(*periods.rows[2][1]), (wire::Date{2027, 6, 30})) << text;
+    }
+    const auto one = packet("getVigencia",
+                            json::array({"0001", "002", date("2026-01-01"), "", "dd/mm/yyyy"}));
+    ASSERT_EQ(one.rows.size(), 1u);
+    EXPECT_EQ(one.rows[0], (wire::Row{"01/01/2026", "31/12/2026"}));
+    EXPECT_TRUE(packet("getVigencia",
+                       json::array({"0001", "001", date("2026-01-02"), "", "dd/mm/yyyy"}))
+                    .rows.empty());
+    // An integer start date is a day number of the OLE scale: 46023 is 2026-01-01.
+    EXPECT_EQ(packet("getVigencia", json::array({"0001", "001", 46023, "", "dd/mm/yyyy"}))
+                  .rows.size(),
+              1u);
+    EXPECT_TRUE(packet("getVigencia", json::array({"0001", "001", 0, "", "dd/mm/yyyy"}))
+                    .rows.empty());
+}
+
+TEST_P(Storage, InitIsRepeatableAndKeepsRules) {
+    store(baseRule());
+    server::initDatabase(db_->url(), false, 0);
+    server::initDatabase(db_->url(), true, 20);
+    EXPECT_EQ(server::openStore(db_->url())->schemaVersion(), server::kSchemaVersion);
+    EXPECT_EQ(service_->countRules(), 200);
+    EXPECT_EQ(server::openStore(db_->url())->branchProducts("0001").size(), 20u);
+}
+
+TEST_P(Storage, ADatabaseOfANewerBuildIsRefused) {
+    db_->exec("UPDATE SCHEMAVERSION SET VERSION = 99");
+    EXPECT_THROW(server::initDatabase(db_->url(), false, 0), std::runtime_error);
+    server::Server srv(db_->url(), "127.0.0.1:0");
+    EXPECT_THROW(srv.start(), std::runtime_error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Storage, testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const testing::TestParamInfo<Backend>& p) {
+                             return std::string(testdb::name(p.param));
+                         });
+
+}  // namespace
