@@ -1,0 +1,47 @@
+#pragma once
+// The demo environment of a scenario: an application server in this process over a fresh
+// demo database, and a fresh local database beside it.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "TempDirectory.h"
+
+namespace server {
+class Server;
+}
+
+namespace tools {
+
+/// Makes a temporary folder with a demo server database and a demo local database, and
+/// serves the first on a free loopback port. Everything is removed when destroyed.
+class DemoServer {
+public:
+    /// Builds both databases with `products` products and starts the server. Throws
+    /// std::runtime_error (or the server's own error) when any step fails.
+    explicit DemoServer(int products);
+    ~DemoServer();
+    DemoServer(const DemoServer&) = delete;
+    DemoServer& operator=(const DemoServer&) = delete;
+
+    std::string host() const { return "127.0.0.1"; }
+    unsigned short port() const;
+    const std::filesystem::path& localDatabase() const { return localDatabase_; }
+
+    /// Stops serving; the stored data is kept.
+    void stop();
+    /// Serves again, on the same port.
+    void start();
+    /// The next call of method (short name) is answered with this error message.
+    void failNext(const std::string& method, const std::string& message);
+    /// Rows in the PRECDIF table.
+    long storedRules();
+
+private:
+    TempDirectory folder_;
+    std::filesystem::path localDatabase_;
+    std::unique_ptr<server::Server> server_;
+};
+
+}  // namespace tools

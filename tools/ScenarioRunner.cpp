@@ -1,0 +1,457 @@
+#include "ScenarioRunner.h"
+
+#include <algorithm>
+#include <ostream>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "DemoServer.h"
+#include "ModuleHandle.h"
+#include "controls/CheckBox.h"
+#include "controls/Edit.h"
+#include "controls/RadioButton.h"
+#include "controls/RadioGroup.h"
+#include "forms/Application.h"
+#include "forms/Form.h"
+#include "protocol/Date.h"
+#include "units/Consiste.h"
+
+namespace tools {
+
+namespace {
+
+/// The form that IniProc creates.
+constexpr const char* kScreenName = "frmCadAutPrecoDeferenciado";
+
+/// Ends the scenario at the running line.
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void fail(const std::string& message) { throw Failure(message); }
+
+/// A text as a scenario writes it, so a failure can be copied back into the file.
+std::string asScriptText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string joined(const std::vector<std::string>& texts) {
+    std::string out;
+    for (const std::string& t : texts) out += (out.empty() ? "" : ", ") + asScriptText(t);
+    return out;
+}
+
+/// The remote object prefixes the method on the wire; scenarios may name either form.
+std::string shortMethod(const std::string& method) {
+    std::size_t dot = method.rfind('.');
+    return dot == std::string::npos ? method : method.substr(dot + 1);
+}
+
+/// Enabled as a person sees it: the control and every container around it.
+bool enabledChain(const vol::Control& c) {
+    for (const vol::Control* p = &c; p != nullptr; p = p->parent()) {
+        if (!p->enabled()) return false;
+    }
+    return true;
+}
+
+bool visibleChain(const vol::Control& c) {
+    for (const vol::Control* p = &c; p != nullptr; p = p->parent()) {
+        if (!p->visible()) return false;
+    }
+    return true;
+}
+
+const char* kindName(vol::ControlKind kind) {
+    switch (kind) {
+        case vol::ControlKind::Label: return "label";
+        case vol::ControlKind::Edit: return "edit";
+        case vol::ControlKind::MaskEdit: return "masked edit";
+        case vol::ControlKind::DateEdit: return "date edit";
+        case vol::ControlKind::NumberEdit: return "number edit";
+        case vol::ControlKind::CheckBox: return "check box";
+        case vol::ControlKind::RadioButton: return "radio button";
+        case vol::ControlKind::RadioGroup: return "radio group";
+        case vol::ControlKind::GroupBox: return "group box";
+        case vol::ControlKind::Panel: return "panel";
+        case vol::ControlKind::LookupButton: return "lookup button";
+        case vol::ControlKind::FlatButton: return "flat button";
+    }
+    return "control";
+}
+
+std::optional<bool> checkedState(const vol::Control& c) {
+    if (auto* box = dynamic_cast<const vol::CheckBox*>(&c)) return box->checked();
+    if (auto* radio = dynamic_cast<const vol::RadioButton*>(&c)) return radio->checked();
+    return std::nullopt;
+}
+
+const vol::Edit& editOf(const vol::Control& c) {
+    auto* edit = dynamic_cast<const vol::Edit*>(&c);
+    if (edit == nullptr) fail(c.name() + " is a " + kindName(c.kind()) + ", it has no text");
+    return *edit;
+}
+
+std::string describeCommand(const Command& command) {
+    std::string text(ScriptParser::nameOf(command.verb));
+    for (const std::string& a : command.args) {
+        bool plain = !a.empty() && a.find_first_of(" \t\"#\\") == std::string::npos;
+        text += " " + (plain ? a : asScriptText(a));
+    }
+    return text;
+}
+
+}  // namespace
+
+ScenarioRunner::ScenarioRunner(std::string file, ModuleHandle& module, DemoServer* demo,
+                               const vol::HostSettings& settings, std::ostream& out, bool verbose)
+    : file_(std::move(file)),
+      module_(module),
+      demo_(demo),
+      out_(out),
+      verbose_(verbose),
+      app_(vol::Application::instance()),
+      input_(app_) {
+    app_.settings() = settings;
+    app_.setToday(std::nullopt);
+    app_.setUserInterface(&ui_);
+    app_.setRemoteCallObserver([this](const std::string& method, const std::string& argsJson) {
+        lastArgs_[shortMethod(method)] = argsJson;
+    });
+}
+
+ScenarioRunner::~ScenarioRunner() {
+    app_.setRemoteCallObserver({});
+    app_.setUserInterface(nullptr);
+    app_.setToday(std::nullopt);
+}
+
+bool ScenarioRunner::run(const std::vector<Command>& commands) {
+    for (const Command& command : commands) {
+        if (verbose_) out_ << file_ << ":" << command.line << ": " << describeCommand(command) << "\n";
+        try {
+            execute(command);
+        } catch (const std::exception& e) {
+            // A failure of the runner's own (Failure) or anything the framework threw
+            // outside an action: either way the scenario cannot go on.
+            out_ << file_ << ":" << command.line << ": " << e.what() << "\n";
+            failed_ = 1;
+            return false;
+        }
+    }
+    if (!shownErrors_.empty()) {
+        out_ << file_ << ": note: messages shown and never checked: " << joined(shownErrors_) << "\n";
+    }
+    if (ui_.pendingPicks() > 0 || ui_.pendingAnswers() > 0) {
+        out_ << file_ << ": note: " << ui_.pendingPicks() << " pick(s) and " << ui_.pendingAnswers()
+             << " answer(s) queued and never used\n";
+    }
+    return true;
+}
+
+void ScenarioRunner::execute(const Command& command) {
+    const bool isExpectation = ScriptParser::nameOf(command.verb).starts_with("expect ");
+    if (isExpectation) {
+        expect(command);
+        ++passed_;
+    } else {
+        act(command);
+    }
+    collectShown();
+}
+
+void ScenarioRunner::collectShown() {
+    std::vector<std::string> errors = ui_.takeErrors();
+    if (verbose_) {
+        for (const std::string& e : errors) out_ << "  message: " << asScriptText(e) << "\n";
+    }
+    shownErrors_.insert(shownErrors_.end(), errors.begin(), errors.end());
+    std::vector<std::string> faults = ui_.takeFaults();
+    if (!faults.empty()) fail(faults.front());
+}
+
+vol::Form* ScenarioRunner::screen() const {
+    for (vol::Form* form : app_.forms()) {
+        if (form->name() == kScreenName) return form;
+    }
+    return nullptr;
+}
+
+vol::Form& ScenarioRunner::requireScreen() const {
+    vol::Form* form = screen();
+    if (form == nullptr) fail("the screen is not open");
+    return *form;
+}
+
+vol::Control& ScenarioRunner::control(const std::string& name) const {
+    vol::Control* c = requireScreen().findControl(name);
+    if (c == nullptr) fail("the screen has no control " + name);
+    return *c;
+}
+
+vol::Control& ScenarioRunner::usable(const std::string& name) const {
+    vol::Control& c = control(name);
+    if (!visibleChain(c)) fail(name + " is hidden: a person cannot act on it");
+    if (!enabledChain(c)) fail(name + " is disabled: a person cannot act on it");
+    return c;
+}
+
+void ScenarioRunner::act(const Command& command) {
+    const auto& args = command.args;
+    switch (command.verb) {
+        case Verb::Today:
+            app_.setToday(wire::Date::fromIso(args[0]));
+            break;
+        case Verb::Branch:
+            app_.settings().branch = args[0];
+            break;
+        case Verb::FixedBranch:
+            app_.settings().branchFixed = args[0] == "yes";
+            break;
+        case Verb::Picture:
+            app_.settings().productPicture = args[0];
+            break;
+        case Verb::Open:
+            // The host's menu entry: IniProc inside the action boundary.
+            app_.runAction([this] { module_.iniProc(); });
+            break;
+        case Verb::Close:
+            input_.close(requireScreen());
+            break;
+        case Verb::Activate: {
+            vol::Form& form = requireScreen();
+            input_.deactivate();
+            input_.activate(form);
+            break;
+        }
+        case Verb::ServerStop:
+        case Verb::ServerStart:
+        case Verb::ServerFailNext:
+            if (demo_ == nullptr) fail("the server commands need --demo");
+            if (command.verb == Verb::ServerStop) demo_->stop();
+            if (command.verb == Verb::ServerStart) demo_->start();
+            if (command.verb == Verb::ServerFailNext) demo_->failNext(shortMethod(args[0]), args[1]);
+            break;
+        case Verb::Focus: {
+            vol::Control& c = usable(args[0]);
+            if (!c.acceptsFocus()) fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no focus");
+            input_.focus(c);
+            break;
+        }
+        case Verb::Tab:
+            input_.tab(requireScreen());
+            break;
+        case Verb::Type: {
+            vol::Control& c = usable(args[0]);
+            auto* edit = dynamic_cast<vol::Edit*>(&c);
+            if (edit == nullptr) fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no typing");
+            input_.type(*edit, args[1]);
+            break;
+        }
+        case Verb::Click:
+            input_.click(usable(args[0]));
+            break;
+        case Verb::Select: {
+            vol::Control& c = usable(args[0]);
+            auto* group = dynamic_cast<vol::RadioGroup*>(&c);
+            if (group == nullptr) fail(args[0] + " is a " + kindName(c.kind()) + ", not a radio group");
+            const std::size_t index = std::stoul(args[1]);
+            if (index >= group->items().size()) {
+                fail(args[0] + " has " + std::to_string(group->items().size()) + " items, no item " + args[1]);
+            }
+            input_.selectItem(*group, static_cast<int>(index));
+            break;
+        }
+        case Verb::Pick:
+            ui_.queuePick(args);
+            break;
+        case Verb::PickNone:
+            ui_.queuePick(std::nullopt);
+            break;
+        case Verb::Answer:
+            ui_.queueAnswer(args[0] == "yes");
+            break;
+        case Verb::Dump:
+            dump();
+            break;
+        default:
+            fail("not an action: " + std::string(ScriptParser::nameOf(command.verb)));
+    }
+}
+
+void ScenarioRunner::expect(const Command& command) {
+    const auto& args = command.args;
+    switch (command.verb) {
+        case Verb::ExpectMessage:
+        case Verb::ExpectMessageContains: {
+            std::vector<std::string> shown;
+            shown.swap(shownErrors_);
+            if (shown.empty()) fail("no message was shown; expected " + asScriptText(args[0]));
+            const std::string& last = shown.back();
+            bool met = command.verb == Verb::ExpectMessage ? last == args[0]
+                                                           : last.find(args[0]) != std::string::npos;
+            if (!met) {
+                fail("the message shown was " + asScriptText(last) + "; expected " +
+                     (command.verb == Verb::ExpectMessage ? "" : "one containing ") + asScriptText(args[0]));
+            }
+            break;
+        }
+        case Verb::ExpectNoMessage: {
+            std::vector<std::string> shown;
+            shown.swap(shownErrors_);
+            if (!shown.empty()) fail("messages were shown: " + joined(shown));
+            break;
+        }
+        case Verb::ExpectConfirm: {
+            const auto& question = ui_.lastQuestion();
+            if (!question) fail("no question was asked; expected " + asScriptText(args[0]));
+            if (*question != args[0]) fail("the question was " + asScriptText(*question) + "; expected " + asScriptText(args[0]));
+            break;
+        }
+        case Verb::ExpectListEmpty: {
+            const auto& list = ui_.lastList();
+            if (!list) fail("no lookup or list was opened");
+            if (!list->empty) {
+                fail("the last list \"" + list->title + "\" offered " + std::to_string(list->rows.size()) + " rows");
+            }
+            if (list->emptyText != args[0]) {
+                fail("the empty list showed " + asScriptText(list->emptyText) + "; expected " + asScriptText(args[0]));
+            }
+            break;
+        }
+        case Verb::ExpectRows: {
+            const auto& list = ui_.lastList();
+            if (!list) fail("no lookup or list was opened");
+            const std::size_t rows = list->empty ? 0 : list->rows.size();
+            if (std::to_string(rows) != args[0]) {
+                fail("the last list offered " + std::to_string(rows) + " rows, not " + args[0]);
+            }
+            break;
+        }
+        case Verb::ExpectRow: {
+            const auto& list = ui_.lastList();
+            if (!list) fail("no lookup or list was opened");
+            bool found = std::any_of(list->rows.begin(), list->rows.end(), [&](const std::vector<std::string>& row) {
+                return std::all_of(args.begin(), args.end(), [&](const std::string& text) {
+                    return std::find(row.begin(), row.end(), text) != row.end();
+                });
+            });
+            if (!found) fail("the last list showed no row with " + joined(args));
+            break;
+        }
+        case Verb::ExpectFocus: {
+            vol::Control* focused = requireScreen().focusedControl();
+            std::string name = focused == nullptr ? "(nothing)" : focused->name();
+            if (name != args[0]) fail("the focus is on " + name + ", not on " + args[0]);
+            break;
+        }
+        case Verb::ExpectText: {
+            std::string text = editOf(control(args[0])).text();
+            if (text != args[1]) fail(args[0] + " holds " + asScriptText(text) + ", not " + asScriptText(args[1]));
+            break;
+        }
+        case Verb::ExpectEmpty:
+        case Verb::ExpectNotEmpty: {
+            std::string text = editOf(control(args[0])).text();
+            bool wantEmpty = command.verb == Verb::ExpectEmpty;
+            if (vol::EmptyString(text) != wantEmpty) {
+                fail(args[0] + " holds " + asScriptText(text) + (wantEmpty ? ", it is not empty" : ", it is empty"));
+            }
+            break;
+        }
+        case Verb::ExpectEnabled:
+        case Verb::ExpectDisabled: {
+            bool on = enabledChain(control(args[0]));
+            bool want = command.verb == Verb::ExpectEnabled;
+            if (on != want) fail(args[0] + " is " + (on ? "enabled" : "disabled"));
+            break;
+        }
+        case Verb::ExpectChecked:
+        case Verb::ExpectUnchecked: {
+            vol::Control& c = control(args[0]);
+            std::optional<bool> checked = checkedState(c);
+            if (!checked) fail(args[0] + " is a " + kindName(c.kind()) + ", it has no check mark");
+            bool want = command.verb == Verb::ExpectChecked;
+            if (*checked != want) fail(args[0] + " is " + (*checked ? "checked" : "unchecked"));
+            break;
+        }
+        case Verb::ExpectState: {
+            std::optional<std::string> value = module_.stateText(args[0]);
+            if (!value) fail("the module publishes no state item " + args[0]);
+            if (*value != args[1]) fail(args[0] + " is " + asScriptText(*value) + ", not " + asScriptText(args[1]));
+            break;
+        }
+        case Verb::ExpectScreen: {
+            bool open = screen() != nullptr;
+            if (open != (args[0] == "open")) fail(std::string("the screen is ") + (open ? "open" : "closed"));
+            break;
+        }
+        case Verb::ExpectArg: {
+            const std::string method = shortMethod(args[0]);
+            auto call = lastArgs_.find(method);
+            if (call == lastArgs_.end()) fail("no call of " + method + " was made");
+            auto params = nlohmann::json::parse(call->second, nullptr, false);
+            if (params.is_discarded() || !params.is_array()) {
+                fail("the arguments of " + method + " are not a JSON array: " + call->second);
+            }
+            const std::size_t n = std::stoul(args[1]);
+            if (n > params.size()) {
+                fail(method + " was called with " + std::to_string(params.size()) + " arguments, not " + args[1]);
+            }
+            auto expected = nlohmann::json::parse(args[2], nullptr, false);
+            if (expected.is_discarded()) fail("the expected argument is not JSON: " + asScriptText(args[2]));
+            // Compared as JSON values, so spacing and number spelling (10 or 10.0) do not matter.
+            const auto& actual = params[n - 1];
+            if (actual != expected) {
+                fail("argument " + args[1] + " of " + method + " was " + actual.dump() + ", not " + expected.dump());
+            }
+            break;
+        }
+        case Verb::ExpectStored: {
+            if (demo_ == nullptr) fail("expect stored needs --demo: an outside server's rules are not counted");
+            long rows = demo_->storedRules();
+            if (std::to_string(rows) != args[0]) {
+                fail("PRECDIF holds " + std::to_string(rows) + " rows, not " + args[0]);
+            }
+            break;
+        }
+        default:
+            fail("not an expectation: " + std::string(ScriptParser::nameOf(command.verb)));
+    }
+}
+
+void ScenarioRunner::dump() const {
+    vol::Form* form = screen();
+    if (form == nullptr) {
+        out_ << "  (the screen is not open)\n";
+        return;
+    }
+    out_ << "  screen " << form->name() << (app_.activeForm() == form ? " (active)" : " (not active)") << "\n";
+    for (vol::Control* c : form->controls()) {
+        std::string value;
+        if (auto* edit = dynamic_cast<vol::Edit*>(c)) {
+            value = "text=" + asScriptText(edit->text());
+        } else if (std::optional<bool> checked = checkedState(*c)) {
+            value = *checked ? "checked" : "unchecked";
+        } else if (auto* group = dynamic_cast<vol::RadioGroup*>(c)) {
+            int index = group->itemIndex();
+            value = "itemIndex=" + std::to_string(index);
+            if (index >= 0 && static_cast<std::size_t>(index) < group->items().size()) {
+                value += " " + asScriptText(group->items()[static_cast<std::size_t>(index)]);
+            }
+        } else if (!c->caption().empty()) {
+            value = "caption=" + asScriptText(c->caption());
+        }
+        out_ << "  " << c->name() << " [" << kindName(c->kind()) << "]" << (value.empty() ? "" : " ") << value
+             << (enabledChain(*c) ? "" : " disabled") << (visibleChain(*c) ? "" : " hidden")
+             << (c->focused() ? " focus" : "") << "\n";
+    }
+}
+
+}  // namespace tools

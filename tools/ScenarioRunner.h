@@ -1,0 +1,76 @@
+#pragma once
+// Plays a scenario against the loaded screen module, as a person at the screen would.
+
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ScriptParser.h"
+#include "forms/HostSettings.h"
+#include "forms/UserInput.h"
+#include "ui/ScriptedUserInterface.h"
+
+namespace vol {
+class Application;
+class Control;
+class Form;
+}  // namespace vol
+
+namespace tools {
+
+class DemoServer;
+class ModuleHandle;
+
+/// Runs the commands of one scenario file. While it lives it is the application's user
+/// interface and hears every remote call; the host's settings start as given. Every user
+/// action goes through vol::UserInput, inside the application's action boundary.
+///
+/// A failure (an expectation not met, an action a person could not do, a dialog the
+/// script did not answer) is printed as "FILE:LINE: message" and ends the run.
+class ScenarioRunner {
+public:
+    /// demo is null when the scenario runs against a server of its own; the commands
+    /// that need the in-process server then fail.
+    ScenarioRunner(std::string file, ModuleHandle& module, DemoServer* demo,
+                   const vol::HostSettings& settings, std::ostream& out, bool verbose = false);
+    /// Gives the application back its silent user interface, clock and no call observer.
+    ~ScenarioRunner();
+    ScenarioRunner(const ScenarioRunner&) = delete;
+    ScenarioRunner& operator=(const ScenarioRunner&) = delete;
+
+    /// Runs the commands in order; false at the first failure.
+    bool run(const std::vector<Command>& commands);
+
+    /// Expectations met so far.
+    int passed() const { return passed_; }
+    /// 1 after a failure, else 0.
+    int failed() const { return failed_; }
+
+private:
+    void execute(const Command& command);
+    void act(const Command& command);
+    void expect(const Command& command);
+    void collectShown();
+
+    vol::Form* screen() const;
+    vol::Form& requireScreen() const;
+    vol::Control& control(const std::string& name) const;
+    vol::Control& usable(const std::string& name) const;
+    void dump() const;
+
+    std::string file_;
+    ModuleHandle& module_;
+    DemoServer* demo_;
+    std::ostream& out_;
+    bool verbose_;
+    vol::Application& app_;
+    vol::ScriptedUserInterface ui_;
+    vol::UserInput input_;
+    std::vector<std::string> shownErrors_;        ///< shown since the last message check
+    std::map<std::string, std::string> lastArgs_;  ///< short method name -> params JSON
+    int passed_ = 0;
+    int failed_ = 0;
+};
+
+}  // namespace tools

@@ -1,0 +1,143 @@
+// vnd-script: runs scenario files against the screen module, headless.
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "CommandLine.h"
+#include "DemoServer.h"
+#include "ModuleHandle.h"
+#include "ScenarioRunner.h"
+#include "ScriptParser.h"
+#include "data/DataModule.h"
+#include "demodata/LocalDatabase.h"
+#include "forms/Application.h"
+
+namespace {
+
+constexpr int kPassed = 0;
+constexpr int kFailed = 1;
+constexpr int kBadSetup = 2;
+
+/// The module of the build this runner belongs to: build/<preset>/lib beside bin.
+std::string defaultModulePath() {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        for (auto candidate : {exe.parent_path().parent_path() / "lib" / "libvnd42407.so",
+                               exe.parent_path() / "libvnd42407.so"}) {
+            if (std::filesystem::exists(candidate)) return candidate.string();
+        }
+    }
+    return "libvnd42407.so";  // left to the loader's search path
+}
+
+/// The host's data module for the length of one scenario.
+class LocalDatabaseSession {
+public:
+    explicit LocalDatabaseSession(const std::string& path) {
+        dataModule_.open(path);
+        vol::Application::instance().setDataModule(&dataModule_);
+    }
+    ~LocalDatabaseSession() { vol::Application::instance().setDataModule(nullptr); }
+    LocalDatabaseSession(const LocalDatabaseSession&) = delete;
+    LocalDatabaseSession& operator=(const LocalDatabaseSession&) = delete;
+
+private:
+    vol::DataModule dataModule_;
+};
+
+struct Totals {
+    int passed = 0;
+    int failed = 0;
+};
+
+/// Runs one scenario file in an environment of its own (fresh databases with --demo, a
+/// freshly loaded module), so no file sees what another left.
+int runFile(const std::string& file, const tools::RunOptions& options, const std::string& modulePath,
+            Totals& totals) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::cerr << file << ": cannot read the file\n";
+        return kBadSetup;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    tools::ParsedScript script = tools::ScriptParser::parse(text.str());
+    if (!script.errors.empty()) {
+        for (const auto& e : script.errors) std::cout << file << ":" << e.line << ": " << e.message << "\n";
+        return kBadSetup;
+    }
+
+    try {
+        std::unique_ptr<tools::DemoServer> demo;
+        vol::HostSettings settings;
+        settings.branch = "0001";
+        settings.branchFixed = false;
+        settings.productPicture = "99.99.999;0; ";
+        std::string localDb = options.localDb;
+        if (options.demo) {
+            demo = std::make_unique<tools::DemoServer>(options.products);
+            settings.serverHost = demo->host();
+            settings.serverPort = demo->port();
+            localDb = demo->localDatabase().string();
+        } else {
+            settings.serverHost = options.serverHost;
+            settings.serverPort = options.serverPort;
+        }
+        LocalDatabaseSession database(localDb);
+        tools::ModuleHandle module(modulePath);
+        tools::ScenarioRunner runner(file, module, demo.get(), settings, std::cout, options.verbose);
+        bool ok = runner.run(script.commands);
+        totals.passed += runner.passed();
+        totals.failed += runner.failed();
+        return ok ? kPassed : kFailed;
+    } catch (const std::exception& e) {
+        std::cerr << file << ": cannot set up the scenario: " << e.what() << "\n";
+        return kBadSetup;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    tools::RunOptions options;
+    try {
+        options = tools::CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "vnd-script: " << e.what() << "\n" << "try vnd-script --help\n";
+        return kBadSetup;
+    }
+
+    switch (options.mode) {
+        case tools::RunOptions::Mode::Help:
+            std::cout << tools::CommandLine::usage();
+            return kPassed;
+        case tools::RunOptions::Mode::MakeLocalDb:
+            try {
+                demo::writeLocalDatabase(options.localDb, options.products);
+                return kPassed;
+            } catch (const std::exception& e) {
+                std::cerr << "vnd-script: " << e.what() << "\n";
+                return kFailed;
+            }
+        case tools::RunOptions::Mode::RunScenarios:
+            break;
+    }
+
+    const std::string modulePath = options.modulePath.empty() ? defaultModulePath() : options.modulePath;
+    Totals totals;
+    int status = kPassed;
+    for (const std::string& file : options.files) {
+        status = runFile(file, options, modulePath, totals);
+        if (status != kPassed) break;
+    }
+    std::cout << totals.passed << " passed, " << totals.failed << " failed\n";
+    return status;
+}
