@@ -122,6 +122,7 @@ ScenarioRunner::ScenarioRunner(std::string file, ModuleHandle& module, DemoServe
     app_.setToday(std::nullopt);
     app_.setUserInterface(&ui_);
     app_.setRemoteCallObserver([this](const std::string& method, const std::string& argsJson) {
+        if (verbose_) out_ << "  call: " << method << " " << argsJson << "\n";
         lastArgs_[shortMethod(method)] = argsJson;
     });
 }
