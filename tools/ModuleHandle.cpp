@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <iostream>
 #include <stdexcept>
 
 #include "forms/Application.h"
@@ -42,7 +43,11 @@ ModuleHandle::ModuleHandle(const std::string& path) : path_(path) {
 
 ModuleHandle::~ModuleHandle() {
     // The forms' handlers and vtables live in the module: they must be gone before it is.
-    vol::Application::instance().destroyAll();
+    try {
+        vol::Application::instance().destroyAll();
+    } catch (const std::exception& e) {
+        std::cerr << "vnd-script: destroying the screens failed: " << e.what() << "\n";
+    }
     finalize_();
     dlclose(handle_);
 }

@@ -162,7 +162,11 @@ void ScenarioRunner::execute(const Command& command) {
         expect(command);
         ++passed_;
     } else {
+        // Every question asked takes one queued answer (or is a fault), so the answers
+        // used tell whether this action asked anything.
+        const std::size_t answersBefore = ui_.pendingAnswers();
         act(command);
+        if (ui_.pendingAnswers() < answersBefore) questionsUnchecked_ += answersBefore - ui_.pendingAnswers();
     }
     collectShown();
 }
@@ -311,7 +315,11 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectConfirm: {
             const auto& question = ui_.lastQuestion();
-            if (!question) fail("no question was asked; expected " + asScriptText(args[0]));
+            // A question from before the last check must not pass for a new one.
+            if (!question || questionsUnchecked_ == 0) {
+                fail("no question was asked since the last confirm check; expected " + asScriptText(args[0]));
+            }
+            questionsUnchecked_ = 0;
             if (*question != args[0]) fail("the question was " + asScriptText(*question) + "; expected " + asScriptText(args[0]));
             break;
         }

@@ -69,6 +69,7 @@ private:
     vol::UserInput input_;
     std::vector<std::string> shownErrors_;        ///< shown since the last message check
     std::map<std::string, std::string> lastArgs_;  ///< short method name -> params JSON
+    std::size_t questionsUnchecked_ = 0;           ///< questions asked since the last confirm check
     int passed_ = 0;
     int failed_ = 0;
 };
