@@ -26,7 +26,8 @@ void readServer(const std::string& text, RunOptions& options) {
         throw std::invalid_argument("--server: \"" + text + "\" is not HOST:PORT");
     }
     std::string host = text.substr(0, colon);
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
     options.serverHost = host;
     options.serverPort = wholeNumber(text.substr(colon + 1), "--server", 1, 65535);
 }
@@ -38,7 +39,8 @@ RunOptions CommandLine::parse(const std::vector<std::string>& args) {
     bool productsGiven = false;
     std::size_t i = 0;
     auto value = [&](const std::string& option) -> const std::string& {
-        if (i + 1 >= args.size()) throw std::invalid_argument(option + " needs a value");
+        if (i + 1 >= args.size())
+            throw std::invalid_argument(option + " needs a value");
         return args[++i];
     };
 
@@ -56,7 +58,8 @@ RunOptions CommandLine::parse(const std::vector<std::string>& args) {
                 throw std::invalid_argument("make-localdb takes one FILE");
             }
         }
-        if (options.localDb.empty()) throw std::invalid_argument("make-localdb needs a FILE");
+        if (options.localDb.empty())
+            throw std::invalid_argument("make-localdb needs a FILE");
         return options;
     }
 
@@ -87,13 +90,17 @@ RunOptions CommandLine::parse(const std::vector<std::string>& args) {
         }
     }
     if (options.demo && (serverGiven || !options.localDb.empty())) {
-        throw std::invalid_argument("--demo makes its own server and local database: drop --server and --localdb");
+        throw std::invalid_argument(
+            "--demo makes its own server and local database: drop --server and --localdb");
     }
     if (!options.demo && (!serverGiven || options.localDb.empty())) {
-        throw std::invalid_argument("give either --demo or both --server HOST:PORT and --localdb FILE");
+        throw std::invalid_argument(
+            "give either --demo or both --server HOST:PORT and --localdb FILE");
     }
-    if (productsGiven && !options.demo) throw std::invalid_argument("--products goes with --demo");
-    if (options.files.empty()) throw std::invalid_argument("no scenario file given");
+    if (productsGiven && !options.demo)
+        throw std::invalid_argument("--products goes with --demo");
+    if (options.files.empty())
+        throw std::invalid_argument("no scenario file given");
     return options;
 }
 
@@ -116,7 +123,8 @@ std::string CommandLine::usage() {
            "action a person could not do); 2 wrong usage, an unreadable scenario, or an\n"
            "environment that could not be set up.\n"
            "\n"
-           "Commands (one a line, # starts a comment, TEXT in double quotes with \\\" and \\\\):\n" +
+           "Commands (one a line, # starts a comment, TEXT in double quotes with \\\" and "
+           "\\\\):\n" +
            ScriptParser::reference();
 }
 

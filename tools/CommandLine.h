@@ -10,19 +10,19 @@ namespace tools {
 struct RunOptions {
     enum class Mode { RunScenarios, MakeLocalDb, Help };
     Mode mode = Mode::RunScenarios;
-    bool demo = false;              ///< --demo: in-process server and fresh databases
-    std::string serverHost;         ///< --server HOST:PORT
+    bool demo = false;       ///< --demo: in-process server and fresh databases
+    std::string serverHost;  ///< --server HOST:PORT
     int serverPort = 0;
-    std::string localDb;            ///< --localdb FILE (also the make-localdb FILE)
-    std::string modulePath;         ///< --module PATH; empty: the one beside the runner
-    int products = 200;             ///< --products N
-    bool verbose = false;           ///< --verbose: echo every command and message
-    std::vector<std::string> files; ///< the scenario files, in order
+    std::string localDb;             ///< --localdb FILE (also the make-localdb FILE)
+    std::string modulePath;          ///< --module PATH; empty: the one beside the runner
+    int products = 200;              ///< --products N
+    bool verbose = false;            ///< --verbose: echo every command and message
+    std::vector<std::string> files;  ///< the scenario files, in order
 };
 
 /// The pure reader of the arguments (no I/O).
 class CommandLine {
-public:
+  public:
     /// Reads the arguments without the program name. Throws std::invalid_argument with a
     /// one-line reason for a wrong combination, a missing value or an unknown option.
     static RunOptions parse(const std::vector<std::string>& args);

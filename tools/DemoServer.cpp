@@ -16,18 +16,28 @@ DemoServer::DemoServer(int products)
 }
 
 // The server stops (and closes its database) before the folder holding it is removed.
-DemoServer::~DemoServer() { server_.reset(); }
+DemoServer::~DemoServer() {
+    server_.reset();
+}
 
-unsigned short DemoServer::port() const { return server_->port(); }
+unsigned short DemoServer::port() const {
+    return server_->port();
+}
 
-void DemoServer::stop() { server_->stop(); }
+void DemoServer::stop() {
+    server_->stop();
+}
 
-void DemoServer::start() { server_->start(); }
+void DemoServer::start() {
+    server_->start();
+}
 
 void DemoServer::failNext(const std::string& method, const std::string& message) {
     server_->failNext(method, message);
 }
 
-long DemoServer::storedRules() { return server_->countRules(); }
+long DemoServer::storedRules() {
+    return server_->countRules();
+}
 
 }  // namespace tools

@@ -17,7 +17,7 @@ namespace tools {
 /// Makes a temporary folder with a demo server database and a demo local database, and
 /// serves the first on a free loopback port. Everything is removed when destroyed.
 class DemoServer {
-public:
+  public:
     /// Builds both databases with `products` products and starts the server. Throws
     /// std::runtime_error (or the server's own error) when any step fails.
     explicit DemoServer(int products);
@@ -38,7 +38,7 @@ public:
     /// Rows in the PRECDIF table.
     long storedRules();
 
-private:
+  private:
     TempDirectory folder_;
     std::filesystem::path localDatabase_;
     std::unique_ptr<server::Server> server_;

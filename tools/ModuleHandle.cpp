@@ -28,7 +28,8 @@ ModuleHandle::ModuleHandle(const std::string& path) : path_(path) {
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char* why = dlerror();
-        throw std::runtime_error("cannot load the module " + path + ": " + (why ? why : "unknown reason"));
+        throw std::runtime_error("cannot load the module " + path + ": " +
+                                 (why ? why : "unknown reason"));
     }
     try {
         iniProc_ = entry<IniProcEntry>(handle_, vol::plugin::kIniProc, path_);
@@ -52,15 +53,22 @@ ModuleHandle::~ModuleHandle() {
     dlclose(handle_);
 }
 
-void ModuleHandle::iniProc() const { iniProc_(); }
+void ModuleHandle::iniProc() const {
+    iniProc_();
+}
 
-void* ModuleHandle::symbol(const std::string& name) const { return dlsym(handle_, name.c_str()); }
+void* ModuleHandle::symbol(const std::string& name) const {
+    return dlsym(handle_, name.c_str());
+}
 
 std::optional<std::string> ModuleHandle::stateText(const std::string& name) const {
     void* address = symbol(name);
-    if (address == nullptr) return std::nullopt;
-    if (name.starts_with("bo")) return *static_cast<const bool*>(address) ? "true" : "false";
-    if (name.starts_with("st")) return *static_cast<const std::string*>(address);
+    if (address == nullptr)
+        return std::nullopt;
+    if (name.starts_with("bo"))
+        return *static_cast<const bool*>(address) ? "true" : "false";
+    if (name.starts_with("st"))
+        return *static_cast<const std::string*>(address);
     if (name.starts_with("frm")) {
         // Only whether it is set: after a close the module leaves the old value there.
         void* form = nullptr;

@@ -10,7 +10,7 @@ namespace tools {
 /// constructor; every form destroyed (their code lives in the module), Finalize and
 /// dlclose in the destructor.
 class ModuleHandle {
-public:
+  public:
     /// Loads the module file and runs Initialize. Throws std::runtime_error saying why
     /// when the file cannot be loaded or lacks IniProc, Initialize or Finalize.
     explicit ModuleHandle(const std::string& path);
@@ -29,7 +29,7 @@ public:
     /// module publishes no such name or the name has none of these prefixes.
     std::optional<std::string> stateText(const std::string& name) const;
 
-private:
+  private:
     void* symbol(const std::string& name) const;
 
     std::string path_;

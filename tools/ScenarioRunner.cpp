@@ -29,13 +29,16 @@ struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void fail(const std::string& message) { throw Failure(message); }
+[[noreturn]] void fail(const std::string& message) {
+    throw Failure(message);
+}
 
 /// A text as a scenario writes it, so a failure can be copied back into the file.
 std::string asScriptText(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
+        if (c == '"' || c == '\\')
+            out += '\\';
         out += c;
     }
     return out + "\"";
@@ -56,45 +59,62 @@ std::string shortMethod(const std::string& method) {
 /// Enabled as a person sees it: the control and every container around it.
 bool enabledChain(const vol::Control& c) {
     for (const vol::Control* p = &c; p != nullptr; p = p->parent()) {
-        if (!p->enabled()) return false;
+        if (!p->enabled())
+            return false;
     }
     return true;
 }
 
 bool visibleChain(const vol::Control& c) {
     for (const vol::Control* p = &c; p != nullptr; p = p->parent()) {
-        if (!p->visible()) return false;
+        if (!p->visible())
+            return false;
     }
     return true;
 }
 
 const char* kindName(vol::ControlKind kind) {
     switch (kind) {
-        case vol::ControlKind::Label: return "label";
-        case vol::ControlKind::Edit: return "edit";
-        case vol::ControlKind::MaskEdit: return "masked edit";
-        case vol::ControlKind::DateEdit: return "date edit";
-        case vol::ControlKind::NumberEdit: return "number edit";
-        case vol::ControlKind::CheckBox: return "check box";
-        case vol::ControlKind::RadioButton: return "radio button";
-        case vol::ControlKind::RadioGroup: return "radio group";
-        case vol::ControlKind::GroupBox: return "group box";
-        case vol::ControlKind::Panel: return "panel";
-        case vol::ControlKind::LookupButton: return "lookup button";
-        case vol::ControlKind::FlatButton: return "flat button";
+        case vol::ControlKind::Label:
+            return "label";
+        case vol::ControlKind::Edit:
+            return "edit";
+        case vol::ControlKind::MaskEdit:
+            return "masked edit";
+        case vol::ControlKind::DateEdit:
+            return "date edit";
+        case vol::ControlKind::NumberEdit:
+            return "number edit";
+        case vol::ControlKind::CheckBox:
+            return "check box";
+        case vol::ControlKind::RadioButton:
+            return "radio button";
+        case vol::ControlKind::RadioGroup:
+            return "radio group";
+        case vol::ControlKind::GroupBox:
+            return "group box";
+        case vol::ControlKind::Panel:
+            return "panel";
+        case vol::ControlKind::LookupButton:
+            return "lookup button";
+        case vol::ControlKind::FlatButton:
+            return "flat button";
     }
     return "control";
 }
 
 std::optional<bool> checkedState(const vol::Control& c) {
-    if (auto* box = dynamic_cast<const vol::CheckBox*>(&c)) return box->checked();
-    if (auto* radio = dynamic_cast<const vol::RadioButton*>(&c)) return radio->checked();
+    if (auto* box = dynamic_cast<const vol::CheckBox*>(&c))
+        return box->checked();
+    if (auto* radio = dynamic_cast<const vol::RadioButton*>(&c))
+        return radio->checked();
     return std::nullopt;
 }
 
 const vol::Edit& editOf(const vol::Control& c) {
     auto* edit = dynamic_cast<const vol::Edit*>(&c);
-    if (edit == nullptr) fail(c.name() + " is a " + kindName(c.kind()) + ", it has no text");
+    if (edit == nullptr)
+        fail(c.name() + " is a " + kindName(c.kind()) + ", it has no text");
     return *edit;
 }
 
@@ -122,7 +142,8 @@ ScenarioRunner::ScenarioRunner(std::string file, ModuleHandle& module, DemoServe
     app_.setToday(std::nullopt);
     app_.setUserInterface(&ui_);
     app_.setRemoteCallObserver([this](const std::string& method, const std::string& argsJson) {
-        if (verbose_) out_ << "  call: " << method << " " << argsJson << "\n";
+        if (verbose_)
+            out_ << "  call: " << method << " " << argsJson << "\n";
         lastArgs_[shortMethod(method)] = argsJson;
     });
 }
@@ -135,7 +156,8 @@ ScenarioRunner::~ScenarioRunner() {
 
 bool ScenarioRunner::run(const std::vector<Command>& commands) {
     for (const Command& command : commands) {
-        if (verbose_) out_ << file_ << ":" << command.line << ": " << describeCommand(command) << "\n";
+        if (verbose_)
+            out_ << file_ << ":" << command.line << ": " << describeCommand(command) << "\n";
         try {
             execute(command);
         } catch (const std::exception& e) {
@@ -147,7 +169,8 @@ bool ScenarioRunner::run(const std::vector<Command>& commands) {
         }
     }
     if (!shownErrors_.empty()) {
-        out_ << file_ << ": note: messages shown and never checked: " << joined(shownErrors_) << "\n";
+        out_ << file_ << ": note: messages shown and never checked: " << joined(shownErrors_)
+             << "\n";
     }
     if (ui_.pendingPicks() > 0 || ui_.pendingAnswers() > 0) {
         out_ << file_ << ": note: " << ui_.pendingPicks() << " pick(s) and " << ui_.pendingAnswers()
@@ -166,7 +189,8 @@ void ScenarioRunner::execute(const Command& command) {
         // used tell whether this action asked anything.
         const std::size_t answersBefore = ui_.pendingAnswers();
         act(command);
-        if (ui_.pendingAnswers() < answersBefore) questionsUnchecked_ += answersBefore - ui_.pendingAnswers();
+        if (ui_.pendingAnswers() < answersBefore)
+            questionsUnchecked_ += answersBefore - ui_.pendingAnswers();
     }
     collectShown();
 }
@@ -178,32 +202,38 @@ void ScenarioRunner::collectShown() {
     }
     shownErrors_.insert(shownErrors_.end(), errors.begin(), errors.end());
     std::vector<std::string> faults = ui_.takeFaults();
-    if (!faults.empty()) fail(faults.front());
+    if (!faults.empty())
+        fail(faults.front());
 }
 
 vol::Form* ScenarioRunner::screen() const {
     for (vol::Form* form : app_.forms()) {
-        if (form->name() == kScreenName) return form;
+        if (form->name() == kScreenName)
+            return form;
     }
     return nullptr;
 }
 
 vol::Form& ScenarioRunner::requireScreen() const {
     vol::Form* form = screen();
-    if (form == nullptr) fail("the screen is not open");
+    if (form == nullptr)
+        fail("the screen is not open");
     return *form;
 }
 
 vol::Control& ScenarioRunner::control(const std::string& name) const {
     vol::Control* c = requireScreen().findControl(name);
-    if (c == nullptr) fail("the screen has no control " + name);
+    if (c == nullptr)
+        fail("the screen has no control " + name);
     return *c;
 }
 
 vol::Control& ScenarioRunner::usable(const std::string& name) const {
     vol::Control& c = control(name);
-    if (!visibleChain(c)) fail(name + " is hidden: a person cannot act on it");
-    if (!enabledChain(c)) fail(name + " is disabled: a person cannot act on it");
+    if (!visibleChain(c))
+        fail(name + " is hidden: a person cannot act on it");
+    if (!enabledChain(c))
+        fail(name + " is disabled: a person cannot act on it");
     return c;
 }
 
@@ -238,14 +268,19 @@ void ScenarioRunner::act(const Command& command) {
         case Verb::ServerStop:
         case Verb::ServerStart:
         case Verb::ServerFailNext:
-            if (demo_ == nullptr) fail("the server commands need --demo");
-            if (command.verb == Verb::ServerStop) demo_->stop();
-            if (command.verb == Verb::ServerStart) demo_->start();
-            if (command.verb == Verb::ServerFailNext) demo_->failNext(shortMethod(args[0]), args[1]);
+            if (demo_ == nullptr)
+                fail("the server commands need --demo");
+            if (command.verb == Verb::ServerStop)
+                demo_->stop();
+            if (command.verb == Verb::ServerStart)
+                demo_->start();
+            if (command.verb == Verb::ServerFailNext)
+                demo_->failNext(shortMethod(args[0]), args[1]);
             break;
         case Verb::Focus: {
             vol::Control& c = usable(args[0]);
-            if (!c.acceptsFocus()) fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no focus");
+            if (!c.acceptsFocus())
+                fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no focus");
             input_.focus(c);
             break;
         }
@@ -255,7 +290,8 @@ void ScenarioRunner::act(const Command& command) {
         case Verb::Type: {
             vol::Control& c = usable(args[0]);
             auto* edit = dynamic_cast<vol::Edit*>(&c);
-            if (edit == nullptr) fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no typing");
+            if (edit == nullptr)
+                fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no typing");
             input_.type(*edit, args[1]);
             break;
         }
@@ -265,10 +301,12 @@ void ScenarioRunner::act(const Command& command) {
         case Verb::Select: {
             vol::Control& c = usable(args[0]);
             auto* group = dynamic_cast<vol::RadioGroup*>(&c);
-            if (group == nullptr) fail(args[0] + " is a " + kindName(c.kind()) + ", not a radio group");
+            if (group == nullptr)
+                fail(args[0] + " is a " + kindName(c.kind()) + ", not a radio group");
             const std::size_t index = std::stoul(args[1]);
             if (index >= group->items().size()) {
-                fail(args[0] + " has " + std::to_string(group->items().size()) + " items, no item " + args[1]);
+                fail(args[0] + " has " + std::to_string(group->items().size()) +
+                     " items, no item " + args[1]);
             }
             input_.selectItem(*group, static_cast<int>(index));
             break;
@@ -297,46 +335,57 @@ void ScenarioRunner::expect(const Command& command) {
         case Verb::ExpectMessageContains: {
             std::vector<std::string> shown;
             shown.swap(shownErrors_);
-            if (shown.empty()) fail("no message was shown; expected " + asScriptText(args[0]));
+            if (shown.empty())
+                fail("no message was shown; expected " + asScriptText(args[0]));
             const std::string& last = shown.back();
-            bool met = command.verb == Verb::ExpectMessage ? last == args[0]
-                                                           : last.find(args[0]) != std::string::npos;
+            bool met = command.verb == Verb::ExpectMessage
+                           ? last == args[0]
+                           : last.find(args[0]) != std::string::npos;
             if (!met) {
                 fail("the message shown was " + asScriptText(last) + "; expected " +
-                     (command.verb == Verb::ExpectMessage ? "" : "one containing ") + asScriptText(args[0]));
+                     (command.verb == Verb::ExpectMessage ? "" : "one containing ") +
+                     asScriptText(args[0]));
             }
             break;
         }
         case Verb::ExpectNoMessage: {
             std::vector<std::string> shown;
             shown.swap(shownErrors_);
-            if (!shown.empty()) fail("messages were shown: " + joined(shown));
+            if (!shown.empty())
+                fail("messages were shown: " + joined(shown));
             break;
         }
         case Verb::ExpectConfirm: {
             const auto& question = ui_.lastQuestion();
             // A question from before the last check must not pass for a new one.
             if (!question || questionsUnchecked_ == 0) {
-                fail("no question was asked since the last confirm check; expected " + asScriptText(args[0]));
+                fail("no question was asked since the last confirm check; expected " +
+                     asScriptText(args[0]));
             }
             questionsUnchecked_ = 0;
-            if (*question != args[0]) fail("the question was " + asScriptText(*question) + "; expected " + asScriptText(args[0]));
+            if (*question != args[0])
+                fail("the question was " + asScriptText(*question) + "; expected " +
+                     asScriptText(args[0]));
             break;
         }
         case Verb::ExpectListEmpty: {
             const auto& list = ui_.lastList();
-            if (!list) fail("no lookup or list was opened");
+            if (!list)
+                fail("no lookup or list was opened");
             if (!list->empty) {
-                fail("the last list \"" + list->title + "\" offered " + std::to_string(list->rows.size()) + " rows");
+                fail("the last list \"" + list->title + "\" offered " +
+                     std::to_string(list->rows.size()) + " rows");
             }
             if (list->emptyText != args[0]) {
-                fail("the empty list showed " + asScriptText(list->emptyText) + "; expected " + asScriptText(args[0]));
+                fail("the empty list showed " + asScriptText(list->emptyText) + "; expected " +
+                     asScriptText(args[0]));
             }
             break;
         }
         case Verb::ExpectRows: {
             const auto& list = ui_.lastList();
-            if (!list) fail("no lookup or list was opened");
+            if (!list)
+                fail("no lookup or list was opened");
             const std::size_t rows = list->empty ? 0 : list->rows.size();
             if (std::to_string(rows) != args[0]) {
                 fail("the last list offered " + std::to_string(rows) + " rows, not " + args[0]);
@@ -345,24 +394,29 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectRow: {
             const auto& list = ui_.lastList();
-            if (!list) fail("no lookup or list was opened");
-            bool found = std::any_of(list->rows.begin(), list->rows.end(), [&](const std::vector<std::string>& row) {
-                return std::all_of(args.begin(), args.end(), [&](const std::string& text) {
-                    return std::find(row.begin(), row.end(), text) != row.end();
+            if (!list)
+                fail("no lookup or list was opened");
+            bool found = std::any_of(
+                list->rows.begin(), list->rows.end(), [&](const std::vector<std::string>& row) {
+                    return std::all_of(args.begin(), args.end(), [&](const std::string& text) {
+                        return std::find(row.begin(), row.end(), text) != row.end();
+                    });
                 });
-            });
-            if (!found) fail("the last list showed no row with " + joined(args));
+            if (!found)
+                fail("the last list showed no row with " + joined(args));
             break;
         }
         case Verb::ExpectFocus: {
             vol::Control* focused = requireScreen().focusedControl();
             std::string name = focused == nullptr ? "(nothing)" : focused->name();
-            if (name != args[0]) fail("the focus is on " + name + ", not on " + args[0]);
+            if (name != args[0])
+                fail("the focus is on " + name + ", not on " + args[0]);
             break;
         }
         case Verb::ExpectText: {
             std::string text = editOf(control(args[0])).text();
-            if (text != args[1]) fail(args[0] + " holds " + asScriptText(text) + ", not " + asScriptText(args[1]));
+            if (text != args[1])
+                fail(args[0] + " holds " + asScriptText(text) + ", not " + asScriptText(args[1]));
             break;
         }
         case Verb::ExpectEmpty:
@@ -370,7 +424,8 @@ void ScenarioRunner::expect(const Command& command) {
             std::string text = editOf(control(args[0])).text();
             bool wantEmpty = command.verb == Verb::ExpectEmpty;
             if (vol::EmptyString(text) != wantEmpty) {
-                fail(args[0] + " holds " + asScriptText(text) + (wantEmpty ? ", it is not empty" : ", it is empty"));
+                fail(args[0] + " holds " + asScriptText(text) +
+                     (wantEmpty ? ", it is not empty" : ", it is empty"));
             }
             break;
         }
@@ -378,52 +433,63 @@ void ScenarioRunner::expect(const Command& command) {
         case Verb::ExpectDisabled: {
             bool on = enabledChain(control(args[0]));
             bool want = command.verb == Verb::ExpectEnabled;
-            if (on != want) fail(args[0] + " is " + (on ? "enabled" : "disabled"));
+            if (on != want)
+                fail(args[0] + " is " + (on ? "enabled" : "disabled"));
             break;
         }
         case Verb::ExpectChecked:
         case Verb::ExpectUnchecked: {
             vol::Control& c = control(args[0]);
             std::optional<bool> checked = checkedState(c);
-            if (!checked) fail(args[0] + " is a " + kindName(c.kind()) + ", it has no check mark");
+            if (!checked)
+                fail(args[0] + " is a " + kindName(c.kind()) + ", it has no check mark");
             bool want = command.verb == Verb::ExpectChecked;
-            if (*checked != want) fail(args[0] + " is " + (*checked ? "checked" : "unchecked"));
+            if (*checked != want)
+                fail(args[0] + " is " + (*checked ? "checked" : "unchecked"));
             break;
         }
         case Verb::ExpectState: {
             std::optional<std::string> value = module_.stateText(args[0]);
-            if (!value) fail("the module publishes no state item " + args[0]);
-            if (*value != args[1]) fail(args[0] + " is " + asScriptText(*value) + ", not " + asScriptText(args[1]));
+            if (!value)
+                fail("the module publishes no state item " + args[0]);
+            if (*value != args[1])
+                fail(args[0] + " is " + asScriptText(*value) + ", not " + asScriptText(args[1]));
             break;
         }
         case Verb::ExpectScreen: {
             bool open = screen() != nullptr;
-            if (open != (args[0] == "open")) fail(std::string("the screen is ") + (open ? "open" : "closed"));
+            if (open != (args[0] == "open"))
+                fail(std::string("the screen is ") + (open ? "open" : "closed"));
             break;
         }
         case Verb::ExpectArg: {
             const std::string method = shortMethod(args[0]);
             auto call = lastArgs_.find(method);
-            if (call == lastArgs_.end()) fail("no call of " + method + " was made");
+            if (call == lastArgs_.end())
+                fail("no call of " + method + " was made");
             auto params = nlohmann::json::parse(call->second, nullptr, false);
             if (params.is_discarded() || !params.is_array()) {
                 fail("the arguments of " + method + " are not a JSON array: " + call->second);
             }
             const std::size_t n = std::stoul(args[1]);
             if (n > params.size()) {
-                fail(method + " was called with " + std::to_string(params.size()) + " arguments, not " + args[1]);
+                fail(method + " was called with " + std::to_string(params.size()) +
+                     " arguments, not " + args[1]);
             }
             auto expected = nlohmann::json::parse(args[2], nullptr, false);
-            if (expected.is_discarded()) fail("the expected argument is not JSON: " + asScriptText(args[2]));
+            if (expected.is_discarded())
+                fail("the expected argument is not JSON: " + asScriptText(args[2]));
             // Compared as JSON values, so spacing and number spelling (10 or 10.0) do not matter.
             const auto& actual = params[n - 1];
             if (actual != expected) {
-                fail("argument " + args[1] + " of " + method + " was " + actual.dump() + ", not " + expected.dump());
+                fail("argument " + args[1] + " of " + method + " was " + actual.dump() + ", not " +
+                     expected.dump());
             }
             break;
         }
         case Verb::ExpectStored: {
-            if (demo_ == nullptr) fail("expect stored needs --demo: an outside server's rules are not counted");
+            if (demo_ == nullptr)
+                fail("expect stored needs --demo: an outside server's rules are not counted");
             long rows = demo_->storedRules();
             if (std::to_string(rows) != args[0]) {
                 fail("PRECDIF holds " + std::to_string(rows) + " rows, not " + args[0]);
@@ -441,7 +507,8 @@ void ScenarioRunner::dump() const {
         out_ << "  (the screen is not open)\n";
         return;
     }
-    out_ << "  screen " << form->name() << (app_.activeForm() == form ? " (active)" : " (not active)") << "\n";
+    out_ << "  screen " << form->name()
+         << (app_.activeForm() == form ? " (active)" : " (not active)") << "\n";
     for (vol::Control* c : form->controls()) {
         std::string value;
         if (auto* edit = dynamic_cast<vol::Edit*>(c)) {
@@ -457,9 +524,9 @@ void ScenarioRunner::dump() const {
         } else if (!c->caption().empty()) {
             value = "caption=" + asScriptText(c->caption());
         }
-        out_ << "  " << c->name() << " [" << kindName(c->kind()) << "]" << (value.empty() ? "" : " ") << value
-             << (enabledChain(*c) ? "" : " disabled") << (visibleChain(*c) ? "" : " hidden")
-             << (c->focused() ? " focus" : "") << "\n";
+        out_ << "  " << c->name() << " [" << kindName(c->kind()) << "]"
+             << (value.empty() ? "" : " ") << value << (enabledChain(*c) ? "" : " disabled")
+             << (visibleChain(*c) ? "" : " hidden") << (c->focused() ? " focus" : "") << "\n";
     }
 }
 

@@ -29,7 +29,7 @@ class ModuleHandle;
 /// A failure (an expectation not met, an action a person could not do, a dialog the
 /// script did not answer) is printed as "FILE:LINE: message" and ends the run.
 class ScenarioRunner {
-public:
+  public:
     /// demo is null when the scenario runs against a server of its own; the commands
     /// that need the in-process server then fail.
     ScenarioRunner(std::string file, ModuleHandle& module, DemoServer* demo,
@@ -47,7 +47,7 @@ public:
     /// 1 after a failure, else 0.
     int failed() const { return failed_; }
 
-private:
+  private:
     void execute(const Command& command);
     void act(const Command& command);
     void expect(const Command& command);
@@ -67,7 +67,7 @@ private:
     vol::Application& app_;
     vol::ScriptedUserInterface ui_;
     vol::UserInput input_;
-    std::vector<std::string> shownErrors_;        ///< shown since the last message check
+    std::vector<std::string> shownErrors_;         ///< shown since the last message check
     std::map<std::string, std::string> lastArgs_;  ///< short method name -> params JSON
     std::size_t questionsUnchecked_ = 0;           ///< questions asked since the last confirm check
     int passed_ = 0;

@@ -74,10 +74,13 @@ const std::vector<Spec>& table() {
     return specs;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 bool isWholeNumber(const std::string& text, int minimum) {
-    if (text.empty() || text.size() > 9) return false;
+    if (text.empty() || text.size() > 9)
+        return false;
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc{} && end == text.data() + text.size() && value >= minimum;
@@ -87,29 +90,36 @@ bool isWholeNumber(const std::string& text, int minimum) {
 void check(Arg kind, const std::string& value, const Spec& spec) {
     auto wrong = [&](const std::string& what) {
         throw std::invalid_argument(what + " (usage: " + std::string(spec.name) +
-                                    (spec.usage.empty() ? "" : " ") + std::string(spec.usage) + ")");
+                                    (spec.usage.empty() ? "" : " ") + std::string(spec.usage) +
+                                    ")");
     };
     switch (kind) {
         case Arg::Word:
-            if (value.empty()) wrong("an empty name");
+            if (value.empty())
+                wrong("an empty name");
             break;
         case Arg::Text:
         case Arg::Texts:
             break;
         case Arg::Count:
-            if (!isWholeNumber(value, 0)) wrong("\"" + value + "\" is not a whole number");
+            if (!isWholeNumber(value, 0))
+                wrong("\"" + value + "\" is not a whole number");
             break;
         case Arg::Position:
-            if (!isWholeNumber(value, 1)) wrong("\"" + value + "\" is not a number from 1 on");
+            if (!isWholeNumber(value, 1))
+                wrong("\"" + value + "\" is not a number from 1 on");
             break;
         case Arg::IsoDate:
-            if (!wire::Date::fromIso(value)) wrong("\"" + value + "\" is not a date YYYY-MM-DD");
+            if (!wire::Date::fromIso(value))
+                wrong("\"" + value + "\" is not a date YYYY-MM-DD");
             break;
         case Arg::YesNo:
-            if (value != "yes" && value != "no") wrong("\"" + value + "\" is neither yes nor no");
+            if (value != "yes" && value != "no")
+                wrong("\"" + value + "\" is neither yes nor no");
             break;
         case Arg::OpenClosed:
-            if (value != "open" && value != "closed") wrong("\"" + value + "\" is neither open nor closed");
+            if (value != "open" && value != "closed")
+                wrong("\"" + value + "\" is neither open nor closed");
             break;
     }
 }
@@ -124,7 +134,8 @@ std::vector<Token> ScriptParser::tokenize(std::string_view line) {
             ++i;
             continue;
         }
-        if (line[i] == '#') break;
+        if (line[i] == '#')
+            break;
         Token token;
         if (line[i] == '"') {
             token.quoted = true;
@@ -137,7 +148,8 @@ std::vector<Token> ScriptParser::tokenize(std::string_view line) {
                     break;
                 }
                 if (c == '\\') {
-                    if (i == line.size()) break;
+                    if (i == line.size())
+                        break;
                     char next = line[i++];
                     if (next != '"' && next != '\\') {
                         throw std::invalid_argument(std::string("unknown escape \\") + next +
@@ -147,14 +159,16 @@ std::vector<Token> ScriptParser::tokenize(std::string_view line) {
                 }
                 token.text += c;
             }
-            if (!closed) throw std::invalid_argument("a quoted text is not closed");
+            if (!closed)
+                throw std::invalid_argument("a quoted text is not closed");
             // "abc"def would be two words glued together: almost surely a typing mistake.
             if (i < line.size() && !isBlank(line[i]) && line[i] != '#') {
                 throw std::invalid_argument("a quoted text must be followed by a blank");
             }
         } else {
             while (i < line.size() && !isBlank(line[i]) && line[i] != '#') {
-                if (line[i] == '"') throw std::invalid_argument("a quote inside a word");
+                if (line[i] == '"')
+                    throw std::invalid_argument("a quote inside a word");
                 token.text += line[i++];
             }
         }
@@ -165,8 +179,10 @@ std::vector<Token> ScriptParser::tokenize(std::string_view line) {
 
 bool ScriptParser::parseLine(std::string_view line, int lineNumber, Command& out) {
     std::vector<Token> tokens = tokenize(line);
-    if (tokens.empty()) return false;
-    if (tokens[0].quoted) throw std::invalid_argument("a line must start with a command");
+    if (tokens.empty())
+        return false;
+    if (tokens[0].quoted)
+        throw std::invalid_argument("a line must start with a command");
 
     // Two-word commands are those of "expect" and "server".
     std::string name = tokens[0].text;
@@ -176,8 +192,10 @@ bool ScriptParser::parseLine(std::string_view line, int lineNumber, Command& out
         used = 2;
     }
     const auto& specs = table();
-    auto spec = std::find_if(specs.begin(), specs.end(), [&](const Spec& s) { return s.name == name; });
-    if (spec == specs.end()) throw std::invalid_argument("unknown command \"" + name + "\"");
+    auto spec =
+        std::find_if(specs.begin(), specs.end(), [&](const Spec& s) { return s.name == name; });
+    if (spec == specs.end())
+        throw std::invalid_argument("unknown command \"" + name + "\"");
 
     Command command;
     command.verb = spec->verb;
@@ -186,8 +204,8 @@ bool ScriptParser::parseLine(std::string_view line, int lineNumber, Command& out
 
     const bool restIsList = !spec->args.empty() && spec->args.back() == Arg::Texts;
     const std::size_t fixed = spec->args.size() - (restIsList ? 1 : 0);
-    const std::string usage = std::string(spec->name) + (spec->usage.empty() ? "" : " ") +
-                              std::string(spec->usage);
+    const std::string usage =
+        std::string(spec->name) + (spec->usage.empty() ? "" : " ") + std::string(spec->usage);
     if (command.args.size() < spec->args.size()) {
         throw std::invalid_argument("missing argument (usage: " + usage + ")");
     }
@@ -207,7 +225,8 @@ ParsedScript ScriptParser::parse(std::string_view text) {
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
+        if (end == std::string_view::npos)
+            end = text.size();
         ++lineNumber;
         try {
             Command command;
@@ -224,7 +243,8 @@ ParsedScript ScriptParser::parse(std::string_view text) {
 
 std::string_view ScriptParser::nameOf(Verb verb) {
     for (const Spec& s : table()) {
-        if (s.verb == verb) return s.name;
+        if (s.verb == verb)
+            return s.name;
     }
     return "?";
 }

@@ -81,7 +81,7 @@ struct ParsedScript {
 /// A TEXT is a double-quoted string kept exactly (blanks included) with the escapes `\"`
 /// and `\\`; any argument may be quoted, and one without blanks may also be bare.
 class ScriptParser {
-public:
+  public:
     /// Splits one line into words. Throws std::invalid_argument for an unterminated quote,
     /// an unknown escape, or a quote glued to another word.
     static std::vector<Token> tokenize(std::string_view line);

@@ -11,9 +11,11 @@ namespace tools {
 
 TempDirectory::TempDirectory(const char* prefix) {
     // mkdtemp picks a name nobody else holds and makes the folder in one step.
-    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary folder " + pattern + ": " + std::strerror(errno));
+        throw std::runtime_error("cannot make a temporary folder " + pattern + ": " +
+                                 std::strerror(errno));
     }
     path_ = pattern;
 }

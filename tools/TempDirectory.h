@@ -8,7 +8,7 @@ namespace tools {
 /// Creates a fresh folder under the system's temporary folder and removes it, with all
 /// it holds, when destroyed.
 class TempDirectory {
-public:
+  public:
     /// Throws std::runtime_error when the folder cannot be made.
     explicit TempDirectory(const char* prefix = "vnd-script");
     ~TempDirectory();
@@ -17,7 +17,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

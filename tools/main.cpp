@@ -32,7 +32,8 @@ std::string defaultModulePath() {
     if (!ec) {
         for (auto candidate : {exe.parent_path().parent_path() / "lib" / "libvnd42407.so",
                                exe.parent_path() / "libvnd42407.so"}) {
-            if (std::filesystem::exists(candidate)) return candidate.string();
+            if (std::filesystem::exists(candidate))
+                return candidate.string();
         }
     }
     return "libvnd42407.so";  // left to the loader's search path
@@ -40,7 +41,7 @@ std::string defaultModulePath() {
 
 /// The host's data module for the length of one scenario.
 class LocalDatabaseSession {
-public:
+  public:
     explicit LocalDatabaseSession(const std::string& path) {
         dataModule_.open(path);
         vol::Application::instance().setDataModule(&dataModule_);
@@ -49,7 +50,7 @@ public:
     LocalDatabaseSession(const LocalDatabaseSession&) = delete;
     LocalDatabaseSession& operator=(const LocalDatabaseSession&) = delete;
 
-private:
+  private:
     vol::DataModule dataModule_;
 };
 
@@ -60,8 +61,8 @@ struct Totals {
 
 /// Runs one scenario file in an environment of its own (fresh databases with --demo, a
 /// freshly loaded module), so no file sees what another left.
-int runFile(const std::string& file, const tools::RunOptions& options, const std::string& modulePath,
-            Totals& totals) {
+int runFile(const std::string& file, const tools::RunOptions& options,
+            const std::string& modulePath, Totals& totals) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::cerr << file << ": cannot read the file\n";
@@ -71,7 +72,8 @@ int runFile(const std::string& file, const tools::RunOptions& options, const std
     text << in.rdbuf();
     tools::ParsedScript script = tools::ScriptParser::parse(text.str());
     if (!script.errors.empty()) {
-        for (const auto& e : script.errors) std::cout << file << ":" << e.line << ": " << e.message << "\n";
+        for (const auto& e : script.errors)
+            std::cout << file << ":" << e.line << ": " << e.message << "\n";
         return kBadSetup;
     }
 
@@ -93,7 +95,8 @@ int runFile(const std::string& file, const tools::RunOptions& options, const std
         }
         LocalDatabaseSession database(localDb);
         tools::ModuleHandle module(modulePath);
-        tools::ScenarioRunner runner(file, module, demo.get(), settings, std::cout, options.verbose);
+        tools::ScenarioRunner runner(file, module, demo.get(), settings, std::cout,
+                                     options.verbose);
         bool ok = runner.run(script.commands);
         totals.passed += runner.passed();
         totals.failed += runner.failed();
@@ -111,7 +114,8 @@ int main(int argc, char** argv) {
     try {
         options = tools::CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::invalid_argument& e) {
-        std::cerr << "vnd-script: " << e.what() << "\n" << "try vnd-script --help\n";
+        std::cerr << "vnd-script: " << e.what() << "\n"
+                  << "try vnd-script --help\n";
         return kBadSetup;
     }
 
@@ -131,12 +135,14 @@ int main(int argc, char** argv) {
             break;
     }
 
-    const std::string modulePath = options.modulePath.empty() ? defaultModulePath() : options.modulePath;
+    const std::string modulePath =
+        options.modulePath.empty() ? defaultModulePath() : options.modulePath;
     Totals totals;
     int status = kPassed;
     for (const std::string& file : options.files) {
         status = runFile(file, options, modulePath, totals);
-        if (status != kPassed) break;
+        if (status != kPassed)
+            break;
     }
     std::cout << totals.passed << " passed, " << totals.failed << " failed\n";
     return status;

@@ -17,12 +17,14 @@ TEST(CommandLineTest, DemoRunTakesFilesInOrder) {
 }
 
 TEST(CommandLineTest, OutsideServerNeedsHostPortAndLocalDatabase) {
-    RunOptions o = CommandLine::parse({"--server", "10.0.0.5:7400", "--localdb", "local.db", "s.vnd"});
+    RunOptions o =
+        CommandLine::parse({"--server", "10.0.0.5:7400", "--localdb", "local.db", "s.vnd"});
     EXPECT_FALSE(o.demo);
     EXPECT_EQ(o.serverHost, "10.0.0.5");
     EXPECT_EQ(o.serverPort, 7400);
     EXPECT_EQ(o.localDb, "local.db");
-    EXPECT_EQ(CommandLine::parse({"--server", "[::1]:7401", "--localdb", "l", "s"}).serverHost, "::1");
+    EXPECT_EQ(CommandLine::parse({"--server", "[::1]:7401", "--localdb", "l", "s"}).serverHost,
+              "::1");
 }
 
 TEST(CommandLineTest, MakeLocalDb) {
@@ -40,18 +42,19 @@ TEST_P(CommandLineErrorTest, RefusesWrongUsage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Args, CommandLineErrorTest,
-    testing::Values(std::vector<std::string>{"--demo"},                                        // no file
-                    std::vector<std::string>{"s.vnd"},                                         // no environment
-                    std::vector<std::string>{"--server", "h:1", "s.vnd"},                      // no local db
-                    std::vector<std::string>{"--demo", "--server", "h:1", "s.vnd"},            // both
-                    std::vector<std::string>{"--server", "host", "--localdb", "l", "s"},       // no port
-                    std::vector<std::string>{"--server", "h:70000", "--localdb", "l", "s"},    // port range
-                    std::vector<std::string>{"--server", "h:1", "--localdb", "l", "--products", "3", "s"},
-                    std::vector<std::string>{"--demo", "--products", "-3", "s"},
-                    std::vector<std::string>{"--demo", "--module"},                            // value missing
-                    std::vector<std::string>{"--demo", "--colour", "s"},
-                    std::vector<std::string>{"make-localdb"},
-                    std::vector<std::string>{"make-localdb", "a", "b"}));
+    testing::Values(
+        std::vector<std::string>{"--demo"},                                      // no file
+        std::vector<std::string>{"s.vnd"},                                       // no environment
+        std::vector<std::string>{"--server", "h:1", "s.vnd"},                    // no local db
+        std::vector<std::string>{"--demo", "--server", "h:1", "s.vnd"},          // both
+        std::vector<std::string>{"--server", "host", "--localdb", "l", "s"},     // no port
+        std::vector<std::string>{"--server", "h:70000", "--localdb", "l", "s"},  // port range
+        std::vector<std::string>{"--server", "h:1", "--localdb", "l", "--products", "3", "s"},
+        std::vector<std::string>{"--demo", "--products", "-3", "s"},
+        std::vector<std::string>{"--demo", "--module"},  // value missing
+        std::vector<std::string>{"--demo", "--colour", "s"},
+        std::vector<std::string>{"make-localdb"},
+        std::vector<std::string>{"make-localdb", "a", "b"}));
 
 }  // namespace
 }  // namespace tools

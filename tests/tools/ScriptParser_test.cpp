@@ -21,16 +21,17 @@ TEST_P(TokenizeTest, SplitsWordsAndKeepsQuotedTextExactly) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, TokenizeTest,
     testing::Values(
-        TokenCase{"", {}},
-        TokenCase{"   \t ", {}},
-        TokenCase{"# a comment", {}},
+        TokenCase{"", {}}, TokenCase{"   \t ", {}}, TokenCase{"# a comment", {}},
         TokenCase{"open", {{"open", false}}},
         TokenCase{"  tab\t# then a comment", {{"tab", false}}},
-        TokenCase{"type medHorarioDe \"00:01\"", {{"type", false}, {"medHorarioDe", false}, {"00:01", true}}},
+        TokenCase{"type medHorarioDe \"00:01\"",
+                  {{"type", false}, {"medHorarioDe", false}, {"00:01", true}}},
         // Blanks inside quotes are kept, leading and trailing ones included.
-        TokenCase{"expect text medCdTabePrec \"   \"", {{"expect", false}, {"text", false}, {"medCdTabePrec", false}, {"   ", true}}},
+        TokenCase{"expect text medCdTabePrec \"   \"",
+                  {{"expect", false}, {"text", false}, {"medCdTabePrec", false}, {"   ", true}}},
         TokenCase{"type x \"\"", {{"type", false}, {"x", false}, {"", true}}},
-        TokenCase{R"(expect message "a \"b\" c\\d")", {{"expect", false}, {"message", false}, {R"(a "b" c\d)", true}}},
+        TokenCase{R"(expect message "a \"b\" c\\d")",
+                  {{"expect", false}, {"message", false}, {R"(a "b" c\d)", true}}},
         // A # inside quotes is text, not a comment.
         TokenCase{"pick \"#1\" # comment", {{"pick", false}, {"#1", true}}},
         TokenCase{"pick \"Filial\"\r", {{"pick", false}, {"Filial", true}}},
@@ -44,7 +45,8 @@ TEST_P(TokenizeErrorTest, RefusesMalformedQuotes) {
 
 INSTANTIATE_TEST_SUITE_P(Lines, TokenizeErrorTest,
                          testing::Values("type x \"unterminated", "type x \"ends in backslash\\",
-                                         R"(type x "bad \n escape")", "type x \"a\"b", "type x a\"b\""));
+                                         R"(type x "bad \n escape")", "type x \"a\"b",
+                                         "type x a\"b\""));
 
 struct CommandCase {
     const char* line;
@@ -69,30 +71,37 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"branch 0002", Verb::Branch, {"0002"}},
         CommandCase{"fixed-branch yes", Verb::FixedBranch, {"yes"}},
         CommandCase{"picture \"99.99.999;0; \"", Verb::Picture, {"99.99.999;0; "}},
-        CommandCase{"open", Verb::Open, {}},
-        CommandCase{"close", Verb::Close, {}},
+        CommandCase{"open", Verb::Open, {}}, CommandCase{"close", Verb::Close, {}},
         CommandCase{"activate", Verb::Activate, {}},
         CommandCase{"server stop", Verb::ServerStop, {}},
         CommandCase{"server start", Verb::ServerStart, {}},
-        CommandCase{"server fail-next SetPrecDif \"Falha no banco\"", Verb::ServerFailNext, {"SetPrecDif", "Falha no banco"}},
+        CommandCase{"server fail-next SetPrecDif \"Falha no banco\"",
+                    Verb::ServerFailNext,
+                    {"SetPrecDif", "Falha no banco"}},
         CommandCase{"focus medCdFilial", Verb::Focus, {"medCdFilial"}},
         CommandCase{"tab", Verb::Tab, {}},
         CommandCase{"type numValPer \"10,5\"", Verb::Type, {"numValPer", "10,5"}},
         CommandCase{"click rbtLista", Verb::Click, {"rbtLista"}},
         CommandCase{"select rdgValPer 1", Verb::Select, {"rdgValPer", "1"}},
         CommandCase{"pick \"001\"", Verb::Pick, {"001"}},
-        CommandCase{"pick \"0101001\" \"0101002\" 0101003", Verb::Pick, {"0101001", "0101002", "0101003"}},
+        CommandCase{
+            "pick \"0101001\" \"0101002\" 0101003", Verb::Pick, {"0101001", "0101002", "0101003"}},
         CommandCase{"pick-none", Verb::PickNone, {}},
         CommandCase{"answer no", Verb::Answer, {"no"}},
-        CommandCase{"expect message \"Filial inválida.\"", Verb::ExpectMessage, {"Filial inválida."}},
+        CommandCase{
+            "expect message \"Filial inválida.\"", Verb::ExpectMessage, {"Filial inválida."}},
         CommandCase{"expect no-message", Verb::ExpectNoMessage, {}},
-        CommandCase{"expect message-contains \"127.0.0.1\"", Verb::ExpectMessageContains, {"127.0.0.1"}},
+        CommandCase{
+            "expect message-contains \"127.0.0.1\"", Verb::ExpectMessageContains, {"127.0.0.1"}},
         CommandCase{"expect confirm \"Confirma?\"", Verb::ExpectConfirm, {"Confirma?"}},
-        CommandCase{"expect list-empty \"Não há vigência cadastrada.\"", Verb::ExpectListEmpty, {"Não há vigência cadastrada."}},
+        CommandCase{"expect list-empty \"Não há vigência cadastrada.\"",
+                    Verb::ExpectListEmpty,
+                    {"Não há vigência cadastrada."}},
         CommandCase{"expect rows 0", Verb::ExpectRows, {"0"}},
         CommandCase{"expect row \"001\" \"Varejo\"", Verb::ExpectRow, {"001", "Varejo"}},
         CommandCase{"expect focus medCdTabePrec", Verb::ExpectFocus, {"medCdTabePrec"}},
-        CommandCase{"expect text medHorarioDe \"00:01\"", Verb::ExpectText, {"medHorarioDe", "00:01"}},
+        CommandCase{
+            "expect text medHorarioDe \"00:01\"", Verb::ExpectText, {"medHorarioDe", "00:01"}},
         CommandCase{"expect empty edtNmFilial", Verb::ExpectEmpty, {"edtNmFilial"}},
         CommandCase{"expect not-empty edtNmFilial", Verb::ExpectNotEmpty, {"edtNmFilial"}},
         CommandCase{"expect enabled btnFilial", Verb::ExpectEnabled, {"btnFilial"}},
@@ -102,7 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"expect state boStCriado true", Verb::ExpectState, {"boStCriado", "true"}},
         CommandCase{"expect state stPesqProd \"\"", Verb::ExpectState, {"stPesqProd", ""}},
         CommandCase{"expect screen closed", Verb::ExpectScreen, {"closed"}},
-        CommandCase{R"(expect arg SetPrecDif 1 "\"0001\"")", Verb::ExpectArg, {"SetPrecDif", "1", "\"0001\""}},
+        CommandCase{R"(expect arg SetPrecDif 1 "\"0001\"")",
+                    Verb::ExpectArg,
+                    {"SetPrecDif", "1", "\"0001\""}},
         CommandCase{"expect stored 400", Verb::ExpectStored, {"400"}},
         CommandCase{"dump  # everything", Verb::Dump, {}}));
 
@@ -160,7 +171,8 @@ TEST(ParseScriptTest, ListsEveryWrongLineWithItsNumberAndKeepsLineNumbersOfComma
 
 TEST(ParseScriptTest, ReferenceListsEveryCommandOnce) {
     std::string reference = ScriptParser::reference();
-    for (const char* name : {"today", "expect arg METHOD N TEXT", "server fail-next", "pick-none", "dump"}) {
+    for (const char* name :
+         {"today", "expect arg METHOD N TEXT", "server fail-next", "pick-none", "dump"}) {
         EXPECT_NE(reference.find(name), std::string::npos) << name;
     }
 }
