@@ -4,13 +4,10 @@
 #include <ostream>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
 #include "DemoServer.h"
 #include "ModuleHandle.h"
-#include "controls/CheckBox.h"
+#include "ScreenInspector.h"
 #include "controls/Edit.h"
-#include "controls/RadioButton.h"
 #include "controls/RadioGroup.h"
 #include "forms/Application.h"
 #include "forms/Form.h"
@@ -33,88 +30,16 @@ struct Failure : std::runtime_error {
     throw Failure(message);
 }
 
-/// A text as a scenario writes it, so a failure can be copied back into the file.
-std::string asScriptText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string joined(const std::vector<std::string>& texts) {
     std::string out;
-    for (const std::string& t : texts) out += (out.empty() ? "" : ", ") + asScriptText(t);
+    for (const std::string& t : texts) out += (out.empty() ? "" : ", ") + ScriptParser::quote(t);
     return out;
-}
-
-/// The remote object prefixes the method on the wire; scenarios may name either form.
-std::string shortMethod(const std::string& method) {
-    std::size_t dot = method.rfind('.');
-    return dot == std::string::npos ? method : method.substr(dot + 1);
-}
-
-/// Enabled as a person sees it: the control and every container around it.
-bool enabledChain(const vol::Control& c) {
-    for (const vol::Control* p = &c; p != nullptr; p = p->parent()) {
-        if (!p->enabled())
-            return false;
-    }
-    return true;
-}
-
-bool visibleChain(const vol::Control& c) {
-    for (const vol::Control* p = &c; p != nullptr; p = p->parent()) {
-        if (!p->visible())
-            return false;
-    }
-    return true;
-}
-
-const char* kindName(vol::ControlKind kind) {
-    switch (kind) {
-        case vol::ControlKind::Label:
-            return "label";
-        case vol::ControlKind::Edit:
-            return "edit";
-        case vol::ControlKind::MaskEdit:
-            return "masked edit";
-        case vol::ControlKind::DateEdit:
-            return "date edit";
-        case vol::ControlKind::NumberEdit:
-            return "number edit";
-        case vol::ControlKind::CheckBox:
-            return "check box";
-        case vol::ControlKind::RadioButton:
-            return "radio button";
-        case vol::ControlKind::RadioGroup:
-            return "radio group";
-        case vol::ControlKind::GroupBox:
-            return "group box";
-        case vol::ControlKind::Panel:
-            return "panel";
-        case vol::ControlKind::LookupButton:
-            return "lookup button";
-        case vol::ControlKind::FlatButton:
-            return "flat button";
-    }
-    return "control";
-}
-
-std::optional<bool> checkedState(const vol::Control& c) {
-    if (auto* box = dynamic_cast<const vol::CheckBox*>(&c))
-        return box->checked();
-    if (auto* radio = dynamic_cast<const vol::RadioButton*>(&c))
-        return radio->checked();
-    return std::nullopt;
 }
 
 const vol::Edit& editOf(const vol::Control& c) {
     auto* edit = dynamic_cast<const vol::Edit*>(&c);
     if (edit == nullptr)
-        fail(c.name() + " is a " + kindName(c.kind()) + ", it has no text");
+        fail(c.name() + " is a " + ScreenInspector::kindName(c.kind()) + ", it has no text");
     return *edit;
 }
 
@@ -122,7 +47,7 @@ std::string describeCommand(const Command& command) {
     std::string text(ScriptParser::nameOf(command.verb));
     for (const std::string& a : command.args) {
         bool plain = !a.empty() && a.find_first_of(" \t\"#\\") == std::string::npos;
-        text += " " + (plain ? a : asScriptText(a));
+        text += " " + (plain ? a : ScriptParser::quote(a));
     }
     return text;
 }
@@ -144,7 +69,7 @@ ScenarioRunner::ScenarioRunner(std::string file, ModuleHandle& module, DemoServe
     app_.setRemoteCallObserver([this](const std::string& method, const std::string& argsJson) {
         if (verbose_)
             out_ << "  call: " << method << " " << argsJson << "\n";
-        lastArgs_[shortMethod(method)] = argsJson;
+        calls_.record(method, argsJson);
     });
 }
 
@@ -198,7 +123,7 @@ void ScenarioRunner::execute(const Command& command) {
 void ScenarioRunner::collectShown() {
     std::vector<std::string> errors = ui_.takeErrors();
     if (verbose_) {
-        for (const std::string& e : errors) out_ << "  message: " << asScriptText(e) << "\n";
+        for (const std::string& e : errors) out_ << "  message: " << ScriptParser::quote(e) << "\n";
     }
     shownErrors_.insert(shownErrors_.end(), errors.begin(), errors.end());
     std::vector<std::string> faults = ui_.takeFaults();
@@ -230,9 +155,9 @@ vol::Control& ScenarioRunner::control(const std::string& name) const {
 
 vol::Control& ScenarioRunner::usable(const std::string& name) const {
     vol::Control& c = control(name);
-    if (!visibleChain(c))
+    if (!ScreenInspector::visibleAsSeen(c))
         fail(name + " is hidden: a person cannot act on it");
-    if (!enabledChain(c))
+    if (!ScreenInspector::enabledAsSeen(c))
         fail(name + " is disabled: a person cannot act on it");
     return c;
 }
@@ -275,12 +200,13 @@ void ScenarioRunner::act(const Command& command) {
             if (command.verb == Verb::ServerStart)
                 demo_->start();
             if (command.verb == Verb::ServerFailNext)
-                demo_->failNext(shortMethod(args[0]), args[1]);
+                demo_->failNext(CallRecorder::shortName(args[0]), args[1]);
             break;
         case Verb::Focus: {
             vol::Control& c = usable(args[0]);
             if (!c.acceptsFocus())
-                fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no focus");
+                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                     ", it takes no focus");
             input_.focus(c);
             break;
         }
@@ -291,7 +217,8 @@ void ScenarioRunner::act(const Command& command) {
             vol::Control& c = usable(args[0]);
             auto* edit = dynamic_cast<vol::Edit*>(&c);
             if (edit == nullptr)
-                fail(args[0] + " is a " + kindName(c.kind()) + ", it takes no typing");
+                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                     ", it takes no typing");
             input_.type(*edit, args[1]);
             break;
         }
@@ -302,7 +229,8 @@ void ScenarioRunner::act(const Command& command) {
             vol::Control& c = usable(args[0]);
             auto* group = dynamic_cast<vol::RadioGroup*>(&c);
             if (group == nullptr)
-                fail(args[0] + " is a " + kindName(c.kind()) + ", not a radio group");
+                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                     ", not a radio group");
             const std::size_t index = std::stoul(args[1]);
             if (index >= group->items().size()) {
                 fail(args[0] + " has " + std::to_string(group->items().size()) +
@@ -336,15 +264,15 @@ void ScenarioRunner::expect(const Command& command) {
             std::vector<std::string> shown;
             shown.swap(shownErrors_);
             if (shown.empty())
-                fail("no message was shown; expected " + asScriptText(args[0]));
+                fail("no message was shown; expected " + ScriptParser::quote(args[0]));
             const std::string& last = shown.back();
             bool met = command.verb == Verb::ExpectMessage
                            ? last == args[0]
                            : last.find(args[0]) != std::string::npos;
             if (!met) {
-                fail("the message shown was " + asScriptText(last) + "; expected " +
+                fail("the message shown was " + ScriptParser::quote(last) + "; expected " +
                      (command.verb == Verb::ExpectMessage ? "" : "one containing ") +
-                     asScriptText(args[0]));
+                     ScriptParser::quote(args[0]));
             }
             break;
         }
@@ -360,12 +288,12 @@ void ScenarioRunner::expect(const Command& command) {
             // A question from before the last check must not pass for a new one.
             if (!question || questionsUnchecked_ == 0) {
                 fail("no question was asked since the last confirm check; expected " +
-                     asScriptText(args[0]));
+                     ScriptParser::quote(args[0]));
             }
             questionsUnchecked_ = 0;
             if (*question != args[0])
-                fail("the question was " + asScriptText(*question) + "; expected " +
-                     asScriptText(args[0]));
+                fail("the question was " + ScriptParser::quote(*question) + "; expected " +
+                     ScriptParser::quote(args[0]));
             break;
         }
         case Verb::ExpectListEmpty: {
@@ -377,8 +305,8 @@ void ScenarioRunner::expect(const Command& command) {
                      std::to_string(list->rows.size()) + " rows");
             }
             if (list->emptyText != args[0]) {
-                fail("the empty list showed " + asScriptText(list->emptyText) + "; expected " +
-                     asScriptText(args[0]));
+                fail("the empty list showed " + ScriptParser::quote(list->emptyText) +
+                     "; expected " + ScriptParser::quote(args[0]));
             }
             break;
         }
@@ -416,7 +344,8 @@ void ScenarioRunner::expect(const Command& command) {
         case Verb::ExpectText: {
             std::string text = editOf(control(args[0])).text();
             if (text != args[1])
-                fail(args[0] + " holds " + asScriptText(text) + ", not " + asScriptText(args[1]));
+                fail(args[0] + " holds " + ScriptParser::quote(text) + ", not " +
+                     ScriptParser::quote(args[1]));
             break;
         }
         case Verb::ExpectEmpty:
@@ -424,14 +353,14 @@ void ScenarioRunner::expect(const Command& command) {
             std::string text = editOf(control(args[0])).text();
             bool wantEmpty = command.verb == Verb::ExpectEmpty;
             if (vol::EmptyString(text) != wantEmpty) {
-                fail(args[0] + " holds " + asScriptText(text) +
+                fail(args[0] + " holds " + ScriptParser::quote(text) +
                      (wantEmpty ? ", it is not empty" : ", it is empty"));
             }
             break;
         }
         case Verb::ExpectEnabled:
         case Verb::ExpectDisabled: {
-            bool on = enabledChain(control(args[0]));
+            bool on = ScreenInspector::enabledAsSeen(control(args[0]));
             bool want = command.verb == Verb::ExpectEnabled;
             if (on != want)
                 fail(args[0] + " is " + (on ? "enabled" : "disabled"));
@@ -440,9 +369,10 @@ void ScenarioRunner::expect(const Command& command) {
         case Verb::ExpectChecked:
         case Verb::ExpectUnchecked: {
             vol::Control& c = control(args[0]);
-            std::optional<bool> checked = checkedState(c);
+            std::optional<bool> checked = ScreenInspector::checkMark(c);
             if (!checked)
-                fail(args[0] + " is a " + kindName(c.kind()) + ", it has no check mark");
+                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                     ", it has no check mark");
             bool want = command.verb == Verb::ExpectChecked;
             if (*checked != want)
                 fail(args[0] + " is " + (*checked ? "checked" : "unchecked"));
@@ -453,7 +383,8 @@ void ScenarioRunner::expect(const Command& command) {
             if (!value)
                 fail("the module publishes no state item " + args[0]);
             if (*value != args[1])
-                fail(args[0] + " is " + asScriptText(*value) + ", not " + asScriptText(args[1]));
+                fail(args[0] + " is " + ScriptParser::quote(*value) + ", not " +
+                     ScriptParser::quote(args[1]));
             break;
         }
         case Verb::ExpectScreen: {
@@ -462,31 +393,10 @@ void ScenarioRunner::expect(const Command& command) {
                 fail(std::string("the screen is ") + (open ? "open" : "closed"));
             break;
         }
-        case Verb::ExpectArg: {
-            const std::string method = shortMethod(args[0]);
-            auto call = lastArgs_.find(method);
-            if (call == lastArgs_.end())
-                fail("no call of " + method + " was made");
-            auto params = nlohmann::json::parse(call->second, nullptr, false);
-            if (params.is_discarded() || !params.is_array()) {
-                fail("the arguments of " + method + " are not a JSON array: " + call->second);
-            }
-            const std::size_t n = std::stoul(args[1]);
-            if (n > params.size()) {
-                fail(method + " was called with " + std::to_string(params.size()) +
-                     " arguments, not " + args[1]);
-            }
-            auto expected = nlohmann::json::parse(args[2], nullptr, false);
-            if (expected.is_discarded())
-                fail("the expected argument is not JSON: " + asScriptText(args[2]));
-            // Compared as JSON values, so spacing and number spelling (10 or 10.0) do not matter.
-            const auto& actual = params[n - 1];
-            if (actual != expected) {
-                fail("argument " + args[1] + " of " + method + " was " + actual.dump() + ", not " +
-                     expected.dump());
-            }
+        case Verb::ExpectArg:
+            if (auto reason = calls_.mismatch(args[0], std::stoul(args[1]), args[2]))
+                fail(*reason);
             break;
-        }
         case Verb::ExpectStored: {
             if (demo_ == nullptr)
                 fail("expect stored needs --demo: an outside server's rules are not counted");
@@ -502,31 +412,10 @@ void ScenarioRunner::expect(const Command& command) {
 }
 
 void ScenarioRunner::dump() const {
-    vol::Form* form = screen();
-    if (form == nullptr) {
+    if (vol::Form* form = screen()) {
+        ScreenInspector::dump(*form, app_.activeForm() == form, out_);
+    } else {
         out_ << "  (the screen is not open)\n";
-        return;
-    }
-    out_ << "  screen " << form->name()
-         << (app_.activeForm() == form ? " (active)" : " (not active)") << "\n";
-    for (vol::Control* c : form->controls()) {
-        std::string value;
-        if (auto* edit = dynamic_cast<vol::Edit*>(c)) {
-            value = "text=" + asScriptText(edit->text());
-        } else if (std::optional<bool> checked = checkedState(*c)) {
-            value = *checked ? "checked" : "unchecked";
-        } else if (auto* group = dynamic_cast<vol::RadioGroup*>(c)) {
-            int index = group->itemIndex();
-            value = "itemIndex=" + std::to_string(index);
-            if (index >= 0 && static_cast<std::size_t>(index) < group->items().size()) {
-                value += " " + asScriptText(group->items()[static_cast<std::size_t>(index)]);
-            }
-        } else if (!c->caption().empty()) {
-            value = "caption=" + asScriptText(c->caption());
-        }
-        out_ << "  " << c->name() << " [" << kindName(c->kind()) << "]"
-             << (value.empty() ? "" : " ") << value << (enabledChain(*c) ? "" : " disabled")
-             << (visibleChain(*c) ? "" : " hidden") << (c->focused() ? " focus" : "") << "\n";
     }
 }
 

@@ -2,10 +2,10 @@
 // Plays a scenario against the loaded screen module, as a person at the screen would.
 
 #include <iosfwd>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "CallRecorder.h"
 #include "ScriptParser.h"
 #include "forms/HostSettings.h"
 #include "forms/UserInput.h"
@@ -67,9 +67,9 @@ class ScenarioRunner {
     vol::Application& app_;
     vol::ScriptedUserInterface ui_;
     vol::UserInput input_;
-    std::vector<std::string> shownErrors_;         ///< shown since the last message check
-    std::map<std::string, std::string> lastArgs_;  ///< short method name -> params JSON
-    std::size_t questionsUnchecked_ = 0;           ///< questions asked since the last confirm check
+    std::vector<std::string> shownErrors_;  ///< shown since the last message check
+    CallRecorder calls_;
+    std::size_t questionsUnchecked_ = 0;  ///< questions asked since the last confirm check
     int passed_ = 0;
     int failed_ = 0;
 };

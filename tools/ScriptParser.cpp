@@ -241,6 +241,16 @@ ParsedScript ScriptParser::parse(std::string_view text) {
     return script;
 }
 
+std::string ScriptParser::quote(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
 std::string_view ScriptParser::nameOf(Verb verb) {
     for (const Spec& s : table()) {
         if (s.verb == verb)

@@ -94,6 +94,9 @@ class ScriptParser {
     /// Reads a whole file's text; every wrong line is listed, none is skipped silently.
     static ParsedScript parse(std::string_view text);
 
+    /// A text written as a quoted TEXT, so that tokenize reads it back unchanged.
+    static std::string quote(std::string_view text);
+
     /// The command's words as a scenario writes them ("expect message").
     static std::string_view nameOf(Verb verb);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <stdexcept>
 
 namespace tools {
@@ -11,6 +13,10 @@ struct TokenCase {
     const char* line;
     std::vector<Token> tokens;
 };
+
+void PrintTo(const TokenCase& c, std::ostream* os) {
+    *os << c.line;
+}
 
 class TokenizeTest : public testing::TestWithParam<TokenCase> {};
 
@@ -53,6 +59,10 @@ struct CommandCase {
     Verb verb;
     std::vector<std::string> args;
 };
+
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.line;
+}
 
 class ParseLineTest : public testing::TestWithParam<CommandCase> {};
 
@@ -122,6 +132,10 @@ struct BadLineCase {
     const char* reason;  ///< a part of the error text
 };
 
+void PrintTo(const BadLineCase& c, std::ostream* os) {
+    *os << c.line;
+}
+
 class ParseLineErrorTest : public testing::TestWithParam<BadLineCase> {};
 
 TEST_P(ParseLineErrorTest, NamesWhatIsWrong) {
@@ -167,6 +181,14 @@ TEST(ParseScriptTest, ListsEveryWrongLineWithItsNumberAndKeepsLineNumbersOfComma
     EXPECT_EQ(script.commands[0].line, 1);
     EXPECT_EQ(script.commands[1].verb, Verb::Tab);
     EXPECT_EQ(script.commands[1].line, 6);
+}
+
+TEST(QuoteTest, TokenizeReadsAQuotedTextBackUnchanged) {
+    for (const char* text : {"", "   ", "a \"b\" c", "back\\slash\\", "# not a comment", "Ação"}) {
+        std::vector<Token> tokens = ScriptParser::tokenize(ScriptParser::quote(text));
+        ASSERT_EQ(tokens.size(), 1u) << text;
+        EXPECT_EQ(tokens[0], (Token{text, true}));
+    }
 }
 
 TEST(ParseScriptTest, ReferenceListsEveryCommandOnce) {
