@@ -1,0 +1,69 @@
+#include "Glyphs.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace vol {
+
+namespace {
+
+// Draws the same picture twice: in colour and in the grey of a disabled button, so the
+// glyph reads as two-state like the classic toolbar glyphs.
+template <class Paint>
+QIcon twoState(int size, Paint paint) {
+    QIcon icon;
+    for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        paint(p, mode == QIcon::Disabled);
+        p.end();
+        icon.addPixmap(pm, mode);
+    }
+    return icon;
+}
+
+}  // namespace
+
+QIcon Glyphs::search() {
+    return twoState(16, [](QPainter& p, bool grey) {
+        QColor rim = grey ? QColor(160, 160, 160) : QColor(40, 40, 40);
+        QColor glass = grey ? QColor(235, 235, 235) : QColor(190, 225, 255);
+        p.setPen(QPen(rim, 1.6));
+        p.setBrush(glass);
+        p.drawEllipse(QRectF(1.5, 1.5, 9, 9));
+        p.setPen(QPen(grey ? rim : QColor(120, 70, 20), 2.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+    });
+}
+
+QIcon Glyphs::calendar() {
+    return twoState(14, [](QPainter& p, bool grey) {
+        QColor ink = grey ? QColor(160, 160, 160) : QColor(50, 50, 50);
+        p.setPen(QPen(ink, 1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(1.5, 2.5, 11, 10));
+        p.fillRect(QRectF(2, 3, 10, 3), grey ? QColor(190, 190, 190) : QColor(200, 40, 40));
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        for (int row = 0; row < 2; ++row) {
+            for (int col = 0; col < 3; ++col) p.drawRect(QRectF(3 + col * 3, 7.5 + row * 2.5, 1.5, 1.5));
+        }
+    });
+}
+
+QIcon Glyphs::confirm() {
+    return twoState(24, [](QPainter& p, bool grey) {
+        QPainterPath tick;
+        tick.moveTo(4, 13);
+        tick.lineTo(10, 19);
+        tick.lineTo(20, 5);
+        p.setPen(QPen(grey ? QColor(160, 160, 160) : QColor(20, 140, 40), 3.5, Qt::SolidLine, Qt::RoundCap,
+                      Qt::RoundJoin));
+        p.drawPath(tick);
+    });
+}
+
+}  // namespace vol

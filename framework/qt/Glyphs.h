@@ -1,0 +1,19 @@
+#pragma once
+// The small pictures of the framework's buttons, drawn in code so no image files ship.
+
+#include <QIcon>
+
+namespace vol {
+
+/// Button glyphs; each icon has a normal and a disabled (greyed) state.
+class Glyphs {
+public:
+    /// The magnifying glass of lookup buttons.
+    static QIcon search();
+    /// The little calendar sheet of date edits.
+    static QIcon calendar();
+    /// The green tick of the confirm button.
+    static QIcon confirm();
+};
+
+}  // namespace vol

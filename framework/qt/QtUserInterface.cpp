@@ -1,0 +1,107 @@
+#include "QtUserInterface.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "ListDialog.h"
+#include "ProgressWidget.h"
+#include "QtText.h"
+
+namespace vol {
+
+QtUserInterface::QtUserInterface(QWidget* window) : window_(window) {}
+
+QtUserInterface::~QtUserInterface() {
+    if (hourglass_) QApplication::restoreOverrideCursor();
+    delete progress_.data();
+}
+
+ProgressWidget* QtUserInterface::progress() const { return progress_.data(); }
+
+void QtUserInterface::setWindow(QWidget* window) { window_ = window; }
+
+QWidget* QtUserInterface::dialogParent() const {
+    if (window_) return window_.data();
+    return QApplication::activeWindow();
+}
+
+void QtUserInterface::showError(const std::string& text) {
+    // A box that waits for the person must show the normal pointer, even mid-action.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), toQt(text), QMessageBox::NoButton,
+                    dialogParent());
+    box.addButton("OK", QMessageBox::AcceptRole);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+}
+
+bool QtUserInterface::askYesNo(const std::string& text) {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), toQt(text), QMessageBox::NoButton,
+                    dialogParent());
+    QPushButton* yes = box.addButton("Sim", QMessageBox::YesRole);
+    QPushButton* no = box.addButton("Não", QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+    return box.clickedButton() == yes;
+}
+
+std::optional<int> QtUserInterface::lookup(const std::string& title, const DataSet& data) {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    ListDialog dialog(toQt(title), data, ListDialog::Mode::Single, dialogParent());
+    dialog.exec();
+    QApplication::restoreOverrideCursor();
+    return dialog.picked();
+}
+
+std::vector<int> QtUserInterface::pickMany(const std::string& title, const DataSet& data) {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    ListDialog dialog(toQt(title), data, ListDialog::Mode::Multi, dialogParent());
+    dialog.exec();
+    QApplication::restoreOverrideCursor();
+    return dialog.ticked();
+}
+
+void QtUserInterface::showListEmpty(const std::string& text) {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), toQt(text),
+                    QMessageBox::NoButton, dialogParent());
+    box.addButton("OK", QMessageBox::AcceptRole);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+}
+
+void QtUserInterface::showProgress(ProgressKind kind, const std::string& caption) {
+    QWidget* parent = dialogParent();
+    if (!progress_ || progress_->parentWidget() != parent) {
+        delete progress_.data();
+        progress_ = new ProgressWidget(parent);
+    }
+    QString text = toQt(caption);
+    if (text.isEmpty() && kind == ProgressKind::Search) text = "Pesquisando...";
+    progress_->start(text);
+}
+
+void QtUserInterface::hideProgress() {
+    if (progress_) progress_->stop();
+}
+
+void QtUserInterface::pump() {
+    if (progress_) progress_->pump();
+}
+
+void QtUserInterface::setCursor(Cursor cursor) {
+    bool want = cursor == Cursor::HourGlass;
+    if (want == hourglass_) return;
+    hourglass_ = want;
+    if (want) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+}  // namespace vol

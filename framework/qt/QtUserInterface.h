@@ -1,0 +1,45 @@
+#pragma once
+// The framework's user interface with Qt dialogs.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/UserInterface.h"
+
+namespace vol {
+
+class ProgressWidget;
+
+/// The person at a Qt desktop: a modal error box, a Yes/No question with "Sim" and
+/// "Não", the lookup and multi-pick lists (ListDialog), the notice of an empty list, the
+/// progress animation over the main window, and the hourglass as an override cursor.
+/// Dialogs are parented to the window given (the host's main window).
+class QtUserInterface : public UserInterface {
+public:
+    explicit QtUserInterface(QWidget* window = nullptr);
+    ~QtUserInterface() override;
+
+    void setWindow(QWidget* window);
+    /// The progress animation widget, or null while none was shown.
+    ProgressWidget* progress() const;
+    /// Keeps the animation moving during a long synchronous wait: call it from the wait.
+    void pump();
+
+    void showError(const std::string& text) override;
+    bool askYesNo(const std::string& text) override;
+    std::optional<int> lookup(const std::string& title, const DataSet& data) override;
+    std::vector<int> pickMany(const std::string& title, const DataSet& data) override;
+    void showListEmpty(const std::string& text) override;
+    void showProgress(ProgressKind kind, const std::string& caption) override;
+    void hideProgress() override;
+    void setCursor(Cursor cursor) override;
+
+private:
+    QWidget* dialogParent() const;
+
+    QPointer<QWidget> window_;
+    QPointer<ProgressWidget> progress_;
+    bool hourglass_ = false;
+};
+
+}  // namespace vol

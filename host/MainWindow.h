@@ -1,0 +1,53 @@
+#pragma once
+// The host's main window: the multi-document area, the menu and the status bar.
+
+#include <QMainWindow>
+
+#include "HostOptions.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+
+namespace vol {
+class Application;
+class MdiFormManager;
+class UserInput;
+}  // namespace vol
+
+namespace host {
+
+class ModuleLoader;
+
+/// The back-office desktop: a multi-document area where the screens open as child
+/// windows, the menu entry (Ctrl+F7) that opens the price-rule screen through its
+/// module, and a status bar with the branch, the server and the local database.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(vol::Application& app, vol::UserInput& input, ModuleLoader& module, const HostOptions& options,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QMdiArea* mdiArea() const { return area_; }
+    vol::MdiFormManager* forms() const { return forms_; }
+    QAction* openScreenAction() const { return openScreen_; }
+
+    /// Opens the screen (the module's IniProc inside the action boundary). A module that
+    /// could not be loaded is reported to the person instead.
+    void openScreen();
+    /// Renders the window as it stands into a PNG file; false when it cannot be written.
+    bool saveScreenshot(const QString& file);
+    /// Shows a message in the status bar, e.g. a failed local database.
+    void setNotice(const QString& text);
+
+private:
+    vol::Application& app_;
+    ModuleLoader& module_;
+    QMdiArea* area_;
+    vol::MdiFormManager* forms_;
+    QAction* openScreen_;
+    QLabel* notice_;
+};
+
+}  // namespace host

@@ -1,0 +1,132 @@
+// vnd-host: the back-office desktop that loads the price-rule screen's module.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "HostOptions.h"
+#include "MainWindow.h"
+#include "ModuleLoader.h"
+#include "QtText.h"
+#include "QtUserInterface.h"
+#include "data/DataModule.h"
+#include "forms/Application.h"
+#include "forms/UserInput.h"
+
+namespace {
+
+// The build puts the modules in lib/ beside bin/; an installed host finds them the same way.
+std::string defaultModuleFolder() {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "lib";
+    return (exe.parent_path().parent_path() / "lib").string();
+}
+
+// Lets the freshly opened screen lay itself out and paint before it is grabbed.
+void settle(int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    std::string error;
+    std::optional<host::HostOptions> parsed =
+        host::HostOptions::parse(arguments, QProcessEnvironment::systemEnvironment(), defaultModuleFolder(), error);
+    if (!parsed) {
+        std::cerr << "vnd-host: " << error << "\n(vnd-host --help lists the options)\n";
+        return 2;
+    }
+    const host::HostOptions& options = *parsed;
+    if (options.help) {
+        std::cout << host::HostOptions::helpText();
+        return 0;
+    }
+    const bool unattended = !options.screenshot.empty();
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName("vnd-host");
+    QApplication::setApplicationDisplayName("Retaguarda de Vendas");
+
+    vol::Application& app = vol::Application::instance();
+    app.settings() = options.settings;
+
+    // The data module owns the local database connection the screens' queries share.
+    vol::DataModule dtmDBGeral("dtmDBGeral");
+    QString databaseNotice;
+    if (!options.localDatabase.empty()) {
+        try {
+            dtmDBGeral.open(options.localDatabase);
+        } catch (const std::exception& e) {
+            databaseNotice = QString("Banco local indisponível: %1").arg(vol::toQt(e.what()));
+        }
+    }
+    app.setDataModule(&dtmDBGeral);
+
+    vol::UserInput input(app);
+    host::ModuleLoader module(options.moduleFolder + "/libvnd42407.so");
+    auto window = std::make_unique<host::MainWindow>(app, input, module, options);
+    if (!databaseNotice.isEmpty()) {
+        window->setNotice(databaseNotice);
+        std::cerr << "vnd-host: " << databaseNotice.toStdString() << "\n";
+    }
+
+    // A screenshot run has nobody to answer dialogs: the framework's silent interface
+    // (errors on standard error, questions answered No) stays in place.
+    std::unique_ptr<vol::QtUserInterface> ui;
+    if (!unattended) {
+        ui = std::make_unique<vol::QtUserInterface>(window.get());
+        app.setUserInterface(ui.get());
+    }
+
+    bool started = module.start();
+    window->show();
+    int rc = 0;
+    if (!started) std::cerr << "vnd-host: " << module.error() << "\n";
+
+    if (unattended) {
+        if (!started) {
+            rc = 1;
+        } else {
+            module.open(app);
+            settle(300);
+            if (window->saveScreenshot(vol::toQt(options.screenshot))) {
+                std::cout << "vnd-host: screenshot written to " << options.screenshot << "\n";
+            } else {
+                std::cerr << "vnd-host: could not write " << options.screenshot << "\n";
+                rc = 1;
+            }
+        }
+    } else {
+        if (!started) {
+            window->setNotice(vol::toQt(module.error()));
+            QTimer::singleShot(0, window.get(), [&] { window->openScreen(); });
+        } else if (options.openAtStart) {
+            QTimer::singleShot(0, window.get(), [&] { window->openScreen(); });
+        }
+        rc = QApplication::exec();
+    }
+
+    // Shutdown in reverse: the forms (their code is the module's) before the module's
+    // finalization, the module before the framework objects it used.
+    app.destroyAll();
+    window.reset();
+    if (module.state() == host::ModuleState::Initialized || module.state() == host::ModuleState::Running) {
+        if (!module.finalize()) std::cerr << "vnd-host: " << module.error() << "\n";
+    }
+    module.unload();
+    app.setUserInterface(nullptr);
+    app.setDataModule(nullptr);
+    return rc;
+}
