@@ -1,5 +1,7 @@
 #include "JsonRpc.h"
 
+#include <algorithm>
+
 #include "ValueCodec.h"
 
 namespace wire {
@@ -14,7 +16,39 @@ bool validId(const json& id) {
 
 }  // namespace
 
+std::size_t jsonDepth(std::string_view text) {
+    std::size_t depth = 0;
+    std::size_t deepest = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
 std::variant<Request, RequestError> parseRequest(std::string_view line) {
+    // The parser itself copes with any depth, but the codec, the checks and the error
+    // texts walk a message recursively; a line of a million "[" must not reach them.
+    if (jsonDepth(line) > kMaxJsonDepth) {
+        return RequestError{nullptr, rpc::kInvalidRequest,
+                            "Requisição inválida: a mensagem passa de " +
+                                std::to_string(kMaxJsonDepth) + " níveis de aninhamento."};
+    }
     json message;
     try {
         message = json::parse(line);
@@ -79,6 +113,9 @@ CallResult parseResponse(std::string_view line, const json& expectedId) {
         return CallResult::failure(rpc::kParseError,
                                    "Resposta inválida do servidor de aplicação: " + why);
     };
+    if (jsonDepth(line) > kMaxJsonDepth) {
+        return bad("aninhamento acima de " + std::to_string(kMaxJsonDepth) + " níveis");
+    }
     json message;
     try {
         message = json::parse(line);

@@ -24,6 +24,15 @@ inline constexpr int kRefused = -32000;  ///< the server understood the call and
 inline constexpr int kTransportError = -32099;
 }  // namespace rpc
 
+/// The deepest nesting of arrays and objects a message may have. The deepest message of
+/// this protocol (a data packet inside the params) is five levels deep; the margin leaves
+/// room to grow, and the bound keeps recursive walks of a hostile message shallow.
+inline constexpr std::size_t kMaxJsonDepth = 32;
+
+/// The deepest nesting of arrays and objects in a JSON text, counted without parsing it
+/// (brackets inside strings are skipped). Malformed text gives a number all the same.
+std::size_t jsonDepth(std::string_view text);
+
 /// A failure of a call, carried to the peer as a JSON-RPC error with this code and text.
 class RpcError : public std::runtime_error {
 public:
@@ -52,7 +61,7 @@ struct RequestError {
 
 /// Reads one line as a request: malformed JSON gives kParseError, anything that is not a
 /// single request object with a method and positional params gives kInvalidRequest or
-/// kInvalidParams.
+/// kInvalidParams; so does a line nested deeper than kMaxJsonDepth (kInvalidRequest).
 std::variant<Request, RequestError> parseRequest(std::string_view line);
 
 /// The line of a request (without the ending "\n").
@@ -65,7 +74,8 @@ std::string encodeError(const nlohmann::json& id, int code, const std::string& m
 
 /// Reads one answer line for the request with expectedId: its decoded result, or a
 /// failure with the server's code and message. A line that is not a well-formed answer
-/// to that request gives a failure with kParseError and a Portuguese text.
+/// to that request (also one nested deeper than kMaxJsonDepth) gives a failure with
+/// kParseError and a Portuguese text.
 CallResult parseResponse(std::string_view line, const nlohmann::json& expectedId);
 
 }  // namespace wire
