@@ -8,33 +8,24 @@ namespace vol {
 
 const FieldDef& Field::def() const { return data_->fields_[static_cast<std::size_t>(index_)]; }
 
-namespace {
-const wire::Cell* cellOf(const DataSet& data, const wire::Row* row, int index) {
-    if (row == nullptr || index >= static_cast<int>(row->size())) return nullptr;
-    (void)data;
-    return &(*row)[static_cast<std::size_t>(index)];
-}
-}  // namespace
-
-std::string Field::asString() const {
+const wire::Cell* Field::currentCell() const {
     const wire::Row* row = nullptr;
     if (data_->state_ == DataSet::State::Insert) {
         row = &data_->buffer_;
     } else if (data_->current_ >= 0) {
         row = &data_->rows_[static_cast<std::size_t>(data_->current_)];
     }
-    const wire::Cell* c = cellOf(*data_, row, index_);
+    if (row == nullptr || static_cast<std::size_t>(index_) >= row->size()) return nullptr;
+    return &(*row)[static_cast<std::size_t>(index_)];
+}
+
+std::string Field::asString() const {
+    const wire::Cell* c = currentCell();
     return (c != nullptr && c->has_value()) ? **c : std::string();
 }
 
 bool Field::isNull() const {
-    const wire::Row* row = nullptr;
-    if (data_->state_ == DataSet::State::Insert) {
-        row = &data_->buffer_;
-    } else if (data_->current_ >= 0) {
-        row = &data_->rows_[static_cast<std::size_t>(data_->current_)];
-    }
-    const wire::Cell* c = cellOf(*data_, row, index_);
+    const wire::Cell* c = currentCell();
     return c == nullptr || !c->has_value();
 }
 

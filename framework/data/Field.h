@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/FieldDef.h"
+#include "protocol/DataPacket.h"
 
 namespace vol {
 
@@ -25,6 +26,9 @@ public:
     bool isNull() const;
 
 private:
+    /// The cell of this field in the record being inserted, or at the current record.
+    const wire::Cell* currentCell() const;
+
     DataSet* data_;
     int index_;
 };
