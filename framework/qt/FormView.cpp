@@ -251,9 +251,13 @@ void FormView::mirror(Control& control) {
             w->setFont(f);
             break;
         }
-        case FontRole::Regular:
-            w->setFont(formFont());
+        case FontRole::Regular: {
+            // Said explicitly, or Qt would let the bold of the group through.
+            QFont f = formFont();
+            f.setBold(false);
+            w->setFont(f);
             break;
+        }
     }
 
     QPalette pal = w->palette();

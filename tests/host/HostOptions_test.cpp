@@ -1,0 +1,67 @@
+// The host's settings from its command line and environment.
+
+#include <gtest/gtest.h>
+
+#include "HostOptions.h"
+
+namespace {
+
+struct OptionsCase {
+    const char* name;
+    QStringList arguments;
+    QStringList environment;  // NAME=VALUE
+    const char* branch;
+    bool fixed;
+    const char* host;
+    int port;
+    const char* localDatabase;
+    const char* error;  // part of the error text; empty when the parse succeeds
+};
+
+class HostOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
+
+TEST_P(HostOptionsTest, Parses) {
+    const OptionsCase& c = GetParam();
+    QProcessEnvironment env;
+    for (const QString& pair : c.environment) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    std::string error;
+    auto options = host::HostOptions::parse(QStringList{"vnd-host"} + c.arguments, env, "/opt/lib", error);
+    if (*c.error != '\0') {
+        EXPECT_FALSE(options.has_value());
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        return;
+    }
+    ASSERT_TRUE(options.has_value()) << error;
+    EXPECT_EQ(options->settings.branch, c.branch);
+    EXPECT_EQ(options->settings.branchFixed, c.fixed);
+    EXPECT_EQ(options->settings.serverHost, c.host);
+    EXPECT_EQ(options->settings.serverPort, c.port);
+    EXPECT_EQ(options->localDatabase, c.localDatabase);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostOptionsTest,
+    ::testing::Values(
+        OptionsCase{"defaults", {}, {}, "0001", false, "127.0.0.1", 7400, "", ""},
+        OptionsCase{"command_line", {"--branch", "0002", "--fixed-branch", "yes", "--server", "db.loja:7500",
+                                     "--localdb", "/tmp/l.db"}, {}, "0002", true, "db.loja", 7500, "/tmp/l.db", ""},
+        OptionsCase{"environment", {}, {"VND_BRANCH=0003", "VND_FIXED_BRANCH=sim", "VND_SERVER=10.0.0.5:7401"},
+                    "0003", true, "10.0.0.5", 7401, "", ""},
+        OptionsCase{"command_line_wins", {"--branch", "0001"}, {"VND_BRANCH=0003"}, "0001", false, "127.0.0.1",
+                    7400, "", ""},
+        OptionsCase{"bad_port", {"--server", "localhost:99999"}, {}, "", false, "", 0, "", "--server"},
+        OptionsCase{"no_port", {"--server", "localhost"}, {}, "", false, "", 0, "", "HOST:PORT"},
+        OptionsCase{"bad_flag", {}, {"VND_FIXED_BRANCH=maybe"}, "", false, "", 0, "", "yes or no"},
+        OptionsCase{"long_branch", {"--branch", "00001"}, {}, "", false, "", 0, "", "--branch"},
+        OptionsCase{"unknown_option", {"--colour", "red"}, {}, "", false, "", 0, "", "colour"}),
+    [](const ::testing::TestParamInfo<OptionsCase>& p) { return std::string(p.param.name); });
+
+TEST(HostOptionsHelpTest, NamesEveryOptionAndItsVariable) {
+    std::string help = host::HostOptions::helpText();
+    for (const char* word : {"--branch", "VND_BRANCH", "--fixed-branch", "--server", "VND_SERVER", "--picture",
+                             "--localdb", "VND_LOCALDB", "--modules", "VND_MODULE_DIR", "--screenshot"}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+}
+
+}  // namespace
