@@ -52,7 +52,8 @@ std::variant<Request, RequestError> parseRequest(std::string_view line) {
     json message;
     try {
         message = json::parse(line);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
+        // Not only parse_error: a number beyond a double (1e400) is an out_of_range.
         return RequestError{nullptr, rpc::kParseError, std::string("JSON inválido: ") + e.what()};
     }
     if (message.is_array()) {
@@ -119,7 +120,7 @@ CallResult parseResponse(std::string_view line, const json& expectedId) {
     json message;
     try {
         message = json::parse(line);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
         return bad(e.what());
     }
     if (!message.is_object() || !message.contains("jsonrpc") || message["jsonrpc"] != "2.0") {

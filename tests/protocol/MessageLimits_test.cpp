@@ -67,6 +67,13 @@ TEST(MessageDepth, AnAnswerPastTheLimitIsAMalformedAnswer) {
     EXPECT_EQ(result.errorCode, wire::rpc::kParseError);
 }
 
+TEST(MessageNumbers, ANumberBeyondADoubleIsAParseErrorNotAnException) {
+    auto parsed = wire::parseRequest(R"({"jsonrpc":"2.0","id":1,"method":"m","params":[1e400]})");
+    ASSERT_TRUE(std::holds_alternative<wire::RequestError>(parsed));
+    EXPECT_EQ(std::get<wire::RequestError>(parsed).code, wire::rpc::kParseError);
+    EXPECT_FALSE(wire::parseResponse(R"({"jsonrpc":"2.0","id":1,"result":-1e999})", 1).ok);
+}
+
 TEST(MessageText, InvalidUtf8InAStringIsAParseError) {
     auto parsed = wire::parseRequest("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"\xff\xfe\"}");
     ASSERT_TRUE(std::holds_alternative<wire::RequestError>(parsed));
