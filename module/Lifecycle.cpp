@@ -65,6 +65,10 @@ void TfrmCadAutPrecoDeferenciado::FormClose(vol::Component& sender, vol::CloseAc
 void TfrmCadAutPrecoDeferenciado::FormDestroy(vol::Component& sender) {
     TfrmRotiGeral::FormDestroy(sender);
     netTabePreco->Close();
+    // A screen destroyed without being closed (the host's exit) must not be shown again
+    // by the next opening.
+    boStCriado = false;
+    frmCadAutPrecoDeferenciado = nullptr;
 }
 
 }  // namespace vnd
