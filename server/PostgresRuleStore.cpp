@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
 
 #include <libpq-fe.h>
@@ -96,44 +97,7 @@ struct PostgresRuleStore::Connection {
     }
 
     // Sends tab-separated lines through COPY ... FROM STDIN.
-    void copy(std::string_view copySql, const std::vector<std::vector<std::string>>& rows) {
-        Result start(PQexec(handle.get(), std::string(copySql).c_str()));
-        if (!start || PQresultStatus(start.get()) != PGRES_COPY_IN) {
-            fail(copySql.substr(0, 40), start.get());
-        }
-        std::string chunk;
-        auto flush = [&] {
-            if (!chunk.empty() &&
-                PQputCopyData(handle.get(), chunk.data(), static_cast<int>(chunk.size())) != 1) {
-                fail("COPY");
-            }
-            chunk.clear();
-        };
-        for (const auto& row : rows) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                if (i > 0) {
-                    chunk += '\t';
-                }
-                appendCopyField(chunk, row[i]);
-            }
-            chunk += '\n';
-            if (chunk.size() > 256 * 1024) {
-                flush();
-            }
-        }
-        flush();
-        if (PQputCopyEnd(handle.get(), nullptr) != 1) {
-            fail("COPY");
-        }
-        Result end(PQgetResult(handle.get()));
-        const bool ok = end && PQresultStatus(end.get()) == PGRES_COMMAND_OK;
-        // Drain so the connection is ready for the next command whatever happened.
-        while (Result extra{PQgetResult(handle.get())}) {
-        }
-        if (!ok) {
-            fail("COPY", end.get());
-        }
-    }
+    void copy(std::string_view copySql, const std::vector<std::vector<std::string>>& rows);
 
     // Rolls back unless committed.
     class Transaction {
@@ -159,6 +123,84 @@ struct PostgresRuleStore::Connection {
         bool done_ = false;
     };
 };
+
+// Lines sent through COPY ... FROM STDIN as they are made, in chunks, so that a large
+// set of rows never sits in memory as text.
+class PostgresRuleStore::CopyStream {
+public:
+    CopyStream(Connection& c, std::string_view copySql) : c_(c) {
+        Result start(PQexec(c_.handle.get(), std::string(copySql).c_str()));
+        if (!start || PQresultStatus(start.get()) != PGRES_COPY_IN) {
+            c_.fail(copySql.substr(0, 40), start.get());
+        }
+        chunk_.reserve(kChunk + 4096);
+    }
+    // A COPY left half-way (a failure while lines were made) is ended as failed, so
+    // that the connection can roll the transaction back.
+    ~CopyStream() {
+        if (!finished_ && PQputCopyEnd(c_.handle.get(), "interrompido") == 1) {
+            while (Result extra{PQgetResult(c_.handle.get())}) {
+            }
+        }
+    }
+    CopyStream(const CopyStream&) = delete;
+    CopyStream& operator=(const CopyStream&) = delete;
+    /// The text the current line is appended to.
+    std::string& text() { return chunk_; }
+    /// Called after each complete line.
+    void lineDone() {
+        if (chunk_.size() >= kChunk) {
+            flush();
+        }
+    }
+    void finish() {
+        flush();
+        finished_ = true;
+        if (PQputCopyEnd(c_.handle.get(), nullptr) != 1) {
+            c_.fail("COPY");
+        }
+        Result end(PQgetResult(c_.handle.get()));
+        const bool ok = end && PQresultStatus(end.get()) == PGRES_COMMAND_OK;
+        // Drain so the connection is ready for the next command whatever happened.
+        while (Result extra{PQgetResult(c_.handle.get())}) {
+        }
+        if (!ok) {
+            c_.fail("COPY", end.get());
+        }
+    }
+
+private:
+    static constexpr std::size_t kChunk = 256 * 1024;
+    void flush() {
+        if (!chunk_.empty() &&
+            PQputCopyData(c_.handle.get(), chunk_.data(), static_cast<int>(chunk_.size())) !=
+                1) {
+            c_.fail("COPY");
+        }
+        chunk_.clear();
+    }
+    Connection& c_;
+    std::string chunk_;
+    bool finished_ = false;
+};
+
+
+// Sends tab-separated lines through COPY ... FROM STDIN.
+void PostgresRuleStore::Connection::copy(std::string_view copySql, const std::vector<std::vector<std::string>>& rows) {
+    CopyStream out(*this, copySql);
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i > 0) {
+                out.text() += '\t';
+            }
+            appendCopyField(out.text(), row[i]);
+        }
+        out.text() += '\n';
+        out.lineDone();
+    }
+    out.finish();
+}
+
 
 PostgresRuleStore::PostgresRuleStore(const std::string& url)
     : conn_(std::make_unique<Connection>()) {
@@ -308,7 +350,60 @@ std::vector<ProductRef> PostgresRuleStore::branchProducts(const std::string& bra
     return out;
 }
 
+namespace {
+
+// The COPY line of a rule row is its product and day between two texts that all rows of
+// one rule share.
+struct RuleLine {
+    std::string head;  ///< branch, table and period start, each followed by a tab
+    std::string tail;  ///< a tab, then consumer type through display, then the line break
+
+    explicit RuleLine(const RuleRow& r) {
+        for (const std::string& field : {r.branch, r.table, r.periodStart.iso()}) {
+            appendCopyField(head, field);
+            head += '\t';
+        }
+        for (const std::string& field :
+             {r.consumerType, r.timeStart, r.timeEnd, r.validFrom.iso(), r.validTo.iso(),
+              std::to_string(r.surcharge), std::to_string(r.percentage), numberText(r.amount),
+              std::to_string(r.display)}) {
+            tail += '\t';
+            appendCopyField(tail, field);
+        }
+        tail += '\n';
+    }
+    void append(std::string& out, const RuleRow& r) const {
+        out += head;
+        appendCopyField(out, r.product);
+        out += '\t';
+        appendCopyField(out, std::string_view(&r.day, 1));
+        out += tail;
+    }
+};
+
+}  // namespace
+
 UpsertCounts PostgresRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
+    return upsertLines([&](CopyStream& out) {
+        for (const RuleRow& r : rows) {
+            RuleLine(r).append(out.text(), r);
+            out.lineDone();
+        }
+    });
+}
+
+UpsertCounts PostgresRuleStore::upsertRule(const RuleRows& rows) {
+    const RuleLine line(rows.shared);
+    return upsertLines([&](CopyStream& out) {
+        rows.forEach([&](const RuleRow& r) {
+            line.append(out.text(), r);
+            out.lineDone();
+        });
+    });
+}
+
+UpsertCounts PostgresRuleStore::upsertLines(
+    const std::function<void(CopyStream&)>& send) {
     const std::string now = currentTimestamp();
     Connection::Transaction tx(*conn_);
     // The staging table lives as long as the session; ON COMMIT DELETE ROWS empties it.
@@ -319,16 +414,13 @@ UpsertCounts PostgresRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
         " IDDESCACRE SMALLINT, IDVALPERC SMALLINT, VRPRECDIF DOUBLE PRECISION,"
         " IDVISUALIZA SMALLINT) ON COMMIT DELETE ROWS");
     conn_->exec("TRUNCATE PRECDIF_IN");
-    std::vector<std::vector<std::string>> lines;
-    lines.reserve(rows.size());
-    for (const RuleRow& r : rows) {
-        lines.push_back({r.branch, r.table, r.periodStart.iso(), r.product, std::string(1, r.day),
-                         r.consumerType, r.timeStart, r.timeEnd, r.validFrom.iso(),
-                         r.validTo.iso(), std::to_string(r.surcharge),
-                         std::to_string(r.percentage), numberText(r.amount),
-                         std::to_string(r.display)});
+    {
+        CopyStream out(*conn_, "COPY PRECDIF_IN (" +
+                                               std::string(schema::kRuleColumns) +
+                                               ") FROM STDIN");
+        send(out);
+        out.finish();
     }
-    conn_->copy("COPY PRECDIF_IN (" + std::string(schema::kRuleColumns) + ") FROM STDIN", lines);
     // xmax is 0 exactly for rows this statement inserted; updated rows carry our lock.
     Result r = conn_->exec(
         "WITH UP AS (INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +

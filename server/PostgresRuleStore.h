@@ -1,6 +1,7 @@
 #pragma once
 // The shared storage: a PostgreSQL database used by many hosts and server processes.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,12 +29,17 @@ public:
     bool consumerTypeExists(const std::string& code) override;
     std::vector<ProductRef> branchProducts(const std::string& branch) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
+    UpsertCounts upsertRule(const RuleRows& rows) override;
     std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                const std::optional<std::string>& table) override;
     long countRules() override;
 
 private:
     struct Connection;
+    class CopyStream;
+    // One transaction: the lines `send` writes go through COPY into a staging table,
+    // then into PRECDIF by one INSERT ... SELECT ... ON CONFLICT.
+    UpsertCounts upsertLines(const std::function<void(CopyStream&)>& send);
     std::unique_ptr<Connection> conn_;
 };
 

@@ -158,8 +158,10 @@ json PriceService::getVigencia(const json& params) {
 
 json PriceService::setPrecDif(const json& params) {
     const RuleRequest request = parseRuleRequest(params);
-    const std::vector<RuleRow> rows = checkRule(request, loadRuleContext(*store_, request));
-    const UpsertCounts counts = store_->upsertRules(rows);
+    // The rows go to the store in compact form and are made one by one as they are
+    // written: a rule over a whole assortment is never held as a million row objects.
+    const RuleRows rows = checkRuleRows(request, loadRuleContext(*store_, request));
+    const UpsertCounts counts = store_->upsertRule(rows);
     return json{{"stored", counts.stored}, {"replaced", counts.replaced}};
 }
 

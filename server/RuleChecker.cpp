@@ -1,7 +1,7 @@
 #include "RuleChecker.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <string_view>
 
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
@@ -65,21 +65,31 @@ std::vector<std::string> listedProducts(const RuleRequest& r, const RuleContext&
     if (column < 0) {
         refuse("O pacote de produtos não tem o campo CDPRODUTO.");
     }
-    std::unordered_set<std::string> sold;
+    // A sorted view of the assortment answers "sold?" by binary search, and its positions
+    // mark the codes already taken: no hashing of every code of a large assortment.
+    std::vector<std::string_view> sold;
+    sold.reserve(c.branchProducts.size());
     for (const ProductRef& p : c.branchProducts) {
-        sold.insert(p.code);
+        sold.emplace_back(p.code);
     }
+    if (!std::is_sorted(sold.begin(), sold.end())) {
+        std::sort(sold.begin(), sold.end());
+    }
+    std::vector<bool> taken(sold.size());
     std::vector<std::string> codes;
-    std::unordered_set<std::string> seen;
+    codes.reserve(r.products->rows.size());
     for (const wire::Row& row : r.products->rows) {
         const wire::Cell& cell = row[static_cast<std::size_t>(column)];
         if (!cell || cell->empty()) {
             refuse("Produto sem código na lista.");
         }
-        if (!sold.contains(*cell)) {
+        const auto at = std::lower_bound(sold.begin(), sold.end(), std::string_view(*cell));
+        if (at == sold.end() || *at != *cell) {
             refuse("Produto " + *cell + " não é vendido pela filial " + r.branch + ".");
         }
-        if (seen.insert(*cell).second) {
+        const auto index = static_cast<std::size_t>(at - sold.begin());
+        if (!taken[index]) {
+            taken[index] = true;
             codes.push_back(*cell);
         }
     }
@@ -138,7 +148,7 @@ RuleContext loadRuleContext(RuleStore& store, const RuleRequest& r) {
     return c;
 }
 
-std::vector<RuleRow> checkRule(const RuleRequest& r, const RuleContext& c) {
+RuleRows checkRuleRows(const RuleRequest& r, const RuleContext& c) {
     const std::vector<char> days = tickedDays(r);
     if (days.empty()) {
         refuse("Informe ao menos um dia para o preço diferenciado.");
@@ -209,28 +219,29 @@ std::vector<RuleRow> checkRule(const RuleRequest& r, const RuleContext& c) {
         products = rangeProducts(r, c);
     }
 
+    RuleRows rows;
+    rows.shared.branch = r.branch;
+    rows.shared.table = r.table;
+    rows.shared.periodStart = r.periodStart;
+    rows.shared.consumerType = r.consumerType;
+    rows.shared.timeStart = r.timeStart;
+    rows.shared.timeEnd = r.timeEnd;
+    rows.shared.validFrom = r.validFrom;
+    rows.shared.validTo = r.validTo;
+    rows.shared.surcharge = static_cast<int>(r.surcharge);
+    rows.shared.percentage = static_cast<int>(r.percentage);
+    rows.shared.amount = r.amount;
+    rows.shared.display = static_cast<int>(r.display);
+    rows.products = std::move(products);
+    rows.days = days;
+    return rows;
+}
+
+std::vector<RuleRow> checkRule(const RuleRequest& r, const RuleContext& c) {
+    const RuleRows compact = checkRuleRows(r, c);
     std::vector<RuleRow> rows;
-    rows.reserve(products.size() * days.size());
-    for (const std::string& product : products) {
-        for (char day : days) {
-            RuleRow row;
-            row.branch = r.branch;
-            row.table = r.table;
-            row.periodStart = r.periodStart;
-            row.product = product;
-            row.day = day;
-            row.consumerType = r.consumerType;
-            row.timeStart = r.timeStart;
-            row.timeEnd = r.timeEnd;
-            row.validFrom = r.validFrom;
-            row.validTo = r.validTo;
-            row.surcharge = static_cast<int>(r.surcharge);
-            row.percentage = static_cast<int>(r.percentage);
-            row.amount = r.amount;
-            row.display = static_cast<int>(r.display);
-            rows.push_back(std::move(row));
-        }
-    }
+    rows.reserve(compact.size());
+    compact.forEach([&](const RuleRow& row) { rows.push_back(row); });
     return rows;
 }
 

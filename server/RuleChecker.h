@@ -27,6 +27,8 @@ RuleContext loadRuleContext(RuleStore& store, const RuleRequest& request);
 /// wire::RpcError with rpc::kRefused and a Portuguese text at the first condition that
 /// fails. Pure: no I/O.
 std::vector<RuleRow> checkRule(const RuleRequest& request, const RuleContext& context);
+/// The same checks; the rows in compact form (products x days), in the same order.
+RuleRows checkRuleRows(const RuleRequest& request, const RuleContext& context);
 
 /// True for four digits forming a time of day, 0000 to 2359.
 bool isTimeOfDay(const std::string& hhmm);

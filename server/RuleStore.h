@@ -35,6 +35,30 @@ struct RuleRow {
     bool sameKey(const RuleRow& other) const;
 };
 
+/// A rule's rows in compact form: every product with every day, all other columns those
+/// of `shared` (whose product and day are not used). Products are distinct and days are
+/// distinct, so every row has its own key. Rows are made one at a time, never all at once.
+struct RuleRows {
+    RuleRow shared;
+    std::vector<std::string> products;
+    std::vector<char> days;
+
+    std::size_t size() const { return products.size() * days.size(); }
+    /// Calls fn(const RuleRow&) for every row, product by product; the row passed is
+    /// valid only during the call.
+    template <class Fn>
+    void forEach(Fn&& fn) const {
+        RuleRow row = shared;
+        for (const std::string& product : products) {
+            row.product = product;
+            for (char day : days) {
+                row.day = day;
+                fn(static_cast<const RuleRow&>(row));
+            }
+        }
+    }
+};
+
 /// A product a branch sells, as rule expansion needs it.
 struct ProductRef {
     std::string code;      ///< CDPRODUTO
@@ -78,6 +102,9 @@ public:
     /// Writes every row in one transaction, replacing rows with the same key and leaving
     /// all others alone; on any failure nothing is written. Rows must have distinct keys.
     virtual UpsertCounts upsertRules(const std::vector<RuleRow>& rows) = 0;
+    /// The same for the rows of one rule, streamed from their compact form, so that a rule
+    /// over a whole assortment never exists as one row object per product and day.
+    virtual UpsertCounts upsertRule(const RuleRows& rows) = 0;
     /// Stored rules in key order, optionally of one branch and/or one price table.
     virtual std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                        const std::optional<std::string>& table) = 0;

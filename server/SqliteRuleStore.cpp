@@ -69,6 +69,7 @@ public:
     }
     long long integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
     double real(int col) const { return sqlite3_column_double(stmt_.get(), col); }
+    sqlite3_stmt* get() const { return stmt_.get(); }
 
 private:
     sqlite3* db_;
@@ -123,6 +124,104 @@ public:
 private:
     sqlite3* db_;
     bool done_ = false;
+};
+
+// Writes PRECDIF rows through one prepared upsert. A column is bound again only when its
+// value differs from the row before: the rows of one rule share all but two columns, and
+// binding costs as much as a good part of the insert itself. Bound texts are held here
+// (SQLITE_STATIC), so nothing is copied into the statement.
+class RuleWriter {
+public:
+    RuleWriter(sqlite3* db, std::string now)
+        : db_(db),
+          upsert_(db, "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
+                          ", DTULTATU) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
+                          " ON CONFLICT (" + std::string(schema::kRuleKey) +
+                          ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
+                          " IDVALPERC = excluded.IDVALPERC,"
+                          " VRPRECDIF = excluded.VRPRECDIF,"
+                          " IDVISUALIZA = excluded.IDVISUALIZA,"
+                          " DTULTATU = excluded.DTULTATU"),
+          now_(std::move(now)) {
+        bindHeld(15, now_);
+    }
+
+    void write(const RuleRow& r) {
+        text(1, branch_, r.branch);
+        text(2, table_, r.table);
+        date(3, periodStart_, r.periodStart);
+        text(4, product_, r.product);
+        if (first_ || day_[0] != r.day) {
+            day_[0] = r.day;
+            sqlite3_bind_text(upsert_.get(), 5, day_, 1, SQLITE_STATIC);
+        }
+        text(6, consumerType_, r.consumerType);
+        text(7, timeStart_, r.timeStart);
+        text(8, timeEnd_, r.timeEnd);
+        date(9, validFrom_, r.validFrom);
+        date(10, validTo_, r.validTo);
+        integer(11, surcharge_, r.surcharge);
+        integer(12, percentage_, r.percentage);
+        if (first_ || amount_ != r.amount) {
+            amount_ = r.amount;
+            sqlite3_bind_double(upsert_.get(), 13, amount_);
+        }
+        integer(14, display_, r.display);
+        first_ = false;
+        // An upsert that updates leaves the last insert rowid alone; only a new row sets it
+        // (rowids SQLite picks are never 0). This tells replaced rows from new ones without
+        // a second look-up per row.
+        sqlite3_set_last_insert_rowid(db_, 0);
+        upsert_.step();
+        sqlite3_reset(upsert_.get());  // keeps the bindings
+        ++counts_.stored;
+        if (sqlite3_last_insert_rowid(db_) == 0) {
+            ++counts_.replaced;
+        }
+    }
+
+    UpsertCounts counts() const { return counts_; }
+
+private:
+    struct HeldDate {
+        wire::Date date;
+        std::string text;
+    };
+
+    void bindHeld(int i, const std::string& held) {
+        sqlite3_bind_text(upsert_.get(), i, held.data(), static_cast<int>(held.size()),
+                          SQLITE_STATIC);
+    }
+    void text(int i, std::string& held, const std::string& value) {
+        if (first_ || held != value) {
+            held = value;
+            bindHeld(i, held);
+        }
+    }
+    void date(int i, HeldDate& held, const wire::Date& value) {
+        if (first_ || !(held.date == value)) {
+            held.date = value;
+            held.text = value.iso();
+            bindHeld(i, held.text);
+        }
+    }
+    void integer(int i, int& held, int value) {
+        if (first_ || held != value) {
+            held = value;
+            sqlite3_bind_int64(upsert_.get(), i, value);
+        }
+    }
+
+    sqlite3* db_;
+    Statement upsert_;
+    std::string now_;
+    bool first_ = true;
+    std::string branch_, table_, product_, consumerType_, timeStart_, timeEnd_;
+    char day_[1] = {' '};
+    HeldDate periodStart_, validFrom_, validTo_;
+    int surcharge_ = 0, percentage_ = 0, display_ = 0;
+    double amount_ = 0;
+    UpsertCounts counts_;
 };
 
 SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique<Db>()) {
@@ -277,44 +376,21 @@ std::vector<ProductRef> SqliteRuleStore::branchProducts(const std::string& branc
 }
 
 UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
-    const std::string now = currentTimestamp();
     SqliteTransaction tx(db_->get());
-    Statement exists(db_->get(),
-                     "SELECT 1 FROM PRECDIF WHERE CDFILIAL=? AND CDTABEPREC=? AND DTINIVGPREC=?"
-                     " AND CDPRODUTO=? AND IDDIA=? AND CDTIPOCONS=? AND HRINI=? AND HRFIN=?"
-                     " AND DTINIVALID=? AND DTFINVALID=?");
-    Statement upsert(db_->get(), "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
-                                     ", DTULTATU) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-                                     " ON CONFLICT (" + std::string(schema::kRuleKey) +
-                                     ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
-                                     " IDVALPERC = excluded.IDVALPERC,"
-                                     " VRPRECDIF = excluded.VRPRECDIF,"
-                                     " IDVISUALIZA = excluded.IDVISUALIZA,"
-                                     " DTULTATU = excluded.DTULTATU");
-    UpsertCounts counts;
+    RuleWriter writer(db_->get(), currentTimestamp());
     for (const RuleRow& r : rows) {
-        const std::string day(1, r.day);
-        const std::string periodStart = r.periodStart.iso();
-        const std::string validFrom = r.validFrom.iso();
-        const std::string validTo = r.validTo.iso();
-        for (Statement* s : {&exists, &upsert}) {
-            s->bind(1, r.branch).bind(2, r.table).bind(3, periodStart).bind(4, r.product);
-            s->bind(5, day).bind(6, r.consumerType).bind(7, r.timeStart).bind(8, r.timeEnd);
-            s->bind(9, validFrom).bind(10, validTo);
-        }
-        if (exists.step()) {
-            ++counts.replaced;
-        }
-        exists.reset();
-        upsert.bind(11, static_cast<long long>(r.surcharge));
-        upsert.bind(12, static_cast<long long>(r.percentage)).bind(13, r.amount);
-        upsert.bind(14, static_cast<long long>(r.display)).bind(15, now);
-        upsert.step();
-        upsert.reset();
-        ++counts.stored;
+        writer.write(r);
     }
     tx.commit();
-    return counts;
+    return writer.counts();
+}
+
+UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
+    SqliteTransaction tx(db_->get());
+    RuleWriter writer(db_->get(), currentTimestamp());
+    rows.forEach([&](const RuleRow& r) { writer.write(r); });
+    tx.commit();
+    return writer.counts();
 }
 
 std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& branch,

@@ -28,6 +28,7 @@ public:
     bool consumerTypeExists(const std::string& code) override;
     std::vector<ProductRef> branchProducts(const std::string& branch) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
+    UpsertCounts upsertRule(const RuleRows& rows) override;
     std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                const std::optional<std::string>& table) override;
     long countRules() override;

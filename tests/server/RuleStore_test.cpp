@@ -210,6 +210,48 @@ TEST_P(Storage, ADatabaseOfANewerBuildIsRefused) {
     EXPECT_THROW(srv.start(), std::runtime_error);
 }
 
+// The compact form of a rule (products x days) and a list of rows are two ways into the
+// same upsert: both count new and replaced rows alike, row by row.
+TEST_P(Storage, CompactAndListedRowsCountNewAndReplacedRowsAlike) {
+    auto store = server::openStore(db_->url());
+    server::RuleRows rule;
+    rule.shared.branch = "0001";
+    rule.shared.table = "001";
+    rule.shared.periodStart = wire::Date{2026, 1, 1};
+    rule.shared.consumerType = "T";
+    rule.shared.timeStart = "0001";
+    rule.shared.timeEnd = "2359";
+    rule.shared.validFrom = wire::Date{2026, 2, 1};
+    rule.shared.validTo = wire::Date{2026, 2, 28};
+    rule.shared.amount = 1.5;
+    rule.products = {"0000000001", "0000000002", "0000000003"};
+    rule.days = {'2', 'F'};
+
+    auto counts = [](server::UpsertCounts c) { return std::to_string(c.stored) + "/" +
+                                                      std::to_string(c.replaced); };
+    EXPECT_EQ(counts(store->upsertRule(rule)), "6/0");
+    rule.shared.amount = 2.5;
+    EXPECT_EQ(counts(store->upsertRule(rule)), "6/6");
+
+    // Two rows of the rule (one product on both days) again, and one of another validity.
+    std::vector<server::RuleRow> listed;
+    rule.forEach([&](const server::RuleRow& r) {
+        if (r.product == "0000000002") listed.push_back(r);
+    });
+    listed.back().validTo = wire::Date{2026, 2, 27};
+    listed.front().amount = 9.0;
+    EXPECT_EQ(counts(store->upsertRules(listed)), "2/1");
+    EXPECT_EQ(store->countRules(), 7);
+
+    int nine = 0, twoAndAHalf = 0;
+    for (const server::RuleRow& r : rows()) {
+        nine += r.amount == 9.0 ? 1 : 0;
+        twoAndAHalf += r.amount == 2.5 ? 1 : 0;
+    }
+    EXPECT_EQ(nine, 1);
+    EXPECT_EQ(twoAndAHalf, 6);  // five of the rule, one of the other validity
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, Storage, testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const testing::TestParamInfo<Backend>& p) {
                              return std::string(testdb::name(p.param));
