@@ -20,6 +20,8 @@ inline constexpr int kMethodNotFound = -32601;
 inline constexpr int kInvalidParams = -32602;
 inline constexpr int kInternalError = -32603;
 inline constexpr int kRefused = -32000;  ///< the server understood the call and refused it
+/// The connection did not authenticate (no token, or a wrong one); it is closed.
+inline constexpr int kUnauthorized = -32001;
 /// Used by the client for failures that never reached the server (connection, timeout).
 inline constexpr int kTransportError = -32099;
 }  // namespace rpc

@@ -11,6 +11,7 @@
 
 #include "RuleStore.h"
 #include "Server.h"
+#include "TokenSource.h"
 
 namespace server {
 
@@ -19,9 +20,13 @@ namespace {
 constexpr const char* kUsage =
     "uso:\n"
     "  vnd-server init --db URL [--demo] [--products N]\n"
-    "  vnd-server serve --db URL [--listen HOST:PORTA]\n"
+    "  vnd-server serve --db URL [--listen HOST:PORTA] [--token-file ARQUIVO]\n"
+    "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--max-connections N]\n"
+    "                   [--idle-timeout SEG] [--request-timeout SEG] [--frame-limit BYTES]\n"
     "  vnd-server rules --db URL [--branch CODIGO] [--table CODIGO]\n"
-    "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco\n";
+    "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco\n"
+    "O token de acesso vem do arquivo de --token-file ou da variável VND_SERVER_TOKEN;\n"
+    "sem token o servidor só escuta no endereço local (127.0.0.1).\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -58,15 +63,58 @@ std::string numberText(double value) {
     return std::string(buffer, end);
 }
 
-int serve(const std::string& url, const std::string& listen, std::ostream& out) {
+// A positive whole number of an option, within a sane bound.
+long long positive(std::map<std::string, std::string>& options, const std::string& name,
+                   long long fallback, long long largest) {
+    if (!options.contains(name)) {
+        return fallback;
+    }
+    const std::string& text = options[name];
+    long long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value <= 0 || value > largest) {
+        throw UsageError(name + " deve ser um número inteiro entre 1 e " +
+                         std::to_string(largest));
+    }
+    return value;
+}
+
+ServerOptions serveOptions(std::map<std::string, std::string>& options) {
+    ServerOptions o;
+    o.token = loadToken(options.contains("--token-file") ? std::optional(options["--token-file"])
+                                                         : std::nullopt);
+    o.tlsCertificateFile = options["--tls-cert"];
+    o.tlsKeyFile = options["--tls-key"];
+    if (o.tlsCertificateFile.empty() != o.tlsKeyFile.empty()) {
+        throw UsageError("--tls-cert e --tls-key vão juntos");
+    }
+    o.maxConnections = static_cast<std::size_t>(
+        positive(options, "--max-connections", static_cast<long long>(o.maxConnections), 100000));
+    o.frameLimit = static_cast<std::size_t>(positive(
+        options, "--frame-limit", static_cast<long long>(o.frameLimit), 1LL << 30));
+    o.idleTimeout = std::chrono::seconds(positive(
+        options, "--idle-timeout",
+        std::chrono::duration_cast<std::chrono::seconds>(o.idleTimeout).count(), 86400));
+    o.requestTimeout = std::chrono::seconds(positive(
+        options, "--request-timeout",
+        std::chrono::duration_cast<std::chrono::seconds>(o.requestTimeout).count(), 86400));
+    o.writeTimeout = o.requestTimeout;
+    return o;
+}
+
+int serve(const std::string& url, const std::string& listen, ServerOptions options,
+          std::ostream& out) {
     // The handler is installed before the server's threads exist, so a signal never
     // finds one of them without it.
     asio::io_context signals_io;
     asio::signal_set signals(signals_io, SIGINT, SIGTERM);
-    Server server(url, listen);
+    const bool tls = !options.tlsCertificateFile.empty();
+    const bool token = !options.token.empty();
+    Server server(url, listen, std::move(options));
     server.start();
     out << "vnd-server: Vnd42400.rdmTabePreco em " << listen.substr(0, listen.rfind(':')) << ':'
-        << server.port() << " (banco " << redactUrl(url) << ")" << std::endl;
+        << server.port() << " (banco " << redactUrl(url) << (tls ? ", TLS" : "")
+        << (token ? ", com token" : "") << ")" << std::endl;
     int received = 0;
     signals.async_wait([&](const std::error_code&, int signal) { received = signal; });
     signals_io.run();
@@ -133,10 +181,21 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             return 0;
         }
         if (command == "serve") {
-            auto options = parseOptions(args, {"--db", "--listen"}, {});
+            for (const std::string& arg : args) {
+                if (arg == "--token") {
+                    throw UsageError("o token não é aceito na linha de comando, onde outros "
+                                     "usuários o veem; use --token-file ou VND_SERVER_TOKEN");
+                }
+            }
+            auto options = parseOptions(args,
+                                        {"--db", "--listen", "--token-file", "--tls-cert",
+                                         "--tls-key", "--max-connections", "--idle-timeout",
+                                         "--request-timeout", "--frame-limit"},
+                                        {});
+            ServerOptions serverOptions = serveOptions(options);
             return serve(options["--db"],
                          options.contains("--listen") ? options["--listen"] : "127.0.0.1:7400",
-                         out);
+                         std::move(serverOptions), out);
         }
         if (command == "rules") {
             auto options = parseOptions(args, {"--db", "--branch", "--table"}, {});

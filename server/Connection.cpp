@@ -1,86 +1,179 @@
 #include "Connection.h"
 
 #include "ConnectionManager.h"
-#include "Dispatcher.h"
 
 namespace server {
 
-Connection::Connection(asio::ip::tcp::socket socket, ConnectionManager& manager,
-                       Dispatcher& dispatcher, std::size_t frameLimit)
-    : socket_(std::move(socket)), manager_(manager), dispatcher_(dispatcher), framer_(frameLimit) {}
+using Clock = std::chrono::steady_clock;
+
+Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& context)
+    : stream_(std::move(socket), context.tls),
+      timer_(stream_.get_executor()),
+      context_(context),
+      framer_(context.options.frameLimit) {}
 
 void Connection::start() {
-    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->read(); });
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        if (!self->context_.useTls) {
+            self->read();
+            return;
+        }
+        // A peer that opens a connection and never finishes the handshake is held to the
+        // same deadline as one that never finishes a request.
+        self->arm(Clock::now() + self->context_.options.requestTimeout);
+        self->stream_.async_handshake(asio::ssl::stream_base::server,
+                                      [self](const std::error_code& e) {
+                                          if (e) {
+                                              self->end();
+                                              return;
+                                          }
+                                          self->read();
+                                      });
+    });
 }
 
 void Connection::stop() {
-    asio::post(socket_.get_executor(), [self = shared_from_this()] {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
         self->stopping_ = true;
-        // Idle: the pending read is cancelled and ends the connection. Writing: the
-        // answer already computed is sent first, then the write handler ends it.
-        if (!self->writing_) {
-            self->manager_.remove(self);
+        // Idle: the connection ends now. Busy: the answer being computed or written is
+        // sent first, then write() ends it.
+        if (!self->busy_) {
+            self->end();
         }
     });
 }
 
 void Connection::close() {
-    asio::post(socket_.get_executor(),
-               [self = shared_from_this()] { self->manager_.remove(self); });
+    asio::post(stream_.get_executor(), [self = shared_from_this()] { self->end(); });
 }
 
 void Connection::closeSocket() {
     std::error_code ignored;
-    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-    socket_.close(ignored);
+    timer_.cancel();
+    stream_.next_layer().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    stream_.next_layer().close(ignored);
+}
+
+void Connection::end() {
+    if (!ended_) {
+        ended_ = true;
+        context_.manager.remove(shared_from_this());
+    }
+}
+
+void Connection::arm(Clock::time_point deadline) {
+    timer_.expires_at(deadline);
+    timer_.async_wait([self = shared_from_this(), generation = ++timerGeneration_](
+                          const std::error_code& e) {
+        // A timer re-armed or disarmed since is stale; only the current one ends the peer.
+        if (!e && generation == self->timerGeneration_) {
+            self->end();
+        }
+    });
+}
+
+void Connection::disarm() {
+    ++timerGeneration_;
+    timer_.cancel();
 }
 
 void Connection::read() {
-    if (stopping_) {
-        manager_.remove(shared_from_this());
+    if (stopping_ || ended_) {
+        end();
         return;
     }
-    socket_.async_read_some(asio::buffer(buffer_),
-                            [self = shared_from_this()](const std::error_code& e, std::size_t n) {
-                                self->onRead(e, n);
-                            });
+    // Between requests the peer may stay quiet for the idle time; once a request has
+    // begun it must end within the request time, however slowly its bytes come.
+    arm(midLine_ ? requestStarted_ + context_.options.requestTimeout
+                 : Clock::now() + context_.options.idleTimeout);
+    auto handler = [self = shared_from_this()](const std::error_code& e, std::size_t n) {
+        self->onRead(e, n);
+    };
+    if (context_.useTls) {
+        stream_.async_read_some(asio::buffer(buffer_), std::move(handler));
+    } else {
+        stream_.next_layer().async_read_some(asio::buffer(buffer_), std::move(handler));
+    }
 }
 
 void Connection::onRead(const std::error_code& error, std::size_t bytes) {
-    if (error) {
-        manager_.remove(shared_from_this());
+    if (error || ended_) {
+        end();
         return;
     }
-    // Every line that arrived is answered before more is read, so a client that sends
-    // faster than it reads is held back by TCP instead of by our memory.
-    for (wire::Frame& frame : framer_.feed(std::string_view(buffer_.data(), bytes))) {
-        if (frame.kind == wire::Frame::Kind::Oversized) {
-            outgoing_ += Dispatcher::oversized(framer_.limit());
-            outgoing_ += '\n';
-        } else if (auto answer = dispatcher_.handle(frame.text)) {
-            outgoing_ += *answer;
-            outgoing_ += '\n';
+    const std::string_view data(buffer_.data(), bytes);
+    if (!midLine_ && bytes > 0) {
+        requestStarted_ = Clock::now();
+    }
+    const bool endsLine = bytes > 0 && data.back() == '\n';
+    if (bytes > 0) {
+        midLine_ = !endsLine;
+        // A piece that finishes one line and starts the next restarts the request clock.
+        if (!endsLine && data.find('\n') != std::string_view::npos) {
+            requestStarted_ = Clock::now();
         }
     }
-    if (outgoing_.empty()) {
+    std::vector<wire::Frame> frames = framer_.feed(data);
+    if (frames.empty()) {
         read();
-    } else {
-        write();
+        return;
     }
+    disarm();
+    busy_ = true;
+    // The calls run on a worker: a store of many rows then holds a worker, not one of
+    // the threads every socket needs, and lookups of other screens go on meanwhile. No
+    // more is read until these lines are answered, so a client that sends faster than
+    // it reads is held back by TCP instead of by our memory.
+    asio::post(context_.workers, [self = shared_from_this(), frames = std::move(frames)]() mutable {
+        self->answer(std::move(frames));
+    });
+}
+
+void Connection::answer(std::vector<wire::Frame> frames) {
+    std::string out;
+    for (wire::Frame& frame : frames) {
+        if (session_.closeAfterAnswer) {
+            break;  // nothing after a refused authentication is read, let alone answered
+        }
+        if (frame.kind == wire::Frame::Kind::Oversized) {
+            out += Dispatcher::oversized(framer_.limit());
+            out += '\n';
+        } else if (auto line = context_.dispatcher.handle(frame.text, session_)) {
+            out += *line;
+            out += '\n';
+        }
+    }
+    asio::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out)]() mutable {
+        self->outgoing_ = std::move(out);
+        if (self->outgoing_.empty()) {
+            self->busy_ = false;
+            self->read();
+        } else {
+            self->write();
+        }
+    });
 }
 
 void Connection::write() {
-    writing_ = true;
-    asio::async_write(socket_, asio::buffer(outgoing_),
-                      [self = shared_from_this()](const std::error_code& e, std::size_t) {
-                          self->writing_ = false;
-                          self->outgoing_.clear();
-                          if (e || self->stopping_) {
-                              self->manager_.remove(self);
-                              return;
-                          }
-                          self->read();
-                      });
+    if (ended_) {
+        return;
+    }
+    arm(Clock::now() + context_.options.writeTimeout);
+    auto handler = [self = shared_from_this()](const std::error_code& e, std::size_t) {
+        self->busy_ = false;
+        self->outgoing_.clear();
+        self->disarm();
+        if (e || self->stopping_ || self->session_.closeAfterAnswer) {
+            self->end();
+            return;
+        }
+        self->read();
+    };
+    if (context_.useTls) {
+        asio::async_write(stream_, asio::buffer(outgoing_), std::move(handler));
+    } else {
+        asio::async_write(stream_.next_layer(), asio::buffer(outgoing_), std::move(handler));
+    }
 }
 
 }  // namespace server

@@ -2,30 +2,47 @@
 // One client socket: reads request lines, answers each in order.
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <asio.hpp>
+#include <asio/ssl.hpp>
 
+#include "Dispatcher.h"
+#include "ServerOptions.h"
 #include "protocol/LineFramer.h"
 
 namespace server {
 
 class ConnectionManager;
-class Dispatcher;
 
-/// A connection runs on its own strand: it reads, answers every complete line through the
-/// dispatcher, writes the answers, then reads again. Owned by the ConnectionManager.
+/// What every connection of one server run shares.
+struct ConnectionContext {
+    ConnectionManager& manager;
+    Dispatcher& dispatcher;
+    asio::any_io_executor workers;  ///< where calls run, away from the socket threads
+    asio::ssl::context& tls;        ///< used only when useTls
+    bool useTls = false;
+    const ServerOptions& options;
+};
+
+/// A connection runs on its own strand: it reads, hands the complete lines to a worker
+/// that answers them through the dispatcher, writes the answers, then reads again. While
+/// it waits for a peer it holds no thread; a deadline ends it when the peer is idle too
+/// long, sends a request too slowly or does not take its answer. Owned by the
+/// ConnectionManager.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
-    Connection(asio::ip::tcp::socket socket, ConnectionManager& manager, Dispatcher& dispatcher,
-               std::size_t frameLimit);
+    /// socket must have been accepted on a strand of its own.
+    Connection(asio::ip::tcp::socket socket, const ConnectionContext& context);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    /// Starts reading.
+    /// Starts the TLS handshake when asked for, then reading.
     void start();
-    /// Ends the connection once the answers being written are sent.
+    /// Ends the connection once the answers being computed or written are sent.
     void stop();
     /// Ends the connection now.
     void close();
@@ -35,16 +52,25 @@ public:
 private:
     void read();
     void onRead(const std::error_code& error, std::size_t bytes);
+    void answer(std::vector<wire::Frame> frames);
     void write();
+    void arm(std::chrono::steady_clock::time_point deadline);
+    void disarm();
+    void end();
 
-    asio::ip::tcp::socket socket_;
-    ConnectionManager& manager_;
-    Dispatcher& dispatcher_;
+    asio::ssl::stream<asio::ip::tcp::socket> stream_;
+    asio::steady_timer timer_;
+    ConnectionContext context_;
     wire::LineFramer framer_;
+    Dispatcher::Session session_;
     std::array<char, 16384> buffer_{};
     std::string outgoing_;
-    bool writing_ = false;
+    std::chrono::steady_clock::time_point requestStarted_{};
+    unsigned long long timerGeneration_ = 0;
+    bool midLine_ = false;   // bytes of an unfinished line have arrived
+    bool busy_ = false;      // a worker is answering, or an answer is being written
     bool stopping_ = false;
+    bool ended_ = false;
 };
 
 }  // namespace server

@@ -1,5 +1,6 @@
 #include "Server.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include <asio.hpp>
+#include <asio/ssl.hpp>
 
 #include "Connection.h"
 #include "ConnectionManager.h"
@@ -58,16 +60,58 @@ std::unique_ptr<RuleStore> openInitialisedStore(const std::string& url) {
     return store;
 }
 
+bool isLoopback(const asio::ip::address& address) {
+    if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).is_loopback();
+    }
+    return address.is_loopback();
+}
+
+ServerOptions withFrameLimit(std::size_t frameLimit) {
+    ServerOptions options;
+    options.frameLimit = frameLimit;
+    return options;
+}
+
+std::unique_ptr<asio::ssl::context> makeTlsContext(const ServerOptions& options) {
+    auto tls = std::make_unique<asio::ssl::context>(asio::ssl::context::tls_server);
+    if (options.tlsCertificateFile.empty() != options.tlsKeyFile.empty()) {
+        throw std::runtime_error("Para TLS informe o certificado e a chave privada juntos.");
+    }
+    if (options.tlsCertificateFile.empty()) {
+        return tls;  // never used: connections speak plain TCP
+    }
+    tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
+                     asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 |
+                     asio::ssl::context::no_tlsv1_1 | asio::ssl::context::single_dh_use);
+    try {
+        tls->use_certificate_chain_file(options.tlsCertificateFile);
+        tls->use_private_key_file(options.tlsKeyFile, asio::ssl::context::pem);
+    } catch (const std::system_error& e) {
+        throw std::runtime_error("Não foi possível ler o certificado TLS " +
+                                 options.tlsCertificateFile + " ou sua chave " +
+                                 options.tlsKeyFile + ": " + e.code().message());
+    }
+    return tls;
+}
+
 }  // namespace
 
 // Everything of one start..stop span; destroyed by stop() so that a new start begins clean.
+// Members are destroyed in reverse order: the workers go before the dispatcher and the
+// services they call, the io_context (whose queued handlers hold connections) last.
 struct Run {
     asio::io_context io;
     asio::strand<asio::io_context::executor_type> strand{asio::make_strand(io)};
     asio::ip::tcp::acceptor acceptor{strand};
+    asio::steady_timer acceptPause{strand};
     ConnectionManager manager;
-    std::unique_ptr<PriceService> service;
+    std::unique_ptr<asio::ssl::context> tls;
+    std::unique_ptr<PriceService> reads;
+    std::unique_ptr<PriceService> writes;
     std::unique_ptr<Dispatcher> dispatcher;
+    std::unique_ptr<asio::thread_pool> workers;
+    std::unique_ptr<ConnectionContext> context;
     std::vector<std::thread> threads;
     std::atomic<bool> acceptorClosed{false};
 };
@@ -75,7 +119,7 @@ struct Run {
 struct Server::Impl {
     std::string url;
     ListenAddress address;
-    std::size_t frameLimit;
+    ServerOptions options;
     unsigned short boundPort = 0;
     mutable std::mutex mutex;
     std::unique_ptr<Run> run;
@@ -88,20 +132,47 @@ struct Server::Impl {
             if (!r.acceptor.is_open()) {
                 return;
             }
-            if (!error) {
-                r.manager.start(std::make_shared<Connection>(std::move(socket), r.manager,
-                                                             *r.dispatcher, frameLimit));
+            if (error) {
+                // Out of descriptors, or a peer that reset before we took it: failing
+                // again at once would spin a thread; a short pause lets closing
+                // connections give their descriptors back.
+                r.acceptPause.expires_after(std::chrono::milliseconds(50));
+                r.acceptPause.async_wait([this](const std::error_code& e) {
+                    if (!e && run->acceptor.is_open()) {
+                        accept();
+                    }
+                });
+                return;
+            }
+            if (r.manager.size() >= options.maxConnections) {
+                refuse(std::move(socket));
+            } else {
+                r.manager.start(std::make_shared<Connection>(std::move(socket), *r.context));
             }
             accept();
         });
     }
+
+    // One connection too many is told why before it is closed; the line fits any socket
+    // buffer, and a peer that does not read it loses only the notice.
+    void refuse(asio::ip::tcp::socket socket) {
+        std::error_code ignored;
+        const std::string line = Dispatcher::busy(options.maxConnections) + "\n";
+        socket.non_blocking(true, ignored);
+        socket.write_some(asio::buffer(line), ignored);
+        socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        socket.close(ignored);
+    }
 };
 
 Server::Server(std::string dbUrl, std::string listen, std::size_t frameLimit)
+    : Server(std::move(dbUrl), std::move(listen), withFrameLimit(frameLimit)) {}
+
+Server::Server(std::string dbUrl, std::string listen, ServerOptions options)
     : impl_(std::make_unique<Impl>()) {
     impl_->url = std::move(dbUrl);
     impl_->address = splitAddress(listen);
-    impl_->frameLimit = frameLimit;
+    impl_->options = std::move(options);
 }
 
 Server::~Server() {
@@ -113,9 +184,14 @@ void Server::start() {
     if (impl_->run) {
         return;
     }
+    const ServerOptions& options = impl_->options;
     auto run = std::make_unique<Run>();
-    run->service = std::make_unique<PriceService>(openInitialisedStore(impl_->url));
-    run->dispatcher = std::make_unique<Dispatcher>(*run->service);
+    run->tls = makeTlsContext(options);
+    // Two connections to the database: a long store on one leaves the other free for
+    // the lookups of every other screen.
+    run->reads = std::make_unique<PriceService>(openInitialisedStore(impl_->url));
+    run->writes = std::make_unique<PriceService>(openStore(impl_->url));
+    run->dispatcher = std::make_unique<Dispatcher>(*run->reads, *run->writes, options.token);
     for (const auto& [method, message] : impl_->pendingFailures) {
         run->dispatcher->failNext(method, message);
     }
@@ -127,6 +203,12 @@ void Server::start() {
     try {
         asio::ip::tcp::resolver resolver(run->io);
         const auto endpoint = resolver.resolve(impl_->address.host, port)->endpoint();
+        if (!isLoopback(endpoint.address()) && options.token.empty()) {
+            throw std::runtime_error(
+                "Recusado escutar em " + where +
+                ": fora do endereço local (loopback) o servidor exige um token de acesso "
+                "(--token-file ou VND_SERVER_TOKEN).");
+        }
         run->acceptor.open(endpoint.protocol());
         // A restart finds the port's old connections in TIME_WAIT; they must not stop it.
         run->acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true));
@@ -136,12 +218,19 @@ void Server::start() {
         throw std::runtime_error("Não foi possível escutar em " + where + ": " +
                                  e.code().message());
     }
+    const unsigned cores = std::thread::hardware_concurrency();
+    const unsigned workers =
+        options.workerThreads != 0 ? options.workerThreads : std::clamp(cores, 2u, 8u);
+    run->workers = std::make_unique<asio::thread_pool>(workers);
+    run->context = std::make_unique<ConnectionContext>(ConnectionContext{
+        run->manager, *run->dispatcher, run->workers->get_executor(), *run->tls,
+        !options.tlsCertificateFile.empty(), impl_->options});
     impl_->boundPort = run->acceptor.local_endpoint().port();
     impl_->run = std::move(run);
     impl_->accept();
-    const unsigned cores = std::thread::hardware_concurrency();
-    const unsigned threads = cores < 2 ? 2 : (cores > 4 ? 4 : cores);
-    for (unsigned i = 0; i < threads; ++i) {
+    // The socket threads only move bytes; two keep one slow handshake from delaying
+    // the others.
+    for (unsigned i = 0; i < 2; ++i) {
         impl_->run->threads.emplace_back([io = &impl_->run->io] { io->run(); });
     }
 }
@@ -155,6 +244,7 @@ void Server::stop() {
     asio::post(r.strand, [&r] {
         std::error_code ignored;
         r.acceptor.close(ignored);
+        r.acceptPause.cancel();
         r.manager.stopAll();
         r.acceptorClosed = true;
     });
@@ -164,6 +254,8 @@ void Server::stop() {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     r.manager.closeAll();
+    // A store under way finishes (or fails whole) before the database is closed.
+    r.workers->join();
     for (std::thread& t : r.threads) {
         t.join();
     }
@@ -192,7 +284,7 @@ void Server::failNext(const std::string& method, const std::string& message) {
 long Server::countRules() {
     std::unique_lock lock(impl_->mutex);
     if (impl_->run) {
-        return impl_->run->service->countRules();
+        return impl_->run->reads->countRules();
     }
     lock.unlock();
     return openStore(impl_->url)->countRules();

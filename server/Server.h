@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "ServerOptions.h"
 #include "demodata/DemoDataSet.h"
 #include "protocol/LineFramer.h"
 
@@ -18,6 +19,8 @@ public:
     /// free port at the first start). Nothing is opened yet.
     Server(std::string dbUrl, std::string listen = "127.0.0.1:7400",
            std::size_t frameLimit = wire::kDefaultFrameLimit);
+    /// The same with every limit and security setting given.
+    Server(std::string dbUrl, std::string listen, ServerOptions options);
     /// Stops the server when running.
     ~Server();
     Server(const Server&) = delete;
@@ -25,10 +28,12 @@ public:
 
     /// Opens the database and returns once the port listens. A later start after stop()
     /// listens on the same port again. Throws std::runtime_error (Portuguese text) for a
-    /// database that cannot be opened or was never initialised, or a port in use.
+    /// database that cannot be opened or was never initialised, a port in use, an address
+    /// other than loopback without a token, or a TLS certificate or key that cannot be
+    /// read.
     void start();
-    /// Stops accepting, lets the answers in flight be sent, closes every connection and
-    /// the database. Harmless when not running.
+    /// Stops accepting, lets the answers in flight be sent, closes every connection,
+    /// waits for the calls under way and closes the database. Harmless when not running.
     void stop();
     bool running() const;
     /// The port listened on (known after the first start).

@@ -1,0 +1,166 @@
+// The real server against hostile and misbehaving peers on a loopback port: malformed
+// and oversized lines, too many connections, idle and slow peers.
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "LineClient.h"
+#include "RuleArguments.h"
+#include "TestDatabase.h"
+#include "protocol/JsonRpc.h"
+#include "server/Server.h"
+
+namespace {
+
+using nlohmann::json;
+using testdb::LineClient;
+namespace rpc = wire::rpc;
+
+server::ServerOptions limits() {
+    server::ServerOptions o;
+    o.frameLimit = 64 * 1024;
+    o.maxConnections = 3;
+    o.idleTimeout = std::chrono::milliseconds(400);
+    o.requestTimeout = std::chrono::milliseconds(600);
+    return o;
+}
+
+class LimitsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        server::initDatabase(db_.url(), true, 20);
+        server_.start();
+    }
+    json goodCall(LineClient& client) {
+        return client.call("GetTabePrec", json::array({"0001"}));
+    }
+
+    testdb::TestDatabase db_{testdb::Backend::Sqlite};
+    server::Server server_{db_.url(), "127.0.0.1:0", limits()};
+};
+
+struct HostileCase {
+    const char* name;
+    std::string line;
+    int code;
+};
+
+class HostileLine : public LimitsTest, public testing::WithParamInterface<HostileCase> {};
+
+// Each line is refused with its error, stores nothing, and the connection serves on.
+TEST_P(HostileLine, IsRefusedAndTheConnectionServesOn) {
+    LineClient client(server_.port());
+    ASSERT_TRUE(client.send(GetParam().line + "\n"));
+    const auto answer = client.receive();
+    ASSERT_TRUE(answer.has_value());
+    ASSERT_TRUE(answer->contains("error")) << answer->dump();
+    EXPECT_EQ((*answer)["error"]["code"], GetParam().code) << answer->dump();
+    EXPECT_TRUE(goodCall(client).contains("result"));
+    EXPECT_EQ(server_.countRules(), 0);
+}
+
+std::string setPrecDif(const json& params) {
+    return json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "Vnd42400.rdmTabePreco.SetPrecDif"},
+                {"params", params}}
+        .dump();
+}
+
+json withArg(int position, json value) {
+    json rule = testdb::baseRule();
+    testdb::arg(rule, position) = std::move(value);
+    return rule;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileLine,
+    testing::Values(
+        HostileCase{"oversized", std::string(100'000, 'x'), rpc::kInvalidRequest},
+        HostileCase{"deep_nesting", std::string(50'000, '[') + std::string(50'000, ']'),
+                    rpc::kInvalidRequest},
+        HostileCase{"invalid_utf8", "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"\xc3\x28\"}",
+                    rpc::kParseError},
+        HostileCase{"nul_byte", std::string("{\"jsonrpc\":\"2.0\",\0}", 19), rpc::kParseError},
+        HostileCase{"huge_branch_code",
+                    setPrecDif(withArg(testdb::kBranch, std::string(40'000, '0'))),
+                    rpc::kInvalidParams},
+        HostileCase{"amount_out_of_range", setPrecDif(withArg(testdb::kAmount, 1e308)),
+                    rpc::kInvalidParams},
+        HostileCase{"amount_overflows_double",
+                    R"({"jsonrpc":"2.0","id":1,"method":"Vnd42400.rdmTabePreco.GetFilial",)"
+                    R"("params":[1e400]})",
+                    rpc::kParseError},
+        HostileCase{"packet_bomb_cell",
+                    setPrecDif([] {
+                        json rule = testdb::listRule({std::string(40'000, '1')});
+                        return rule;
+                    }()),
+                    rpc::kInvalidParams},
+        HostileCase{"long_date_pattern",
+                    R"({"jsonrpc":"2.0","id":1,"method":"Vnd42400.rdmTabePreco.getVigencia",)"
+                    R"("params":["0001","001",0,"T",")" + std::string(5000, 'd') + R"("]})",
+                    rpc::kInvalidParams},
+        HostileCase{"wrong_count", setPrecDif(json::array({true})), rpc::kInvalidParams}),
+    [](const testing::TestParamInfo<HostileCase>& p) { return p.param.name; });
+
+TEST_F(LimitsTest, OneConnectionTooManyIsToldAndClosed) {
+    std::vector<std::unique_ptr<LineClient>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::make_unique<LineClient>(server_.port()));
+        ASSERT_TRUE(goodCall(*held.back()).contains("result"));  // surely accepted
+    }
+    LineClient extra(server_.port());
+    const auto notice = extra.receive();
+    ASSERT_TRUE(notice.has_value());
+    EXPECT_EQ((*notice)["error"]["code"], rpc::kRefused);
+    EXPECT_TRUE(extra.closedByServer());
+    held.pop_back();
+    // The freed place is taken again once the server has seen the close.
+    bool served = false;
+    for (int i = 0; i < 50 && !served; ++i) {
+        LineClient again(server_.port());
+        served = goodCall(again).contains("result");
+        if (!served) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    EXPECT_TRUE(served);
+}
+
+TEST_F(LimitsTest, AnIdleConnectionIsClosed) {
+    LineClient client(server_.port());
+    EXPECT_TRUE(goodCall(client).contains("result"));
+    EXPECT_TRUE(client.closedByServer());
+}
+
+// A peer that trickles a request byte by byte is cut off after the request time, and
+// meanwhile every other connection is served: the slow one holds no thread.
+TEST_F(LimitsTest, ASlowRequestIsCutOffWithoutHoldingUpOthers) {
+    LineClient slow(server_.port());
+    LineClient other(server_.port());
+    const std::string request =
+        json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "Vnd42400.rdmTabePreco.GetFilial"},
+             {"params", json::array({"", "T"})}}
+            .dump();
+    bool cut = false;
+    int othersServed = 0;
+    for (std::size_t i = 0; i < request.size() && !cut; ++i) {
+        cut = !slow.send(request.substr(i, 1));
+        if (goodCall(other).contains("result")) {
+            ++othersServed;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    EXPECT_TRUE(cut || slow.closedByServer());
+    EXPECT_GT(othersServed, 0);
+}
+
+TEST_F(LimitsTest, ASteadyCallerIsNotMistakenForAnIdleOne) {
+    LineClient client(server_.port());
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_TRUE(goodCall(client).contains("result")) << "call " << i;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+}
+
+}  // namespace
