@@ -92,6 +92,14 @@ bool UserInput::key(Form& form, Key k) {
     });
 }
 
+bool UserInput::selectAll(Edit& edit) {
+    return app_.runAction([&] { edit.selectAll(); });
+}
+
+bool UserInput::placeCaret(Edit& edit, int position) {
+    return app_.runAction([&] { edit.setCaret(position); });
+}
+
 bool UserInput::click(Control& control) {
     Form& form = control.form();
     return app_.runAction([&] {

@@ -35,6 +35,10 @@ public:
     /// as Tab does; F2 opens the lookup of the button associated with the control; Space
     /// clicks a focused check box or radio button.
     bool key(Form& form, Key key);
+    /// Selects the whole text of an edit (entering it with the keyboard, or Ctrl+A).
+    bool selectAll(Edit& edit);
+    /// Puts the caret of an edit at a position (a click inside its text).
+    bool placeCaret(Edit& edit, int position);
     /// A click: a control that takes the focus gets it first (the exit of the control
     /// left runs, and when it fails the click does not happen); then the control's click.
     bool click(Control& control);

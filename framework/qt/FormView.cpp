@@ -462,7 +462,7 @@ bool FormView::handleKey(QKeyEvent* event) {
             return true;
         }
         if (event->matches(QKeySequence::SelectAll)) {
-            form.application().runAction([edit] { edit->selectAll(); });
+            input_.selectAll(*edit);
             return true;
         }
         switch (key) {
@@ -503,7 +503,7 @@ void FormView::moveFocus(Key key) {
     Control* now = form_->focusedControl();
     if (now != nullptr && now != before && isTextEntry(now->kind())) {
         auto* edit = static_cast<Edit*>(now);
-        form_->application().runAction([edit] { edit->selectAll(); });
+        input_.selectAll(*edit);
     }
 }
 
@@ -520,13 +520,11 @@ void FormView::caretMovedByMouse(Edit& edit, QLineEdit* line) {
     bool all = line->hasSelectedText() && line->selectedText() == line->text();
     int pos = line->cursorPosition();
     if (all == edit.allSelected() && (all || pos == edit.caret())) return;
-    form_->application().runAction([&edit, all, pos] {
-        if (all) {
-            edit.selectAll();
-        } else {
-            edit.setCaret(pos);
-        }
-    });
+    if (all) {
+        input_.selectAll(edit);
+    } else {
+        input_.placeCaret(edit, pos);
+    }
 }
 
 void FormView::openCalendar(TDateEditPlus& edit, QLineEdit* line) {
