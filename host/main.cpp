@@ -88,6 +88,8 @@ int main(int argc, char** argv) {
     if (!unattended) {
         ui = std::make_unique<vol::QtUserInterface>(window.get());
         app.setUserInterface(ui.get());
+        // The progress animation keeps moving while a server call blocks this thread.
+        app.setWaitHook([qtUi = ui.get()] { qtUi->pump(); });
     }
 
     bool started = module.start();
@@ -126,6 +128,7 @@ int main(int argc, char** argv) {
         if (!module.finalize()) std::cerr << "vnd-host: " << module.error() << "\n";
     }
     module.unload();
+    app.setWaitHook(nullptr);
     app.setUserInterface(nullptr);
     app.setDataModule(nullptr);
     return rc;

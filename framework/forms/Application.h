@@ -111,6 +111,13 @@ public:
     void setRemoteCallObserver(RemoteCallObserver observer) { callObserver_ = std::move(observer); }
     void notifyRemoteCall(const std::string& method, const std::string& argsJson) const;
 
+    /// Called again and again while a synchronous remote call waits for its answer, so a
+    /// view can keep its progress animation moving (it must not handle user input).
+    void setWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+    void whileWaiting() const {
+        if (waitHook_) waitHook_();
+    }
+
 private:
     void destroyForm(Form& form);
 
@@ -125,6 +132,7 @@ private:
     std::optional<wire::Date> today_;
     Cursor cursor_ = Cursor::Default;
     RemoteCallObserver callObserver_;
+    std::function<void()> waitHook_;
     int actionDepth_ = 0;
 };
 
