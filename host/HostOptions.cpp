@@ -6,7 +6,7 @@ namespace host {
 
 namespace {
 
-struct OptionSpec {
+struct OptionRow {
     const char* name;
     const char* valueName;
     const char* environment;
@@ -15,7 +15,7 @@ struct OptionSpec {
 
 // One table drives the parser, the environment look-up and the help text, so they
 // cannot drift apart.
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"branch", "CODE", "VND_BRANCH", "current branch of the host (default 0001)"},
     {"fixed-branch", "yes|no", "VND_FIXED_BRANCH", "rules only for the host's branch (default no)"},
     {"server", "HOST:PORT", "VND_SERVER", "application server address (default 127.0.0.1:7400)"},
@@ -42,7 +42,7 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
     QCommandLineOption open("open", "open the screen at start");
     parser.addOption(help);
     parser.addOption(open);
-    for (const OptionSpec& spec : kOptions) parser.addOption(QCommandLineOption(spec.name, spec.description, spec.valueName));
+    for (const OptionRow& option : kOptions) parser.addOption(QCommandLineOption(option.name, option.description, option.valueName));
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;
@@ -52,9 +52,9 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
         return std::nullopt;
     }
 
-    auto value = [&](const OptionSpec& spec) -> std::optional<QString> {
-        if (parser.isSet(spec.name)) return parser.value(spec.name);
-        if (*spec.environment != '\0' && environment.contains(spec.environment)) return environment.value(spec.environment);
+    auto value = [&](const OptionRow& option) -> std::optional<QString> {
+        if (parser.isSet(option.name)) return parser.value(option.name);
+        if (*option.environment != '\0' && environment.contains(option.environment)) return environment.value(option.environment);
         return std::nullopt;
     };
 
@@ -63,10 +63,10 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
     o.openAtStart = parser.isSet(open);
     o.settings.branch = "0001";
     o.moduleFolder = defaultModuleFolder;
-    for (const OptionSpec& spec : kOptions) {
-        std::optional<QString> v = value(spec);
+    for (const OptionRow& option : kOptions) {
+        std::optional<QString> v = value(option);
         if (!v) continue;
-        std::string name = spec.name;
+        std::string name = option.name;
         if (name == "branch") {
             if (v->trimmed().isEmpty() || v->size() > 4) {
                 error = "--branch: a branch code has 1 to 4 characters";
@@ -109,11 +109,11 @@ std::string HostOptions::helpText() {
         "The back-office desktop host: opens the screen \"Cadastro Automático de Preços Diferenciados\"\n"
         "(VND42407) from its module, against an application server and a local database.\n\n"
         "Options (a command-line option wins over its environment variable):\n";
-    for (const OptionSpec& spec : kOptions) {
-        std::string left = std::string("  --") + spec.name + " " + spec.valueName;
+    for (const OptionRow& option : kOptions) {
+        std::string left = std::string("  --") + option.name + " " + option.valueName;
         left.resize(std::max<std::size_t>(left.size() + 1, 30), ' ');
-        text += left + spec.description;
-        if (*spec.environment != '\0') text += std::string(" [") + spec.environment + "]";
+        text += left + option.description;
+        if (*option.environment != '\0') text += std::string(" [") + option.environment + "]";
         text += "\n";
     }
     text +=

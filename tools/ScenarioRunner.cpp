@@ -6,7 +6,7 @@
 
 #include "DemoServer.h"
 #include "ModuleHandle.h"
-#include "ScreenInspector.h"
+#include "ScreenPrinter.h"
 #include "controls/Edit.h"
 #include "controls/RadioGroup.h"
 #include "forms/Application.h"
@@ -39,7 +39,7 @@ std::string joined(const std::vector<std::string>& texts) {
 const vol::Edit& editOf(const vol::Control& c) {
     auto* edit = dynamic_cast<const vol::Edit*>(&c);
     if (edit == nullptr)
-        fail(c.name() + " is a " + ScreenInspector::kindName(c.kind()) + ", it has no text");
+        fail(c.name() + " is a " + ScreenPrinter::kindName(c.kind()) + ", it has no text");
     return *edit;
 }
 
@@ -155,9 +155,9 @@ vol::Control& ScenarioRunner::control(const std::string& name) const {
 
 vol::Control& ScenarioRunner::usable(const std::string& name) const {
     vol::Control& c = control(name);
-    if (!ScreenInspector::visibleAsSeen(c))
+    if (!ScreenPrinter::visibleAsSeen(c))
         fail(name + " is hidden: a person cannot act on it");
-    if (!ScreenInspector::enabledAsSeen(c))
+    if (!ScreenPrinter::enabledAsSeen(c))
         fail(name + " is disabled: a person cannot act on it");
     return c;
 }
@@ -205,7 +205,7 @@ void ScenarioRunner::act(const Command& command) {
         case Verb::Focus: {
             vol::Control& c = usable(args[0]);
             if (!c.acceptsFocus())
-                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                fail(args[0] + " is a " + ScreenPrinter::kindName(c.kind()) +
                      ", it takes no focus");
             input_.focus(c);
             break;
@@ -217,7 +217,7 @@ void ScenarioRunner::act(const Command& command) {
             vol::Control& c = usable(args[0]);
             auto* edit = dynamic_cast<vol::Edit*>(&c);
             if (edit == nullptr)
-                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                fail(args[0] + " is a " + ScreenPrinter::kindName(c.kind()) +
                      ", it takes no typing");
             input_.type(*edit, args[1]);
             break;
@@ -229,7 +229,7 @@ void ScenarioRunner::act(const Command& command) {
             vol::Control& c = usable(args[0]);
             auto* group = dynamic_cast<vol::RadioGroup*>(&c);
             if (group == nullptr)
-                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                fail(args[0] + " is a " + ScreenPrinter::kindName(c.kind()) +
                      ", not a radio group");
             const std::size_t index = std::stoul(args[1]);
             if (index >= group->items().size()) {
@@ -360,7 +360,7 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectEnabled:
         case Verb::ExpectDisabled: {
-            bool on = ScreenInspector::enabledAsSeen(control(args[0]));
+            bool on = ScreenPrinter::enabledAsSeen(control(args[0]));
             bool want = command.verb == Verb::ExpectEnabled;
             if (on != want)
                 fail(args[0] + " is " + (on ? "enabled" : "disabled"));
@@ -369,9 +369,9 @@ void ScenarioRunner::expect(const Command& command) {
         case Verb::ExpectChecked:
         case Verb::ExpectUnchecked: {
             vol::Control& c = control(args[0]);
-            std::optional<bool> checked = ScreenInspector::checkMark(c);
+            std::optional<bool> checked = ScreenPrinter::checkMark(c);
             if (!checked)
-                fail(args[0] + " is a " + ScreenInspector::kindName(c.kind()) +
+                fail(args[0] + " is a " + ScreenPrinter::kindName(c.kind()) +
                      ", it has no check mark");
             bool want = command.verb == Verb::ExpectChecked;
             if (*checked != want)
@@ -413,7 +413,7 @@ void ScenarioRunner::expect(const Command& command) {
 
 void ScenarioRunner::dump() const {
     if (vol::Form* form = screen()) {
-        ScreenInspector::dump(*form, app_.activeForm() == form, out_);
+        ScreenPrinter::dump(*form, app_.activeForm() == form, out_);
     } else {
         out_ << "  (the screen is not open)\n";
     }

@@ -23,15 +23,15 @@ enum class Arg {
     Texts        ///< one or more texts, the rest of the line
 };
 
-struct Spec {
+struct CommandShape {
     Verb verb;
     std::string_view name;
     std::vector<Arg> args;
     std::string_view usage;
 };
 
-const std::vector<Spec>& table() {
-    static const std::vector<Spec> specs = {
+const std::vector<CommandShape>& table() {
+    static const std::vector<CommandShape> shapes = {
         {Verb::Today, "today", {Arg::IsoDate}, "YYYY-MM-DD"},
         {Verb::Branch, "branch", {Arg::Word}, "CODE"},
         {Verb::FixedBranch, "fixed-branch", {Arg::YesNo}, "yes|no"},
@@ -71,7 +71,7 @@ const std::vector<Spec>& table() {
         {Verb::ExpectStored, "expect stored", {Arg::Count}, "N"},
         {Verb::Dump, "dump", {}, ""},
     };
-    return specs;
+    return shapes;
 }
 
 bool isBlank(char c) {
@@ -87,10 +87,10 @@ bool isWholeNumber(const std::string& text, int minimum) {
 }
 
 /// Checks one argument; throws std::invalid_argument naming the command's usage.
-void check(Arg kind, const std::string& value, const Spec& spec) {
+void check(Arg kind, const std::string& value, const CommandShape& shape) {
     auto wrong = [&](const std::string& what) {
-        throw std::invalid_argument(what + " (usage: " + std::string(spec.name) +
-                                    (spec.usage.empty() ? "" : " ") + std::string(spec.usage) +
+        throw std::invalid_argument(what + " (usage: " + std::string(shape.name) +
+                                    (shape.usage.empty() ? "" : " ") + std::string(shape.usage) +
                                     ")");
     };
     switch (kind) {
@@ -191,29 +191,29 @@ bool ScriptParser::parseLine(std::string_view line, int lineNumber, Command& out
         name += " " + tokens[1].text;
         used = 2;
     }
-    const auto& specs = table();
-    auto spec =
-        std::find_if(specs.begin(), specs.end(), [&](const Spec& s) { return s.name == name; });
-    if (spec == specs.end())
+    const auto& shapes = table();
+    auto shape =
+        std::find_if(shapes.begin(), shapes.end(), [&](const CommandShape& s) { return s.name == name; });
+    if (shape == shapes.end())
         throw std::invalid_argument("unknown command \"" + name + "\"");
 
     Command command;
-    command.verb = spec->verb;
+    command.verb = shape->verb;
     command.line = lineNumber;
     for (std::size_t t = used; t < tokens.size(); ++t) command.args.push_back(tokens[t].text);
 
-    const bool restIsList = !spec->args.empty() && spec->args.back() == Arg::Texts;
-    const std::size_t fixed = spec->args.size() - (restIsList ? 1 : 0);
+    const bool restIsList = !shape->args.empty() && shape->args.back() == Arg::Texts;
+    const std::size_t fixed = shape->args.size() - (restIsList ? 1 : 0);
     const std::string usage =
-        std::string(spec->name) + (spec->usage.empty() ? "" : " ") + std::string(spec->usage);
-    if (command.args.size() < spec->args.size()) {
+        std::string(shape->name) + (shape->usage.empty() ? "" : " ") + std::string(shape->usage);
+    if (command.args.size() < shape->args.size()) {
         throw std::invalid_argument("missing argument (usage: " + usage + ")");
     }
     if (!restIsList && command.args.size() > fixed) {
         throw std::invalid_argument("too many arguments (usage: " + usage + ")");
     }
     for (std::size_t a = 0; a < command.args.size(); ++a) {
-        check(a < fixed ? spec->args[a] : Arg::Texts, command.args[a], *spec);
+        check(a < fixed ? shape->args[a] : Arg::Texts, command.args[a], *shape);
     }
     out = std::move(command);
     return true;
@@ -252,7 +252,7 @@ std::string ScriptParser::quote(std::string_view text) {
 }
 
 std::string_view ScriptParser::nameOf(Verb verb) {
-    for (const Spec& s : table()) {
+    for (const CommandShape& s : table()) {
         if (s.verb == verb)
             return s.name;
     }
@@ -261,7 +261,7 @@ std::string_view ScriptParser::nameOf(Verb verb) {
 
 std::string ScriptParser::reference() {
     std::string out;
-    for (const Spec& s : table()) {
+    for (const CommandShape& s : table()) {
         out += "  ";
         out += s.name;
         if (!s.usage.empty()) {

@@ -14,7 +14,7 @@ namespace tools {
 
 /// What a person can see of controls: enabled and visible as shown (a control inside a
 /// disabled or hidden container is so too), check marks, and a printout of a whole form.
-class ScreenInspector {
+class ScreenPrinter {
   public:
     /// The control and every container around it are enabled.
     static bool enabledAsSeen(const vol::Control& control);

@@ -1,4 +1,4 @@
-#include "ScreenInspector.h"
+#include "ScreenPrinter.h"
 
 #include <ostream>
 #include <string>
@@ -12,7 +12,7 @@
 
 namespace tools {
 
-bool ScreenInspector::enabledAsSeen(const vol::Control& control) {
+bool ScreenPrinter::enabledAsSeen(const vol::Control& control) {
     for (const vol::Control* c = &control; c != nullptr; c = c->parent()) {
         if (!c->enabled())
             return false;
@@ -20,7 +20,7 @@ bool ScreenInspector::enabledAsSeen(const vol::Control& control) {
     return true;
 }
 
-bool ScreenInspector::visibleAsSeen(const vol::Control& control) {
+bool ScreenPrinter::visibleAsSeen(const vol::Control& control) {
     for (const vol::Control* c = &control; c != nullptr; c = c->parent()) {
         if (!c->visible())
             return false;
@@ -28,7 +28,7 @@ bool ScreenInspector::visibleAsSeen(const vol::Control& control) {
     return true;
 }
 
-std::optional<bool> ScreenInspector::checkMark(const vol::Control& control) {
+std::optional<bool> ScreenPrinter::checkMark(const vol::Control& control) {
     if (auto* box = dynamic_cast<const vol::CheckBox*>(&control))
         return box->checked();
     if (auto* radio = dynamic_cast<const vol::RadioButton*>(&control))
@@ -36,7 +36,7 @@ std::optional<bool> ScreenInspector::checkMark(const vol::Control& control) {
     return std::nullopt;
 }
 
-const char* ScreenInspector::kindName(vol::ControlKind kind) {
+const char* ScreenPrinter::kindName(vol::ControlKind kind) {
     switch (kind) {
         case vol::ControlKind::Label:
             return "label";
@@ -66,7 +66,7 @@ const char* ScreenInspector::kindName(vol::ControlKind kind) {
     return "control";
 }
 
-void ScreenInspector::dump(const vol::Form& form, bool active, std::ostream& out) {
+void ScreenPrinter::dump(const vol::Form& form, bool active, std::ostream& out) {
     out << "  screen " << form.name() << (active ? " (active)" : " (not active)") << "\n";
     for (const vol::Control* c : form.controls()) {
         std::string value;
