@@ -1,0 +1,177 @@
+#include "BenchSupport.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+namespace bench {
+
+ScratchDir::ScratchDir() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("vnd-bench-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("no scratch folder could be made");
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::file(const std::string& name) const {
+    return (path_ / name).string();
+}
+
+RuleShape shapeForRows(long rows) {
+    if (rows >= 8 && rows % 8 == 0) {
+        return {static_cast<int>(rows / 8), 8};
+    }
+    return {static_cast<int>(rows), 1};
+}
+
+std::vector<char> dayCodes(const RuleShape& shape) {
+    static constexpr char kOrder[] = {'1', '2', '3', '4', '5', '6', '7', 'F', 'V'};
+    return {kOrder, kOrder + std::clamp(shape.days, 1, 9)};
+}
+
+std::vector<std::string> productCodes(int n) {
+    std::vector<std::string> codes;
+    codes.reserve(static_cast<std::size_t>(n));
+    char buffer[16];
+    for (int i = 1; i <= n; ++i) {
+        std::snprintf(buffer, sizeof buffer, "%010d", i);
+        codes.emplace_back(buffer);
+    }
+    return codes;
+}
+
+std::vector<wire::Value> listRule(const std::vector<std::string>& codes, const RuleShape& shape,
+                                  const std::string& validFrom, const std::string& validTo,
+                                  const std::string& timeStart) {
+    const std::vector<char> days = dayCodes(shape);
+    auto ticked = [&](char d) { return std::find(days.begin(), days.end(), d) != days.end(); };
+    wire::DataPacket packet;
+    packet.fields = {{"IDMARCADO", "string", 1},
+                     {"CDPRODUTO", "string", 10},
+                     {"CDARVPROD", "string", 20},
+                     {"NMPRODUTO", "string", 50}};
+    packet.rows.reserve(static_cast<std::size_t>(shape.products));
+    for (int i = 0; i < shape.products; ++i) {
+        packet.rows.push_back(
+            {std::nullopt, codes[static_cast<std::size_t>(i)], std::nullopt, std::nullopt});
+    }
+    auto date = [](const std::string& iso) { return *wire::Date::fromIso(iso); };
+    return {false,
+            ticked('V'),
+            ticked('F'),
+            ticked('1'),
+            ticked('2'),
+            ticked('3'),
+            ticked('4'),
+            ticked('5'),
+            ticked('6'),
+            ticked('7'),
+            true,
+            false,
+            false,
+            std::int64_t{0},
+            std::int64_t{0},
+            std::string("0001"),
+            std::string("001"),
+            std::string(),
+            std::string(),
+            timeStart,
+            std::string("2359"),
+            date(validFrom),
+            date(validTo),
+            date("2026-01-01"),
+            1.5,
+            std::string(),
+            std::move(packet),
+            std::string("T"),
+            std::int64_t{1}};
+}
+
+std::string sqliteUrl(const std::string& path) {
+    return "sqlite:" + path;
+}
+
+std::optional<std::string> postgresUrl() {
+    const char* url = std::getenv("VND_BENCH_PG_URL");
+    if (url == nullptr || *url == '\0') {
+        return std::nullopt;
+    }
+    return std::string(url);
+}
+
+void clearRules(const std::string& url) {
+    if (url.starts_with("sqlite:")) {
+        sqlite3* db = nullptr;
+        const std::string path = url.substr(7);
+        const int rc = sqlite3_open(path.c_str(), &db);
+        const bool ok =
+            rc == SQLITE_OK &&
+            sqlite3_exec(db, "DELETE FROM PRECDIF", nullptr, nullptr, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr) ==
+                SQLITE_OK;
+        sqlite3_close(db);
+        if (!ok) {
+            throw std::runtime_error("PRECDIF could not be emptied in " + path);
+        }
+        return;
+    }
+    PGconn* conn = PQconnectdb(url.c_str());
+    PGresult* r = PQexec(conn, "TRUNCATE PRECDIF");
+    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    PQfinish(conn);
+    if (!ok) {
+        throw std::runtime_error("PRECDIF could not be emptied");
+    }
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double quantile(std::vector<double>& samples, double q) {
+    if (samples.empty()) {
+        return 0;
+    }
+    std::sort(samples.begin(), samples.end());
+    const auto rank = static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[std::min(rank, samples.size() - 1)];
+}
+
+double peakResidentMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+double peakResidentMiB(long pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) {
+            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+        }
+    }
+    return -1;
+}
+
+}  // namespace bench

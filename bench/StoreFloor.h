@@ -1,0 +1,27 @@
+#pragma once
+// The floor of storing a rule: the database's own C API doing nothing but the upsert.
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+/// The rows to write: every product with every day, the other columns those of the
+/// stored rule (branch 0001, table 001, period 2026-01-01, February 2026, 0001-2359).
+struct FloorRows {
+    std::vector<std::string> products;
+    std::vector<char> days;
+};
+
+/// Upserts the rows into PRECDIF of the SQLite file: WAL, one transaction, one prepared
+/// INSERT ... ON CONFLICT DO UPDATE whose shared values are bound once, only the product
+/// and day bound again per row.
+/// Returns the seconds from BEGIN to the end of COMMIT. Throws std::runtime_error.
+double sqliteUpsertFloor(const std::string& path, const FloorRows& rows);
+
+/// Upserts the rows into PRECDIF of the PostgreSQL database: one transaction, COPY into a
+/// temporary table, one INSERT ... SELECT ... ON CONFLICT DO UPDATE. The COPY text is
+/// built before the clock starts. Returns the seconds from BEGIN to the end of COMMIT.
+double postgresCopyMergeFloor(const std::string& url, const FloorRows& rows);
+
+}  // namespace bench

@@ -1,0 +1,145 @@
+// Storing a rule through the real server against the database's own upsert floor.
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <map>
+
+#include "BenchClient.h"
+#include "BenchSupport.h"
+#include "StoreFloor.h"
+#include "server/Server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One database of reference data per rule size, made once and copied for every run so
+// that the floor and the server start from the same file.
+const std::string& sqliteTemplate(const bench::ScratchDir& dir, int products) {
+    static std::map<int, std::string> made;
+    auto it = made.find(products);
+    if (it == made.end()) {
+        const std::string path = dir.file("template-" + std::to_string(products) + ".db");
+        server::initDatabase(bench::sqliteUrl(path), true, products);
+        it = made.emplace(products, path).first;
+    }
+    return it->second;
+}
+
+bench::ScratchDir& scratch() {
+    static bench::ScratchDir dir;
+    return dir;
+}
+
+// Stores the rule through a server over url; seconds from the call to its answer.
+double storeThroughServer(const std::string& url, const bench::RuleShape& shape,
+                          const std::vector<std::string>& codes) {
+    server::Server srv(url, "127.0.0.1:0");
+    srv.start();
+    bench::BenchClient client(srv.port());
+    client.call("GetFilial", {std::string("0001"), std::string("N")});  // connected
+    const std::vector<wire::Value> args = bench::listRule(codes, shape);
+    const auto start = Clock::now();
+    const wire::Value result = client.call("SetPrecDif", args);
+    const double seconds = bench::secondsSince(start);
+    if (bench::storedRows(result) != shape.rows() || srv.countRules() != shape.rows()) {
+        throw std::runtime_error("the server stored another number of rows");
+    }
+    return seconds;
+}
+
+void report(benchmark::State& state, double floorSeconds, double projectSeconds) {
+    state.counters["floor_s"] = floorSeconds;
+    state.counters["server_s"] = projectSeconds;
+    state.counters["ratio"] = projectSeconds / floorSeconds;
+    state.counters["rows"] = static_cast<double>(state.range(0));
+}
+
+void StoreSqlite(benchmark::State& state) {
+    const bench::RuleShape shape = bench::shapeForRows(state.range(0));
+    const std::vector<std::string> codes = bench::productCodes(shape.products);
+    const bench::FloorRows floorRows{codes, bench::dayCodes(shape)};
+    const std::string& tmpl = sqliteTemplate(scratch(), shape.products);
+    const std::string floorDb = scratch().file("floor.db");
+    const std::string serverDb = scratch().file("server.db");
+    for (auto _ : state) {
+        try {
+            std::filesystem::copy_file(tmpl, floorDb,
+                                       std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(tmpl, serverDb,
+                                       std::filesystem::copy_options::overwrite_existing);
+            const double floor = bench::sqliteUpsertFloor(floorDb, floorRows);
+            const double project = storeThroughServer(bench::sqliteUrl(serverDb), shape, codes);
+            state.SetIterationTime(project);
+            report(state, floor, project);
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(floorDb + suffix);
+            std::filesystem::remove(serverDb + suffix);
+        }
+    }
+}
+
+void StorePostgres(benchmark::State& state) {
+    const auto url = bench::postgresUrl();
+    if (!url) {
+        state.SkipWithError("no PostgreSQL (VND_BENCH_PG_URL not set)");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    const bench::RuleShape shape = bench::shapeForRows(state.range(0));
+    const std::vector<std::string> codes = bench::productCodes(shape.products);
+    const bench::FloorRows floorRows{codes, bench::dayCodes(shape)};
+    static int loaded = -1;
+    for (auto _ : state) {
+        try {
+            if (loaded != shape.products) {
+                server::initDatabase(*url, true, shape.products);
+                loaded = shape.products;
+            }
+            bench::clearRules(*url);
+            const double floor = bench::postgresCopyMergeFloor(*url, floorRows);
+            bench::clearRules(*url);
+            const double project = storeThroughServer(*url, shape, codes);
+            bench::clearRules(*url);
+            state.SetIterationTime(project);
+            report(state, floor, project);
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+    }
+}
+
+// Each repetition is one store of the whole rule; the million-row case is repeated less
+// when the script asks for a short run (VND_BENCH_QUICK).
+int repetitions() {
+    const char* quick = std::getenv("VND_BENCH_QUICK");
+    return quick != nullptr && *quick == '1' ? 1 : 3;
+}
+
+}  // namespace
+
+BENCHMARK(StoreSqlite)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Iterations(1)
+    ->Repetitions(repetitions())
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(StorePostgres)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Iterations(1)
+    ->Repetitions(repetitions())
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
