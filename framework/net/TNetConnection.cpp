@@ -2,9 +2,11 @@
 
 #include <array>
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 
 #include <asio.hpp>
+#include <asio/ssl.hpp>
 
 #include "forms/Application.h"
 #include "protocol/JsonRpc.h"
@@ -15,19 +17,26 @@ namespace vol {
 
 namespace {
 
-// A server that does not answer must not freeze the screen for ever; a rule for many
-// products may take a while, so the answer gets much longer than the connection.
-constexpr auto kConnectTimeout = std::chrono::seconds(10);
-constexpr auto kCallTimeout = std::chrono::seconds(300);
+using Clock = std::chrono::steady_clock;
+using Stream = asio::ssl::stream<asio::ip::tcp::socket>;
+
+// An answer is bounded like a request: a server gone wrong must not fill the host's
+// memory.
+constexpr std::size_t kAnswerLimit = wire::kDefaultFrameLimit;
 
 }  // namespace
 
 struct TNetConnection::Impl {
     asio::io_context io;
-    asio::ip::tcp::socket socket{io};
-    wire::LineFramer framer;
+    asio::ssl::context tls{asio::ssl::context::tls_client};
+    std::string tlsAuthority;  // the CA file tls was loaded with
+    std::unique_ptr<Stream> stream = std::make_unique<Stream>(io, tls);
+    bool useTls = false;
+    wire::LineFramer framer{kAnswerLimit};
     std::string lastError;
     long long nextId = 1;
+
+    asio::ip::tcp::socket& socket() { return stream->next_layer(); }
 
     std::string where(const TNetConnection& c) const {
         return c.Host + ":" + std::to_string(c.Port);
@@ -35,14 +44,14 @@ struct TNetConnection::Impl {
 
     // Runs the asynchronous operation started on io until it completes or the time is
     // up; a late operation is cancelled by closing the socket. True when it completed.
-    bool runFor(std::chrono::steady_clock::duration timeout, const bool& done) {
+    bool runFor(Clock::duration timeout, const bool& done) {
         io.restart();
         io.run_for(timeout);
         if (done) {
             return true;
         }
         std::error_code ignored;
-        socket.close(ignored);
+        socket().close(ignored);
         io.restart();
         io.run();
         return false;
@@ -50,25 +59,110 @@ struct TNetConnection::Impl {
 
     void close() {
         std::error_code ignored;
-        socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-        socket.close(ignored);
-        framer = wire::LineFramer();
+        socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        socket().close(ignored);
+        framer = wire::LineFramer(kAnswerLimit);
+    }
+
+    // A TLS session cannot be reused after its socket closed; every open starts afresh.
+    void renew(const NetSettings& settings, const std::string& host) {
+        close();
+        useTls = !settings.trustedCaFile.empty();
+        if (useTls && tlsAuthority != settings.trustedCaFile) {
+            tls = asio::ssl::context(asio::ssl::context::tls_client);
+            tls.set_options(asio::ssl::context::no_sslv2 | asio::ssl::context::no_sslv3 |
+                            asio::ssl::context::no_tlsv1 | asio::ssl::context::no_tlsv1_1);
+            tls.load_verify_file(settings.trustedCaFile);  // throws std::system_error
+            tlsAuthority = settings.trustedCaFile;
+        }
+        stream = std::make_unique<Stream>(io, tls);
+        if (useTls) {
+            stream->set_verify_mode(asio::ssl::verify_peer);
+            stream->set_verify_callback(asio::ssl::host_name_verification(host));
+        }
     }
 
     // A connection whose server went away since the last call has its end-of-stream (or a
     // reset) waiting; seeing it here lets the call reconnect instead of failing once.
     bool peerGone() {
         std::error_code error;
-        socket.non_blocking(true, error);
+        socket().non_blocking(true, error);
         char byte = 0;
-        const std::size_t n = socket.receive(asio::buffer(&byte, 1),
-                                             asio::ip::tcp::socket::message_peek, error);
+        const std::size_t n = socket().receive(asio::buffer(&byte, 1),
+                                               asio::ip::tcp::socket::message_peek, error);
         std::error_code ignored;
-        socket.non_blocking(false, ignored);
+        socket().non_blocking(false, ignored);
         if (error == asio::error::would_block || error == asio::error::try_again) {
             return false;
         }
         return error || n == 0;
+    }
+
+    // Sends one line and reads the one answer line; a transport failure or the end of the
+    // time gives nullopt with `failure` set.
+    std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
+                                        std::string& failure, bool& late) {
+        std::error_code error;
+        bool done = false;
+        auto written = [&](const std::error_code& e, std::size_t) {
+            error = e;
+            done = true;
+        };
+        if (useTls) {
+            asio::async_write(*stream, asio::buffer(line), written);
+        } else {
+            asio::async_write(socket(), asio::buffer(line), written);
+        }
+        late = false;
+        if (!runFor(deadline - Clock::now(), done)) {
+            late = true;
+            return std::nullopt;
+        }
+        if (error) {
+            failure = error.message();
+            return std::nullopt;
+        }
+        std::array<char, 16384> buffer{};
+        for (;;) {
+            std::size_t bytes = 0;
+            done = false;
+            auto read = [&](const std::error_code& e, std::size_t n) {
+                error = e;
+                bytes = n;
+                done = true;
+            };
+            if (useTls) {
+                stream->async_read_some(asio::buffer(buffer), read);
+            } else {
+                socket().async_read_some(asio::buffer(buffer), read);
+            }
+            const auto left = deadline - Clock::now();
+            if (left <= Clock::duration::zero() || !runFor(left, done)) {
+                late = true;
+                return std::nullopt;
+            }
+            if (error) {
+                failure = error == asio::error::eof ? "o servidor encerrou a conexão"
+                                                    : error.message();
+                return std::nullopt;
+            }
+            std::vector<wire::Frame> frames =
+                framer.feed(std::string_view(buffer.data(), bytes));
+            if (frames.empty()) {
+                continue;
+            }
+            if (frames.front().kind == wire::Frame::Kind::Oversized) {
+                failure = "resposta maior que o limite de " + std::to_string(kAnswerLimit) +
+                          " bytes";
+                return std::nullopt;
+            }
+            // One call is in flight at a time: anything after its answer is not an answer
+            // to anything we asked, and the stream can no longer be trusted.
+            if (frames.size() > 1 || framer.pending() > 0) {
+                close();
+            }
+            return std::move(frames.front().text);
+        }
     }
 };
 
@@ -85,27 +179,55 @@ void TNetConnection::Open() {
         OnBeforeConnect(*this);
     }
     std::error_code error;
+    std::string refusal;
     bool done = false;
     try {
+        impl_->renew(Settings, Host);
         asio::ip::tcp::resolver resolver(impl_->io);
         const auto endpoints = resolver.resolve(Host, std::to_string(Port), error);
+        const auto deadline = Clock::now() + Settings.connectTimeout;
         if (!error) {
-            asio::async_connect(impl_->socket, endpoints,
+            asio::async_connect(impl_->socket(), endpoints,
                                 [&](const std::error_code& e, const asio::ip::tcp::endpoint&) {
                                     error = e;
                                     done = true;
                                 });
-            if (!impl_->runFor(kConnectTimeout, done)) {
+            if (!impl_->runFor(Settings.connectTimeout, done)) {
                 error = asio::error::timed_out;
+            }
+        }
+        if (!error && impl_->useTls) {
+            done = false;
+            impl_->stream->async_handshake(asio::ssl::stream_base::client,
+                                           [&](const std::error_code& e) {
+                                               error = e;
+                                               done = true;
+                                           });
+            if (!impl_->runFor(deadline - Clock::now(), done)) {
+                error = asio::error::timed_out;
+            }
+        }
+        if (!error && !Settings.token.empty()) {
+            const long long id = impl_->nextId++;
+            std::string failure;
+            bool late = false;
+            const auto answer = impl_->exchange(
+                wire::encodeRequest(id, "rpc.auth", nlohmann::json::array({Settings.token})) +
+                    "\n",
+                deadline, failure, late);
+            if (!answer) {
+                refusal = late ? "o servidor não respondeu à autenticação a tempo" : failure;
+            } else if (const auto result = wire::parseResponse(*answer, id); !result.ok) {
+                refusal = "autenticação recusada: " + result.errorMessage;
             }
         }
     } catch (const std::system_error& e) {
         error = e.code();
     }
-    if (error) {
+    if (error || !refusal.empty()) {
         impl_->close();
         impl_->lastError = "Não foi possível conectar ao servidor de aplicação " +
-                           impl_->where(*this) + ": " + error.message();
+                           impl_->where(*this) + ": " + (error ? error.message() : refusal);
         if (ThrowException) {
             throw std::runtime_error(impl_->lastError);
         }
@@ -119,7 +241,7 @@ void TNetConnection::Close() {
 }
 
 bool TNetConnection::Connected() const {
-    return impl_->socket.is_open();
+    return impl_->socket().is_open();
 }
 
 const std::string& TNetConnection::LastError() const {
@@ -152,56 +274,35 @@ wire::CallResult TNetConnection::Call(const std::string& method,
     }
 
     const long long id = impl_->nextId++;
-    const std::string line =
-        wire::encodeRequest(id, ServerName + "." + method, params) + "\n";
+    const std::string line = wire::encodeRequest(id, ServerName + "." + method, params) + "\n";
     Application::instance().notifyRemoteCall(method, wire::dumpJson(params));
 
-    std::error_code error;
-    bool done = false;
-    asio::async_write(impl_->socket, asio::buffer(line), [&](const std::error_code& e, std::size_t) {
-        error = e;
-        done = true;
-    });
-    const auto deadline = std::chrono::steady_clock::now() + kCallTimeout;
-    if (!impl_->runFor(kCallTimeout, done)) {
-        error = asio::error::timed_out;
+    std::string failure;
+    bool late = false;
+    const auto answer =
+        impl_->exchange(line, Clock::now() + Settings.callTimeout, failure, late);
+    if (!answer) {
+        return broken(late ? "O servidor de aplicação " + impl_->where(*this) +
+                                 " não respondeu a tempo."
+                           : "A conexão com o servidor de aplicação " + impl_->where(*this) +
+                                 " foi interrompida: " + failure);
     }
-    if (error) {
-        return broken("A conexão com o servidor de aplicação " + impl_->where(*this) +
-                      " foi interrompida: " + error.message());
-    }
-
-    std::array<char, 16384> buffer{};
-    for (;;) {
-        std::size_t bytes = 0;
-        done = false;
-        impl_->socket.async_read_some(asio::buffer(buffer),
-                                      [&](const std::error_code& e, std::size_t n) {
-                                          error = e;
-                                          bytes = n;
-                                          done = true;
-                                      });
-        const auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= std::chrono::steady_clock::duration::zero() || !impl_->runFor(left, done)) {
-            return broken("O servidor de aplicação " + impl_->where(*this) +
-                          " não respondeu a tempo.");
-        }
-        if (error) {
-            return broken("A conexão com o servidor de aplicação " + impl_->where(*this) +
-                          " foi interrompida: " + error.message());
-        }
-        for (const wire::Frame& frame : impl_->framer.feed(std::string_view(buffer.data(), bytes))) {
-            if (frame.kind == wire::Frame::Kind::Oversized) {
-                return broken("Resposta do servidor de aplicação " + impl_->where(*this) +
-                              " maior que o limite.");
-            }
-            // One call is in flight at a time, so the first line is its answer; an error
-            // answer may carry a null id when the server could not read the request.
-            wire::CallResult result = wire::parseResponse(frame.text, id);
-            impl_->lastError = result.ok ? std::string() : result.errorMessage;
-            return result;
+    wire::CallResult result = wire::parseResponse(*answer, id);
+    if (!result.ok && result.errorCode == wire::rpc::kParseError) {
+        // The server could not read our line, or we could not read its answer: either
+        // way the stream is out of step, and the next call starts on a fresh one.
+        impl_->close();
+        if (result.errorMessage.rfind("Resposta inválida", 0) == 0) {
+            result.errorMessage = "Resposta inválida do servidor de aplicação " +
+                                  impl_->where(*this) +
+                                  result.errorMessage.substr(
+                                      std::string_view("Resposta inválida do servidor de "
+                                                       "aplicação")
+                                          .size());
         }
     }
+    impl_->lastError = result.ok ? std::string() : result.errorMessage;
+    return result;
 }
 
 }  // namespace vol

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "forms/Component.h"
+#include "net/NetSettings.h"
 #include "protocol/Value.h"
 
 namespace vol {
@@ -22,6 +23,13 @@ class Form;
 /// failure: a failed open is recorded, and call() answers a failed CallResult whose
 /// message is a Portuguese text naming host and port. A connection that broke (the
 /// server was restarted) is opened again by the next call.
+///
+/// Settings (token, TLS authority, timeouts) start from NetSettings::fromEnvironment()
+/// and may be changed before an open. With a token, every open sends it first (the
+/// server's rpc.auth); a refused token fails the open with the server's text. An answer
+/// that is not a well-formed answer to the call, or none within the call timeout, fails
+/// the call with a Portuguese text naming host and port and closes the connection, so
+/// that nothing late is ever taken for the next call's answer.
 class TNetConnection : public Component {
 public:
     TNetConnection(Form& owner, std::string name);
@@ -32,6 +40,7 @@ public:
     std::string Host;            ///< set by the before-connect event
     int Port = 0;                ///< set by the before-connect event
     std::function<void(Component& sender)> OnBeforeConnect;
+    NetSettings Settings = NetSettings::fromEnvironment();
 
     /// Raises the before-connect event, then connects. A failure is recorded (and thrown
     /// when ThrowException is set); it never ends the caller otherwise.
