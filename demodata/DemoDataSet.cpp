@@ -74,6 +74,21 @@ Branch makeBranch(std::string code, std::string name, std::string segmentCode,
                   "0000000001",             "MERCEARIA",     "N"};
 }
 
+// NMPRODUTO holds 50 characters; the suffixes of large sets must not push a name past it.
+constexpr std::size_t kNameWidth = 50;
+
+// Cuts a UTF-8 text to at most width characters, never inside a character.
+std::string fitToWidth(const std::string& text, std::size_t width) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            if (chars == width) return text.substr(0, i);
+            ++chars;
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 Product makeProduct(int i, int total) {
@@ -91,14 +106,16 @@ Product makeProduct(int i, int total) {
                        zeroPadded(1 + ((i - 1) % 100) / 10, 2) + zeroPadded(i, itemWidth);
     const auto base = static_cast<std::size_t>((i - 1) % static_cast<int>(kNames.size()));
     const auto cycle = static_cast<std::size_t>((i - 1) / static_cast<int>(kNames.size()));
-    product.name = std::string(kNames[base]);
+    std::string suffix;
     if (cycle > 0) {
-        product.name += ' ';
-        product.name += kBrands[(cycle - 1) % kBrands.size()];
+        suffix += ' ';
+        suffix += kBrands[(cycle - 1) % kBrands.size()];
         if (cycle > kBrands.size()) {
-            product.name += ' ' + std::to_string(1 + (cycle - 1) / kBrands.size());
+            suffix += ' ' + std::to_string(1 + (cycle - 1) / kBrands.size());
         }
     }
+    // The base name gives way, so the brand and number that tell items apart stay whole.
+    product.name = fitToWidth(std::string(kNames[base]), kNameWidth - suffix.size()) + suffix;
     return product;
 }
 

@@ -28,7 +28,7 @@ TEST(DemoDataSet, ProductCodesFollowTheDocumentedScheme) {
 }
 
 TEST(DemoDataSet, CodesSortAsTheNumbersAndNamesAreDistinctAtAnySize) {
-    for (int total : {200, 1500, 12000}) {
+    for (int total : {200, 1500, 12000, 125000}) {
         const demo::DataSet set = demo::makeDataSet(total);
         ASSERT_EQ(set.products.size(), static_cast<std::size_t>(total));
         std::vector<std::string> names;
@@ -37,6 +37,11 @@ TEST(DemoDataSet, CodesSortAsTheNumbersAndNamesAreDistinctAtAnySize) {
             ASSERT_LE(set.products[i].treeCode.size(), 20u);
         }
         for (const demo::Product& p : set.products) {
+            // NMPRODUTO holds 50 characters (the suffixes are ASCII, so bytes bound it).
+            ASSERT_LE(std::count_if(p.name.begin(), p.name.end(),
+                                    [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }),
+                      50)
+                << p.name;
             names.push_back(p.name);
         }
         std::sort(names.begin(), names.end());
