@@ -1,0 +1,65 @@
+#include "ServerProcess.h"
+
+#include <csignal>
+#include <cstdio>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace reliability {
+
+ServerProcess::ServerProcess(const std::string& binary, const std::string& url) {
+    int out[2];
+    if (pipe(out) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    pid_ = fork();
+    if (pid_ < 0) {
+        throw std::runtime_error("fork");
+    }
+    if (pid_ == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        std::vector<std::string> args = {binary, "serve", "--db", url, "--listen", "127.0.0.1:0"};
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    // The first line names the port: "vnd-server: ... em 127.0.0.1:PORT (banco ...)".
+    std::string line;
+    char c = 0;
+    while (line.size() < 4096 && read(out[0], &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    close(out[0]);
+    const auto at = line.find("127.0.0.1:");
+    if (at == std::string::npos) {
+        kill();
+        throw std::runtime_error("vnd-server did not start: " + line);
+    }
+    port_ = static_cast<unsigned short>(std::stoi(line.substr(at + 10)));
+}
+
+ServerProcess::~ServerProcess() {
+    kill();
+}
+
+void ServerProcess::kill() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+}
+
+}  // namespace reliability

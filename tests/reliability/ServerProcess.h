@@ -1,0 +1,27 @@
+#pragma once
+// A vnd-server child process that a test can kill at any moment.
+
+#include <string>
+#include <sys/types.h>
+
+namespace reliability {
+
+/// Runs `vnd-server serve --db URL --listen 127.0.0.1:0` and learns its port from the
+/// line it prints. The destructor kills it (SIGKILL) if it still runs.
+class ServerProcess {
+public:
+    ServerProcess(const std::string& binary, const std::string& url);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    unsigned short port() const { return port_; }
+    /// SIGKILL, then reaps the process: no handler, no flush, no clean shutdown.
+    void kill();
+
+private:
+    pid_t pid_ = -1;
+    unsigned short port_ = 0;
+};
+
+}  // namespace reliability
