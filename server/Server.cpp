@@ -144,6 +144,10 @@ struct Server::Impl {
                 });
                 return;
             }
+            // Answers are single short lines: sending them at once beats waiting to
+            // coalesce them with data that never comes.
+            std::error_code ignored;
+            socket.set_option(asio::ip::tcp::no_delay(true), ignored);
             if (r.manager.size() >= options.maxConnections) {
                 refuse(std::move(socket));
             } else {

@@ -1,5 +1,6 @@
 #include "net/TNetConnection.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -23,6 +24,8 @@ using Stream = asio::ssl::stream<asio::ip::tcp::socket>;
 // An answer is bounded like a request: a server gone wrong must not fill the host's
 // memory.
 constexpr std::size_t kAnswerLimit = wire::kDefaultFrameLimit;
+// How long a wait runs before the application is told that a call is still waiting.
+constexpr std::chrono::milliseconds kWaitSlice{40};
 
 }  // namespace
 
@@ -44,9 +47,17 @@ struct TNetConnection::Impl {
 
     // Runs the asynchronous operation started on io until it completes or the time is
     // up; a late operation is cancelled by closing the socket. True when it completed.
+    // While it waits, the application is told now and then, so a view can keep its
+    // progress animation moving; a quick answer never gets that far.
     bool runFor(Clock::duration timeout, const bool& done) {
-        io.restart();
-        io.run_for(timeout);
+        const auto deadline = Clock::now() + timeout;
+        for (bool first = true; !done; first = false) {
+            const auto now = Clock::now();
+            if (now >= deadline) break;
+            if (!first) Application::instance().whileWaiting();
+            io.restart();
+            io.run_for(std::min<Clock::duration>(deadline - now, kWaitSlice));
+        }
         if (done) {
             return true;
         }
@@ -195,6 +206,11 @@ void TNetConnection::Open() {
             if (!impl_->runFor(Settings.connectTimeout, done)) {
                 error = asio::error::timed_out;
             }
+        }
+        if (!error) {
+            // Requests are single lines: each goes out at once, not after a delayed ack.
+            std::error_code ignored;
+            impl_->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
         }
         if (!error && impl_->useTls) {
             done = false;

@@ -118,6 +118,27 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"silence", "", "não respondeu a tempo"}),
     [](const testing::TestParamInfo<AnswerCase>& p) { return p.param.name; });
 
+// A view keeps its animation moving while a call waits: the application hears about the
+// wait again and again until the answer (here: the time-out) comes.
+TEST(WaitingCall, TellsTheApplicationItIsStillWaiting) {
+    ScriptedServer server("");
+    vol::Form form{vol::Application::instance(), "frmTeste"};
+    vol::TNetConnection net{form, "netTabePreco"};
+    net.ServerName = "Vnd42400.rdmTabePreco";
+    net.ThrowException = false;
+    net.Settings.callTimeout = std::chrono::milliseconds(400);
+    net.OnBeforeConnect = [&](vol::Component&) {
+        net.Host = "127.0.0.1";
+        net.Port = server.port();
+    };
+    int waits = 0;
+    vol::Application::instance().setWaitHook([&waits] { ++waits; });
+    const wire::CallResult result = net.Call("GetTabePrec", {Value{std::string("0001")}});
+    vol::Application::instance().setWaitHook(nullptr);
+    EXPECT_FALSE(result.ok);
+    EXPECT_GE(waits, 2);
+}
+
 TEST(ExtraAnswer, AnAnswerFollowedByMoreIsTakenButTheConnectionIsDropped) {
     ScriptedServer server(R"({"jsonrpc":"2.0","id":1,"result":7})" "\n"
                           R"({"jsonrpc":"2.0","id":2,"result":8})" "\n");
