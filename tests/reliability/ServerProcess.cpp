@@ -62,4 +62,24 @@ void ServerProcess::kill() {
     }
 }
 
+int ServerProcess::stop(int signal) {
+    if (pid_ <= 0) {
+        return -1;
+    }
+    ::kill(pid_, signal);
+    for (int i = 0; i < 200; ++i) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            if (WIFEXITED(status)) {
+                return WEXITSTATUS(status);
+            }
+            return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+        }
+        usleep(50 * 1000);
+    }
+    kill();
+    return -1;
+}
+
 }  // namespace reliability

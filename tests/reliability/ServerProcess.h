@@ -18,6 +18,10 @@ public:
     unsigned short port() const { return port_; }
     /// SIGKILL, then reaps the process: no handler, no flush, no clean shutdown.
     void kill();
+    /// Sends the signal and waits up to ten seconds for the process to end. Returns its
+    /// exit code, 128 + the signal that ended it, or -1 when it was still running (it is
+    /// then killed).
+    int stop(int signal);
 
 private:
     pid_t pid_ = -1;
