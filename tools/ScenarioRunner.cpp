@@ -113,6 +113,12 @@ void ScenarioRunner::execute(const Command& command) {
         // Every question asked takes one queued answer (or is a fault), so the answers
         // used tell whether this action asked anything.
         const std::size_t answersBefore = ui_.pendingAnswers();
+        // Queuing answers is no action of the person's: the list checks read what the
+        // last real action showed.
+        if (command.verb != Verb::Pick && command.verb != Verb::PickNone && command.verb != Verb::Answer &&
+            command.verb != Verb::Dump) {
+            listsBeforeAction_ = ui_.listsShown();
+        }
         act(command);
         if (ui_.pendingAnswers() < answersBefore)
             questionsUnchecked_ += answersBefore - ui_.pendingAnswers();
@@ -298,8 +304,8 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectListEmpty: {
             const auto& list = ui_.lastList();
-            if (!list)
-                fail("no lookup or list was opened");
+            if (!list || ui_.listsShown() == listsBeforeAction_)
+                fail("the last action opened no lookup or list");
             if (!list->empty) {
                 fail("the last list \"" + list->title + "\" offered " +
                      std::to_string(list->rows.size()) + " rows");
@@ -312,8 +318,8 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectRows: {
             const auto& list = ui_.lastList();
-            if (!list)
-                fail("no lookup or list was opened");
+            if (!list || ui_.listsShown() == listsBeforeAction_)
+                fail("the last action opened no lookup or list");
             const std::size_t rows = list->empty ? 0 : list->rows.size();
             if (std::to_string(rows) != args[0]) {
                 fail("the last list offered " + std::to_string(rows) + " rows, not " + args[0]);
@@ -322,8 +328,8 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectRow: {
             const auto& list = ui_.lastList();
-            if (!list)
-                fail("no lookup or list was opened");
+            if (!list || ui_.listsShown() == listsBeforeAction_)
+                fail("the last action opened no lookup or list");
             bool found = std::any_of(
                 list->rows.begin(), list->rows.end(), [&](const std::vector<std::string>& row) {
                     return std::all_of(args.begin(), args.end(), [&](const std::string& text) {

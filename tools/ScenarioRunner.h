@@ -69,7 +69,8 @@ class ScenarioRunner {
     vol::UserInput input_;
     std::vector<std::string> shownErrors_;  ///< shown since the last message check
     CallRecorder calls_;
-    std::size_t questionsUnchecked_ = 0;  ///< questions asked since the last confirm check
+    std::size_t questionsUnchecked_ = 0;
+    std::size_t listsBeforeAction_ = 0;   ///< lists shown before the last person's action  ///< questions asked since the last confirm check
     int passed_ = 0;
     int failed_ = 0;
 };

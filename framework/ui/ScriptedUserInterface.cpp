@@ -39,6 +39,7 @@ bool ScriptedUserInterface::askYesNo(const std::string& text) {
 
 ScriptedUserInterface::ListShown ScriptedUserInterface::record(const std::string& title,
                                                                const DataSet& data) {
+    ++listsShown_;
     ListShown shown;
     shown.title = title;
     std::vector<int> visible;
@@ -103,6 +104,7 @@ std::vector<int> ScriptedUserInterface::pickMany(const std::string& title, const
 }
 
 void ScriptedUserInterface::showListEmpty(const std::string& text) {
+    ++listsShown_;
     ListShown shown;
     shown.empty = true;
     shown.emptyText = text;

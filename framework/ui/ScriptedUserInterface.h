@@ -37,6 +37,8 @@ public:
     /// The last question shown, if any.
     const std::optional<std::string>& lastQuestion() const { return lastQuestion_; }
     const std::optional<ListShown>& lastList() const { return lastList_; }
+    /// How many lookups and lists (empty ones included) were shown so far.
+    std::size_t listsShown() const { return listsShown_; }
     bool progressVisible() const { return progressVisible_; }
     /// Every show and hide of the progress animation ("show 6", "show 1 <caption>", "hide").
     const std::vector<std::string>& progressLog() const { return progressLog_; }
@@ -65,6 +67,7 @@ private:
     std::vector<std::string> faults_;
     std::optional<std::string> lastQuestion_;
     std::optional<ListShown> lastList_;
+    std::size_t listsShown_ = 0;
     bool progressVisible_ = false;
     std::vector<std::string> progressLog_;
     Cursor cursor_ = Cursor::Default;
