@@ -1,5 +1,7 @@
 #include "Connection.h"
 
+#include <cctype>
+
 #include "ConnectionManager.h"
 
 namespace server {
@@ -120,6 +122,12 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     }
     disarm();
     busy_ = true;
+    // A short lookup is answered on this connection's own thread: handing it to a worker
+    // and back costs more than the lookup itself.
+    if (quickLookups(frames)) {
+        answer(std::move(frames));
+        return;
+    }
     // The calls run on a worker: a store of many rows then holds a worker, not one of
     // the threads every socket needs, and lookups of other screens go on meanwhile. No
     // more is read until these lines are answered, so a client that sends faster than
@@ -127,6 +135,24 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     asio::post(context_.workers, [self = shared_from_this(), frames = std::move(frames)]() mutable {
         self->answer(std::move(frames));
     });
+}
+
+bool Connection::quickLookups(const std::vector<wire::Frame>& frames) {
+    constexpr std::size_t kQuickLine = 1024;
+    for (const wire::Frame& frame : frames) {
+        if (frame.kind != wire::Frame::Kind::Line || frame.text.size() > kQuickLine) {
+            return false;
+        }
+        // Method names are matched regardless of letter case; a store never runs here.
+        std::string lower(frame.text);
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (lower.find("setprecdif") != std::string::npos) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void Connection::answer(std::vector<wire::Frame> frames) {

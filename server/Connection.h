@@ -52,6 +52,8 @@ public:
 private:
     void read();
     void onRead(const std::error_code& error, std::size_t bytes);
+    /// True when every frame is a short request that is no store: answered in place.
+    static bool quickLookups(const std::vector<wire::Frame>& frames);
     void answer(std::vector<wire::Frame> frames);
     void write();
     void arm(std::chrono::steady_clock::time_point deadline);
