@@ -1,6 +1,8 @@
 #include "SqliteRuleStore.h"
 
 #include <stdexcept>
+#include <string>
+#include <unordered_map>
 
 #include <sqlite3.h>
 
@@ -22,58 +24,92 @@ struct FinalizeStmt {
                              "): " + sqlite3_errmsg(db));
 }
 
-// A prepared statement with text/number binding by position (1-based) and column reads.
-class Statement {
+// The statements of one connection, each prepared once and kept: a lookup then costs
+// its bindings and steps, not a parse of its SQL every time.
+class StatementCache {
 public:
-    Statement(sqlite3* db, std::string_view sql) : db_(db) {
+    sqlite3_stmt* get(sqlite3* db, std::string_view sql) {
+        auto it = prepared_.find(sql);
+        if (it != prepared_.end()) {
+            return it->second.get();
+        }
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) !=
-            SQLITE_OK) {
+        if (sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
+                               SQLITE_PREPARE_PERSISTENT, &raw, nullptr) != SQLITE_OK) {
             fail(db, sql);
         }
-        stmt_.reset(raw);
+        prepared_.emplace(std::string(sql), raw);
+        return raw;
     }
+
+private:
+    struct Hash : std::hash<std::string_view> {
+        using is_transparent = void;
+    };
+    std::unordered_map<std::string, std::unique_ptr<sqlite3_stmt, FinalizeStmt>, Hash,
+                       std::equal_to<>>
+        prepared_;
+};
+
+// A connection and its kept statements.
+struct Connection {
+    sqlite3* db;
+    StatementCache& cache;
+};
+
+// A kept statement in use, with text/number binding by position (1-based) and column
+// reads. It is reset and its bindings cleared when this ends, so an unfinished read
+// never holds its snapshot of the database past its use.
+class Statement {
+public:
+    Statement(Connection c, std::string_view sql) : db_(c.db), stmt_(c.cache.get(c.db, sql)) {}
+    ~Statement() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
     Statement& bind(int i, std::string_view text) {
-        sqlite3_bind_text(stmt_.get(), i, text.data(), static_cast<int>(text.size()),
+        sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()),
                           SQLITE_TRANSIENT);
         return *this;
     }
     Statement& bind(int i, long long n) {
-        sqlite3_bind_int64(stmt_.get(), i, n);
+        sqlite3_bind_int64(stmt_, i, n);
         return *this;
     }
     Statement& bind(int i, double d) {
-        sqlite3_bind_double(stmt_.get(), i, d);
+        sqlite3_bind_double(stmt_, i, d);
         return *this;
     }
     /// Steps once: true while a row is available.
     bool step() {
-        const int rc = sqlite3_step(stmt_.get());
+        const int rc = sqlite3_step(stmt_);
         if (rc == SQLITE_ROW) {
             return true;
         }
         if (rc != SQLITE_DONE) {
-            fail(db_, sqlite3_sql(stmt_.get()));
+            fail(db_, sqlite3_sql(stmt_));
         }
         return false;
     }
     void reset() {
-        sqlite3_reset(stmt_.get());
-        sqlite3_clear_bindings(stmt_.get());
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
     }
     std::string text(int col) const {
-        const auto* p = sqlite3_column_text(stmt_.get(), col);
+        const auto* p = sqlite3_column_text(stmt_, col);
         return p ? std::string(reinterpret_cast<const char*>(p),
-                               static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col)))
+                               static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
                  : std::string();
     }
-    long long integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
-    double real(int col) const { return sqlite3_column_double(stmt_.get(), col); }
-    sqlite3_stmt* get() const { return stmt_.get(); }
+    long long integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+    double real(int col) const { return sqlite3_column_double(stmt_, col); }
+    sqlite3_stmt* get() const { return stmt_; }
 
 private:
     sqlite3* db_;
-    std::unique_ptr<sqlite3_stmt, FinalizeStmt> stmt_;
+    sqlite3_stmt* stmt_;
 };
 
 wire::Date isoDate(const std::string& text) {
@@ -88,7 +124,9 @@ wire::Date isoDate(const std::string& text) {
 
 struct SqliteRuleStore::Db {
     std::unique_ptr<sqlite3, CloseDb> handle;
+    StatementCache statements;  // finalized before the handle closes
     sqlite3* get() const { return handle.get(); }
+    Connection connection() { return {handle.get(), statements}; }
     void exec(std::string_view sql) {
         const std::string text(sql);
         if (sqlite3_exec(get(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -132,9 +170,9 @@ private:
 // (SQLITE_STATIC), so nothing is copied into the statement.
 class RuleWriter {
 public:
-    RuleWriter(sqlite3* db, std::string now)
-        : db_(db),
-          upsert_(db, "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
+    RuleWriter(Connection c, std::string now)
+        : db_(c.db),
+          upsert_(c, "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
                           ", DTULTATU) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
                           " ON CONFLICT (" + std::string(schema::kRuleKey) +
                           ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
@@ -243,12 +281,12 @@ SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique
 SqliteRuleStore::~SqliteRuleStore() = default;
 
 int SqliteRuleStore::schemaVersion() {
-    Statement exists(db_->get(),
+    Statement exists(db_->connection(),
                      "SELECT 1 FROM sqlite_master WHERE type='table' AND name='SCHEMAVERSION'");
     if (!exists.step()) {
         return 0;
     }
-    Statement version(db_->get(), "SELECT MAX(VERSION) FROM SCHEMAVERSION");
+    Statement version(db_->connection(), "SELECT MAX(VERSION) FROM SCHEMAVERSION");
     return version.step() ? static_cast<int>(version.integer(0)) : 0;
 }
 
@@ -265,7 +303,7 @@ void SqliteRuleStore::createSchema() {
         db_->exec(sql);
     }
     db_->exec("DELETE FROM SCHEMAVERSION");
-    Statement(db_->get(), "INSERT INTO SCHEMAVERSION (VERSION) VALUES (?)")
+    Statement(db_->connection(), "INSERT INTO SCHEMAVERSION (VERSION) VALUES (?)")
         .bind(1, static_cast<long long>(kSchemaVersion))
         .step();
     tx.commit();
@@ -276,34 +314,34 @@ void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     for (std::string_view table : schema::kReferenceTables) {
         db_->exec("DELETE FROM " + std::string(table));
     }
-    Statement branch(db_->get(), "INSERT INTO FILIAL VALUES (?,?,?,?,?,?,?,?)");
+    Statement branch(db_->connection(), "INSERT INTO FILIAL VALUES (?,?,?,?,?,?,?,?)");
     for (const demo::Branch& b : set.branches) {
         branch.bind(1, b.code).bind(2, b.name).bind(3, b.segmentCode).bind(4, b.segment);
         branch.bind(5, b.differentiatedPrices).bind(6, b.posGroupCode).bind(7, b.posGroup);
         branch.bind(8, b.usesProductModule).step();
         branch.reset();
     }
-    Statement table(db_->get(), "INSERT INTO TABEPREC VALUES (?,?,?)");
+    Statement table(db_->connection(), "INSERT INTO TABEPREC VALUES (?,?,?)");
     for (const demo::PriceTable& t : set.priceTables) {
         table.bind(1, t.branch).bind(2, t.code).bind(3, t.name).step();
         table.reset();
     }
-    Statement period(db_->get(), "INSERT INTO TABEVEND VALUES (?,?,?,?)");
+    Statement period(db_->connection(), "INSERT INTO TABEVEND VALUES (?,?,?,?)");
     for (const demo::ValidityPeriod& p : set.periods) {
         period.bind(1, p.branch).bind(2, p.table).bind(3, p.start).bind(4, p.end).step();
         period.reset();
     }
-    Statement product(db_->get(), "INSERT INTO PRODUTO VALUES (?,?,?)");
+    Statement product(db_->connection(), "INSERT INTO PRODUTO VALUES (?,?,?)");
     for (const demo::Product& p : set.products) {
         product.bind(1, p.code).bind(2, p.treeCode).bind(3, p.name).step();
         product.reset();
     }
-    Statement sells(db_->get(), "INSERT INTO PRODFILI VALUES (?,?)");
+    Statement sells(db_->connection(), "INSERT INTO PRODFILI VALUES (?,?)");
     for (const demo::BranchLink& l : set.assortment) {
         sells.bind(1, l.branch).bind(2, l.code).step();
         sells.reset();
     }
-    Statement type(db_->get(), "INSERT INTO TIPOCONS VALUES (?,?)");
+    Statement type(db_->connection(), "INSERT INTO TIPOCONS VALUES (?,?)");
     for (const demo::ConsumerType& c : set.consumerTypes) {
         type.bind(1, c.code).bind(2, c.name).step();
         type.reset();
@@ -312,7 +350,7 @@ void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
 }
 
 std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::string>& code) {
-    Statement q(db_->get(),
+    Statement q(db_->connection(),
                 "SELECT CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV,"
                 " GRUPOPROD, IDUTMODPRODFIL FROM FILIAL WHERE ?1 IS NULL OR CDFILIAL = ?1"
                 " ORDER BY CDFILIAL");
@@ -328,7 +366,7 @@ std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::str
 }
 
 std::vector<demo::PriceTable> SqliteRuleStore::priceTables(const std::string& branch) {
-    Statement q(db_->get(),
+    Statement q(db_->connection(),
                 "SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC WHERE CDFILIAL = ?"
                 " ORDER BY CDTABEPREC");
     q.bind(1, branch);
@@ -342,7 +380,7 @@ std::vector<demo::PriceTable> SqliteRuleStore::priceTables(const std::string& br
 std::vector<demo::ValidityPeriod> SqliteRuleStore::periods(const std::string& branch,
                                                            const std::string& table,
                                                            const std::optional<wire::Date>& start) {
-    Statement q(db_->get(),
+    Statement q(db_->connection(),
                 "SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, DTFINVGPREC FROM TABEVEND"
                 " WHERE CDFILIAL = ?1 AND CDTABEPREC = ?2 AND (?3 IS NULL OR DTINIVGPREC = ?3)"
                 " ORDER BY DTINIVGPREC");
@@ -358,13 +396,13 @@ std::vector<demo::ValidityPeriod> SqliteRuleStore::periods(const std::string& br
 }
 
 bool SqliteRuleStore::consumerTypeExists(const std::string& code) {
-    Statement q(db_->get(), "SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = ?");
+    Statement q(db_->connection(), "SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = ?");
     q.bind(1, code);
     return q.step();
 }
 
 std::vector<ProductRef> SqliteRuleStore::branchProducts(const std::string& branch) {
-    Statement q(db_->get(),
+    Statement q(db_->connection(),
                 "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
                 " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ? ORDER BY P.CDPRODUTO");
     q.bind(1, branch);
@@ -377,7 +415,7 @@ std::vector<ProductRef> SqliteRuleStore::branchProducts(const std::string& branc
 
 UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
     SqliteTransaction tx(db_->get());
-    RuleWriter writer(db_->get(), currentTimestamp());
+    RuleWriter writer(db_->connection(), currentTimestamp());
     for (const RuleRow& r : rows) {
         writer.write(r);
     }
@@ -387,7 +425,7 @@ UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
 
 UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
     SqliteTransaction tx(db_->get());
-    RuleWriter writer(db_->get(), currentTimestamp());
+    RuleWriter writer(db_->connection(), currentTimestamp());
     rows.forEach([&](const RuleRow& r) { writer.write(r); });
     tx.commit();
     return writer.counts();
@@ -395,7 +433,7 @@ UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
 
 std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& branch,
                                             const std::optional<std::string>& table) {
-    Statement q(db_->get(), "SELECT " + std::string(schema::kRuleColumns) +
+    Statement q(db_->connection(), "SELECT " + std::string(schema::kRuleColumns) +
                                 ", DTULTATU FROM PRECDIF WHERE (?1 IS NULL OR CDFILIAL = ?1)"
                                 " AND (?2 IS NULL OR CDTABEPREC = ?2) ORDER BY " +
                                 std::string(schema::kRuleKey));
@@ -430,7 +468,7 @@ std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& br
 }
 
 long SqliteRuleStore::countRules() {
-    Statement q(db_->get(), "SELECT COUNT(*) FROM PRECDIF");
+    Statement q(db_->connection(), "SELECT COUNT(*) FROM PRECDIF");
     q.step();
     return static_cast<long>(q.integer(0));
 }

@@ -1,7 +1,10 @@
 // Storage behaviour through the remote methods, on both backends: upsert, atomicity, the
 // reading methods' packets and the schema.
 
+#include <functional>
+
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "RuleArguments.h"
 #include "TestDatabase.h"
@@ -256,5 +259,35 @@ INSTANTIATE_TEST_SUITE_P(Backends, Storage, testing::Values(Backend::Sqlite, Bac
                          [](const testing::TestParamInfo<Backend>& p) {
                              return std::string(testdb::name(p.param));
                          });
+
+// A lookup that stops at its first row, or reads them all, leaves no read open behind it
+// on its connection: otherwise other connections would go on seeing the write-ahead log
+// grow, as SQLite could not bring it back into the database file.
+TEST(SqliteStore, LookupsLeaveNoReadOpen) {
+    testdb::TestDatabase db(Backend::Sqlite);
+    server::initDatabase(db.url(), true, 20);
+    auto store = server::openStore(db.url());
+    const std::vector<std::pair<const char*, std::function<bool()>>> lookups{
+        {"consumer type", [&] { return store->consumerTypeExists("01"); }},
+        {"branch", [&] { return store->branches(std::string("0001")).size() == 1; }},
+        {"price tables", [&] { return !store->priceTables("0001").empty(); }},
+        {"products", [&] { return !store->branchProducts("0001").empty(); }},
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.url().substr(std::string("sqlite:").size()).c_str(), &other),
+              SQLITE_OK);
+    for (const auto& [name, lookup] : lookups) {
+        ASSERT_TRUE(lookup()) << name;
+        ASSERT_TRUE(lookup()) << name << ", asked again";
+        sqlite3_stmt* checkpoint = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(other, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &checkpoint,
+                                     nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(checkpoint), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(checkpoint, 0), 0) << name << " holds a read open";
+        sqlite3_finalize(checkpoint);
+    }
+    sqlite3_close(other);
+}
 
 }  // namespace
