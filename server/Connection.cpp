@@ -17,6 +17,10 @@ Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& co
 void Connection::start() {
     asio::post(stream_.get_executor(), [self = shared_from_this()] {
         if (!self->context_.useTls) {
+            // Writes are tried at once and left to the event loop only when the socket
+            // cannot take them (see write()).
+            std::error_code ignored;
+            self->stream_.next_layer().non_blocking(true, ignored);
             self->read();
             return;
         }
@@ -63,20 +67,36 @@ void Connection::end() {
     }
 }
 
+// One timer per connection, re-armed only when a deadline comes sooner than the one it
+// waits for: moving a deadline later (every request does) is a store into deadline_,
+// not a system call. When it fires it ends the peer only if the current deadline has
+// passed; otherwise it waits again for that one.
 void Connection::arm(Clock::time_point deadline) {
-    timer_.expires_at(deadline);
-    timer_.async_wait([self = shared_from_this(), generation = ++timerGeneration_](
-                          const std::error_code& e) {
-        // A timer re-armed or disarmed since is stale; only the current one ends the peer.
-        if (!e && generation == self->timerGeneration_) {
-            self->end();
-        }
-    });
+    deadline_ = deadline;
+    if (deadline < timerExpiry_) {
+        waitFor(deadline);
+    }
 }
 
 void Connection::disarm() {
-    ++timerGeneration_;
-    timer_.cancel();
+    deadline_ = Clock::time_point::max();
+}
+
+void Connection::waitFor(Clock::time_point expiry) {
+    timerExpiry_ = expiry;
+    timer_.expires_at(expiry);  // a wait it replaces ends with operation_aborted
+    timer_.async_wait([self = shared_from_this()](const std::error_code& e) {
+        if (e || self->ended_) {
+            return;
+        }
+        if (Clock::now() >= self->deadline_) {
+            self->end();
+        } else if (self->deadline_ != Clock::time_point::max()) {
+            self->waitFor(self->deadline_);
+        } else {
+            self->timerExpiry_ = Clock::time_point::max();  // disarmed: the next arm waits
+        }
+    });
 }
 
 void Connection::read() {
@@ -125,7 +145,7 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     // A short lookup is answered on this connection's own thread: handing it to a worker
     // and back costs more than the lookup itself.
     if (quickLookups(frames)) {
-        answer(std::move(frames));
+        deliver(answer(std::move(frames)));
         return;
     }
     // The calls run on a worker: a store of many rows then holds a worker, not one of
@@ -133,7 +153,10 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     // more is read until these lines are answered, so a client that sends faster than
     // it reads is held back by TCP instead of by our memory.
     asio::post(context_.workers, [self = shared_from_this(), frames = std::move(frames)]() mutable {
-        self->answer(std::move(frames));
+        std::string out = self->answer(std::move(frames));
+        asio::post(self->stream_.get_executor(), [self, out = std::move(out)]() mutable {
+            self->deliver(std::move(out));
+        });
     });
 }
 
@@ -155,7 +178,7 @@ bool Connection::quickLookups(const std::vector<wire::Frame>& frames) {
     return true;
 }
 
-void Connection::answer(std::vector<wire::Frame> frames) {
+std::string Connection::answer(std::vector<wire::Frame> frames) {
     std::string out;
     for (wire::Frame& frame : frames) {
         if (session_.closeAfterAnswer) {
@@ -169,37 +192,62 @@ void Connection::answer(std::vector<wire::Frame> frames) {
             out += '\n';
         }
     }
-    asio::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out)]() mutable {
-        self->outgoing_ = std::move(out);
-        if (self->outgoing_.empty()) {
-            self->busy_ = false;
-            self->read();
-        } else {
-            self->write();
-        }
-    });
+    return out;
+}
+
+void Connection::deliver(std::string out) {
+    outgoing_ = std::move(out);
+    if (outgoing_.empty()) {
+        busy_ = false;
+        read();
+    } else {
+        write();
+    }
 }
 
 void Connection::write() {
     if (ended_) {
         return;
     }
-    arm(Clock::now() + context_.options.writeTimeout);
-    auto handler = [self = shared_from_this()](const std::error_code& e, std::size_t) {
-        self->busy_ = false;
-        self->outgoing_.clear();
-        self->disarm();
-        if (e || self->stopping_ || self->session_.closeAfterAnswer) {
-            self->end();
+    std::size_t sent = 0;
+    if (!context_.useTls) {
+        // A short answer fits the socket's buffer: sent here at once, it needs neither a
+        // deadline nor a trip through the event loop.
+        std::error_code error;
+        sent = stream_.next_layer().write_some(asio::buffer(outgoing_), error);
+        if (error && error != asio::error::would_block && error != asio::error::try_again) {
+            written(error);
             return;
         }
-        self->read();
+        if (!error && sent == outgoing_.size()) {
+            written(error);
+            return;
+        }
+        if (error) {
+            sent = 0;
+        }
+    }
+    arm(Clock::now() + context_.options.writeTimeout);
+    auto handler = [self = shared_from_this()](const std::error_code& e, std::size_t) {
+        self->written(e);
     };
     if (context_.useTls) {
         asio::async_write(stream_, asio::buffer(outgoing_), std::move(handler));
     } else {
-        asio::async_write(stream_.next_layer(), asio::buffer(outgoing_), std::move(handler));
+        asio::async_write(stream_.next_layer(), asio::buffer(outgoing_) + sent,
+                          std::move(handler));
     }
+}
+
+void Connection::written(const std::error_code& error) {
+    busy_ = false;
+    outgoing_.clear();
+    disarm();
+    if (error || stopping_ || session_.closeAfterAnswer) {
+        end();
+        return;
+    }
+    read();
 }
 
 }  // namespace server

@@ -28,14 +28,15 @@ struct ConnectionContext {
     const ServerOptions& options;
 };
 
-/// A connection runs on its own strand: it reads, hands the complete lines to a worker
-/// that answers them through the dispatcher, writes the answers, then reads again. While
+/// A connection runs on one socket thread's event loop: it reads, answers short lookups
+/// in place and hands other lines to a worker that answers them through the dispatcher,
+/// writes the answers, then reads again. While
 /// it waits for a peer it holds no thread; a deadline ends it when the peer is idle too
 /// long, sends a request too slowly or does not take its answer. Owned by the
 /// ConnectionManager.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
-    /// socket must have been accepted on a strand of its own.
+    /// socket must belong to an event loop that one thread runs.
     Connection(asio::ip::tcp::socket socket, const ConnectionContext& context);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -46,7 +47,7 @@ public:
     void stop();
     /// Ends the connection now.
     void close();
-    /// Closes the socket; called by the manager from the connection's strand.
+    /// Closes the socket; called by the manager from the connection's thread.
     void closeSocket();
 
 private:
@@ -54,10 +55,15 @@ private:
     void onRead(const std::error_code& error, std::size_t bytes);
     /// True when every frame is a short request that is no store: answered in place.
     static bool quickLookups(const std::vector<wire::Frame>& frames);
-    void answer(std::vector<wire::Frame> frames);
+    /// The answer lines to frames (from any thread: touches only the session).
+    std::string answer(std::vector<wire::Frame> frames);
+    /// Writes out, or reads on when there is nothing to write.
+    void deliver(std::string out);
     void write();
+    void written(const std::error_code& error);
     void arm(std::chrono::steady_clock::time_point deadline);
     void disarm();
+    void waitFor(std::chrono::steady_clock::time_point expiry);
     void end();
 
     asio::ssl::stream<asio::ip::tcp::socket> stream_;
@@ -68,7 +74,9 @@ private:
     std::array<char, 16384> buffer_{};
     std::string outgoing_;
     std::chrono::steady_clock::time_point requestStarted_{};
-    unsigned long long timerGeneration_ = 0;
+    // The time the peer must act by, and the time the timer waits for (never later).
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point timerExpiry_ = std::chrono::steady_clock::time_point::max();
     bool midLine_ = false;   // bytes of an unfinished line have arrived
     bool busy_ = false;      // a worker is answering, or an answer is being written
     bool stopping_ = false;

@@ -15,7 +15,7 @@ class ConnectionManager {
 public:
     /// Adds and starts a connection.
     void start(const std::shared_ptr<Connection>& connection);
-    /// Removes a connection and closes its socket (call from its strand).
+    /// Removes a connection and closes its socket (call from its thread).
     void remove(const std::shared_ptr<Connection>& connection);
     /// Asks every connection to end after the answer it is writing.
     void stopAll();

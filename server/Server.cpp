@@ -101,7 +101,20 @@ std::unique_ptr<asio::ssl::context> makeTlsContext(const ServerOptions& options)
 // Members are destroyed in reverse order: the workers go before the dispatcher and the
 // services they call, the io_context (whose queued handlers hold connections) last.
 struct Run {
-    asio::io_context io;
+    // The socket threads only move bytes, each with an event loop of its own: a
+    // connection's handlers then all run on the thread its bytes arrive on, with no
+    // hand-over between threads. Two keep one slow handshake from delaying the others.
+    static constexpr int kSocketThreads = 2;
+    std::vector<std::unique_ptr<asio::io_context>> loops = [] {
+        std::vector<std::unique_ptr<asio::io_context>> made;
+        for (int i = 0; i < kSocketThreads; ++i) {
+            made.push_back(std::make_unique<asio::io_context>(1));
+        }
+        return made;
+    }();
+    asio::io_context& io = *loops.front();  // the acceptor's
+    std::vector<asio::executor_work_guard<asio::io_context::executor_type>> keepRunning;
+    std::size_t nextLoop = 0;
     asio::strand<asio::io_context::executor_type> strand{asio::make_strand(io)};
     asio::ip::tcp::acceptor acceptor{strand};
     asio::steady_timer acceptPause{strand};
@@ -127,7 +140,8 @@ struct Server::Impl {
 
     void accept() {
         Run& r = *run;
-        r.acceptor.async_accept(asio::make_strand(r.io), [this, &r](const std::error_code& error,
+        asio::io_context& loop = *r.loops[r.nextLoop++ % r.loops.size()];
+        r.acceptor.async_accept(loop.get_executor(), [this, &r](const std::error_code& error,
                                                                      asio::ip::tcp::socket socket) {
             if (!r.acceptor.is_open()) {
                 return;
@@ -232,10 +246,9 @@ void Server::start() {
     impl_->boundPort = run->acceptor.local_endpoint().port();
     impl_->run = std::move(run);
     impl_->accept();
-    // The socket threads only move bytes; two keep one slow handshake from delaying
-    // the others.
-    for (unsigned i = 0; i < 2; ++i) {
-        impl_->run->threads.emplace_back([io = &impl_->run->io] { io->run(); });
+    for (auto& loop : impl_->run->loops) {
+        impl_->run->keepRunning.push_back(asio::make_work_guard(*loop));
+        impl_->run->threads.emplace_back([io = loop.get()] { io->run(); });
     }
 }
 
@@ -260,6 +273,7 @@ void Server::stop() {
     r.manager.closeAll();
     // A store under way finishes (or fails whole) before the database is closed.
     r.workers->join();
+    r.keepRunning.clear();  // each loop ends once its last connection is gone
     for (std::thread& t : r.threads) {
         t.join();
     }

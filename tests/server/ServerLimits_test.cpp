@@ -1,7 +1,13 @@
 // The real server against hostile and misbehaving peers on a loopback port: malformed
 // and oversized lines, too many connections, idle and slow peers.
 
+#include <algorithm>
 #include <thread>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +29,7 @@ server::ServerOptions limits() {
     o.maxConnections = 3;
     o.idleTimeout = std::chrono::milliseconds(400);
     o.requestTimeout = std::chrono::milliseconds(600);
+    o.writeTimeout = std::chrono::milliseconds(600);
     return o;
 }
 
@@ -161,6 +168,57 @@ TEST_F(LimitsTest, ASteadyCallerIsNotMistakenForAnIdleOne) {
         ASSERT_TRUE(goodCall(client).contains("result")) << "call " << i;
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
+}
+
+// A peer that sends request after request and never reads the answers fills the
+// socket; the answer that cannot be sent is given up after the write time and the
+// connection closed, while other peers are served.
+TEST_F(LimitsTest, APeerThatDoesNotReadItsAnswersIsCutOff) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    const int small = 4096;  // the answers soon fill this and the server's send buffer
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(server_.port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string line =
+        json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "Vnd42400.rdmTabePreco.GetFilial"},
+             {"params", json::array({"", "T"})}}
+            .dump() +
+        "\n";
+    // About 6 MB of answers: more than any send buffer holds (4 MB at most here).
+    constexpr int kRequests = 9000;
+    int sent = 0;
+    for (int tries = 0; sent < kRequests && tries < 100'000; ++tries) {
+        if (::send(fd, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
+            ++sent;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    {
+        LineClient other(server_.port());
+        EXPECT_TRUE(goodCall(other).contains("result"));
+    }
+    // Long enough for the server to answer until the socket is full, and to give up.
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    long answers = 0;
+    bool ended = false;
+    std::vector<char> buffer(1 << 16);
+    for (int i = 0; i < 100'000 && !ended; ++i) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 3000) <= 0) {
+            break;  // still open and silent
+        }
+        const auto got = ::recv(fd, buffer.data(), buffer.size(), 0);
+        ended = got <= 0;
+        answers += std::count(buffer.data(), buffer.data() + std::max<ssize_t>(got, 0), '\n');
+    }
+    ::close(fd);
+    EXPECT_TRUE(ended);
+    EXPECT_LT(answers, sent) << "every answer was sent: the stuck write was never given up";
 }
 
 }  // namespace
