@@ -96,17 +96,37 @@ std::variant<Request, RequestError> parseRequest(std::string_view line) {
     return request;
 }
 
+// The envelopes are written around the dumped pieces: building them as JSON objects
+// would copy the whole params or result (a packet of many rows) only to write it out.
 std::string encodeRequest(const json& id, const std::string& method, const json& params) {
-    return dumpJson(json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
+    std::string out = R"({"jsonrpc":"2.0","id":)";
+    out += dumpJson(id);
+    out += R"(,"method":)";
+    out += dumpJson(json(method));
+    out += R"(,"params":)";
+    out += dumpJson(params);
+    out += '}';
+    return out;
 }
 
 std::string encodeResult(const json& id, const json& result) {
-    return dumpJson(json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
+    std::string out = R"({"jsonrpc":"2.0","id":)";
+    out += dumpJson(id);
+    out += R"(,"result":)";
+    out += dumpJson(result);
+    out += '}';
+    return out;
 }
 
 std::string encodeError(const json& id, int code, const std::string& message) {
-    return dumpJson(
-        json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+    std::string out = R"({"jsonrpc":"2.0","id":)";
+    out += dumpJson(id);
+    out += R"(,"error":{"code":)";
+    out += std::to_string(code);
+    out += R"(,"message":)";
+    out += dumpJson(json(message));
+    out += "}}";
+    return out;
 }
 
 CallResult parseResponse(std::string_view line, const json& expectedId) {

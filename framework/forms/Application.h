@@ -110,6 +110,8 @@ public:
     using RemoteCallObserver = std::function<void(const std::string& method, const std::string& argsJson)>;
     void setRemoteCallObserver(RemoteCallObserver observer) { callObserver_ = std::move(observer); }
     void notifyRemoteCall(const std::string& method, const std::string& argsJson) const;
+    /// True when someone listens for remote calls (their arguments are written only then).
+    bool observesRemoteCalls() const { return static_cast<bool>(callObserver_); }
 
     /// Called again and again while a synchronous remote call waits for its answer, so a
     /// view can keep its progress animation moving (it must not handle user input).

@@ -1,6 +1,7 @@
 #include "net/TNetConnection.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include <asio.hpp>
 #include <asio/ssl.hpp>
+#include <sys/socket.h>
 
 #include "forms/Application.h"
 #include "protocol/JsonRpc.h"
@@ -95,18 +97,15 @@ struct TNetConnection::Impl {
 
     // A connection whose server went away since the last call has its end-of-stream (or a
     // reset) waiting; seeing it here lets the call reconnect instead of failing once.
+    // One non-blocking peek, without changing the socket's mode.
     bool peerGone() {
-        std::error_code error;
-        socket().non_blocking(true, error);
         char byte = 0;
-        const std::size_t n = socket().receive(asio::buffer(&byte, 1),
-                                               asio::ip::tcp::socket::message_peek, error);
-        std::error_code ignored;
-        socket().non_blocking(false, ignored);
-        if (error == asio::error::would_block || error == asio::error::try_again) {
+        const ssize_t n =
+            ::recv(socket().native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             return false;
         }
-        return error || n == 0;
+        return n <= 0;
     }
 
     // Sends one line and reads the one answer line; a transport failure or the end of the
@@ -291,7 +290,9 @@ wire::CallResult TNetConnection::Call(const std::string& method,
 
     const long long id = impl_->nextId++;
     const std::string line = wire::encodeRequest(id, ServerName + "." + method, params) + "\n";
-    Application::instance().notifyRemoteCall(method, wire::dumpJson(params));
+    if (Application::instance().observesRemoteCalls()) {
+        Application::instance().notifyRemoteCall(method, wire::dumpJson(params));
+    }
 
     std::string failure;
     bool late = false;
