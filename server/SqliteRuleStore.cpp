@@ -164,6 +164,18 @@ private:
     bool done_ = false;
 };
 
+// The one statement every rule row is written with.
+std::string ruleUpsertSql() {
+    return "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
+           ", DTULTATU) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
+           " ON CONFLICT (" + std::string(schema::kRuleKey) +
+           ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
+           " IDVALPERC = excluded.IDVALPERC,"
+           " VRPRECDIF = excluded.VRPRECDIF,"
+           " IDVISUALIZA = excluded.IDVISUALIZA,"
+           " DTULTATU = excluded.DTULTATU";
+}
+
 // Writes PRECDIF rows through one prepared upsert. A column is bound again only when its
 // value differs from the row before: the rows of one rule share all but two columns, and
 // binding costs as much as a good part of the insert itself. Bound texts are held here
@@ -172,14 +184,7 @@ class RuleWriter {
 public:
     RuleWriter(Connection c, std::string now)
         : db_(c.db),
-          upsert_(c, "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
-                          ", DTULTATU) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-                          " ON CONFLICT (" + std::string(schema::kRuleKey) +
-                          ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
-                          " IDVALPERC = excluded.IDVALPERC,"
-                          " VRPRECDIF = excluded.VRPRECDIF,"
-                          " IDVISUALIZA = excluded.IDVISUALIZA,"
-                          " DTULTATU = excluded.DTULTATU"),
+          upsert_(c, ruleUpsertSql()),
           now_(std::move(now)) {
         bindHeld(15, now_);
     }
@@ -265,8 +270,10 @@ private:
 SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique<Db>()) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &raw,
+                                   // One caller at a time (the class's contract), so
+                                   // SQLite's own lock around every call is not needed.
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                       SQLITE_OPEN_FULLMUTEX,
+                                       SQLITE_OPEN_NOMUTEX,
                                    nullptr);
     db_->handle.reset(raw);
     if (rc != SQLITE_OK) {
