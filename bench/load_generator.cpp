@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include <asio.hpp>
+#include "protocol/Asio.h"
 
 #include "BenchSupport.h"
 #include "protocol/JsonRpc.h"

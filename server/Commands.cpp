@@ -7,7 +7,7 @@
 #include <set>
 #include <stdexcept>
 
-#include <asio.hpp>
+#include "protocol/Asio.h"
 
 #include "RuleStore.h"
 #include "Server.h"

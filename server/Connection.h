@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <asio.hpp>
-#include <asio/ssl.hpp>
+#include "protocol/Asio.h"
 
 #include "Dispatcher.h"
 #include "ServerOptions.h"

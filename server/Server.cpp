@@ -9,8 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include <asio.hpp>
-#include <asio/ssl.hpp>
+#include "protocol/Asio.h"
 
 #include "Connection.h"
 #include "ConnectionManager.h"

@@ -7,8 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include <asio.hpp>
-#include <asio/ssl.hpp>
+#include "protocol/Asio.h"
 #include <sys/socket.h>
 
 #include "forms/Application.h"

@@ -18,7 +18,9 @@ MdiFormManager::MdiFormManager(Application& app, UserInput& input, QMdiArea& are
 MdiFormManager::~MdiFormManager() {
     app_.removeObserver(this);
     for (auto& [form, window] : windows_) {
-        if (window) window->view()->detach();
+        if (FormWindow* w = window.data(); w != nullptr && w->view() != nullptr) {
+            w->view()->detach();
+        }
     }
 }
 

@@ -177,7 +177,9 @@ TEST_F(HostScreenTest, TypedKeysReachTheModelThroughItsMasks) {
     QTest::mouseClick(widget("medCdFilial"), Qt::LeftButton, Qt::NoModifier, QPoint(2, 5));
     QTest::keyClick(widget("medCdFilial"), Qt::Key_Home);
     QTest::keyClicks(widget("medCdFilial"), "ab1");
-    EXPECT_EQ(dynamic_cast<vol::Edit*>(form->findControl("medCdFilial"))->text(), "AB1");
+    auto* branch = dynamic_cast<vol::Edit*>(form->findControl("medCdFilial"));
+    ASSERT_NE(branch, nullptr);
+    EXPECT_EQ(branch->text(), "AB1");
     EXPECT_EQ(static_cast<QLineEdit*>(widget("medCdFilial"))->text(), "AB1 ");
 
     // Choosing "Intervalo" enables the range edits, which the widgets follow.

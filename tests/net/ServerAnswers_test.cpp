@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <thread>
 
-#include <asio.hpp>
+#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "forms/Application.h"

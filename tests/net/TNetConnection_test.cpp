@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include <asio.hpp>
+#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "forms/Application.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include <asio.hpp>
+#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "ServerProcess.h"

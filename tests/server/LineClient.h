@@ -6,8 +6,7 @@
 #include <optional>
 #include <string>
 
-#include <asio.hpp>
-#include <asio/ssl.hpp>
+#include "protocol/Asio.h"
 #include <nlohmann/json.hpp>
 
 namespace testdb {

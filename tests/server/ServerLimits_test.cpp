@@ -1,7 +1,7 @@
 // The real server against hostile and misbehaving peers on a loopback port: malformed
 // and oversized lines, too many connections, idle and slow peers.
 
-#include <algorithm>
+#include <cerrno>
 #include <thread>
 
 #include <netinet/in.h>
@@ -188,37 +188,28 @@ TEST_F(LimitsTest, APeerThatDoesNotReadItsAnswersIsCutOff) {
              {"params", json::array({"", "T"})}}
             .dump() +
         "\n";
-    // About 6 MB of answers: more than any send buffer holds (4 MB at most here).
-    constexpr int kRequests = 9000;
-    int sent = 0;
-    for (int tries = 0; sent < kRequests && tries < 100'000; ++tries) {
-        if (::send(fd, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
-            ++sent;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Requests go on until the server closes the connection: once the answers fill
+    // both sockets' buffers, the write stalls and is given up after the write time.
+    // A server that waited for ever would leave every send "would block" to the end.
+    // Meanwhile other peers are served.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool closed = false;
+    bool otherServed = false;
+    while (!closed && std::chrono::steady_clock::now() < deadline) {
+        const auto n = ::send(fd, line.data(), line.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            closed = true;
+        } else if (n < 0) {
+            if (!otherServed) {
+                LineClient other(server_.port());
+                otherServed = goodCall(other).contains("result");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-    }
-    {
-        LineClient other(server_.port());
-        EXPECT_TRUE(goodCall(other).contains("result"));
-    }
-    // Long enough for the server to answer until the socket is full, and to give up.
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    long answers = 0;
-    bool ended = false;
-    std::vector<char> buffer(1 << 16);
-    for (int i = 0; i < 100'000 && !ended; ++i) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 3000) <= 0) {
-            break;  // still open and silent
-        }
-        const auto got = ::recv(fd, buffer.data(), buffer.size(), 0);
-        ended = got <= 0;
-        answers += std::count(buffer.data(), buffer.data() + std::max<ssize_t>(got, 0), '\n');
     }
     ::close(fd);
-    EXPECT_TRUE(ended);
-    EXPECT_LT(answers, sent) << "every answer was sent: the stuck write was never given up";
+    EXPECT_TRUE(otherServed);
+    EXPECT_TRUE(closed) << "the stuck write was never given up";
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include <asio.hpp>
+#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "RuleArguments.h"
