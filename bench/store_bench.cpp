@@ -32,27 +32,45 @@ bench::ScratchDir& scratch() {
     return dir;
 }
 
-// Stores the rule through a server over url; seconds from the call to its answer.
-double storeThroughServer(const std::string& url, const bench::RuleShape& shape,
-                          const std::vector<std::string>& codes) {
+struct ServerStore {
+    double seconds = 0;       // the rule's store, from the call to its answer
+    double firstSeconds = 0;  // the one-product store before it
+};
+
+// Stores the rule through a server over url. The server first stores one product of
+// another key, as a running server has stored rules before: a server's first store also
+// reads the schema and prepares its statement, which the floor does before its clock
+// starts. That first store is reported on its own.
+ServerStore storeThroughServer(const std::string& url, const bench::RuleShape& shape,
+                               const std::vector<std::string>& codes) {
     server::Server srv(url, "127.0.0.1:0");
     srv.start();
     bench::BenchClient client(srv.port());
     client.call("GetFilial", {std::string("0001"), std::string("N")});  // connected
+    ServerStore out;
+    bench::RuleShape one = shape;
+    one.products = 1;
+    const auto first = Clock::now();
+    const wire::Value warm = client.call(
+        "SetPrecDif", bench::listRule({codes.front()}, one, "2026-02-01", "2026-02-28", "0002"));
+    out.firstSeconds = bench::secondsSince(first);
     const std::vector<wire::Value> args = bench::listRule(codes, shape);
     const auto start = Clock::now();
     const wire::Value result = client.call("SetPrecDif", args);
-    const double seconds = bench::secondsSince(start);
-    if (bench::storedRows(result) != shape.rows() || srv.countRules() != shape.rows()) {
+    out.seconds = bench::secondsSince(start);
+    if (bench::storedRows(result) != shape.rows() ||
+        srv.countRules() != shape.rows() + bench::storedRows(warm)) {
         throw std::runtime_error("the server stored another number of rows");
     }
-    return seconds;
+    return out;
 }
 
-void report(benchmark::State& state, double floorSeconds, double projectSeconds) {
+void report(benchmark::State& state, double floorSeconds, const ServerStore& project) {
+    state.SetIterationTime(project.seconds);
     state.counters["floor_s"] = floorSeconds;
-    state.counters["server_s"] = projectSeconds;
-    state.counters["ratio"] = projectSeconds / floorSeconds;
+    state.counters["server_s"] = project.seconds;
+    state.counters["ratio"] = project.seconds / floorSeconds;
+    state.counters["first_store_ms"] = project.firstSeconds * 1000;
     state.counters["rows"] = static_cast<double>(state.range(0));
 }
 
@@ -70,8 +88,7 @@ void StoreSqlite(benchmark::State& state) {
             std::filesystem::copy_file(tmpl, serverDb,
                                        std::filesystem::copy_options::overwrite_existing);
             const double floor = bench::sqliteUpsertFloor(floorDb, floorRows);
-            const double project = storeThroughServer(bench::sqliteUrl(serverDb), shape, codes);
-            state.SetIterationTime(project);
+            const ServerStore project = storeThroughServer(bench::sqliteUrl(serverDb), shape, codes);
             report(state, floor, project);
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());
@@ -105,9 +122,8 @@ void StorePostgres(benchmark::State& state) {
             bench::clearRules(*url);
             const double floor = bench::postgresCopyMergeFloor(*url, floorRows);
             bench::clearRules(*url);
-            const double project = storeThroughServer(*url, shape, codes);
+            const ServerStore project = storeThroughServer(*url, shape, codes);
             bench::clearRules(*url);
-            state.SetIterationTime(project);
             report(state, floor, project);
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());
