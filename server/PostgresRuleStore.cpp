@@ -65,8 +65,22 @@ struct PostgresRuleStore::Connection {
 
     [[noreturn]] void fail(std::string_view what, const PGresult* r = nullptr) const {
         const char* detail = r ? PQresultErrorMessage(r) : PQerrorMessage(handle.get());
-        throw std::runtime_error("Erro no banco de dados PostgreSQL (" + std::string(what) +
-                                 "): " + trimmed(detail));
+        std::string text =
+            "Erro no banco de dados PostgreSQL (" + std::string(what) + "): " + trimmed(detail);
+        if (isTransientState(r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr)) {
+            throw TransientStoreError(text);
+        }
+        throw std::runtime_error(text);
+    }
+
+    // serialization_failure, deadlock_detected and lock_not_available: what another
+    // writer causes, whatever language the server writes its messages in.
+    static bool isTransientState(const char* state) {
+        if (state == nullptr) {
+            return false;
+        }
+        const std::string_view code(state);
+        return code == "40001" || code == "40P01" || code == "55P03";
     }
 
     // A connection that dropped (the database restarted) is reset once before a

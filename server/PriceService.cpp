@@ -4,6 +4,7 @@
 
 #include "RuleChecker.h"
 #include "RuleRequest.h"
+#include "TransientFailure.h"
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
@@ -72,6 +73,8 @@ json PriceService::call(const std::string& method, const json& params) {
         }
     } catch (const wire::RpcError&) {
         throw;
+    } catch (const TransientStoreError& e) {
+        throw TransientCallError(e.what());  // rolled back whole: may be tried again
     } catch (const std::exception& e) {
         // The database's own text helps whoever reads the server's answer; the call is
         // over and nothing was stored.

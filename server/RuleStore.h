@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,15 @@ struct ProductRef {
 struct UpsertCounts {
     long stored = 0;    ///< rows written
     long replaced = 0;  ///< of which had a row with the same key before
+};
+
+/// A failure that another writer caused (a busy or locked database, a serialization
+/// failure, a deadlock, a lock timeout): the transaction was rolled back whole and the
+/// same call may simply be made again. The stores tell it by the database's own error
+/// code, never by its text, which a database may give in any language.
+class TransientStoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 /// Storage behind the server. Not thread-safe: one caller at a time. Every method throws

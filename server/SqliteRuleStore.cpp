@@ -20,8 +20,13 @@ struct FinalizeStmt {
 };
 
 [[noreturn]] void fail(sqlite3* db, std::string_view what) {
-    throw std::runtime_error("Erro no banco de dados SQLite (" + std::string(what) +
-                             "): " + sqlite3_errmsg(db));
+    std::string text =
+        "Erro no banco de dados SQLite (" + std::string(what) + "): " + sqlite3_errmsg(db);
+    const int code = sqlite3_errcode(db);
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+        throw TransientStoreError(text);
+    }
+    throw std::runtime_error(text);
 }
 
 // The statements of one connection, each prepared once and kept: a lookup then costs
