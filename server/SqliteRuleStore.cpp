@@ -414,9 +414,11 @@ bool SqliteRuleStore::consumerTypeExists(const std::string& code) {
 }
 
 std::vector<ProductRef> SqliteRuleStore::branchProducts(const std::string& branch) {
+    // Ordered by the assortment's own key (the same code): its index gives that order,
+    // where ordering by the product's column would sort every row again.
     Statement q(db_->connection(),
                 "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
-                " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ? ORDER BY P.CDPRODUTO");
+                " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ? ORDER BY F.CDPRODUTO");
     q.bind(1, branch);
     std::vector<ProductRef> out;
     while (q.step()) {
