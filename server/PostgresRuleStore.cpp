@@ -8,6 +8,7 @@
 #include <libpq-fe.h>
 
 #include "Schema.h"
+#include "protocol/ValueCodec.h"
 
 namespace server {
 
@@ -19,6 +20,16 @@ struct ClearResult {
     void operator()(PGresult* r) const { PQclear(r); }
 };
 using Result = std::unique_ptr<PGresult, ClearResult>;
+
+// The (CDPRODUTO, CDARVPROD) rows of a result.
+std::vector<ProductRef> productRefs(const Result& r) {
+    std::vector<ProductRef> out;
+    out.reserve(static_cast<std::size_t>(PQntuples(r.get())));
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1)});
+    }
+    return out;
+}
 
 struct FinishConn {
     void operator()(PGconn* c) const { PQfinish(c); }
@@ -352,16 +363,22 @@ bool PostgresRuleStore::consumerTypeExists(const std::string& code) {
 
 std::vector<ProductRef> PostgresRuleStore::branchProducts(const std::string& branch) {
     conn_->ensureOpen();
-    Result r = conn_->exec(
+    return productRefs(conn_->exec(
         "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
         " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = $1::varchar ORDER BY P.CDPRODUTO",
-        {branch});
-    std::vector<ProductRef> out;
-    out.reserve(static_cast<std::size_t>(PQntuples(r.get())));
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1)});
-    }
-    return out;
+        {branch}));
+}
+
+std::vector<ProductRef> PostgresRuleStore::branchProductsAmong(
+    const std::string& branch, const std::vector<std::string>& codes) {
+    conn_->ensureOpen();
+    // The list goes in as one JSON array.
+    return productRefs(conn_->exec(
+        "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
+        " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = $1::varchar"
+        " AND F.CDPRODUTO IN (SELECT json_array_elements_text($2::json))"
+        " ORDER BY P.CDPRODUTO",
+        {branch, wire::dumpJson(nlohmann::json(codes))}));
 }
 
 namespace {

@@ -28,6 +28,8 @@ public:
                                               const std::optional<wire::Date>& start) override;
     bool consumerTypeExists(const std::string& code) override;
     std::vector<ProductRef> branchProducts(const std::string& branch) override;
+    std::vector<ProductRef> branchProductsAmong(const std::string& branch,
+                                                const std::vector<std::string>& codes) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
     UpsertCounts upsertRule(const RuleRows& rows) override;
     std::vector<RuleRow> rules(const std::optional<std::string>& branch,

@@ -144,7 +144,23 @@ RuleContext loadRuleContext(RuleStore& store, const RuleRequest& r) {
         }
     }
     c.consumerTypeExists = r.consumerType != "T" && store.consumerTypeExists(r.consumerType);
-    c.branchProducts = store.branchProducts(r.branch);
+    // A short list is looked up code by code: a rule over a few products of a large
+    // assortment need not read the assortment. A long list, a range or every product is
+    // checked against the whole assortment, which then costs about as much as the list.
+    constexpr std::size_t kListLookedUpByCode = 2000;
+    const int column = r.products ? r.products->fieldIndex("CDPRODUTO") : -1;
+    if (r.listMode && column >= 0 && r.products->rows.size() <= kListLookedUpByCode) {
+        std::vector<std::string> codes;
+        codes.reserve(r.products->rows.size());
+        for (const wire::Row& row : r.products->rows) {
+            if (const wire::Cell& cell = row[static_cast<std::size_t>(column)]; cell) {
+                codes.push_back(*cell);
+            }
+        }
+        c.branchProducts = store.branchProductsAmong(r.branch, codes);
+    } else {
+        c.branchProducts = store.branchProducts(r.branch);
+    }
     return c;
 }
 

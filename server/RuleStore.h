@@ -108,6 +108,10 @@ public:
     virtual bool consumerTypeExists(const std::string& code) = 0;
     /// The products the branch sells, in product-code order.
     virtual std::vector<ProductRef> branchProducts(const std::string& branch) = 0;
+    /// The products among codes that the branch sells, each once, in product-code order:
+    /// a short list is checked without reading the whole assortment.
+    virtual std::vector<ProductRef> branchProductsAmong(const std::string& branch,
+                                                        const std::vector<std::string>& codes) = 0;
 
     /// Writes every row in one transaction, replacing rows with the same key and leaving
     /// all others alone; on any failure nothing is written. Rows must have distinct keys.

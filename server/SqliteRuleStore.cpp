@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include "Schema.h"
+#include "protocol/ValueCodec.h"
 
 namespace server {
 
@@ -420,6 +421,22 @@ std::vector<ProductRef> SqliteRuleStore::branchProducts(const std::string& branc
                 "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
                 " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ? ORDER BY F.CDPRODUTO");
     q.bind(1, branch);
+    std::vector<ProductRef> out;
+    while (q.step()) {
+        out.push_back({q.text(0), q.text(1)});
+    }
+    return out;
+}
+
+std::vector<ProductRef> SqliteRuleStore::branchProductsAmong(
+    const std::string& branch, const std::vector<std::string>& codes) {
+    // The list goes in as one JSON array; the assortment's index is searched once per
+    // listed code, in code order.
+    Statement q(db_->connection(),
+                "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
+                " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ?1"
+                " AND F.CDPRODUTO IN (SELECT value FROM json_each(?2)) ORDER BY F.CDPRODUTO");
+    q.bind(1, branch).bind(2, wire::dumpJson(nlohmann::json(codes)));
     std::vector<ProductRef> out;
     while (q.step()) {
         out.push_back({q.text(0), q.text(1)});

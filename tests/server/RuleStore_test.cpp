@@ -197,6 +197,38 @@ TEST_P(Storage, PeriodDatesReadBackAsStoredInTheCallersPattern) {
                     .rows.empty());
 }
 
+// A listed rule is checked against the listed codes only: those the branch sells come
+// back once each, in code order; others (unsold, unknown, odd text) do not.
+TEST_P(Storage, ListedCodesAreLookedUpInTheAssortment) {
+    auto store = server::openStore(db_->url());
+    auto code = [](int n) {
+        std::string text = std::to_string(n);
+        return std::string(10 - text.size(), '0') + text;
+    };
+    struct Case {
+        const char* name;
+        std::string branch;
+        std::vector<std::string> codes;
+        std::vector<std::string> sold;
+    };
+    // Branch 0002 sells the first half of the 200 demo products.
+    const std::vector<Case> cases{
+        {"sold_unsold_and_repeated", "0002", {code(150), code(1), code(100), code(1), code(101)},
+         {code(1), code(100)}},
+        {"odd_text", "0002", {"x\"y", "'; DROP TABLE PRODUTO; --", "", code(2)}, {code(2)}},
+        {"unknown_branch", "0009", {code(1)}, {}},
+        {"empty_list", "0001", {}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> got;
+        for (const server::ProductRef& p : store->branchProductsAmong(c.branch, c.codes)) {
+            got.push_back(p.code);
+        }
+        EXPECT_EQ(got, c.sold) << c.name;
+    }
+    EXPECT_EQ(store->branchProducts("0002").size(), 100u);
+}
+
 TEST_P(Storage, InitIsRepeatableAndKeepsRules) {
     store(baseRule());
     server::initDatabase(db_->url(), false, 0);
