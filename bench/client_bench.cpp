@@ -258,4 +258,3 @@ BENCHMARK(PickedList)
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
-

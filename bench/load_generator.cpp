@@ -10,9 +10,9 @@
 #include <set>
 #include <thread>
 
-#include "protocol/Asio.h"
 
 #include "BenchSupport.h"
+#include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
 #include "server/RuleStore.h"

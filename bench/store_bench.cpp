@@ -88,7 +88,8 @@ void StoreSqlite(benchmark::State& state) {
             std::filesystem::copy_file(tmpl, serverDb,
                                        std::filesystem::copy_options::overwrite_existing);
             const double floor = bench::sqliteUpsertFloor(floorDb, floorRows);
-            const ServerStore project = storeThroughServer(bench::sqliteUrl(serverDb), shape, codes);
+            const ServerStore project =
+                storeThroughServer(bench::sqliteUrl(serverDb), shape, codes);
             report(state, floor, project);
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());

@@ -7,11 +7,11 @@
 #include <set>
 #include <stdexcept>
 
-#include "protocol/Asio.h"
 
 #include "RuleStore.h"
 #include "Server.h"
 #include "TokenSource.h"
+#include "protocol/Asio.h"
 
 namespace server {
 

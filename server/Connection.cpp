@@ -154,9 +154,8 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     // it reads is held back by TCP instead of by our memory.
     asio::post(context_.workers, [self = shared_from_this(), frames = std::move(frames)]() mutable {
         std::string out = self->answer(std::move(frames));
-        asio::post(self->stream_.get_executor(), [self, out = std::move(out)]() mutable {
-            self->deliver(std::move(out));
-        });
+        asio::post(self->stream_.get_executor(),
+                   [self, out = std::move(out)]() mutable { self->deliver(std::move(out)); });
     });
 }
 
@@ -234,8 +233,7 @@ void Connection::write() {
     if (context_.useTls) {
         asio::async_write(stream_, asio::buffer(outgoing_), std::move(handler));
     } else {
-        asio::async_write(stream_.next_layer(), asio::buffer(outgoing_) + sent,
-                          std::move(handler));
+        asio::async_write(stream_.next_layer(), asio::buffer(outgoing_) + sent, std::move(handler));
     }
 }
 

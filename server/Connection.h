@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "protocol/Asio.h"
 
 #include "Dispatcher.h"
 #include "ServerOptions.h"
+#include "protocol/Asio.h"
 #include "protocol/LineFramer.h"
 
 namespace server {
@@ -75,7 +75,8 @@ private:
     std::chrono::steady_clock::time_point requestStarted_{};
     // The time the peer must act by, and the time the timer waits for (never later).
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-    std::chrono::steady_clock::time_point timerExpiry_ = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point timerExpiry_ =
+        std::chrono::steady_clock::time_point::max();
     bool midLine_ = false;   // bytes of an unfinished line have arrived
     bool busy_ = false;      // a worker is answering, or an answer is being written
     bool stopping_ = false;

@@ -373,12 +373,12 @@ std::vector<ProductRef> PostgresRuleStore::branchProductsAmong(
     const std::string& branch, const std::vector<std::string>& codes) {
     conn_->ensureOpen();
     // The list goes in as one JSON array.
-    return productRefs(conn_->exec(
-        "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
-        " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = $1::varchar"
-        " AND F.CDPRODUTO IN (SELECT json_array_elements_text($2::json))"
-        " ORDER BY P.CDPRODUTO",
-        {branch, wire::dumpJson(nlohmann::json(codes))}));
+    return productRefs(
+        conn_->exec("SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
+                    " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = $1::varchar"
+                    " AND F.CDPRODUTO IN (SELECT json_array_elements_text($2::json))"
+                    " ORDER BY P.CDPRODUTO",
+                    {branch, wire::dumpJson(nlohmann::json(codes))}));
 }
 
 namespace {

@@ -77,7 +77,7 @@ struct UpsertCounts {
 /// same call may simply be made again. The stores tell it by the database's own error
 /// code, never by its text, which a database may give in any language.
 class TransientStoreError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

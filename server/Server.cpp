@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/Asio.h"
 
 #include "Connection.h"
 #include "ConnectionManager.h"
 #include "Dispatcher.h"
 #include "PriceService.h"
 #include "RuleStore.h"
+#include "protocol/Asio.h"
 
 namespace server {
 
@@ -141,7 +141,7 @@ struct Server::Impl {
         Run& r = *run;
         asio::io_context& loop = *r.loops[r.nextLoop++ % r.loops.size()];
         r.acceptor.async_accept(loop.get_executor(), [this, &r](const std::error_code& error,
-                                                                     asio::ip::tcp::socket socket) {
+                                                                asio::ip::tcp::socket socket) {
             if (!r.acceptor.is_open()) {
                 return;
             }

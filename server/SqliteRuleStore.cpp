@@ -33,7 +33,7 @@ struct FinalizeStmt {
 // The statements of one connection, each prepared once and kept: a lookup then costs
 // its bindings and steps, not a parse of its SQL every time.
 class StatementCache {
-public:
+  public:
     sqlite3_stmt* get(sqlite3* db, std::string_view sql) {
         auto it = prepared_.find(sql);
         if (it != prepared_.end()) {
@@ -48,7 +48,7 @@ public:
         return raw;
     }
 
-private:
+  private:
     struct Hash : std::hash<std::string_view> {
         using is_transparent = void;
     };
@@ -67,7 +67,7 @@ struct Connection {
 // reads. It is reset and its bindings cleared when this ends, so an unfinished read
 // never holds its snapshot of the database past its use.
 class Statement {
-public:
+  public:
     Statement(Connection c, std::string_view sql) : db_(c.db), stmt_(c.cache.get(c.db, sql)) {}
     ~Statement() {
         sqlite3_reset(stmt_);
@@ -76,8 +76,7 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     Statement& bind(int i, std::string_view text) {
-        sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         return *this;
     }
     Statement& bind(int i, long long n) {
@@ -113,7 +112,7 @@ public:
     double real(int col) const { return sqlite3_column_double(stmt_, col); }
     sqlite3_stmt* get() const { return stmt_; }
 
-private:
+  private:
     sqlite3* db_;
     sqlite3_stmt* stmt_;
 };
@@ -174,7 +173,8 @@ private:
 std::string ruleUpsertSql() {
     return "INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
            ", DTULTATU) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-           " ON CONFLICT (" + std::string(schema::kRuleKey) +
+           " ON CONFLICT (" +
+           std::string(schema::kRuleKey) +
            ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
            " IDVALPERC = excluded.IDVALPERC,"
            " VRPRECDIF = excluded.VRPRECDIF,"
@@ -188,12 +188,10 @@ std::string ruleUpsertSql() {
 // (SQLITE_STATIC), so nothing is copied into the statement.
 class RuleWriter {
 public:
-    RuleWriter(Connection c, std::string now)
-        : db_(c.db),
-          upsert_(c, ruleUpsertSql()),
-          now_(std::move(now)) {
-        bindHeld(15, now_);
-    }
+  RuleWriter(Connection c, std::string now)
+      : db_(c.db), upsert_(c, ruleUpsertSql()), now_(std::move(now)) {
+      bindHeld(15, now_);
+  }
 
     void write(const RuleRow& r) {
         text(1, branch_, r.branch);
@@ -275,12 +273,11 @@ private:
 
 SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique<Db>()) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &raw,
-                                   // One caller at a time (the class's contract), so
-                                   // SQLite's own lock around every call is not needed.
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                       SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &raw,
+                        // One caller at a time (the class's contract), so
+                        // SQLite's own lock around every call is not needed.
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     db_->handle.reset(raw);
     if (rc != SQLITE_OK) {
         throw std::runtime_error("Não foi possível abrir o banco de dados SQLite " + path + ": " +
@@ -465,9 +462,9 @@ UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
 std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& branch,
                                             const std::optional<std::string>& table) {
     Statement q(db_->connection(), "SELECT " + std::string(schema::kRuleColumns) +
-                                ", DTULTATU FROM PRECDIF WHERE (?1 IS NULL OR CDFILIAL = ?1)"
-                                " AND (?2 IS NULL OR CDTABEPREC = ?2) ORDER BY " +
-                                std::string(schema::kRuleKey));
+                                       ", DTULTATU FROM PRECDIF WHERE (?1 IS NULL OR CDFILIAL = ?1)"
+                                       " AND (?2 IS NULL OR CDTABEPREC = ?2) ORDER BY " +
+                                       std::string(schema::kRuleKey));
     if (branch) {
         q.bind(1, *branch);
     }

@@ -15,7 +15,7 @@ namespace server {
 /// TransientStoreError): answered as kInternalError with the database's text, unless a
 /// new attempt succeeds first.
 class TransientCallError : public wire::RpcError {
-public:
+  public:
     explicit TransientCallError(const std::string& message)
         : wire::RpcError(wire::rpc::kInternalError, message) {}
 };

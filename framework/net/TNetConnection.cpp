@@ -1,16 +1,16 @@
 #include "net/TNetConnection.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
 
-#include "protocol/Asio.h"
 #include <sys/socket.h>
 
 #include "forms/Application.h"
+#include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
 #include "protocol/ValueCodec.h"
@@ -99,8 +99,7 @@ struct TNetConnection::Impl {
     // One non-blocking peek, without changing the socket's mode.
     bool peerGone() {
         char byte = 0;
-        const ssize_t n =
-            ::recv(socket().native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        const ssize_t n = ::recv(socket().native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             return false;
         }

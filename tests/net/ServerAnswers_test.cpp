@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "forms/Application.h"
 #include "forms/Form.h"
 #include "net/TNetConnection.h"
+#include "protocol/Asio.h"
 #include "server/Server.h"
 
 namespace {

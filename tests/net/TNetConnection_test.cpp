@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
-#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "forms/Application.h"
 #include "forms/Form.h"
+#include "protocol/Asio.h"
 #include "server/Server.h"
 
 namespace {

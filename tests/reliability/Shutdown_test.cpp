@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "ServerProcess.h"
+#include "protocol/Asio.h"
 #include "server/Server.h"
 
 namespace {

@@ -6,8 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "protocol/Asio.h"
 #include <nlohmann/json.hpp>
+
+#include "protocol/Asio.h"
 
 namespace testdb {
 

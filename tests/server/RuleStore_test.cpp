@@ -213,7 +213,9 @@ TEST_P(Storage, ListedCodesAreLookedUpInTheAssortment) {
     };
     // Branch 0002 sells the first half of the 200 demo products.
     const std::vector<Case> cases{
-        {"sold_unsold_and_repeated", "0002", {code(150), code(1), code(100), code(1), code(101)},
+        {"sold_unsold_and_repeated",
+         "0002",
+         {code(150), code(1), code(100), code(1), code(101)},
          {code(1), code(100)}},
         {"odd_text", "0002", {"x\"y", "'; DROP TABLE PRODUTO; --", "", code(2)}, {code(2)}},
         {"unknown_branch", "0009", {code(1)}, {}},
@@ -312,9 +314,9 @@ TEST(SqliteStore, LookupsLeaveNoReadOpen) {
         ASSERT_TRUE(lookup()) << name;
         ASSERT_TRUE(lookup()) << name << ", asked again";
         sqlite3_stmt* checkpoint = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(other, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &checkpoint,
-                                     nullptr),
-                  SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_prepare_v2(other, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &checkpoint, nullptr),
+            SQLITE_OK);
         ASSERT_EQ(sqlite3_step(checkpoint), SQLITE_ROW);
         EXPECT_EQ(sqlite3_column_int(checkpoint, 0), 0) << name << " holds a read open";
         sqlite3_finalize(checkpoint);

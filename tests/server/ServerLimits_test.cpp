@@ -183,11 +183,12 @@ TEST_F(LimitsTest, APeerThatDoesNotReadItsAnswersIsCutOff) {
     address.sin_port = htons(server_.port());
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    const std::string line =
-        json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "Vnd42400.rdmTabePreco.GetFilial"},
-             {"params", json::array({"", "T"})}}
-            .dump() +
-        "\n";
+    const std::string line = json{{"jsonrpc", "2.0"},
+                                  {"id", 1},
+                                  {"method", "Vnd42400.rdmTabePreco.GetFilial"},
+                                  {"params", json::array({"", "T"})}}
+                                 .dump() +
+                             "\n";
     // Requests go on until the server closes the connection: once the answers fill
     // both sockets' buffers, the write stalls and is given up after the write time.
     // A server that waited for ever would leave every send "would block" to the end.

@@ -2,11 +2,11 @@
 
 #include <thread>
 
-#include "protocol/Asio.h"
 #include <gtest/gtest.h>
 
 #include "RuleArguments.h"
 #include "TestDatabase.h"
+#include "protocol/Asio.h"
 #include "server/Server.h"
 
 namespace {
