@@ -83,10 +83,8 @@ bool acyclic(const std::map<int, std::set<int>>& after, int nodes) {
 class Concurrency : public testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
-        if (GetParam() == Backend::Postgres) {
-            if (auto why = testdb::postgresUnavailable()) {
-                GTEST_SKIP() << *why;
-            }
+        if (auto why = testdb::unavailable(GetParam())) {
+            GTEST_SKIP() << *why;
         }
         db_ = std::make_unique<testdb::TestDatabase>(GetParam());
     }

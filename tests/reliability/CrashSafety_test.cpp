@@ -58,10 +58,8 @@ std::string request(const json& params) {
 class CrashSafety : public testing::TestWithParam<Backend> {};
 
 TEST_P(CrashSafety, AKilledStoreLeavesAllOrNothing) {
-    if (GetParam() == Backend::Postgres) {
-        if (auto why = testdb::postgresUnavailable()) {
-            GTEST_SKIP() << *why;
-        }
+    if (auto why = testdb::unavailable(GetParam())) {
+        GTEST_SKIP() << *why;
     }
     testdb::TestDatabase db(GetParam());
     server::initDatabase(db.url(), true, kProducts);

@@ -24,10 +24,8 @@ using namespace testdb;  // the argument positions
 class Storage : public testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
-        if (GetParam() == Backend::Postgres) {
-            if (auto why = testdb::postgresUnavailable()) {
-                GTEST_SKIP() << *why;
-            }
+        if (auto why = testdb::unavailable(GetParam())) {
+            GTEST_SKIP() << *why;
         }
         db_ = std::make_unique<testdb::TestDatabase>(GetParam());
         server::initDatabase(db_->url(), true, 200);

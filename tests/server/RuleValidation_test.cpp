@@ -191,10 +191,8 @@ const RuleCase kCases[] = {
 class RuleValidation : public testing::TestWithParam<std::tuple<Backend, RuleCase>> {
 protected:
     void SetUp() override {
-        if (std::get<0>(GetParam()) == Backend::Postgres) {
-            if (auto why = testdb::postgresUnavailable()) {
-                GTEST_SKIP() << *why;
-            }
+        if (auto why = testdb::unavailable(std::get<0>(GetParam()))) {
+            GTEST_SKIP() << *why;
         }
         db_ = std::make_unique<testdb::TestDatabase>(std::get<0>(GetParam()));
         server::initDatabase(db_->url(), true, 200);

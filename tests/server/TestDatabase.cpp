@@ -55,6 +55,10 @@ std::optional<std::string> postgresUnavailable() {
     return std::nullopt;
 }
 
+std::optional<std::string> unavailable(Backend backend) {
+    return backend == Backend::Postgres ? postgresUnavailable() : std::nullopt;
+}
+
 TestDatabase::TestDatabase(Backend backend) : backend_(backend) {
     if (backend == Backend::Sqlite) {
         path_ = (std::filesystem::temp_directory_path() / ("vnd-test-" + uniqueSuffix() + ".db"))

@@ -18,6 +18,8 @@ inline void PrintTo(Backend backend, std::ostream* os) {
 
 /// Why PostgreSQL tests cannot run here, or nullopt when they can.
 std::optional<std::string> postgresUnavailable();
+/// Why tests on this backend cannot run here (SQLite always can), or nullopt.
+std::optional<std::string> unavailable(Backend backend);
 
 /// A database of its own: a temporary SQLite file, or a PostgreSQL schema of its own in
 /// the cluster VND_TEST_PG_URL names (so tests may run in parallel). Removed at the end.
