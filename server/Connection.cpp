@@ -214,16 +214,11 @@ void Connection::write() {
         // deadline nor a trip through the event loop.
         std::error_code error;
         sent = stream_.next_layer().write_some(asio::buffer(outgoing_), error);
-        if (error && error != asio::error::would_block && error != asio::error::try_again) {
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+            sent = 0;  // the socket is full: the event loop writes it all
+        } else if (error || sent == outgoing_.size()) {
             written(error);
             return;
-        }
-        if (!error && sent == outgoing_.size()) {
-            written(error);
-            return;
-        }
-        if (error) {
-            sent = 0;
         }
     }
     arm(Clock::now() + context_.options.writeTimeout);
