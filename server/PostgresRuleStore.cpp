@@ -1,6 +1,12 @@
 #include "PostgresRuleStore.h"
 
+#include <poll.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
@@ -69,77 +75,296 @@ wire::Date isoDate(const char* text) {
     return *date;
 }
 
+// classifies a failed statement by its SQLSTATE: what another writer causes, what a
+// missing privilege causes, and so on, whatever language the server writes its
+// messages in.
+StoreFailure failureOf(const char* state) {
+    if (state == nullptr) {
+        return StoreFailure::Other;
+    }
+    const std::string_view code(state);
+    if (code == "40001" || code == "40P01" || code == "55P03") {
+        return StoreFailure::Busy;
+    }
+    if (code == "42501") {
+        return StoreFailure::Permission;
+    }
+    if (code == "25006") {
+        return StoreFailure::ReadOnly;
+    }
+    if (code == "57014") {
+        return StoreFailure::Timeout;  // the server's own statement_timeout
+    }
+    if (code == "53300") {
+        return StoreFailure::Unavailable;  // too many connections
+    }
+    if (code.starts_with("53")) {
+        return StoreFailure::Space;
+    }
+    if (code.starts_with("08") || code == "57P01" || code == "57P02" || code == "57P03") {
+        return StoreFailure::Lost;
+    }
+    return StoreFailure::Other;
+}
+
+long long millisecondsOf(std::chrono::milliseconds d) {
+    return static_cast<long long>(d.count());
+}
+
 }  // namespace
 
+// One libpq connection driven without blocking: every wait for the database is a poll
+// bounded by the call's deadline and watched for the server's shutdown, so a database
+// that stops answering (a hung host, a stopped postmaster) costs the caller its
+// deadline, never a thread for ever. A connection that broke or timed out is dropped
+// and opened again by the next statement outside a transaction.
 struct PostgresRuleStore::Connection {
-    std::unique_ptr<PGconn, FinishConn> handle;
+    using Clock = std::chrono::steady_clock;
 
-    [[noreturn]] void fail(std::string_view what, const PGresult* r = nullptr) const {
-        const char* detail = r ? PQresultErrorMessage(r) : PQerrorMessage(handle.get());
+    std::string url;
+    StoreSettings settings;
+    std::unique_ptr<PGconn, FinishConn> handle;
+    Clock::time_point deadline = Clock::time_point::max();
+    std::atomic<bool> interrupted{false};
+    bool inTransaction = false;
+    bool committing = false;
+
+    PGconn* h() const { return handle.get(); }
+
+    [[noreturn]] void fail(std::string_view what, const PGresult* r = nullptr) {
+        const char* detail = r ? PQresultErrorMessage(r) : (h() ? PQerrorMessage(h()) : "");
         std::string text =
             "Erro no banco de dados PostgreSQL (" + std::string(what) + "): " + trimmed(detail);
-        if (isTransientState(r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr)) {
+        StoreFailure kind = failureOf(r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr);
+        if (!h() || PQstatus(h()) == CONNECTION_BAD) {
+            kind = StoreFailure::Lost;
+        }
+        if (kind == StoreFailure::Lost) {
+            drop();
+        }
+        if (kind == StoreFailure::Busy) {
             throw TransientStoreError(text);
         }
-        throw std::runtime_error(text);
+        throw StoreError(kind, text, committing && kind == StoreFailure::Lost);
     }
 
-    // serialization_failure, deadlock_detected and lock_not_available: what another
-    // writer causes, whatever language the server writes its messages in.
-    static bool isTransientState(const char* state) {
-        if (state == nullptr) {
-            return false;
+    // Gives the connection up without waiting for the server: the socket is closed, and
+    // the server rolls back whatever transaction it had open.
+    void drop() {
+        if (handle) {
+            PQsetnonblocking(h(), 1);  // the goodbye message must not block either
+            handle.reset();
         }
-        const std::string_view code(state);
-        return code == "40001" || code == "40P01" || code == "55P03";
+        inTransaction = false;
     }
 
-    // A connection that dropped (the database restarted) is reset once before a
-    // statement, outside any transaction.
-    void ensureOpen() {
-        if (PQstatus(handle.get()) != CONNECTION_OK) {
-            PQreset(handle.get());
-            if (PQstatus(handle.get()) != CONNECTION_OK) {
-                fail("reconexão");
+    [[noreturn]] void abandon(StoreFailure kind, std::string_view what) {
+        const bool commit = committing;
+        drop();
+        std::string text;
+        if (kind == StoreFailure::Interrupted) {
+            text = "Operação no banco de dados PostgreSQL abandonada no encerramento do servidor (" +
+                   std::string(what) + ")";
+        } else if (kind == StoreFailure::Unavailable) {
+            text = "Não foi possível conectar ao banco de dados PostgreSQL: sem resposta em " +
+                   std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                      settings.connectTimeout)
+                                      .count()) +
+                   " s";
+        } else {
+            text = "O banco de dados PostgreSQL não respondeu até o prazo da chamada (" +
+                   std::string(what) + ")";
+        }
+        throw StoreError(kind, text, commit);
+    }
+
+    // Waits until the socket is ready for events, the deadline passes or the server
+    // shuts down. Slices of at most 100 ms keep the shutdown prompt.
+    void waitFor(short events, std::string_view what, Clock::time_point limit,
+                 StoreFailure onLimit = StoreFailure::Timeout) {
+        for (;;) {
+            if (interrupted.load()) {
+                abandon(StoreFailure::Interrupted, what);
+            }
+            const auto now = Clock::now();
+            if (now >= limit) {
+                abandon(limit == deadline ? StoreFailure::Timeout : onLimit, what);
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - now);
+            pollfd p{PQsocket(h()), events, 0};
+            const int rc = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(
+                                              millisecondsOf(left), 1, 100)));
+            if (rc > 0) {
+                return;
+            }
+            if (rc < 0 && errno != EINTR) {
+                fail(what);
             }
         }
     }
 
+    void open() {
+        // Our defaults come before the URL, so that a URL that sets its own keepalives
+        // wins; everything else is the URL's.
+        const std::string idle = std::to_string(settings.keepaliveIdle.count());
+        const char* keys[] = {"keepalives", "keepalives_idle", "keepalives_interval",
+                              "keepalives_count", "dbname", nullptr};
+        const char* values[] = {"1", idle.c_str(), "10", "3", url.c_str(), nullptr};
+        handle.reset(PQconnectStartParams(keys, values, 1));
+        if (!handle || PQstatus(h()) == CONNECTION_BAD) {
+            const std::string why = handle ? trimmed(PQerrorMessage(h())) : "sem memória";
+            handle.reset();
+            throw StoreError(StoreFailure::Unavailable,
+                             "Não foi possível conectar ao banco de dados PostgreSQL: " + why);
+        }
+        const auto limit = std::min(deadline, Clock::now() + settings.connectTimeout);
+        PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+        while (state != PGRES_POLLING_OK) {
+            if (state == PGRES_POLLING_FAILED) {
+                const std::string why = trimmed(PQerrorMessage(h()));
+                handle.reset();
+                throw StoreError(StoreFailure::Unavailable,
+                                 "Não foi possível conectar ao banco de dados PostgreSQL: " + why);
+            }
+            waitFor(state == PGRES_POLLING_READING ? POLLIN : POLLOUT, "conexão", limit,
+                    StoreFailure::Unavailable);
+            state = PQconnectPoll(h());
+        }
+        PQsetnonblocking(h(), 1);
+        // Notices ("relation already exists, skipping") are not errors; keep stderr quiet.
+        PQsetNoticeProcessor(h(), [](void*, const char*) {}, nullptr);
+        exec("SET client_encoding TO 'UTF8'");
+        exec("SET DateStyle TO ISO");
+        if (settings.statementTimeout.count() > 0) {
+            // The database ends a statement that runs past the call's own bound itself,
+            // and releases its locks, even when nobody waits for it any more.
+            exec("SET statement_timeout = " + std::to_string(settings.statementTimeout.count()));
+        }
+    }
+
+    // A connection that dropped (the database restarted, a deadline passed) is opened
+    // again before a statement, never inside a transaction.
+    void ensureOpen() {
+        if (handle && PQstatus(h()) == CONNECTION_OK) {
+            return;
+        }
+        if (inTransaction) {
+            drop();
+            throw StoreError(StoreFailure::Lost,
+                             "A conexão com o banco de dados PostgreSQL caiu durante a transação",
+                             committing);
+        }
+        handle.reset();
+        open();
+    }
+
+    // Pushes what libpq holds for the server out, as far as the socket takes it.
+    void flushOut(std::string_view what) {
+        for (;;) {
+            const int rc = PQflush(h());
+            if (rc == 0) {
+                return;
+            }
+            if (rc < 0) {
+                fail(what);
+            }
+            waitFor(POLLOUT | POLLIN, what, deadline);
+            if (!PQconsumeInput(h())) {
+                fail(what);
+            }
+        }
+    }
+
+    // The results of the command sent: the error of any, else the last one. A COPY
+    // that waits for its lines is returned at once.
+    Result collect(std::string_view what) {
+        Result last;
+        for (;;) {
+            while (PQisBusy(h())) {
+                waitFor(POLLIN, what, deadline);
+                if (!PQconsumeInput(h())) {
+                    fail(what);
+                }
+            }
+            Result r(PQgetResult(h()));
+            if (!r) {
+                break;
+            }
+            const auto status = PQresultStatus(r.get());
+            if (status == PGRES_COPY_IN) {
+                return r;
+            }
+            const bool lastFailed =
+                last && PQresultStatus(last.get()) != PGRES_COMMAND_OK &&
+                PQresultStatus(last.get()) != PGRES_TUPLES_OK;
+            if (!lastFailed) {
+                last = std::move(r);
+            }
+        }
+        const auto status = last ? PQresultStatus(last.get()) : PGRES_FATAL_ERROR;
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            fail(what, last.get());
+        }
+        return last;
+    }
+
     Result exec(std::string_view sql, const std::vector<Param>& params = {}) {
+        ensureOpen();
         std::vector<const char*> values;
         values.reserve(params.size());
         for (const Param& p : params) {
             values.push_back(p ? p->c_str() : nullptr);
         }
         const std::string text(sql);
-        Result r(PQexecParams(handle.get(), text.c_str(), static_cast<int>(values.size()),
-                              nullptr, values.data(), nullptr, nullptr, 0));
-        const auto status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-            fail(sql.substr(0, 40), r.get());
+        const std::string_view what = sql.substr(0, 40);
+        if (!PQsendQueryParams(h(), text.c_str(), static_cast<int>(values.size()), nullptr,
+                               values.data(), nullptr, nullptr, 0)) {
+            fail(what);
         }
-        return r;
+        flushOut(what);
+        return collect(what);
     }
 
     // Sends tab-separated lines through COPY ... FROM STDIN.
     void copy(std::string_view copySql, const std::vector<std::vector<std::string>>& rows);
 
-    // Rolls back unless committed.
+    // Rolls back unless committed. A transaction left with a command under way (a COPY
+    // cut short) or on a connection in doubt is ended by dropping the connection, which
+    // the server rolls back.
     class Transaction {
     public:
         explicit Transaction(Connection& c) : c_(c) {
-            c_.ensureOpen();
             c_.exec("BEGIN");
+            c_.inTransaction = true;
         }
         ~Transaction() {
-            if (!done_) {
-                Result r(PQexec(c_.handle.get(), "ROLLBACK"));
+            if (done_) {
+                return;
             }
+            c_.inTransaction = false;
+            c_.committing = false;
+            if (!c_.handle || PQtransactionStatus(c_.h()) == PQTRANS_ACTIVE ||
+                c_.interrupted.load()) {
+                c_.drop();
+                return;
+            }
+            // A short bound of its own: the call's deadline may be what ended it.
+            const auto saved = c_.deadline;
+            c_.deadline = std::min(saved, Clock::now() + std::chrono::seconds(5));
+            try {
+                c_.exec("ROLLBACK");
+            } catch (const std::exception&) {
+                c_.drop();
+            }
+            c_.deadline = saved;
         }
         Transaction(const Transaction&) = delete;
         Transaction& operator=(const Transaction&) = delete;
         void commit() {
+            c_.committing = true;
             c_.exec("COMMIT");
+            c_.committing = false;
+            c_.inTransaction = false;
             done_ = true;
         }
 
@@ -150,23 +375,20 @@ struct PostgresRuleStore::Connection {
 };
 
 // Lines sent through COPY ... FROM STDIN as they are made, in chunks, so that a large
-// set of rows never sits in memory as text.
+// set of rows never sits in memory as text. A COPY cut short by a failure is left to the
+// transaction, which drops the connection.
 class PostgresRuleStore::CopyStream {
 public:
-    CopyStream(Connection& c, std::string_view copySql) : c_(c) {
-        Result start(PQexec(c_.handle.get(), std::string(copySql).c_str()));
-        if (!start || PQresultStatus(start.get()) != PGRES_COPY_IN) {
-            c_.fail(copySql.substr(0, 40), start.get());
+    CopyStream(Connection& c, std::string_view copySql) : c_(c), what_(copySql.substr(0, 40)) {
+        if (!PQsendQuery(c_.h(), std::string(copySql).c_str())) {
+            c_.fail(what_);
+        }
+        c_.flushOut(what_);
+        Result start = c_.collect(what_);
+        if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
+            c_.fail(what_, start.get());
         }
         chunk_.reserve(kChunk + 4096);
-    }
-    // A COPY left half-way (a failure while lines were made) is ended as failed, so
-    // that the connection can roll the transaction back.
-    ~CopyStream() {
-        if (!finished_ && PQputCopyEnd(c_.handle.get(), "interrompido") == 1) {
-            while (Result extra{PQgetResult(c_.handle.get())}) {
-            }
-        }
     }
     CopyStream(const CopyStream&) = delete;
     CopyStream& operator=(const CopyStream&) = delete;
@@ -180,33 +402,42 @@ public:
     }
     void finish() {
         flush();
-        finished_ = true;
-        if (PQputCopyEnd(c_.handle.get(), nullptr) != 1) {
-            c_.fail("COPY");
+        for (;;) {
+            const int rc = PQputCopyEnd(c_.h(), nullptr);
+            if (rc == 1) {
+                break;
+            }
+            if (rc < 0) {
+                c_.fail("COPY");
+            }
+            c_.waitFor(POLLOUT, "COPY", c_.deadline);
         }
-        Result end(PQgetResult(c_.handle.get()));
-        const bool ok = end && PQresultStatus(end.get()) == PGRES_COMMAND_OK;
-        // Drain so the connection is ready for the next command whatever happened.
-        while (Result extra{PQgetResult(c_.handle.get())}) {
-        }
-        if (!ok) {
-            c_.fail("COPY", end.get());
-        }
+        c_.flushOut("COPY");
+        c_.collect("COPY");
     }
 
 private:
     static constexpr std::size_t kChunk = 256 * 1024;
     void flush() {
-        if (!chunk_.empty() &&
-            PQputCopyData(c_.handle.get(), chunk_.data(), static_cast<int>(chunk_.size())) !=
-                1) {
-            c_.fail("COPY");
+        if (chunk_.empty()) {
+            return;
         }
+        for (;;) {
+            const int rc = PQputCopyData(c_.h(), chunk_.data(), static_cast<int>(chunk_.size()));
+            if (rc == 1) {
+                break;
+            }
+            if (rc < 0) {
+                c_.fail("COPY");
+            }
+            c_.waitFor(POLLOUT, "COPY", c_.deadline);
+        }
+        c_.flushOut("COPY");
         chunk_.clear();
     }
     Connection& c_;
+    std::string what_;
     std::string chunk_;
-    bool finished_ = false;
 };
 
 
@@ -227,18 +458,22 @@ void PostgresRuleStore::Connection::copy(std::string_view copySql, const std::ve
 }
 
 
-PostgresRuleStore::PostgresRuleStore(const std::string& url)
+PostgresRuleStore::PostgresRuleStore(const std::string& url, const StoreSettings& settings)
     : conn_(std::make_unique<Connection>()) {
-    conn_->handle.reset(PQconnectdb(url.c_str()));
-    if (!conn_->handle || PQstatus(conn_->handle.get()) != CONNECTION_OK) {
-        throw std::runtime_error(
-            "Não foi possível conectar ao banco de dados PostgreSQL: " +
-            (conn_->handle ? trimmed(PQerrorMessage(conn_->handle.get())) : "sem memória"));
-    }
-    // Notices ("relation already exists, skipping") are not errors; keep stderr quiet.
-    PQsetNoticeProcessor(conn_->handle.get(), [](void*, const char*) {}, nullptr);
-    conn_->exec("SET client_encoding TO 'UTF8'");
-    conn_->exec("SET DateStyle TO ISO");
+    conn_->url = url;
+    conn_->settings = settings;
+    conn_->open();
+}
+
+PostgresRuleStore::PostgresRuleStore(const std::string& url)
+    : PostgresRuleStore(url, StoreSettings{}) {}
+
+void PostgresRuleStore::setDeadline(std::chrono::steady_clock::time_point deadline) {
+    conn_->deadline = deadline;
+}
+
+void PostgresRuleStore::interrupt() {
+    conn_->interrupted = true;
 }
 
 PostgresRuleStore::~PostgresRuleStore() = default;

@@ -11,12 +11,14 @@ namespace server {
 
 /// RuleStore over libpq. Every value travels as a bound parameter or through COPY, never
 /// inside SQL text. Rules are upserted by COPY into a temporary table and one
-/// INSERT ... SELECT ... ON CONFLICT, inside one transaction. A connection lost between
-/// calls is reset by the next call.
+/// INSERT ... SELECT ... ON CONFLICT, inside one transaction. Every wait for the database
+/// is bounded by the call's deadline; a connection lost or abandoned is opened again by
+/// the next statement outside a transaction.
 class PostgresRuleStore : public RuleStore {
 public:
-    /// Connects with a libpq connection URI. Throws std::runtime_error.
+    /// Connects with a libpq connection URI. Throws StoreError.
     explicit PostgresRuleStore(const std::string& url);
+    PostgresRuleStore(const std::string& url, const StoreSettings& settings);
     ~PostgresRuleStore() override;
 
     void createSchema() override;
@@ -35,6 +37,8 @@ public:
     std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                const std::optional<std::string>& table) override;
     long countRules() override;
+    void setDeadline(std::chrono::steady_clock::time_point deadline) override;
+    void interrupt() override;
 
 private:
     struct Connection;

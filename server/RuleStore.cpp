@@ -16,6 +16,10 @@ bool RuleRow::sameKey(const RuleRow& o) const {
 }
 
 std::unique_ptr<RuleStore> openStore(const std::string& url) {
+    return openStore(url, StoreSettings{});
+}
+
+std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings) {
     static constexpr std::string_view kSqlite = "sqlite:";
     if (url.starts_with(kSqlite)) {
         const std::string path = url.substr(kSqlite.size());
@@ -25,7 +29,7 @@ std::unique_ptr<RuleStore> openStore(const std::string& url) {
         return std::make_unique<SqliteRuleStore>(path);
     }
     if (url.starts_with("postgresql://") || url.starts_with("postgres://")) {
-        return std::make_unique<PostgresRuleStore>(url);
+        return std::make_unique<PostgresRuleStore>(url, settings);
     }
     throw std::invalid_argument("URL de banco de dados inválida: \"" + url +
                                 "\" (use sqlite:CAMINHO ou postgresql://...)");

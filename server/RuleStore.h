@@ -1,12 +1,14 @@
 #pragma once
 // The server's storage: reference data read by the screen and the differentiated prices.
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "StoreError.h"
 #include "demodata/DemoDataSet.h"
 #include "protocol/Date.h"
 
@@ -72,17 +74,21 @@ struct UpsertCounts {
     long replaced = 0;  ///< of which had a row with the same key before
 };
 
-/// A failure that another writer caused (a busy or locked database, a serialization
-/// failure, a deadlock, a lock timeout): the transaction was rolled back whole and the
-/// same call may simply be made again. The stores tell it by the database's own error
-/// code, never by its text, which a database may give in any language.
-class TransientStoreError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
+/// How long a store may wait for its database. A call's own deadline (setDeadline) bounds
+/// every wait as well; these bound what no call's deadline does.
+struct StoreSettings {
+    /// Connecting (PostgreSQL) must succeed within this time.
+    std::chrono::milliseconds connectTimeout = std::chrono::seconds(5);
+    /// TCP keepalives on the database connection: first probe after this idle time.
+    std::chrono::seconds keepaliveIdle = std::chrono::seconds(30);
+    /// The database's own bound on one statement (PostgreSQL statement_timeout); zero
+    /// for none.
+    std::chrono::milliseconds statementTimeout{0};
 };
 
-/// Storage behind the server. Not thread-safe: one caller at a time. Every method throws
-/// std::runtime_error (with a Portuguese text) when the database fails.
+/// Storage behind the server. Not thread-safe: one caller at a time (but see interrupt).
+/// Every method throws StoreError (its text names the statement and carries the
+/// database's own words, for the server's log) when the database fails.
 class RuleStore {
 public:
     virtual ~RuleStore() = default;
@@ -123,12 +129,24 @@ public:
     virtual std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                        const std::optional<std::string>& table) = 0;
     virtual long countRules() = 0;
+
+    /// Every statement from now on must end by deadline (time_point::max() for none); a
+    /// wait for the database past it is abandoned and throws StoreError (Timeout), with
+    /// any transaction rolled back.
+    virtual void setDeadline(std::chrono::steady_clock::time_point deadline) = 0;
+    /// From now on every statement, also one running on another thread now, is abandoned
+    /// as soon as it can be and throws StoreError (Interrupted), its transaction rolled
+    /// back. The one method that may be called while another thread uses the store; the
+    /// store is then good only for being destroyed.
+    virtual void interrupt() = 0;
 };
 
 /// Opens the store a database URL names: "sqlite:PATH" or "postgresql://..." (also
 /// "postgres://..."). Throws std::invalid_argument for another URL and
 /// std::runtime_error when the database cannot be reached.
 std::unique_ptr<RuleStore> openStore(const std::string& url);
+/// The same with the database's time bounds.
+std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings);
 
 /// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
 std::string currentTimestamp();

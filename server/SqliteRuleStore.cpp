@@ -1,7 +1,11 @@
 #include "SqliteRuleStore.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include <sqlite3.h>
@@ -20,14 +24,77 @@ struct FinalizeStmt {
     void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
 };
 
-[[noreturn]] void fail(sqlite3* db, std::string_view what) {
+using Clock = std::chrono::steady_clock;
+
+// What bounds the statements of one connection: the call's deadline and the server's
+// shutdown. SQLite asks the progress handler now and then while a statement runs, and
+// the busy handler while another writer holds the lock.
+struct Watch {
+    Clock::time_point deadline = Clock::time_point::max();
+    std::atomic<bool> interrupted{false};
+    bool abortable = true;  // false while a transaction ends: rollback and commit run whole
+};
+
+// A writer in the way is waited for this long at most (unless the deadline comes first);
+// then the store fails as busy and the caller may try again.
+constexpr auto kBusyWait = std::chrono::seconds(10);
+
+int onProgress(void* data) {
+    const Watch& w = *static_cast<const Watch*>(data);
+    return w.abortable && (w.interrupted.load() || Clock::now() >= w.deadline) ? 1 : 0;
+}
+
+int onBusy(void* data, int count) {
+    thread_local Clock::time_point firstBusy;
+    const Watch& w = *static_cast<const Watch*>(data);
+    const auto now = Clock::now();
+    if (count == 0) {
+        firstBusy = now;
+    }
+    const auto limit = std::min(w.deadline, firstBusy + kBusyWait);
+    if (w.interrupted.load() || now >= limit) {
+        return 0;
+    }
+    const auto pause = std::chrono::milliseconds(std::min(1 + count, 20));
+    std::this_thread::sleep_for(std::min<Clock::duration>(pause, limit - now));
+    return 1;
+}
+
+StoreFailure failureOf(int code, const Watch* watch) {
+    switch (code & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return watch && Clock::now() >= watch->deadline ? StoreFailure::Timeout
+                                                            : StoreFailure::Busy;
+        case SQLITE_INTERRUPT:
+            return watch && watch->interrupted.load() ? StoreFailure::Interrupted
+                                                      : StoreFailure::Timeout;
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return StoreFailure::Permission;
+        case SQLITE_READONLY:
+            return StoreFailure::ReadOnly;
+        case SQLITE_FULL:
+        case SQLITE_NOMEM:
+            return StoreFailure::Space;
+        case SQLITE_CANTOPEN:
+        case SQLITE_IOERR:
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return StoreFailure::Unavailable;
+        default:
+            return StoreFailure::Other;
+    }
+}
+
+[[noreturn]] void fail(sqlite3* db, std::string_view what, const Watch* watch = nullptr) {
     std::string text =
         "Erro no banco de dados SQLite (" + std::string(what) + "): " + sqlite3_errmsg(db);
-    const int code = sqlite3_errcode(db);
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+    const StoreFailure kind = failureOf(sqlite3_extended_errcode(db), watch);
+    if (kind == StoreFailure::Busy) {
         throw TransientStoreError(text);
     }
-    throw std::runtime_error(text);
+    throw StoreError(kind, text);
 }
 
 // The statements of one connection, each prepared once and kept: a lookup then costs
@@ -61,6 +128,7 @@ class StatementCache {
 struct Connection {
     sqlite3* db;
     StatementCache& cache;
+    const Watch* watch;
 };
 
 // A kept statement in use, with text/number binding by position (1-based) and column
@@ -68,7 +136,8 @@ struct Connection {
 // never holds its snapshot of the database past its use.
 class Statement {
   public:
-    Statement(Connection c, std::string_view sql) : db_(c.db), stmt_(c.cache.get(c.db, sql)) {}
+    Statement(Connection c, std::string_view sql)
+        : db_(c.db), watch_(c.watch), stmt_(c.cache.get(c.db, sql)) {}
     ~Statement() {
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
@@ -94,7 +163,7 @@ class Statement {
             return true;
         }
         if (rc != SQLITE_DONE) {
-            fail(db_, sqlite3_sql(stmt_));
+            fail(db_, sqlite3_sql(stmt_), watch_);
         }
         return false;
     }
@@ -114,6 +183,7 @@ class Statement {
 
   private:
     sqlite3* db_;
+    const Watch* watch_;
     sqlite3_stmt* stmt_;
 };
 
@@ -130,12 +200,13 @@ wire::Date isoDate(const std::string& text) {
 struct SqliteRuleStore::Db {
     std::unique_ptr<sqlite3, CloseDb> handle;
     StatementCache statements;  // finalized before the handle closes
+    Watch watch;
     sqlite3* get() const { return handle.get(); }
-    Connection connection() { return {handle.get(), statements}; }
+    Connection connection() { return {handle.get(), statements, &watch}; }
     void exec(std::string_view sql) {
         const std::string text(sql);
         if (sqlite3_exec(get(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-            fail(get(), sql);
+            fail(get(), sql, &watch);
         }
     }
 };
@@ -143,29 +214,38 @@ struct SqliteRuleStore::Db {
 // Rolls back unless committed, so every failure path leaves the database as it was.
 class SqliteTransaction {
 public:
-    explicit SqliteTransaction(sqlite3* db) : db_(db) {
-        // IMMEDIATE takes the write lock up front: a busy database waits (busy timeout)
+    explicit SqliteTransaction(SqliteRuleStore::Db& db) : db_(db) {
+        // IMMEDIATE takes the write lock up front: a busy database waits (busy handler)
         // here instead of failing half-way through the rows.
-        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            fail(db_, "BEGIN");
+        if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            fail(db_.get(), "BEGIN", &db_.watch);
         }
     }
     ~SqliteTransaction() {
         if (!done_) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            // A deadline or a shutdown may be what ended the transaction: its rollback
+            // must not be cut short too.
+            db_.watch.abortable = false;
+            sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            db_.watch.abortable = true;
         }
     }
     SqliteTransaction(const SqliteTransaction&) = delete;
     SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+    // A commit on a local file is short and whole: it is never abandoned half-way, so
+    // its outcome is never in doubt.
     void commit() {
-        if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            fail(db_, "COMMIT");
+        db_.watch.abortable = false;
+        const int rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+        db_.watch.abortable = true;
+        if (rc != SQLITE_OK) {
+            fail(db_.get(), "COMMIT", &db_.watch);
         }
         done_ = true;
     }
 
 private:
-    sqlite3* db_;
+    SqliteRuleStore::Db& db_;
     bool done_ = false;
 };
 
@@ -283,12 +363,22 @@ SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique
         throw std::runtime_error("Não foi possível abrir o banco de dados SQLite " + path + ": " +
                                  (raw ? sqlite3_errmsg(raw) : "sem memória"));
     }
-    sqlite3_busy_timeout(db_->get(), 10000);
+    sqlite3_busy_handler(db_->get(), onBusy, &db_->watch);
+    sqlite3_progress_handler(db_->get(), 1000, onProgress, &db_->watch);
     db_->exec("PRAGMA journal_mode=WAL");
     db_->exec("PRAGMA synchronous=NORMAL");
 }
 
 SqliteRuleStore::~SqliteRuleStore() = default;
+
+void SqliteRuleStore::setDeadline(std::chrono::steady_clock::time_point deadline) {
+    db_->watch.deadline = deadline;
+}
+
+void SqliteRuleStore::interrupt() {
+    db_->watch.interrupted = true;
+    sqlite3_interrupt(db_->get());
+}
 
 int SqliteRuleStore::schemaVersion() {
     Statement exists(db_->connection(),
@@ -301,7 +391,7 @@ int SqliteRuleStore::schemaVersion() {
 }
 
 void SqliteRuleStore::createSchema() {
-    SqliteTransaction tx(db_->get());
+    SqliteTransaction tx(*db_);
     const int version = schemaVersion();
     if (version > kSchemaVersion) {
         throw std::runtime_error("O banco de dados tem o esquema versão " +
@@ -320,7 +410,7 @@ void SqliteRuleStore::createSchema() {
 }
 
 void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
-    SqliteTransaction tx(db_->get());
+    SqliteTransaction tx(*db_);
     for (std::string_view table : schema::kReferenceTables) {
         db_->exec("DELETE FROM " + std::string(table));
     }
@@ -442,7 +532,7 @@ std::vector<ProductRef> SqliteRuleStore::branchProductsAmong(
 }
 
 UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
-    SqliteTransaction tx(db_->get());
+    SqliteTransaction tx(*db_);
     RuleWriter writer(db_->connection(), currentTimestamp());
     for (const RuleRow& r : rows) {
         writer.write(r);
@@ -452,7 +542,7 @@ UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
 }
 
 UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
-    SqliteTransaction tx(db_->get());
+    SqliteTransaction tx(*db_);
     RuleWriter writer(db_->connection(), currentTimestamp());
     rows.forEach([&](const RuleRow& r) { writer.write(r); });
     tx.commit();

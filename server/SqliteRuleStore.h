@@ -10,8 +10,10 @@ struct sqlite3;
 
 namespace server {
 
-/// RuleStore over a SQLite file in WAL mode with a busy timeout, so that `rules` and other
-/// readers can look at the file while a server writes it. Dates are ISO text.
+/// RuleStore over a SQLite file in WAL mode, so that `rules` and other readers can look
+/// at the file while a server writes it. Dates are ISO text. A writer in the way is
+/// waited for up to ten seconds, never past the call's deadline; a statement running
+/// past the deadline is interrupted.
 class SqliteRuleStore : public RuleStore {
 public:
     /// Opens (creating when missing) the file. Throws std::runtime_error.
@@ -34,9 +36,12 @@ public:
     std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                const std::optional<std::string>& table) override;
     long countRules() override;
+    void setDeadline(std::chrono::steady_clock::time_point deadline) override;
+    void interrupt() override;
+
+    struct Db;  // the connection, its kept statements and what bounds them
 
 private:
-    struct Db;
     std::unique_ptr<Db> db_;
 };
 
