@@ -3,8 +3,11 @@
 #include <variant>
 
 #include "ArgumentLimits.h"
+#include "Log.h"
+#include "StoreCallError.h"
 #include "TransientFailure.h"
 #include "protocol/JsonRpc.h"
+#include "protocol/ValueCodec.h"
 
 namespace server {
 
@@ -42,8 +45,14 @@ std::string refusal(const nlohmann::json& id, const char* text) {
 
 }  // namespace
 
-Dispatcher::Dispatcher(PriceService& reads, PriceService& writes, std::string token)
-    : reads_(reads), writes_(writes), token_(std::move(token)) {}
+Dispatcher::Dispatcher(PriceService& reads, PriceService& writes, const ServerOptions& options)
+    : reads_(reads),
+      writes_(writes),
+      token_(options.token),
+      lookupTimeout_(options.dbTimeout),
+      storeTimeout_(options.storeTimeout),
+      log_(options.log ? *options.log : standardLog()),
+      throttle_(options.authFailures, options.authWindow, options.authLockout) {}
 
 std::string Dispatcher::oversized(std::size_t limit) {
     return wire::encodeError(nullptr, wire::rpc::kInvalidRequest,
@@ -80,56 +89,150 @@ std::optional<std::string> Dispatcher::handle(std::string_view line) {
 }
 
 std::optional<std::string> Dispatcher::handle(std::string_view line, Session& session) {
+    Step step = prepare(line, session);
+    if (step.call) {
+        return complete(*step.call, session);
+    }
+    return step.answer;
+}
+
+Dispatcher::Step Dispatcher::prepare(std::string_view line, Session& session) {
     try {
         return route(line, session);
     } catch (const std::exception& e) {
         // Nothing a peer sends may end the connection's thread; whatever slipped through
-        // is still an answer.
-        return wire::encodeError(nullptr, wire::rpc::kInternalError,
-                                 std::string("Erro interno do servidor: ") + e.what());
+        // is still an answer, and its inside goes to the log only.
+        Call unknown;
+        unknown.id = nullptr;
+        const long n = record(unknown, session, e.what());
+        return {wire::encodeError(nullptr, wire::rpc::kInternalError,
+                                  "Erro interno do servidor. Ocorrência " + std::to_string(n) +
+                                      " no registro do servidor."),
+                std::nullopt};
     }
 }
 
-nlohmann::json Dispatcher::store(const std::string& method, const nlohmann::json& params) {
-    // Another writer (a second server on the same database, or the database's own lock
-    // order) can make a store fail that would succeed a moment later. The transaction was
-    // rolled back whole, so the call is simply made again.
-    return retryTransient([&] { return writes_.call(method, params); });
+long Dispatcher::record(const Call& call, const Session& session, std::string_view detail) {
+    const long n = ++occurrences_;
+    log_.error("ocorrência " + std::to_string(n) + ": " +
+               (call.method.empty() ? std::string("(sem método)") : call.method) + " id " +
+               wire::dumpJson(call.id) + " de " + (session.peer.empty() ? "?" : session.peer) +
+               ": " + std::string(detail));
+    return n;
 }
 
-std::optional<std::string> Dispatcher::route(std::string_view line, Session& session) {
+std::optional<std::string> Dispatcher::complete(const Call& call, const Session& session) {
+    auto answer = [&](std::string text) -> std::optional<std::string> {
+        if (call.notification) {
+            return std::nullopt;
+        }
+        return text;
+    };
+    try {
+        if (call.writes) {
+            // Another writer (a second server on the same database, or the database's own
+            // lock order) can make a store fail that would succeed a moment later. The
+            // transaction was rolled back whole, so the call is simply made again.
+            return answer(wire::encodeResult(
+                call.id, retryTransient(
+                             [&] { return writes_.call(call.method, call.params, call.deadline); },
+                             call.deadline)));
+        }
+        return answer(
+            wire::encodeResult(call.id, reads_.call(call.method, call.params, call.deadline)));
+    } catch (const StoreCallError& e) {
+        // The screen is told what failed in its own words; the database's text and
+        // statement go to the log under a number the administrator can look up.
+        const long n = record(call, session, e.detail());
+        return answer(wire::encodeError(call.id, e.code(),
+                                        std::string(e.what()) + " Ocorrência " +
+                                            std::to_string(n) + " no registro do servidor."));
+    } catch (const wire::RpcError& e) {
+        return answer(wire::encodeError(call.id, e.code(), e.what()));
+    } catch (const std::exception& e) {
+        const long n = record(call, session, e.what());
+        return answer(wire::encodeError(call.id, wire::rpc::kInternalError,
+                                        "Erro interno do servidor. Ocorrência " +
+                                            std::to_string(n) + " no registro do servidor."));
+    }
+}
+
+std::string Dispatcher::refuseUnauthenticated(const nlohmann::json& id, Session& session) {
+    session.closeAfterAnswer = true;
+    int failures = 0;
+    {
+        std::lock_guard lock(mutex_);
+        failures = throttle_.failed(session.peer, Clock::now());
+    }
+    log_.warning("autenticação recusada de " + session.peer +
+                 ": chamada sem o token de acesso (falha " + std::to_string(failures) + ")");
+    return refusal(id, "Autenticação necessária: a conexão não apresentou o token de acesso "
+                       "do servidor.");
+}
+
+std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
+                                                    const nlohmann::json& params,
+                                                    Session& session) {
+    if (token_.empty()) {
+        session.authenticated = true;
+        return wire::encodeResult(id, true);
+    }
+    const auto now = Clock::now();
+    std::unique_lock lock(mutex_);
+    // A locked-out address is not even compared with the token: guessing is over for
+    // the lockout's time, however fast the guesses come.
+    if (const auto wait = throttle_.wait(session.peer, now); wait.count() > 0) {
+        lock.unlock();
+        session.closeAfterAnswer = true;
+        return refusal(id, ("Muitas tentativas de autenticação inválidas deste endereço; tente "
+                            "novamente em " +
+                            std::to_string(wait.count()) + " s.")
+                               .c_str());
+    }
+    const bool given = params.size() == 1 && params[0].is_string();
+    if (given && sameSecret(params[0].get_ref<const std::string&>(), token_)) {
+        throttle_.succeeded(session.peer);
+        lock.unlock();
+        session.authenticated = true;
+        return wire::encodeResult(id, true);
+    }
+    const int failures = throttle_.failed(session.peer, now);
+    const bool locked = throttle_.wait(session.peer, now).count() > 0;
+    lock.unlock();
+    session.closeAfterAnswer = true;
+    log_.warning("autenticação recusada de " + session.peer + ": token inválido (falha " +
+                 std::to_string(failures) + ")");
+    if (locked) {
+        log_.warning("endereço " + session.peer + " bloqueado por " +
+                     std::to_string(throttle_.lockout().count()) + " s após " +
+                     std::to_string(failures) + " falhas de autenticação");
+    }
+    return refusal(id, "Token de acesso inválido.");
+}
+
+Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     const bool gated = !token_.empty() && !session.authenticated;
     auto parsed = wire::parseRequest(line);
     if (auto* error = std::get_if<wire::RequestError>(&parsed)) {
         if (gated) {
-            session.closeAfterAnswer = true;
-            return refusal(nullptr, "Autenticação necessária: a conexão não apresentou o token "
-                                    "de acesso do servidor.");
+            return {refuseUnauthenticated(nullptr, session), std::nullopt};
         }
-        return wire::encodeError(error->id, error->code, error->message);
+        return {wire::encodeError(error->id, error->code, error->message), std::nullopt};
     }
     const wire::Request& request = std::get<wire::Request>(parsed);
     if (lower(request.method) == kAuthMethod) {
-        const bool given = request.params.size() == 1 && request.params[0].is_string();
-        if (!token_.empty() &&
-            (!given || !sameSecret(request.params[0].get_ref<const std::string&>(), token_))) {
-            session.closeAfterAnswer = true;
-            return refusal(request.id, "Token de acesso inválido.");
-        }
-        session.authenticated = true;
-        return wire::encodeResult(request.id, true);
+        return {authenticate(request.id, request.params, session), std::nullopt};
     }
     if (gated) {
-        session.closeAfterAnswer = true;
-        return refusal(request.notification ? nlohmann::json() : request.id,
-                       "Autenticação necessária: a conexão não apresentou o token de acesso "
-                       "do servidor.");
+        return {refuseUnauthenticated(request.notification ? nlohmann::json() : request.id,
+                                      session),
+                std::nullopt};
     }
-    auto answer = [&](std::string text) -> std::optional<std::string> {
+    auto answer = [&](std::string text) -> Step {
         if (request.notification) {
-            return std::nullopt;
+            return {};
         }
-        return text;
+        return {std::move(text), std::nullopt};
     };
     // Object and method names are matched without regard to letter case, as the screen's
     // platform resolves them.
@@ -151,15 +254,17 @@ std::optional<std::string> Dispatcher::route(std::string_view line, Session& ses
     }
     try {
         checkArgumentLimits(method, request.params);
-        const bool writes = lower(method) == "setprecdif";
-        return answer(wire::encodeResult(
-            request.id, writes ? store(method, request.params) : reads_.call(method, request.params)));
     } catch (const wire::RpcError& e) {
         return answer(wire::encodeError(request.id, e.code(), e.what()));
-    } catch (const std::exception& e) {
-        return answer(wire::encodeError(request.id, wire::rpc::kInternalError,
-                                        std::string("Erro interno do servidor: ") + e.what()));
     }
+    Call call;
+    call.id = request.id;
+    call.method = method;
+    call.params = request.params;
+    call.notification = request.notification;
+    call.writes = lower(method) == "setprecdif";
+    call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
+    return {std::nullopt, std::move(call)};
 }
 
 }  // namespace server

@@ -6,19 +6,27 @@
 //     {"jsonrpc":"2.0","id":1,"method":"rpc.auth","params":["<token>"]}
 // answered by {"result":true}. Until then every line, whatever it holds, is answered by
 // an error with code -32001 and the connection is closed after that answer; a wrong
-// token is answered and closed the same way. Without a token (loopback only) rpc.auth
-// is accepted and answered true, so a client given a token also talks to such a server,
-// and clients that never send it work as before.
+// token is answered and closed the same way. Every failure is logged with the peer's
+// address; an address that fails too often is locked out for a while, and then even the
+// right token is refused. Without a token (loopback only) rpc.auth is accepted and
+// answered true, so a client given a token also talks to such a server, and clients that
+// never send it work as before.
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "AuthThrottle.h"
 #include "PriceService.h"
+#include "ServerOptions.h"
 
 namespace server {
+
+class Log;
 
 /// The name of the one remote object this server hosts.
 inline constexpr std::string_view kObjectName = "Vnd42400.rdmTabePreco";
@@ -29,21 +37,50 @@ inline constexpr std::string_view kAuthMethod = "rpc.auth";
 /// Thread-safe.
 class Dispatcher {
 public:
+    using Clock = std::chrono::steady_clock;
+
     /// What the dispatcher knows of one connection; touched by one call at a time.
     struct Session {
         bool authenticated = false;
         bool closeAfterAnswer = false;  ///< set when the connection must end now
+        std::string peer;               ///< the peer's address, for the log and lockouts
+    };
+
+    /// A checked call of the object's methods that needs the database: prepared where
+    /// the bytes arrive, completed on a thread that may wait for the database.
+    struct Call {
+        nlohmann::json id;
+        std::string method;  ///< the short name as sent
+        nlohmann::json params;
+        bool notification = false;
+        bool writes = false;  ///< SetPrecDif
+        Clock::time_point deadline;
+    };
+
+    /// What one line asks for: an answer given at once (or none, for a notification), or
+    /// a call to complete.
+    struct Step {
+        std::optional<std::string> answer;
+        std::optional<Call> call;
     };
 
     /// One service for everything (tests, tools).
-    explicit Dispatcher(PriceService& service) : Dispatcher(service, service, {}) {}
+    explicit Dispatcher(PriceService& service) : Dispatcher(service, service, ServerOptions{}) {}
     /// reads serves the three reading methods, writes SetPrecDif, so that a long store
-    /// does not hold up lookups when they are two services over two connections. An
-    /// empty token asks for no authentication.
-    Dispatcher(PriceService& reads, PriceService& writes, std::string token);
+    /// does not hold up lookups when they are two services over two connections. The
+    /// options give the token (empty: no authentication), the login lockout, the calls'
+    /// deadlines and the log.
+    Dispatcher(PriceService& reads, PriceService& writes, const ServerOptions& options);
 
-    /// The answer line (without "\n") for a request line; nullopt for a well-formed
-    /// notification, which gets no answer. Never throws for anything a peer sends.
+    /// Looks at a line without touching the database: parses it, authenticates, checks
+    /// the method and its arguments' bounds. Never throws for anything a peer sends.
+    Step prepare(std::string_view line, Session& session);
+    /// Runs a prepared call against the database: its answer line (without "\n"), or
+    /// nullopt for a notification. Never throws.
+    std::optional<std::string> complete(const Call& call, const Session& session);
+
+    /// prepare and complete in one: the answer line (without "\n") for a request line;
+    /// nullopt for a well-formed notification, which gets no answer. Never throws.
     std::optional<std::string> handle(std::string_view line, Session& session);
     /// The same for a connection of its own (a one-line session).
     std::optional<std::string> handle(std::string_view line);
@@ -58,14 +95,24 @@ public:
 
 private:
     std::optional<std::string> takeFailure(const std::string& method);
-    std::optional<std::string> route(std::string_view line, Session& session);
-    nlohmann::json store(const std::string& method, const nlohmann::json& params);
+    Step route(std::string_view line, Session& session);
+    std::optional<std::string> authenticate(const nlohmann::json& id, const nlohmann::json& params,
+                                            Session& session);
+    std::string refuseUnauthenticated(const nlohmann::json& id, Session& session);
+    /// Logs a failure the peer must not see the inside of, and gives its occurrence
+    /// number.
+    long record(const Call& call, const Session& session, std::string_view detail);
 
     PriceService& reads_;
     PriceService& writes_;
     std::string token_;
-    std::mutex mutex_;
+    std::chrono::milliseconds lookupTimeout_;
+    std::chrono::milliseconds storeTimeout_;
+    Log& log_;
+    std::mutex mutex_;  // guards failures_ and throttle_
     std::map<std::string, std::string> failures_;  // lower-case short method -> message
+    AuthThrottle throttle_;
+    std::atomic<long> occurrences_{0};
 };
 
 }  // namespace server

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "RuleChecker.h"
+#include "StoreCallError.h"
 #include "RuleRequest.h"
 #include "TransientFailure.h"
 #include "protocol/DatePattern.h"
@@ -55,37 +56,58 @@ bool PriceService::hasMethod(const std::string& method) {
     return m == "getfilial" || m == "gettabeprec" || m == "getvigencia" || m == "setprecdif";
 }
 
-json PriceService::call(const std::string& method, const json& params) {
+json PriceService::call(const std::string& method, const json& params,
+                        Clock::time_point deadline) {
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (!lock.try_lock_until(deadline)) {
+        // The call before this one still waits for the database.
+        throw StoreCallError(StoreFailure::Timeout, method,
+                             StoreError(StoreFailure::Timeout,
+                                        "Chamada anterior ainda aguarda o banco de dados"));
+    }
+    store_->setDeadline(deadline);
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return run(method, params);
+        } catch (const TransientStoreError& e) {
+            throw TransientCallError(method, e);  // rolled back whole: may be tried again
+        } catch (const StoreError& e) {
+            // A connection the database closed under us (it restarted) is opened again
+            // by the next statement; the call is made once more when nothing of it can
+            // have taken effect: every lookup, and a store that never reached COMMIT.
+            if (e.kind() == StoreFailure::Lost && !e.duringCommit() && attempt == 1) {
+                continue;
+            }
+            throw StoreCallError(e.kind(), method, e);
+        }
+    }
+}
+
+json PriceService::run(const std::string& method, const json& params) {
     const std::string m = lower(method);
-    std::lock_guard lock(mutex_);
-    try {
-        if (m == "getfilial") {
-            return getFilial(params);
-        }
-        if (m == "gettabeprec") {
-            return getTabePrec(params);
-        }
-        if (m == "getvigencia") {
-            return getVigencia(params);
-        }
-        if (m == "setprecdif") {
-            return setPrecDif(params);
-        }
-    } catch (const wire::RpcError&) {
-        throw;
-    } catch (const TransientStoreError& e) {
-        throw TransientCallError(e.what());  // rolled back whole: may be tried again
-    } catch (const std::exception& e) {
-        // The database's own text helps whoever reads the server's answer; the call is
-        // over and nothing was stored.
-        throw wire::RpcError(wire::rpc::kInternalError, e.what());
+    if (m == "getfilial") {
+        return getFilial(params);
+    }
+    if (m == "gettabeprec") {
+        return getTabePrec(params);
+    }
+    if (m == "getvigencia") {
+        return getVigencia(params);
+    }
+    if (m == "setprecdif") {
+        return setPrecDif(params);
     }
     throw wire::RpcError(wire::rpc::kMethodNotFound, "Método desconhecido: " + method + ".");
 }
 
 long PriceService::countRules() {
     std::lock_guard lock(mutex_);
+    store_->setDeadline(Clock::time_point::max());
     return store_->countRules();
+}
+
+void PriceService::interrupt() {
+    store_->interrupt();
 }
 
 json PriceService::getFilial(const json& params) {
@@ -152,7 +174,7 @@ json PriceService::getVigencia(const json& params) {
         const auto from = wire::Date::fromIso(p.start);
         const auto to = wire::Date::fromIso(p.end);
         if (!from || !to) {
-            throw std::runtime_error("Vigência com data inválida no banco de dados.");
+            throw StoreError(StoreFailure::Other, "Vigência com data inválida no banco de dados.");
         }
         packet.rows.push_back({pattern->format(*from), pattern->format(*to)});
     }

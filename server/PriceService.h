@@ -1,6 +1,7 @@
 #pragma once
 // The remote object "Vnd42400.rdmTabePreco": its four methods over the storage.
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,19 +13,29 @@
 namespace server {
 
 /// Runs one method call at a time against the store (calls from many connections are
-/// serialised here). Thread-safe.
+/// serialised here), each within its deadline. Thread-safe.
 class PriceService {
 public:
     explicit PriceService(std::unique_ptr<RuleStore> store);
 
     /// True for GetFilial, GetTabePrec, getVigencia and SetPrecDif (letter case ignored).
     static bool hasMethod(const std::string& method);
-    /// Runs the method with the positional params and gives the JSON result. Throws
-    /// wire::RpcError: kMethodNotFound, kInvalidParams (argument count or type), kRefused
-    /// (a rule that may not be stored) or kInternalError (the database failed).
-    nlohmann::json call(const std::string& method, const nlohmann::json& params);
+    using Clock = std::chrono::steady_clock;
+
+    /// Runs the method with the positional params and gives the JSON result; waiting for
+    /// an earlier call and for the database ends at deadline. A connection to the
+    /// database that broke under the call is opened again and the call made once more.
+    /// Throws wire::RpcError: kMethodNotFound, kInvalidParams (argument count or type),
+    /// kRefused (a rule that may not be stored), or StoreCallError (kInternalError: the
+    /// database failed or did not answer in time; TransientCallError when another writer
+    /// was in the way).
+    nlohmann::json call(const std::string& method, const nlohmann::json& params,
+                        Clock::time_point deadline = Clock::time_point::max());
     /// Rows in PRECDIF.
     long countRules();
+    /// Abandons the call under way and every later one (the server is stopping): they
+    /// fail as interrupted, their transactions rolled back. Callable from any thread.
+    void interrupt();
 
 private:
     nlohmann::json getFilial(const nlohmann::json& params);
@@ -32,7 +43,9 @@ private:
     nlohmann::json getVigencia(const nlohmann::json& params);
     nlohmann::json setPrecDif(const nlohmann::json& params);
 
-    std::mutex mutex_;
+    nlohmann::json run(const std::string& method, const nlohmann::json& params);
+
+    std::timed_mutex mutex_;
     std::unique_ptr<RuleStore> store_;
 };
 

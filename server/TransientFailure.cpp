@@ -14,16 +14,18 @@ std::chrono::milliseconds retryDelay(int attempt) {
     return std::chrono::milliseconds(base + jitter(random));
 }
 
-nlohmann::json retryTransient(const std::function<nlohmann::json()>& call) {
+nlohmann::json retryTransient(const std::function<nlohmann::json()>& call,
+                              std::chrono::steady_clock::time_point deadline) {
     for (int attempt = 1;; ++attempt) {
+        const auto delay = retryDelay(attempt);
         try {
             return call();
         } catch (const TransientCallError&) {
-            if (attempt >= kStoreAttempts) {
+            if (attempt >= kStoreAttempts || std::chrono::steady_clock::now() + delay >= deadline) {
                 throw;
             }
         }
-        std::this_thread::sleep_for(retryDelay(attempt));
+        std::this_thread::sleep_for(delay);
     }
 }
 

@@ -3,21 +3,22 @@
 
 #include <chrono>
 #include <functional>
+#include <string_view>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "protocol/JsonRpc.h"
+#include "StoreCallError.h"
 
 namespace server {
 
 /// A call that failed because another writer was in the way (the store threw
-/// TransientStoreError): answered as kInternalError with the database's text, unless a
-/// new attempt succeeds first.
-class TransientCallError : public wire::RpcError {
+/// TransientStoreError): answered as the busy database's message, unless a new attempt
+/// succeeds first.
+class TransientCallError : public StoreCallError {
   public:
-    explicit TransientCallError(const std::string& message)
-        : wire::RpcError(wire::rpc::kInternalError, message) {}
+    TransientCallError(std::string_view method, const StoreError& cause)
+        : StoreCallError(StoreFailure::Busy, method, cause) {}
 };
 
 /// How long to wait before attempt number `attempt` (1 for the first retry): doubling
@@ -29,9 +30,12 @@ std::chrono::milliseconds retryDelay(int attempt);
 inline constexpr int kStoreAttempts = 12;
 
 /// Runs call and gives its result; when it throws TransientCallError, waits retryDelay
-/// and runs it again, up to kStoreAttempts runs in all.
+/// and runs it again, up to kStoreAttempts runs in all, and never starting an attempt
+/// after deadline.
 /// Any other failure, and the last transient one, goes on to the caller. call must leave
 /// nothing behind when it fails (a transaction rolled back whole).
-nlohmann::json retryTransient(const std::function<nlohmann::json()>& call);
+nlohmann::json retryTransient(
+    const std::function<nlohmann::json()>& call,
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
 }  // namespace server
