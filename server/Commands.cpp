@@ -23,6 +23,10 @@ constexpr const char* kUsage =
     "  vnd-server serve --db URL [--listen HOST:PORTA] [--token-file ARQUIVO]\n"
     "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--max-connections N]\n"
     "                   [--idle-timeout SEG] [--request-timeout SEG] [--frame-limit BYTES]\n"
+    "                   [--auth-timeout SEG] [--max-unauthenticated N]\n"
+    "                   [--auth-failures N] [--auth-lockout SEG]\n"
+    "                   [--db-timeout SEG] [--store-timeout SEG] [--db-connect-timeout SEG]\n"
+    "                   [--db-keepalive SEG] [--shutdown-grace SEG]\n"
     "  vnd-server rules --db URL [--branch CODIGO] [--table CODIGO]\n"
     "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco\n"
     "O token de acesso vem do arquivo de --token-file ou da variável VND_SERVER_TOKEN;\n"
@@ -99,6 +103,26 @@ ServerOptions serveOptions(std::map<std::string, std::string>& options) {
         options, "--request-timeout",
         std::chrono::duration_cast<std::chrono::seconds>(o.requestTimeout).count(), 86400));
     o.writeTimeout = o.requestTimeout;
+    auto seconds = [&](const std::string& name, auto fallback) {
+        using Duration = decltype(fallback);
+        return std::chrono::duration_cast<Duration>(std::chrono::seconds(positive(
+            options, name, std::chrono::duration_cast<std::chrono::seconds>(fallback).count(),
+            86400)));
+    };
+    o.authTimeout = seconds("--auth-timeout", o.authTimeout);
+    o.authLockout = seconds("--auth-lockout", o.authLockout);
+    o.dbTimeout = seconds("--db-timeout", o.dbTimeout);
+    o.storeTimeout = seconds("--store-timeout", o.storeTimeout);
+    o.dbConnectTimeout = seconds("--db-connect-timeout", o.dbConnectTimeout);
+    o.dbKeepalive = seconds("--db-keepalive", o.dbKeepalive);
+    o.shutdownGrace = seconds("--shutdown-grace", o.shutdownGrace);
+    o.authFailures = static_cast<int>(positive(options, "--auth-failures", o.authFailures, 1000));
+    o.maxUnauthenticated = static_cast<std::size_t>(positive(
+        options, "--max-unauthenticated", static_cast<long long>(o.unauthenticatedLimit()),
+        100000));
+    if (o.maxUnauthenticated > o.maxConnections) {
+        throw UsageError("--max-unauthenticated não pode passar de --max-connections");
+    }
     return o;
 }
 
@@ -190,7 +214,11 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             auto options = parseOptions(args,
                                         {"--db", "--listen", "--token-file", "--tls-cert",
                                          "--tls-key", "--max-connections", "--idle-timeout",
-                                         "--request-timeout", "--frame-limit"},
+                                         "--request-timeout", "--frame-limit", "--auth-timeout",
+                                         "--max-unauthenticated", "--auth-failures",
+                                         "--auth-lockout", "--db-timeout", "--store-timeout",
+                                         "--db-connect-timeout", "--db-keepalive",
+                                         "--shutdown-grace"},
                                         {});
             ServerOptions serverOptions = serveOptions(options);
             return serve(options["--db"],

@@ -1,6 +1,6 @@
 #include "Connection.h"
 
-#include <cctype>
+#include <algorithm>
 
 #include "ConnectionManager.h"
 
@@ -8,34 +8,64 @@ namespace server {
 
 using Clock = std::chrono::steady_clock;
 
-Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& context)
+Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& context,
+                       bool refusing)
     : stream_(std::move(socket), context.tls),
       timer_(stream_.get_executor()),
       context_(context),
-      framer_(context.options.frameLimit) {}
+      framer_(context.options.frameLimit),
+      refusing_(refusing) {
+    std::error_code error;
+    const auto peer = stream_.next_layer().remote_endpoint(error);
+    session_.peer = error ? "?" : peer.address().to_string();
+}
 
 void Connection::start() {
     asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        // Until it has logged in, a peer holds its slot for the login time at most,
+        // whether it stalls in the handshake or never sends rpc.auth.
+        self->loginDeadline_ = Clock::now() + self->context_.options.authTimeout;
+        self->arm(self->loginDeadline_);
         if (!self->context_.useTls) {
             // Writes are tried at once and left to the event loop only when the socket
             // cannot take them (see write()).
             std::error_code ignored;
             self->stream_.next_layer().non_blocking(true, ignored);
-            self->read();
+            self->begin();
             return;
         }
-        // A peer that opens a connection and never finishes the handshake is held to the
-        // same deadline as one that never finishes a request.
-        self->arm(Clock::now() + self->context_.options.requestTimeout);
         self->stream_.async_handshake(asio::ssl::stream_base::server,
                                       [self](const std::error_code& e) {
                                           if (e) {
                                               self->end();
                                               return;
                                           }
-                                          self->read();
+                                          self->begin();
                                       });
     });
+}
+
+// After the handshake: a refusing connection says why and ends; without a token the peer
+// is logged in now; then the first request is read.
+void Connection::begin() {
+    if (refusing_) {
+        session_.closeAfterAnswer = true;
+        busy_ = true;
+        deliver(Dispatcher::busy(context_.options.maxConnections) + "\n");
+        return;
+    }
+    if (context_.options.token.empty()) {
+        session_.authenticated = true;
+    }
+    admitWhenAuthenticated();
+    read();
+}
+
+void Connection::admitWhenAuthenticated() {
+    if (pending_ && session_.authenticated) {
+        pending_ = false;
+        context_.manager.admitted(shared_from_this());
+    }
 }
 
 void Connection::stop() {
@@ -104,10 +134,15 @@ void Connection::read() {
         end();
         return;
     }
-    // Between requests the peer may stay quiet for the idle time; once a request has
-    // begun it must end within the request time, however slowly its bytes come.
-    arm(midLine_ ? requestStarted_ + context_.options.requestTimeout
-                 : Clock::now() + context_.options.idleTimeout);
+    // Between requests the peer may stay quiet for the idle time (before it has logged
+    // in, for what is left of the login time); once a request has begun it must end
+    // within the request time, however slowly its bytes come.
+    auto deadline = midLine_ ? requestStarted_ + context_.options.requestTimeout
+                             : Clock::now() + context_.options.idleTimeout;
+    if (pending_) {
+        deadline = std::min(deadline, loginDeadline_);
+    }
+    arm(deadline);
     auto handler = [self = shared_from_this()](const std::error_code& e, std::size_t n) {
         self->onRead(e, n);
     };
@@ -142,51 +177,54 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     }
     disarm();
     busy_ = true;
-    // A short lookup is answered on this connection's own thread: handing it to a worker
-    // and back costs more than the lookup itself.
-    if (quickLookups(frames)) {
-        deliver(answer(std::move(frames)));
-        return;
-    }
-    // The calls run on a worker: a store of many rows then holds a worker, not one of
-    // the threads every socket needs, and lookups of other screens go on meanwhile. No
-    // more is read until these lines are answered, so a client that sends faster than
-    // it reads is held back by TCP instead of by our memory.
-    asio::post(context_.workers, [self = shared_from_this(), frames = std::move(frames)]() mutable {
-        std::string out = self->answer(std::move(frames));
-        asio::post(self->stream_.get_executor(),
-                   [self, out = std::move(out)]() mutable { self->deliver(std::move(out)); });
-    });
-}
-
-bool Connection::quickLookups(const std::vector<wire::Frame>& frames) {
-    constexpr std::size_t kQuickLine = 1024;
-    for (const wire::Frame& frame : frames) {
-        if (frame.kind != wire::Frame::Kind::Line || frame.text.size() > kQuickLine) {
-            return false;
-        }
-        // Method names are matched regardless of letter case; a store never runs here.
-        std::string lower(frame.text);
-        for (char& c : lower) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        if (lower.find("setprecdif") != std::string::npos) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Connection::answer(std::vector<wire::Frame> frames) {
+    // What needs no database (logging in, a malformed line) is answered on this thread;
+    // from the first call of the object's methods on, the lines go to a worker, which
+    // may wait for the database as long as the call's deadline allows. No more is read
+    // until these lines are answered, so a client that sends faster than it reads is
+    // held back by TCP instead of by our memory.
     std::string out;
-    for (wire::Frame& frame : frames) {
+    for (std::size_t i = 0; i < frames.size() && !session_.closeAfterAnswer; ++i) {
+        Dispatcher::Step step = prepare(frames[i]);
+        if (step.call) {
+            asio::post(context_.workers, [self = shared_from_this(), out = std::move(out),
+                                          call = std::move(*step.call),
+                                          frames = std::move(frames), i]() mutable {
+                if (auto line = self->context_.dispatcher.complete(call, self->session_)) {
+                    out += *line;
+                    out += '\n';
+                }
+                out += self->answer(frames, i + 1);
+                asio::post(self->stream_.get_executor(), [self, out = std::move(out)]() mutable {
+                    self->deliver(std::move(out));
+                });
+            });
+            return;
+        }
+        if (step.answer) {
+            out += *step.answer;
+            out += '\n';
+        }
+    }
+    deliver(std::move(out));
+}
+
+Dispatcher::Step Connection::prepare(const wire::Frame& frame) {
+    if (frame.kind == wire::Frame::Kind::Oversized) {
+        return {Dispatcher::oversized(framer_.limit()), std::nullopt};
+    }
+    return context_.dispatcher.prepare(frame.text, session_);
+}
+
+std::string Connection::answer(const std::vector<wire::Frame>& frames, std::size_t first) {
+    std::string out;
+    for (std::size_t i = first; i < frames.size(); ++i) {
         if (session_.closeAfterAnswer) {
             break;  // nothing after a refused authentication is read, let alone answered
         }
-        if (frame.kind == wire::Frame::Kind::Oversized) {
-            out += Dispatcher::oversized(framer_.limit());
-            out += '\n';
-        } else if (auto line = context_.dispatcher.handle(frame.text, session_)) {
+        Dispatcher::Step step = prepare(frames[i]);
+        std::optional<std::string> line =
+            step.call ? context_.dispatcher.complete(*step.call, session_) : step.answer;
+        if (line) {
             out += *line;
             out += '\n';
         }
@@ -195,6 +233,7 @@ std::string Connection::answer(std::vector<wire::Frame> frames) {
 }
 
 void Connection::deliver(std::string out) {
+    admitWhenAuthenticated();
     outgoing_ = std::move(out);
     if (outgoing_.empty()) {
         busy_ = false;

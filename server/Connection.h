@@ -27,16 +27,20 @@ struct ConnectionContext {
     const ServerOptions& options;
 };
 
-/// A connection runs on one socket thread's event loop: it reads, answers short lookups
-/// in place and hands other lines to a worker that answers them through the dispatcher,
-/// writes the answers, then reads again. While
-/// it waits for a peer it holds no thread; a deadline ends it when the peer is idle too
-/// long, sends a request too slowly or does not take its answer. Owned by the
-/// ConnectionManager.
+/// A connection runs on one socket thread's event loop: it reads, answers what needs no
+/// database (logging in, malformed lines) in place and hands calls of the object's
+/// methods to a worker, so that a database that stops answering never holds a thread
+/// that accepts connections or does TLS handshakes; it writes the answers, then reads
+/// again. While it waits for a peer it holds no thread; a deadline ends it when the peer
+/// is idle too long, sends a request too slowly, does not take its answer, or has not
+/// logged in within the login time. Owned by the ConnectionManager.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
-    /// socket must belong to an event loop that one thread runs.
-    Connection(asio::ip::tcp::socket socket, const ConnectionContext& context);
+    /// socket must belong to an event loop that one thread runs. A refusing connection
+    /// only tells its peer that the server is busy (after the TLS handshake, so that a
+    /// TLS client can read it) and ends.
+    Connection(asio::ip::tcp::socket socket, const ConnectionContext& context,
+               bool refusing = false);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -48,14 +52,20 @@ public:
     void close();
     /// Closes the socket; called by the manager from the connection's thread.
     void closeSocket();
+    /// True until the peer has logged in (or, without a token, finished the handshake).
+    bool pending() const { return pending_; }
 
 private:
+    void begin();
     void read();
     void onRead(const std::error_code& error, std::size_t bytes);
-    /// True when every frame is a short request that is no store: answered in place.
-    static bool quickLookups(const std::vector<wire::Frame>& frames);
-    /// The answer lines to frames (from any thread: touches only the session).
-    std::string answer(std::vector<wire::Frame> frames);
+    /// The answer lines to frames from the first on, prepare and complete alike (on a
+    /// worker: touches only the session).
+    std::string answer(const std::vector<wire::Frame>& frames, std::size_t first);
+    /// The answer to one frame that is no call of the object's methods, or the call.
+    Dispatcher::Step prepare(const wire::Frame& frame);
+    /// Tells the manager the peer has logged in, once.
+    void admitWhenAuthenticated();
     /// Writes out, or reads on when there is nothing to write.
     void deliver(std::string out);
     void write();
@@ -81,6 +91,9 @@ private:
     bool busy_ = false;      // a worker is answering, or an answer is being written
     bool stopping_ = false;
     bool ended_ = false;
+    bool refusing_ = false;
+    bool pending_ = true;
+    std::chrono::steady_clock::time_point loginDeadline_{};
 };
 
 }  // namespace server

@@ -44,8 +44,9 @@ ListenAddress splitAddress(const std::string& text) {
     return {host, port};
 }
 
-std::unique_ptr<RuleStore> openInitialisedStore(const std::string& url) {
-    auto store = openStore(url);
+std::unique_ptr<RuleStore> openInitialisedStore(const std::string& url,
+                                                const StoreSettings& settings) {
+    auto store = openStore(url, settings);
     const int version = store->schemaVersion();
     if (version == 0) {
         throw std::runtime_error("O banco de dados " + url +
@@ -64,6 +65,16 @@ bool isLoopback(const asio::ip::address& address) {
         return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).is_loopback();
     }
     return address.is_loopback();
+}
+
+// A store waits for the database as long as the calls it serves may wait, and no longer:
+// the database's own statement bound ends what nobody waits for any more.
+StoreSettings storeSettings(const ServerOptions& options, std::chrono::milliseconds callTimeout) {
+    StoreSettings settings;
+    settings.connectTimeout = options.dbConnectTimeout;
+    settings.keepaliveIdle = options.dbKeepalive;
+    settings.statementTimeout = callTimeout;
+    return settings;
 }
 
 ServerOptions withFrameLimit(std::size_t frameLimit) {
@@ -158,20 +169,40 @@ struct Server::Impl {
                 return;
             }
             // Answers are single short lines: sending them at once beats waiting to
-            // coalesce them with data that never comes.
+            // coalesce them with data that never comes. Keepalives find peers that
+            // vanished without closing (a till switched off).
             std::error_code ignored;
             socket.set_option(asio::ip::tcp::no_delay(true), ignored);
-            if (r.manager.size() >= options.maxConnections) {
-                refuse(std::move(socket));
-            } else {
-                r.manager.start(std::make_shared<Connection>(std::move(socket), *r.context));
-            }
+            socket.set_option(asio::socket_base::keep_alive(true), ignored);
+            admit(std::move(socket));
             accept();
         });
     }
 
-    // One connection too many is told why before it is closed; the line fits any socket
-    // buffer, and a peer that does not read it loses only the notice.
+    // Connections that have not logged in have a cap of their own, below the cap of all
+    // connections: when it is reached, the one that has waited longest makes room, so
+    // peers that never log in cannot keep a real client out (whose login takes a round
+    // trip or two), and each holds a slot for the login time at most. Over the cap of
+    // all connections the peer is told the server is busy; a TLS peer after the
+    // handshake, so that it can read the notice.
+    void admit(asio::ip::tcp::socket socket) {
+        Run& r = *run;
+        const bool tls = !options.tlsCertificateFile.empty();
+        if (r.manager.pending() >= options.unauthenticatedLimit()) {
+            if (auto oldest = r.manager.takeOldestPending()) {
+                oldest->close();
+            }
+        }
+        const bool full = r.manager.size() >= options.maxConnections;
+        if (full && !tls) {
+            refuse(std::move(socket));
+            return;
+        }
+        r.manager.start(std::make_shared<Connection>(std::move(socket), *r.context, full));
+    }
+
+    // One plain-text connection too many is told why before it is closed; the line fits
+    // any socket buffer, and a peer that does not read it loses only the notice.
     void refuse(asio::ip::tcp::socket socket) {
         std::error_code ignored;
         const std::string line = Dispatcher::busy(options.maxConnections) + "\n";
@@ -206,9 +237,11 @@ void Server::start() {
     run->tls = makeTlsContext(options);
     // Two connections to the database: a long store on one leaves the other free for
     // the lookups of every other screen.
-    run->reads = std::make_unique<PriceService>(openInitialisedStore(impl_->url));
-    run->writes = std::make_unique<PriceService>(openStore(impl_->url));
-    run->dispatcher = std::make_unique<Dispatcher>(*run->reads, *run->writes, options.token);
+    run->reads = std::make_unique<PriceService>(
+        openInitialisedStore(impl_->url, storeSettings(options, options.dbTimeout)));
+    run->writes = std::make_unique<PriceService>(
+        openStore(impl_->url, storeSettings(options, options.storeTimeout)));
+    run->dispatcher = std::make_unique<Dispatcher>(*run->reads, *run->writes, options);
     for (const auto& [method, message] : impl_->pendingFailures) {
         run->dispatcher->failNext(method, message);
     }
@@ -264,13 +297,24 @@ void Server::stop() {
         r.manager.stopAll();
         r.acceptorClosed = true;
     });
-    // Answers in flight get a few seconds to reach their clients; a peer that does not
-    // read its answer must not keep the server from stopping.
-    for (int i = 0; i < 100 && !(r.acceptorClosed && r.manager.size() == 0); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    using Clock = std::chrono::steady_clock;
+    auto waitUntil = [&r](Clock::time_point until) {
+        while (!(r.acceptorClosed && r.manager.size() == 0) && Clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return r.acceptorClosed && r.manager.size() == 0;
+    };
+    // Idle connections end at once; a call under way has the grace period to finish and
+    // send its answer (a store that commits is answered, never cut off).
+    if (!waitUntil(Clock::now() + impl_->options.shutdownGrace)) {
+        // What still runs is abandoned: its transaction is rolled back and its client
+        // told so, in the few seconds the answers get to go out.
+        r.reads->interrupt();
+        r.writes->interrupt();
+        waitUntil(Clock::now() + std::chrono::seconds(2));
     }
     r.manager.closeAll();
-    // A store under way finishes (or fails whole) before the database is closed.
+    // Every call has ended or been abandoned, so this does not wait for the database.
     r.workers->join();
     r.keepRunning.clear();  // each loop ends once its last connection is gone
     for (std::thread& t : r.threads) {

@@ -2,6 +2,7 @@
 // What a vnd-server is told besides its database and address: limits, timeouts, the
 // access token and the TLS certificate.
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -9,6 +10,8 @@
 #include "protocol/LineFramer.h"
 
 namespace server {
+
+class Log;
 
 /// Limits and security settings of one server. The defaults serve the screens of one
 /// store on loopback; every limit protects the server from one misbehaving peer.
@@ -34,6 +37,43 @@ struct ServerOptions {
     std::string tlsKeyFile;
     /// Threads that run calls against the database (0: chosen from the cores).
     unsigned workerThreads = 0;
+
+    /// A TLS handshake and, where a token is asked for, rpc.auth must be done within this
+    /// time of the connection's start; a connection that has not logged in yet holds its
+    /// slot no longer than that.
+    std::chrono::milliseconds authTimeout = std::chrono::seconds(10);
+    /// Connections not yet logged in, at most, among maxConnections; a new one then
+    /// closes the one that has waited longest (0: a quarter of maxConnections, at least 1
+    /// and at most 64).
+    std::size_t maxUnauthenticated = 0;
+    /// Failed logins from one address within authWindow that lock it out for authLockout.
+    int authFailures = 5;
+    std::chrono::seconds authWindow = std::chrono::seconds(60);
+    std::chrono::seconds authLockout = std::chrono::seconds(60);
+
+    /// A lookup is answered within this time of its arrival, whatever the database does:
+    /// past it, the caller is told the database did not answer in time.
+    std::chrono::milliseconds dbTimeout = std::chrono::seconds(15);
+    /// The same for a store, which may write a million rows.
+    std::chrono::milliseconds storeTimeout = std::chrono::minutes(5);
+    /// Connecting to the database must succeed within this time.
+    std::chrono::milliseconds dbConnectTimeout = std::chrono::seconds(5);
+    /// TCP keepalives on the database connection: first probe after this idle time.
+    std::chrono::seconds dbKeepalive = std::chrono::seconds(30);
+    /// On stop, calls under way get this long to finish and send their answers; a call
+    /// still running then is abandoned, rolled back, and its client told so.
+    std::chrono::milliseconds shutdownGrace = std::chrono::minutes(5);
+
+    /// Where the server logs (nullptr: standard error).
+    Log* log = nullptr;
+
+    /// The unauthenticated cap in force.
+    std::size_t unauthenticatedLimit() const {
+        if (maxUnauthenticated != 0) {
+            return maxUnauthenticated;
+        }
+        return std::clamp<std::size_t>(maxConnections / 4, 1, 64);
+    }
 };
 
 }  // namespace server
