@@ -28,6 +28,8 @@ pg_cluster_start() {
     -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$PG_DIR -c fsync=off" start >/dev/null || return 1
   PG_CLUSTER_BIN=$bin
   export VND_TEST_PG_URL="postgresql://vnd@127.0.0.1:$port/postgres"
+  # The outage trials stop, wake and restart the cluster itself.
+  export VND_TEST_PG_DATA="$PG_DIR/data" VND_TEST_PG_BIN="$bin" VND_TEST_PG_USER="$user"
   echo "test: PostgreSQL cluster on 127.0.0.1:$port"
 }
 

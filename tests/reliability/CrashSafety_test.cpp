@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "BigRule.h"
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "RuleCensus.h"
@@ -36,23 +37,12 @@ int trials() {
     return n > 0 ? n : 2;
 }
 
-// Every product of branch 0001 on every day but "every day", within one month.
 json bigRule(int set, double amount) {
-    json rule = testdb::baseRule();
-    for (int a = testdb::kHolidayEve; a <= testdb::kSaturday; ++a) {
-        testdb::arg(rule, a) = true;
-    }
-    testdb::arg(rule, testdb::kValidFrom) = testdb::date(kSets[set]);
-    testdb::arg(rule, testdb::kValidTo) = testdb::date(kSetEnds[set]);
-    testdb::arg(rule, testdb::kAmount) = amount;
-    return rule;
+    return reliability::bigRule(kSets[set], kSetEnds[set], amount);
 }
 
 std::string request(const json& params) {
-    return json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "Vnd42400.rdmTabePreco.SetPrecDif"},
-                {"params", params}}
-               .dump() +
-           "\n";
+    return reliability::storeRequest(params);
 }
 
 class CrashSafety : public testing::TestWithParam<Backend> {};

@@ -11,7 +11,8 @@
 
 namespace reliability {
 
-ServerProcess::ServerProcess(const std::string& binary, const std::string& url) {
+ServerProcess::ServerProcess(const std::string& binary, const std::string& url,
+                             const std::vector<std::string>& extra) {
     int out[2];
     if (pipe(out) != 0) {
         throw std::runtime_error("pipe");
@@ -25,6 +26,7 @@ ServerProcess::ServerProcess(const std::string& binary, const std::string& url) 
         close(out[0]);
         close(out[1]);
         std::vector<std::string> args = {binary, "serve", "--db", url, "--listen", "127.0.0.1:0"};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (std::string& a : args) {
             argv.push_back(a.data());
@@ -62,12 +64,12 @@ void ServerProcess::kill() {
     }
 }
 
-int ServerProcess::stop(int signal) {
+int ServerProcess::stop(int signal, double wait) {
     if (pid_ <= 0) {
         return -1;
     }
     ::kill(pid_, signal);
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < static_cast<int>(wait * 20); ++i) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;

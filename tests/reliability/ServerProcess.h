@@ -2,6 +2,8 @@
 // A vnd-server child process that a test can kill at any moment.
 
 #include <string>
+#include <vector>
+
 #include <sys/types.h>
 
 namespace reliability {
@@ -10,7 +12,8 @@ namespace reliability {
 /// line it prints. The destructor kills it (SIGKILL) if it still runs.
 class ServerProcess {
 public:
-    ServerProcess(const std::string& binary, const std::string& url);
+    ServerProcess(const std::string& binary, const std::string& url,
+                  const std::vector<std::string>& extra = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -18,10 +21,10 @@ public:
     unsigned short port() const { return port_; }
     /// SIGKILL, then reaps the process: no handler, no flush, no clean shutdown.
     void kill();
-    /// Sends the signal and waits up to ten seconds for the process to end. Returns its
-    /// exit code, 128 + the signal that ended it, or -1 when it was still running (it is
-    /// then killed).
-    int stop(int signal);
+    /// Sends the signal and waits up to ten seconds (or wait) for the process to end.
+    /// Returns its exit code, 128 + the signal that ended it, or -1 when it was still
+    /// running (it is then killed).
+    int stop(int signal, double wait = 10);
 
 private:
     pid_t pid_ = -1;

@@ -32,6 +32,8 @@ public:
 
     /// The URL the server opens.
     const std::string& url() const { return url_; }
+    /// The PostgreSQL schema of its own (empty for SQLite).
+    const std::string& schema() const { return schema_; }
     /// Runs SQL directly on the database (to break it on purpose).
     void exec(const std::string& sql);
 
