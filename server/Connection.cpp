@@ -186,7 +186,8 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     for (std::size_t i = 0; i < frames.size() && !session_.closeAfterAnswer; ++i) {
         Dispatcher::Step step = prepare(frames[i]);
         if (step.call) {
-            asio::post(context_.workers, [self = shared_from_this(), out = std::move(out),
+            const auto& pool = step.call->writes ? context_.storeWorkers : context_.workers;
+            asio::post(pool, [self = shared_from_this(), out = std::move(out),
                                           call = std::move(*step.call),
                                           frames = std::move(frames), i]() mutable {
                 if (auto line = self->context_.dispatcher.complete(call, self->session_)) {

@@ -21,7 +21,8 @@ class ConnectionManager;
 struct ConnectionContext {
     ConnectionManager& manager;
     Dispatcher& dispatcher;
-    asio::any_io_executor workers;  ///< where calls run, away from the socket threads
+    asio::any_io_executor workers;       ///< where lookups run, away from the socket threads
+    asio::any_io_executor storeWorkers;  ///< where stores run
     asio::ssl::context& tls;        ///< used only when useTls
     bool useTls = false;
     const ServerOptions& options;

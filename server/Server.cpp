@@ -133,7 +133,11 @@ struct Run {
     std::unique_ptr<PriceService> reads;
     std::unique_ptr<PriceService> writes;
     std::unique_ptr<Dispatcher> dispatcher;
-    std::unique_ptr<asio::thread_pool> workers;
+    std::unique_ptr<asio::thread_pool> workers;       // lookups
+    std::unique_ptr<asio::thread_pool> storeWorkers;  // stores
+    // Stores share one database connection and run one at a time; the threads beyond the
+    // first wait for it, each no longer than its own call's deadline.
+    static constexpr unsigned kStoreThreads = 4;
     std::unique_ptr<ConnectionContext> context;
     std::vector<std::thread> threads;
     std::atomic<bool> acceptorClosed{false};
@@ -268,13 +272,18 @@ void Server::start() {
         throw std::runtime_error("Não foi possível escutar em " + where + ": " +
                                  e.code().message());
     }
+    // Lookups and stores have pools of their own: a store that waits for the database
+    // (up to its longer deadline) never makes a lookup wait for a thread. Each pool has
+    // threads to spare, as a thread that waits for a stalled database does no work.
     const unsigned cores = std::thread::hardware_concurrency();
     const unsigned workers =
-        options.workerThreads != 0 ? options.workerThreads : std::clamp(cores, 2u, 8u);
+        options.workerThreads != 0 ? options.workerThreads : std::clamp(2 * cores, 4u, 16u);
     run->workers = std::make_unique<asio::thread_pool>(workers);
+    run->storeWorkers = std::make_unique<asio::thread_pool>(Run::kStoreThreads);
     run->context = std::make_unique<ConnectionContext>(ConnectionContext{
-        run->manager, *run->dispatcher, run->workers->get_executor(), *run->tls,
-        !options.tlsCertificateFile.empty(), impl_->options});
+        run->manager, *run->dispatcher, run->workers->get_executor(),
+        run->storeWorkers->get_executor(), *run->tls, !options.tlsCertificateFile.empty(),
+        impl_->options});
     impl_->boundPort = run->acceptor.local_endpoint().port();
     impl_->run = std::move(run);
     impl_->accept();
@@ -316,6 +325,7 @@ void Server::stop() {
     r.manager.closeAll();
     // Every call has ended or been abandoned, so this does not wait for the database.
     r.workers->join();
+    r.storeWorkers->join();
     r.keepRunning.clear();  // each loop ends once its last connection is gone
     for (std::thread& t : r.threads) {
         t.join();

@@ -35,7 +35,8 @@ struct ServerOptions {
     /// PEM certificate chain and private key: with both, connections speak TLS only.
     std::string tlsCertificateFile;
     std::string tlsKeyFile;
-    /// Threads that run calls against the database (0: chosen from the cores).
+    /// Threads that run lookups against the database (0: twice the cores, 4 to 16);
+    /// stores have four of their own.
     unsigned workerThreads = 0;
 
     /// A TLS handshake and, where a token is asked for, rpc.auth must be done within this

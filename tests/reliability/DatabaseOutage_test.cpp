@@ -304,6 +304,37 @@ TEST_P(Outage, AStoreCutOffByTheGracePeriodIsRolledBackAndSaysSo) {
                 testdb::name(GetParam()), stopSeconds, answer ? "yes" : "no", stored);
 }
 
+// Stores that wait for another writer hold threads of their own: a lookup is answered at
+// once, even with a single lookup thread.
+TEST_P(Outage, LookupsAreAnsweredWhileStoresWaitForTheDatabase) {
+    server::initDatabase(db_->url(), true, 20);
+    server::ServerOptions options;
+    options.workerThreads = 1;
+    options.storeTimeout = std::chrono::seconds(20);
+    server::Server server(db_->url(), "127.0.0.1:0", options);
+    server.start();
+    LineClient store1(server.port()), store2(server.port()), lookup(server.port());
+    double lookupSeconds = 0;
+    {
+        WriteLock lock(GetParam(), db_->url());
+        ASSERT_TRUE(store1.send(reliability::storeRequest(testdb::baseRule())));
+        ASSERT_TRUE(store2.send(reliability::storeRequest(testdb::baseRule())));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto asked = Clock::now();
+        const json answer = lookup.call("GetTabePrec", json::array({"0001"}));
+        lookupSeconds = secondsSince(asked);
+        EXPECT_TRUE(answer.contains("result")) << answer.dump();
+        EXPECT_LT(lookupSeconds, 2.0);
+    }
+    // Once the other writer is gone both stores go through.
+    for (LineClient* c : {&store1, &store2}) {
+        const auto answer = c->receive(std::chrono::seconds(30));
+        EXPECT_TRUE(answer && answer->contains("result")) << (answer ? answer->dump() : "none");
+    }
+    std::printf("lookup beside two waiting stores (%s): answered in %.3f s\n",
+                testdb::name(GetParam()), lookupSeconds);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, Outage, testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const testing::TestParamInfo<Backend>& p) {
                              return std::string(testdb::name(p.param));
