@@ -2,6 +2,7 @@
 
 #include <variant>
 
+#include "AsciiLower.h"
 #include "ArgumentLimits.h"
 #include "Log.h"
 #include "StoreCallError.h"
@@ -13,19 +14,10 @@ namespace server {
 
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 std::string shortName(const std::string& method) {
     const auto dot = method.rfind('.');
-    return lower(dot == std::string::npos ? method : method.substr(dot + 1));
+    return asciiLower(dot == std::string::npos ? method : method.substr(dot + 1));
 }
 
 // Compares in time that depends on the lengths only, so that the answer's timing tells
@@ -220,7 +212,7 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         return {wire::encodeError(error->id, error->code, error->message), std::nullopt};
     }
     const wire::Request& request = std::get<wire::Request>(parsed);
-    if (lower(request.method) == kAuthMethod) {
+    if (asciiLower(request.method) == kAuthMethod) {
         return {authenticate(request.id, request.params, session), std::nullopt};
     }
     if (gated) {
@@ -240,7 +232,7 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     const std::string object = dot == std::string::npos ? "" : request.method.substr(0, dot);
     const std::string method = dot == std::string::npos ? request.method
                                                         : request.method.substr(dot + 1);
-    if (lower(object) != lower(kObjectName)) {
+    if (asciiLower(object) != asciiLower(kObjectName)) {
         return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
                                         "Objeto remoto desconhecido: \"" + object + "\"."));
     }
@@ -262,7 +254,7 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     call.method = method;
     call.params = request.params;
     call.notification = request.notification;
-    call.writes = lower(method) == "setprecdif";
+    call.writes = asciiLower(method) == "setprecdif";
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
     return {std::nullopt, std::move(call)};
 }

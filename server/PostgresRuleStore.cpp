@@ -258,6 +258,22 @@ struct PostgresRuleStore::Connection {
         open();
     }
 
+    // Repeats a libpq call that queues data for the server (it answers 1 when taken, 0
+    // while the socket is full, -1 on failure) until the data is taken.
+    template <class Put>
+    void queue(Put put, std::string_view what) {
+        for (;;) {
+            const int rc = put();
+            if (rc == 1) {
+                return;
+            }
+            if (rc < 0) {
+                fail(what);
+            }
+            waitFor(POLLOUT, what, deadline);
+        }
+    }
+
     // Pushes what libpq holds for the server out, as far as the socket takes it.
     void flushOut(std::string_view what) {
         for (;;) {
@@ -402,16 +418,7 @@ public:
     }
     void finish() {
         flush();
-        for (;;) {
-            const int rc = PQputCopyEnd(c_.h(), nullptr);
-            if (rc == 1) {
-                break;
-            }
-            if (rc < 0) {
-                c_.fail("COPY");
-            }
-            c_.waitFor(POLLOUT, "COPY", c_.deadline);
-        }
+        c_.queue([&] { return PQputCopyEnd(c_.h(), nullptr); }, "COPY");
         c_.flushOut("COPY");
         c_.collect("COPY");
     }
@@ -422,16 +429,9 @@ private:
         if (chunk_.empty()) {
             return;
         }
-        for (;;) {
-            const int rc = PQputCopyData(c_.h(), chunk_.data(), static_cast<int>(chunk_.size()));
-            if (rc == 1) {
-                break;
-            }
-            if (rc < 0) {
-                c_.fail("COPY");
-            }
-            c_.waitFor(POLLOUT, "COPY", c_.deadline);
-        }
+        c_.queue(
+            [&] { return PQputCopyData(c_.h(), chunk_.data(), static_cast<int>(chunk_.size())); },
+            "COPY");
         c_.flushOut("COPY");
         chunk_.clear();
     }

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "AsciiLower.h"
 #include "RuleChecker.h"
 #include "StoreCallError.h"
 #include "RuleRequest.h"
@@ -16,14 +17,6 @@ namespace {
 
 using nlohmann::json;
 
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 void expectCount(const std::string& method, const json& params, std::size_t count) {
     if (params.size() != count) {
@@ -52,7 +45,7 @@ wire::FieldDesc field(const char* name, int size) {
 PriceService::PriceService(std::unique_ptr<RuleStore> store) : store_(std::move(store)) {}
 
 bool PriceService::hasMethod(const std::string& method) {
-    const std::string m = lower(method);
+    const std::string m = asciiLower(method);
     return m == "getfilial" || m == "gettabeprec" || m == "getvigencia" || m == "setprecdif";
 }
 
@@ -84,7 +77,7 @@ json PriceService::call(const std::string& method, const json& params,
 }
 
 json PriceService::run(const std::string& method, const json& params) {
-    const std::string m = lower(method);
+    const std::string m = asciiLower(method);
     if (m == "getfilial") {
         return getFilial(params);
     }

@@ -1,23 +1,11 @@
 #include "StoreCallError.h"
 
+#include "AsciiLower.h"
+
 namespace server {
 
-namespace {
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
 std::string failureMessage(std::string_view method, StoreFailure kind, bool duringCommit) {
-    const std::string m = lower(method);
+    const std::string m = asciiLower(method);
     const bool store = m == "setprecdif";
     if (store && duringCommit) {
         return "Não foi possível confirmar se a regra foi gravada: a conexão com o banco de "

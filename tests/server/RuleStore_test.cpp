@@ -12,6 +12,7 @@
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
 #include "server/PriceService.h"
+#include "server/StoreCallError.h"
 #include "server/Server.h"
 
 namespace {
@@ -140,9 +141,12 @@ TEST_P(Storage, AFailurePartWayStoresNothing) {
     try {
         store(all);
         FAIL() << "stored";
-    } catch (const wire::RpcError& e) {
+    } catch (const server::StoreCallError& e) {
+        // The screen is told what failed; the database's own words are for the log.
         EXPECT_EQ(e.code(), wire::rpc::kInternalError);
-        EXPECT_NE(std::string(e.what()).find("falha provocada"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()),
+                  "Não foi possível gravar a regra: o banco de dados recusou a operação.");
+        EXPECT_NE(e.detail().find("falha provocada"), std::string::npos) << e.detail();
     }
     EXPECT_EQ(service_->countRules(), 10);
     for (const server::RuleRow& r : rows()) {
