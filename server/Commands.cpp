@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--max-connections N]\n"
     "                   [--idle-timeout SEG] [--request-timeout SEG] [--frame-limit BYTES]\n"
     "  vnd-server rules --db URL [--branch CODIGO] [--table CODIGO]\n"
-    "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco\n"
+    "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco; a senha do PostgreSQL\n"
+    "fica no arquivo de senhas (~/.pgpass ou o de PGPASSFILE), nunca na URL.\n"
     "O token de acesso vem do arquivo de --token-file ou da variável VND_SERVER_TOKEN;\n"
     "sem token o servidor só escuta no endereço local (127.0.0.1).\n";
 
@@ -125,19 +126,6 @@ int serve(const std::string& url, const std::string& listen, ServerOptions optio
 
 }  // namespace
 
-std::string redactUrl(const std::string& url) {
-    const auto scheme = url.find("://");
-    const auto at = url.find('@');
-    if (scheme == std::string::npos || at == std::string::npos || at < scheme) {
-        return url;
-    }
-    const auto colon = url.find(':', scheme + 3);
-    if (colon == std::string::npos || colon > at) {
-        return url;
-    }
-    return url.substr(0, colon + 1) + "***" + url.substr(at);
-}
-
 void printRules(const std::string& url, const std::string* branch, const std::string* table,
                 std::ostream& out) {
     auto store = openStore(url);
@@ -164,6 +152,16 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             return args.empty() ? 2 : 0;
         }
         const std::string& command = args[0];
+        // Refused before anything else reads the arguments, so that no message repeats
+        // the password either.
+        for (const std::string& arg : args) {
+            if (hasPassword(arg)) {
+                throw UsageError(
+                    "a senha do banco de dados não é aceita na linha de comando, onde outros "
+                    "usuários a veem; guarde-a no arquivo de senhas do PostgreSQL (~/.pgpass, "
+                    "ou o arquivo que PGPASSFILE indicar) e informe a URL sem ela");
+            }
+        }
         if (command == "init") {
             auto options = parseOptions(args, {"--db", "--products"}, {"--demo"});
             int products = demo::kDefaultProducts;

@@ -7,6 +7,7 @@
 
 #include <libpq-fe.h>
 
+#include "DatabaseUrl.h"
 #include "Schema.h"
 #include "protocol/ValueCodec.h"
 
@@ -231,9 +232,11 @@ PostgresRuleStore::PostgresRuleStore(const std::string& url)
     : conn_(std::make_unique<Connection>()) {
     conn_->handle.reset(PQconnectdb(url.c_str()));
     if (!conn_->handle || PQstatus(conn_->handle.get()) != CONNECTION_OK) {
-        throw std::runtime_error(
+        // libpq's message may repeat the URI, or the password alone, when it cannot parse it.
+        throw std::runtime_error(maskPasswords(
             "Não foi possível conectar ao banco de dados PostgreSQL: " +
-            (conn_->handle ? trimmed(PQerrorMessage(conn_->handle.get())) : "sem memória"));
+                (conn_->handle ? trimmed(PQerrorMessage(conn_->handle.get())) : "sem memória"),
+            url));
     }
     // Notices ("relation already exists, skipping") are not errors; keep stderr quiet.
     PQsetNoticeProcessor(conn_->handle.get(), [](void*, const char*) {}, nullptr);

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "DatabaseUrl.h"
 #include "PostgresRuleStore.h"
 #include "SqliteRuleStore.h"
 
@@ -27,7 +28,7 @@ std::unique_ptr<RuleStore> openStore(const std::string& url) {
     if (url.starts_with("postgresql://") || url.starts_with("postgres://")) {
         return std::make_unique<PostgresRuleStore>(url);
     }
-    throw std::invalid_argument("URL de banco de dados inválida: \"" + url +
+    throw std::invalid_argument("URL de banco de dados inválida: \"" + redactUrl(url) +
                                 "\" (use sqlite:CAMINHO ou postgresql://...)");
 }
 

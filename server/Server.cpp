@@ -12,6 +12,7 @@
 
 #include "Connection.h"
 #include "ConnectionManager.h"
+#include "DatabaseUrl.h"
 #include "Dispatcher.h"
 #include "PriceService.h"
 #include "RuleStore.h"
@@ -48,8 +49,9 @@ std::unique_ptr<RuleStore> openInitialisedStore(const std::string& url) {
     auto store = openStore(url);
     const int version = store->schemaVersion();
     if (version == 0) {
-        throw std::runtime_error("O banco de dados " + url +
-                                 " não foi inicializado; execute vnd-server init --db " + url +
+        const std::string shown = redactUrl(url);
+        throw std::runtime_error("O banco de dados " + shown +
+                                 " não foi inicializado; execute vnd-server init --db " + shown +
                                  ".");
     }
     if (version > kSchemaVersion) {
