@@ -21,13 +21,15 @@ constexpr const char* kUsage =
     "uso:\n"
     "  vnd-server init --db URL [--demo] [--products N]\n"
     "  vnd-server serve --db URL [--listen HOST:PORTA] [--token-file ARQUIVO]\n"
-    "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--max-connections N]\n"
-    "                   [--idle-timeout SEG] [--request-timeout SEG] [--frame-limit BYTES]\n"
+    "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--allow-plaintext]\n"
+    "                   [--max-connections N] [--idle-timeout SEG] [--request-timeout SEG]\n"
+    "                   [--frame-limit BYTES]\n"
     "  vnd-server rules --db URL [--branch CODIGO] [--table CODIGO]\n"
     "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco; a senha do PostgreSQL\n"
     "fica no arquivo de senhas (~/.pgpass ou o de PGPASSFILE), nunca na URL.\n"
     "O token de acesso vem do arquivo de --token-file ou da variável VND_SERVER_TOKEN;\n"
-    "sem token o servidor só escuta no endereço local (127.0.0.1).\n";
+    "sem token o servidor só escuta no endereço local (127.0.0.1), e fora dele só com TLS\n"
+    "(ou --allow-plaintext, se o token puder passar em texto claro).\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -86,6 +88,7 @@ ServerOptions serveOptions(std::map<std::string, std::string>& options) {
                                                          : std::nullopt);
     o.tlsCertificateFile = options["--tls-cert"];
     o.tlsKeyFile = options["--tls-key"];
+    o.allowPlainText = options.contains("--allow-plaintext");
     if (o.tlsCertificateFile.empty() != o.tlsKeyFile.empty()) {
         throw UsageError("--tls-cert e --tls-key vão juntos");
     }
@@ -189,7 +192,7 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
                                         {"--db", "--listen", "--token-file", "--tls-cert",
                                          "--tls-key", "--max-connections", "--idle-timeout",
                                          "--request-timeout", "--frame-limit"},
-                                        {});
+                                        {"--allow-plaintext"});
             ServerOptions serverOptions = serveOptions(options);
             return serve(options["--db"],
                          options.contains("--listen") ? options["--listen"] : "127.0.0.1:7400",

@@ -228,6 +228,14 @@ void Server::start() {
                 ": fora do endereço local (loopback) o servidor exige um token de acesso "
                 "(--token-file ou VND_SERVER_TOKEN).");
         }
+        if (!isLoopback(endpoint.address()) && options.tlsCertificateFile.empty() &&
+            !options.allowPlainText) {
+            throw std::runtime_error(
+                "Recusado escutar em " + where +
+                " sem TLS: fora do endereço local (loopback) o token de acesso passaria pela "
+                "rede em texto claro; use --tls-cert/--tls-key (ou --allow-plaintext, se o "
+                "texto claro for intencional).");
+        }
         run->acceptor.open(endpoint.protocol());
         // A restart finds the port's old connections in TIME_WAIT; they must not stop it.
         run->acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true));
