@@ -16,14 +16,14 @@ bool RuleRow::sameKey(const RuleRow& o) const {
            validTo == o.validTo;
 }
 
-std::unique_ptr<RuleStore> openStore(const std::string& url) {
+std::unique_ptr<RuleStore> openStore(const std::string& url, Creation creation) {
     static constexpr std::string_view kSqlite = "sqlite:";
     if (url.starts_with(kSqlite)) {
         const std::string path = url.substr(kSqlite.size());
         if (path.empty()) {
             throw std::invalid_argument("URL de banco de dados sem caminho: " + url);
         }
-        return std::make_unique<SqliteRuleStore>(path);
+        return std::make_unique<SqliteRuleStore>(path, creation);
     }
     if (url.starts_with("postgresql://") || url.starts_with("postgres://")) {
         return std::make_unique<PostgresRuleStore>(url);

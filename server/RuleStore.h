@@ -125,10 +125,17 @@ public:
     virtual long countRules() = 0;
 };
 
+/// Whether opening a store may create its database. Only `init` creates one: everything
+/// else needs a database that exists, so that a mistyped path is an error, not a new file.
+enum class Creation { MustExist, MayCreate };
+
 /// Opens the store a database URL names: "sqlite:PATH" or "postgresql://..." (also
-/// "postgres://..."). Throws std::invalid_argument for another URL and
-/// std::runtime_error when the database cannot be reached.
-std::unique_ptr<RuleStore> openStore(const std::string& url);
+/// "postgres://..."). A SQLite file made by MayCreate is readable by its owner only
+/// (mode 0600), and so are its -wal and -shm files. Throws std::invalid_argument for
+/// another URL and std::runtime_error when the database cannot be reached or, with
+/// MustExist, the SQLite file does not exist (no file is then left behind).
+std::unique_ptr<RuleStore> openStore(const std::string& url,
+                                     Creation creation = Creation::MustExist);
 
 /// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
 std::string currentTimestamp();

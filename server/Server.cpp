@@ -318,7 +318,7 @@ long Server::countRules() {
 }
 
 void initDatabase(const std::string& url, bool demo, int products) {
-    auto store = openStore(url);
+    auto store = openStore(url, Creation::MayCreate);
     store->createSchema();
     if (demo) {
         store->replaceReferenceData(demo::makeDataSet(products));

@@ -1,10 +1,14 @@
 #include "SqliteRuleStore.h"
 
+#include <cerrno>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Schema.h"
 #include "protocol/ValueCodec.h"
@@ -271,13 +275,33 @@ private:
     UpsertCounts counts_;
 };
 
-SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique<Db>()) {
+SqliteRuleStore::SqliteRuleStore(const std::string& path, Creation creation)
+    : db_(std::make_unique<Db>()) {
+    if (creation == Creation::MayCreate) {
+        // SQLite would make the file by the umask, readable by everyone as a rule; made
+        // here first it is the owner's alone, and SQLite gives its -wal and -shm files
+        // the same mode. An existing file keeps the mode its owner gave it.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    } else {
+        struct stat found {};
+        if (::stat(path.c_str(), &found) != 0 && errno == ENOENT) {
+            throw std::runtime_error("O banco de dados SQLite " + path +
+                                     " não existe; crie-o com vnd-server init --db sqlite:" +
+                                     path + ".");
+        }
+    }
     sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &raw,
-                        // One caller at a time (the class's contract), so
-                        // SQLite's own lock around every call is not needed.
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(
+        path.c_str(), &raw,
+        // One caller at a time (the class's contract), so SQLite's own lock around every
+        // call is not needed. Without CREATE a file removed since the check above is
+        // an error, not a new empty database.
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
+            (creation == Creation::MayCreate ? SQLITE_OPEN_CREATE : 0),
+        nullptr);
     db_->handle.reset(raw);
     if (rc != SQLITE_OK) {
         throw std::runtime_error("Não foi possível abrir o banco de dados SQLite " + path + ": " +

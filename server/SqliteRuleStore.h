@@ -14,8 +14,9 @@ namespace server {
 /// readers can look at the file while a server writes it. Dates are ISO text.
 class SqliteRuleStore : public RuleStore {
 public:
-    /// Opens (creating when missing) the file. Throws std::runtime_error.
-    explicit SqliteRuleStore(const std::string& path);
+    /// Opens the file; with MayCreate a missing one is made, readable by its owner only.
+    /// Throws std::runtime_error, naming the path when it must exist and does not.
+    SqliteRuleStore(const std::string& path, Creation creation);
     ~SqliteRuleStore() override;
 
     void createSchema() override;

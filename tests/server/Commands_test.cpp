@@ -1,11 +1,15 @@
 // The vnd-server command line: init, rules, and its errors.
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "TestDatabase.h"
 #include "server/Commands.h"
+#include "server/RuleStore.h"
 #include "server/Server.h"
 
 namespace {
@@ -45,7 +49,7 @@ TEST(Commands, WrongUsageAndFailuresGiveTheirStatus) {
         {{"serve", "--db", db.url(), "--port", "1"}, 2, "opção desconhecida"},
         {{"drop", "--db", db.url()}, 2, "comando desconhecido"},
         {{"init", "--db", "mysql://localhost/x"}, 1, "URL de banco de dados inválida"},
-        {{"rules", "--db", db.url()}, 1, "não foi inicializado"},
+        {{"rules", "--db", db.url()}, 1, "não existe"},
         {{"init", "--db", "postgresql://nobody@127.0.0.1:1/none"}, 1,
          "Não foi possível conectar ao banco de dados PostgreSQL"},
     };
@@ -54,6 +58,11 @@ TEST(Commands, WrongUsageAndFailuresGiveTheirStatus) {
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
+    // A file that exists but was never initialised is told apart from a missing one.
+    std::ofstream(db.url().substr(std::string("sqlite:").size()));
+    const Outcome never = run({"rules", "--db", db.url()});
+    EXPECT_EQ(never.status, 1);
+    EXPECT_NE(never.err.find("não foi inicializado"), std::string::npos) << never.err;
 }
 
 TEST(Commands, PasswordsStayOutOfMessages) {
@@ -111,6 +120,74 @@ TEST(Commands, DatabaseMessagesHideThePassword) {
             EXPECT_EQ(std::string(e.what()).find("segredo"), std::string::npos) << e.what();
         }
     }
+}
+
+// One Monday rule row of a product (its number) on a branch's table and period.
+server::RuleRow rule(const char* branch, const char* table, wire::Date period, int product) {
+    server::RuleRow r;
+    r.branch = branch;
+    r.table = table;
+    r.periodStart = period;
+    const std::string code = std::to_string(product);
+    r.product = std::string(10 - code.size(), '0') + code;
+    r.day = '2';
+    r.consumerType = "T";
+    r.timeStart = "0000";
+    r.timeEnd = "2359";
+    r.validFrom = period;
+    r.validTo = period;
+    r.amount = 1.5;
+    return r;
+}
+
+// A database file holds the prices of a business: init makes it (and SQLite its -wal
+// and -shm) readable by its owner only, whatever the umask lets through.
+TEST(SqliteFile, InitMakesItTheOwnersAlone) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    const std::string path = db.url().substr(std::string("sqlite:").size());
+    const mode_t previous = umask(022);
+    const Outcome init = run({"init", "--db", db.url(), "--demo", "--products", "5"});
+    umask(previous);
+    ASSERT_EQ(init.status, 0) << init.err;
+    // The -wal and -shm files exist while a connection has written.
+    auto store = server::openStore(db.url());
+    store->upsertRules({rule("0001", "001", wire::Date{2026, 1, 1}, 1)});
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        struct stat st {};
+        ASSERT_EQ(stat((path + suffix).c_str(), &st), 0) << suffix;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << "mode of the file" << suffix;
+    }
+}
+
+// Only init makes a database: anything else on a missing file names it, points to init,
+// and leaves no file behind.
+TEST(SqliteFile, OnlyInitCreatesIt) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    const std::string path = db.url().substr(std::string("sqlite:").size());
+    auto nothingLeft = [&] {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+            if (std::filesystem::exists(path + suffix)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"rules", "--db", db.url()},
+        {"serve", "--db", db.url(), "--listen", "127.0.0.1:0"},
+    };
+    for (const auto& command : commands) {
+        const Outcome r = run(command);
+        EXPECT_EQ(r.status, 1) << command[0] << ": " << r.err;
+        EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("vnd-server init --db"), std::string::npos) << r.err;
+        EXPECT_TRUE(nothingLeft()) << command[0];
+    }
+    EXPECT_THROW(server::openStore(db.url()), std::runtime_error);
+    EXPECT_THROW(server::Server(db.url(), "127.0.0.1:0").countRules(), std::runtime_error);
+    EXPECT_TRUE(nothingLeft());
+    EXPECT_EQ(run({"init", "--db", db.url()}).status, 0);
+    EXPECT_TRUE(std::filesystem::exists(path));
 }
 
 }  // namespace
