@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kUsage =
     "uso:\n"
-    "  vnd-server init --db URL [--demo] [--products N]\n"
+    "  vnd-server init --db URL [--demo [--force]] [--products N]\n"
     "  vnd-server serve --db URL [--listen HOST:PORTA] [--token-file ARQUIVO]\n"
     "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--allow-plaintext]\n"
     "                   [--max-connections N] [--idle-timeout SEG] [--request-timeout SEG]\n"
@@ -29,7 +29,9 @@ constexpr const char* kUsage =
     "fica no arquivo de senhas (~/.pgpass ou o de PGPASSFILE), nunca na URL.\n"
     "O token de acesso vem do arquivo de --token-file ou da variável VND_SERVER_TOKEN;\n"
     "sem token o servidor só escuta no endereço local (127.0.0.1), e fora dele só com TLS\n"
-    "(ou --allow-plaintext, se o token puder passar em texto claro).\n";
+    "(ou --allow-plaintext, se o token puder passar em texto claro).\n"
+    "init --demo num banco que já tem dados só os substitui com --force; as regras que\n"
+    "ficarem sem filial, tabela, vigência ou produto são então removidas.\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -166,7 +168,12 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             }
         }
         if (command == "init") {
-            auto options = parseOptions(args, {"--db", "--products"}, {"--demo"});
+            auto options = parseOptions(args, {"--db", "--products"}, {"--demo", "--force"});
+            const bool demo = options.contains("--demo");
+            const bool force = options.contains("--force");
+            if (force && !demo) {
+                throw UsageError("--force só vale com --demo");
+            }
             int products = demo::kDefaultProducts;
             if (options.contains("--products")) {
                 const std::string& text = options["--products"];
@@ -175,10 +182,17 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
                     throw UsageError("--products deve ser um número inteiro não negativo");
                 }
             }
-            initDatabase(options["--db"], options.contains("--demo"), products);
+            const long removed =
+                initDatabase(options["--db"], demo, products,
+                             force ? ExistingData::Replace : ExistingData::Refuse);
             out << "vnd-server: banco " << redactUrl(options["--db"]) << " pronto (esquema versão "
-                << kSchemaVersion << (options.contains("--demo") ? ", dados de demonstração" : "")
-                << ")\n";
+                << kSchemaVersion << (demo ? ", dados de demonstração" : "");
+            if (force) {
+                out << "; " << removed
+                    << (removed == 1 ? " regra removida" : " regras removidas")
+                    << " por não ter mais filial, tabela, vigência ou produto";
+            }
+            out << ")\n";
             return 0;
         }
         if (command == "serve") {

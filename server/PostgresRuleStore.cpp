@@ -273,7 +273,14 @@ void PostgresRuleStore::createSchema() {
     tx.commit();
 }
 
-void PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
+StoredCounts PostgresRuleStore::storedCounts() {
+    conn_->ensureOpen();
+    Result r = conn_->exec(schema::kCountEveryTable);
+    auto n = [&](int c) { return std::atol(PQgetvalue(r.get(), 0, c)); };
+    return {n(0), n(1), n(2), n(3), n(4), n(5), n(6)};
+}
+
+long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
     Connection::Transaction tx(*conn_);
     for (std::string_view table : schema::kReferenceTables) {
         conn_->exec("DELETE FROM " + std::string(table));
@@ -309,7 +316,9 @@ void PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
         rows.push_back({c.code, c.name});
     }
     conn_->copy("COPY TIPOCONS FROM STDIN", rows);
+    Result removed = conn_->exec(schema::kDeleteUnbackedRules);
     tx.commit();
+    return std::atol(PQcmdTuples(removed.get()));
 }
 
 std::vector<demo::Branch> PostgresRuleStore::branches(const std::optional<std::string>& code) {

@@ -21,7 +21,8 @@ public:
 
     void createSchema() override;
     int schemaVersion() override;
-    void replaceReferenceData(const demo::DataSet& set) override;
+    StoredCounts storedCounts() override;
+    long replaceReferenceData(const demo::DataSet& set) override;
     std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
     std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
     std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,

@@ -16,6 +16,24 @@ bool RuleRow::sameKey(const RuleRow& o) const {
            validTo == o.validTo;
 }
 
+bool StoredCounts::empty() const {
+    return branches == 0 && priceTables == 0 && periods == 0 && products == 0 &&
+           assortment == 0 && consumerTypes == 0 && rules == 0;
+}
+
+std::string StoredCounts::text() const {
+    auto count = [](long n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    return count(branches, "filial", "filiais") + ", " +
+           count(priceTables, "tabela de preço", "tabelas de preço") + ", " +
+           count(periods, "vigência", "vigências") + ", " +
+           count(products, "produto", "produtos") + ", " +
+           count(assortment, "produto vendido por filial", "produtos vendidos por filial") +
+           ", " + count(consumerTypes, "tipo de consumidor", "tipos de consumidor") + " e " +
+           count(rules, "regra gravada", "regras gravadas");
+}
+
 std::unique_ptr<RuleStore> openStore(const std::string& url, Creation creation) {
     static constexpr std::string_view kSqlite = "sqlite:";
     if (url.starts_with(kSqlite)) {

@@ -81,6 +81,21 @@ class TransientStoreError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// Rows of every table, for `init` to say what it would replace.
+struct StoredCounts {
+    long branches = 0;       ///< FILIAL
+    long priceTables = 0;    ///< TABEPREC
+    long periods = 0;        ///< TABEVEND
+    long products = 0;       ///< PRODUTO
+    long assortment = 0;     ///< PRODFILI
+    long consumerTypes = 0;  ///< TIPOCONS
+    long rules = 0;          ///< PRECDIF
+
+    bool empty() const;
+    /// "3 filiais, 3 tabelas de preço, …, 4 regras", every table named.
+    std::string text() const;
+};
+
 /// Storage behind the server. Not thread-safe: one caller at a time. Every method throws
 /// std::runtime_error (with a Portuguese text) when the database fails.
 class RuleStore {
@@ -92,9 +107,14 @@ public:
     virtual void createSchema() = 0;
     /// The stored schema version, 0 for a database never initialised.
     virtual int schemaVersion() = 0;
+    /// Rows in every table; the schema must exist.
+    virtual StoredCounts storedCounts() = 0;
     /// Replaces every reference table (branches, price tables, periods, products,
-    /// assortments, consumer types) by the set's rows in one transaction; rules are kept.
-    virtual void replaceReferenceData(const demo::DataSet& set) = 0;
+    /// assortments, consumer types) by the set's rows and, in the same transaction, removes
+    /// the stored rules the new rows no longer back: whose branch, price table, validity
+    /// period or product is gone, or whose product the branch no longer sells. All other
+    /// rules are kept. Returns how many rules were removed.
+    virtual long replaceReferenceData(const demo::DataSet& set) = 0;
 
     /// Every branch when code is absent, else the one with that exact code (or none).
     virtual std::vector<demo::Branch> branches(const std::optional<std::string>& code) = 0;

@@ -343,7 +343,14 @@ void SqliteRuleStore::createSchema() {
     tx.commit();
 }
 
-void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
+StoredCounts SqliteRuleStore::storedCounts() {
+    Statement q(db_->connection(), schema::kCountEveryTable);
+    q.step();
+    return {q.integer(0), q.integer(1), q.integer(2), q.integer(3),
+            q.integer(4), q.integer(5), q.integer(6)};
+}
+
+long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     SqliteTransaction tx(db_->get());
     for (std::string_view table : schema::kReferenceTables) {
         db_->exec("DELETE FROM " + std::string(table));
@@ -380,7 +387,10 @@ void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
         type.bind(1, c.code).bind(2, c.name).step();
         type.reset();
     }
+    db_->exec(schema::kDeleteUnbackedRules);
+    const long removed = sqlite3_changes(db_->get());
     tx.commit();
+    return removed;
 }
 
 std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::string>& code) {

@@ -50,6 +50,7 @@ TEST(Commands, WrongUsageAndFailuresGiveTheirStatus) {
         {{"drop", "--db", db.url()}, 2, "comando desconhecido"},
         {{"init", "--db", "mysql://localhost/x"}, 1, "URL de banco de dados inválida"},
         {{"rules", "--db", db.url()}, 1, "não existe"},
+        {{"init", "--db", db.url(), "--force"}, 2, "--force só vale com --demo"},
         {{"init", "--db", "postgresql://nobody@127.0.0.1:1/none"}, 1,
          "Não foi possível conectar ao banco de dados PostgreSQL"},
     };
@@ -139,6 +140,66 @@ server::RuleRow rule(const char* branch, const char* table, wire::Date period, i
     r.amount = 1.5;
     return r;
 }
+
+// init --demo over a database in use: refused, saying what it holds, unless --force;
+// forced, it removes exactly the rules that lost their branch, table, period or product.
+class InitOverData : public testing::TestWithParam<testdb::Backend> {
+protected:
+    void SetUp() override {
+        if (auto why = testdb::unavailable(GetParam())) {
+            GTEST_SKIP() << *why;
+        }
+        db_ = std::make_unique<testdb::TestDatabase>(GetParam());
+        ASSERT_EQ(run({"init", "--db", db_->url(), "--demo", "--products", "20"}).status, 0);
+    }
+    std::unique_ptr<testdb::TestDatabase> db_;
+};
+
+TEST_P(InitOverData, IsRefusedUnlessForcedAndThenDropsOnlyRulesLeftWithoutData) {
+    const wire::Date y2026{2026, 1, 1}, y2027{2027, 1, 1};
+    {
+        auto store = server::openStore(db_->url());
+        store->upsertRules({
+            rule("0001", "001", y2026, 1),                // still backed
+            rule("0001", "002", y2027, 3),                // still backed
+            rule("0001", "001", y2026, 10),               // product 10 goes
+            rule("0002", "001", y2026, 4),                // 0002 stops selling product 4
+            rule("0001", "001", wire::Date{2024, 6, 1}, 1),  // no such period
+            rule("0003", "001", y2026, 1),                // 0003 has no price tables
+        });
+    }
+    auto products = [&] { return server::openStore(db_->url())->branchProducts("0001").size(); };
+
+    const Outcome refused = run({"init", "--db", db_->url(), "--demo", "--products", "5"});
+    EXPECT_EQ(refused.status, 1);
+    for (const char* told : {"3 filiais", "20 produtos", "6 regras gravadas", "--force"}) {
+        EXPECT_NE(refused.err.find(told), std::string::npos) << told << " in " << refused.err;
+    }
+    EXPECT_EQ(products(), 20u);
+    EXPECT_EQ(server::openStore(db_->url())->countRules(), 6);
+
+    // Without --demo init only looks after the schema.
+    EXPECT_EQ(run({"init", "--db", db_->url()}).status, 0);
+    EXPECT_EQ(products(), 20u);
+    EXPECT_EQ(server::openStore(db_->url())->countRules(), 6);
+
+    const Outcome forced =
+        run({"init", "--db", db_->url(), "--demo", "--products", "5", "--force"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_NE(forced.out.find("4 regras removidas"), std::string::npos) << forced.out;
+    EXPECT_EQ(products(), 5u);
+    std::vector<std::string> kept;
+    for (const server::RuleRow& r : server::openStore(db_->url())->rules({}, {})) {
+        kept.push_back(r.branch + "/" + r.table + "/" + r.product);
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"0001/001/0000000001", "0001/002/0000000003"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, InitOverData,
+                         testing::Values(testdb::Backend::Sqlite, testdb::Backend::Postgres),
+                         [](const testing::TestParamInfo<testdb::Backend>& p) {
+                             return std::string(testdb::name(p.param));
+                         });
 
 // A database file holds the prices of a business: init makes it (and SQLite its -wal
 // and -shm) readable by its owner only, whatever the umask lets through.

@@ -229,12 +229,16 @@ TEST_P(Storage, ListedCodesAreLookedUpInTheAssortment) {
     EXPECT_EQ(store->branchProducts("0002").size(), 100u);
 }
 
+// A demo set over stored rules goes in only when asked to replace the data; the rules of
+// products it drops go with them, the others are kept.
 TEST_P(Storage, InitIsRepeatableAndKeepsRules) {
     store(baseRule());
     server::initDatabase(db_->url(), false, 0);
-    server::initDatabase(db_->url(), true, 20);
-    EXPECT_EQ(server::openStore(db_->url())->schemaVersion(), server::kSchemaVersion);
+    EXPECT_THROW(server::initDatabase(db_->url(), true, 20), std::runtime_error);
     EXPECT_EQ(service_->countRules(), 200);
+    EXPECT_EQ(server::initDatabase(db_->url(), true, 20, server::ExistingData::Replace), 180);
+    EXPECT_EQ(server::openStore(db_->url())->schemaVersion(), server::kSchemaVersion);
+    EXPECT_EQ(service_->countRules(), 20);
     EXPECT_EQ(server::openStore(db_->url())->branchProducts("0001").size(), 20u);
 }
 
