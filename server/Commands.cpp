@@ -139,15 +139,18 @@ void printRules(const std::string& url, const std::string* branch, const std::st
     }
     out << "CDFILIAL\tCDTABEPREC\tDTINIVGPREC\tCDPRODUTO\tIDDIA\tCDTIPOCONS\tHRINI\tHRFIN\t"
            "DTINIVALID\tDTFINVALID\tIDDESCACRE\tIDVALPERC\tVRPRECDIF\tIDVISUALIZA\tDTULTATU\n";
-    const auto rows = store->rules(branch ? std::optional(*branch) : std::nullopt,
-                                   table ? std::optional(*table) : std::nullopt);
-    for (const RuleRow& r : rows) {
-        out << r.branch << '\t' << r.table << '\t' << r.periodStart.iso() << '\t' << r.product
-            << '\t' << r.day << '\t' << r.consumerType << '\t' << r.timeStart << '\t'
-            << r.timeEnd << '\t' << r.validFrom.iso() << '\t' << r.validTo.iso() << '\t'
-            << r.surcharge << '\t' << r.percentage << '\t' << numberText(r.amount) << '\t'
-            << r.display << '\t' << r.updatedAt << '\n';
-    }
+    // Row by row as the store reads them: a database of millions of rules is listed in
+    // the memory of a few.
+    store->forEachRule(branch ? std::optional(*branch) : std::nullopt,
+                       table ? std::optional(*table) : std::nullopt, [&](const RuleRow& r) {
+                           out << r.branch << '\t' << r.table << '\t' << r.periodStart.iso()
+                               << '\t' << r.product << '\t' << r.day << '\t' << r.consumerType
+                               << '\t' << r.timeStart << '\t' << r.timeEnd << '\t'
+                               << r.validFrom.iso() << '\t' << r.validTo.iso() << '\t'
+                               << r.surcharge << '\t' << r.percentage << '\t'
+                               << numberText(r.amount) << '\t' << r.display << '\t'
+                               << r.updatedAt << '\n';
+                       });
 }
 
 int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

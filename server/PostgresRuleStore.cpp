@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
+#include <utility>
 
 #include <libpq-fe.h>
 
@@ -481,11 +482,51 @@ UpsertCounts PostgresRuleStore::upsertLines(
     return counts;
 }
 
-std::vector<RuleRow> PostgresRuleStore::rules(const std::optional<std::string>& branch,
-                                              const std::optional<std::string>& table) {
+namespace {
+
+// A read-only transaction around a cursor; rolled back unless ended, so that a failure
+// (of the database or of the caller's function) leaves the connection ready for the
+// next statement.
+class ReadOnlyTransaction {
+public:
+    explicit ReadOnlyTransaction(std::function<void(std::string_view)> exec)
+        : exec_(std::move(exec)) {
+        exec_("BEGIN TRANSACTION READ ONLY");
+    }
+    ~ReadOnlyTransaction() {
+        if (!done_) {
+            try {
+                exec_("ROLLBACK");
+            } catch (const std::exception&) {
+                // A connection that broke has no transaction left to end.
+            }
+        }
+    }
+    ReadOnlyTransaction(const ReadOnlyTransaction&) = delete;
+    ReadOnlyTransaction& operator=(const ReadOnlyTransaction&) = delete;
+    void end() {
+        done_ = true;
+        exec_("COMMIT");
+    }
+
+private:
+    std::function<void(std::string_view)> exec_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+void PostgresRuleStore::forEachRule(const std::optional<std::string>& branch,
+                                    const std::optional<std::string>& table,
+                                    const std::function<void(const RuleRow&)>& fn) {
+    // A cursor hands the rows over a batch at a time; one plain SELECT would have libpq
+    // hold every row of the result before the first could be read.
+    static constexpr int kBatch = 10000;
     conn_->ensureOpen();
-    Result r = conn_->exec(
-        "SELECT CDFILIAL, CDTABEPREC, to_char(DTINIVGPREC, 'YYYY-MM-DD'), CDPRODUTO, IDDIA,"
+    ReadOnlyTransaction tx([this](std::string_view sql) { conn_->exec(sql); });
+    conn_->exec(
+        "DECLARE PRECDIF_READ NO SCROLL CURSOR FOR"
+        " SELECT CDFILIAL, CDTABEPREC, to_char(DTINIVGPREC, 'YYYY-MM-DD'), CDPRODUTO, IDDIA,"
         " CDTIPOCONS, HRINI, HRFIN, to_char(DTINIVALID, 'YYYY-MM-DD'),"
         " to_char(DTFINVALID, 'YYYY-MM-DD'), IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA,"
         " to_char(DTULTATU, 'YYYY-MM-DD HH24:MI:SS') FROM PRECDIF"
@@ -493,28 +534,36 @@ std::vector<RuleRow> PostgresRuleStore::rules(const std::optional<std::string>& 
         " AND ($2::varchar IS NULL OR CDTABEPREC = $2::varchar) ORDER BY " +
             std::string(schema::kRuleKey),
         {branch, table});
-    std::vector<RuleRow> out;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        auto v = [&](int c) { return PQgetvalue(r.get(), i, c); };
-        RuleRow row;
-        row.branch = v(0);
-        row.table = v(1);
-        row.periodStart = isoDate(v(2));
-        row.product = v(3);
-        row.day = v(4)[0];
-        row.consumerType = v(5);
-        row.timeStart = v(6);
-        row.timeEnd = v(7);
-        row.validFrom = isoDate(v(8));
-        row.validTo = isoDate(v(9));
-        row.surcharge = std::atoi(v(10));
-        row.percentage = std::atoi(v(11));
-        row.amount = std::strtod(v(12), nullptr);
-        row.display = std::atoi(v(13));
-        row.updatedAt = v(14);
-        out.push_back(std::move(row));
+    const std::string fetch = "FETCH " + std::to_string(kBatch) + " FROM PRECDIF_READ";
+    RuleRow row;
+    for (;;) {
+        Result r = conn_->exec(fetch);
+        const int count = PQntuples(r.get());
+        for (int i = 0; i < count; ++i) {
+            auto v = [&](int c) { return PQgetvalue(r.get(), i, c); };
+            row.branch = v(0);
+            row.table = v(1);
+            row.periodStart = isoDate(v(2));
+            row.product = v(3);
+            row.day = v(4)[0];
+            row.consumerType = v(5);
+            row.timeStart = v(6);
+            row.timeEnd = v(7);
+            row.validFrom = isoDate(v(8));
+            row.validTo = isoDate(v(9));
+            row.surcharge = std::atoi(v(10));
+            row.percentage = std::atoi(v(11));
+            row.amount = std::strtod(v(12), nullptr);
+            row.display = std::atoi(v(13));
+            row.updatedAt = v(14);
+            fn(static_cast<const RuleRow&>(row));
+        }
+        if (count < kBatch) {
+            break;
+        }
     }
-    return out;
+    conn_->exec("CLOSE PRECDIF_READ");
+    tx.end();
 }
 
 long PostgresRuleStore::countRules() {

@@ -34,6 +34,13 @@ std::string StoredCounts::text() const {
            count(rules, "regra gravada", "regras gravadas");
 }
 
+std::vector<RuleRow> RuleStore::rules(const std::optional<std::string>& branch,
+                                      const std::optional<std::string>& table) {
+    std::vector<RuleRow> out;
+    forEachRule(branch, table, [&](const RuleRow& row) { out.push_back(row); });
+    return out;
+}
+
 std::unique_ptr<RuleStore> openStore(const std::string& url, Creation creation) {
     static constexpr std::string_view kSqlite = "sqlite:";
     if (url.starts_with(kSqlite)) {

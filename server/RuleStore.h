@@ -1,6 +1,7 @@
 #pragma once
 // The server's storage: reference data read by the screen and the differentiated prices.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -139,9 +140,16 @@ public:
     /// The same for the rows of one rule, streamed from their compact form, so that a rule
     /// over a whole assortment never exists as one row object per product and day.
     virtual UpsertCounts upsertRule(const RuleRows& rows) = 0;
-    /// Stored rules in key order, optionally of one branch and/or one price table.
-    virtual std::vector<RuleRow> rules(const std::optional<std::string>& branch,
-                                       const std::optional<std::string>& table) = 0;
+    /// Calls fn for every stored rule in key order, optionally of one branch and/or one
+    /// price table, reading them a few at a time: the rules are never all in memory. The
+    /// row passed is valid only during the call; fn must not use this store. An exception
+    /// from fn ends the read and goes on to the caller.
+    virtual void forEachRule(const std::optional<std::string>& branch,
+                             const std::optional<std::string>& table,
+                             const std::function<void(const RuleRow&)>& fn) = 0;
+    /// The same rules gathered in a vector, for callers that want them all at hand.
+    std::vector<RuleRow> rules(const std::optional<std::string>& branch,
+                               const std::optional<std::string>& table);
     virtual long countRules() = 0;
 };
 

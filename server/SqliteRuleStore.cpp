@@ -493,8 +493,9 @@ UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
     return writer.counts();
 }
 
-std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& branch,
-                                            const std::optional<std::string>& table) {
+void SqliteRuleStore::forEachRule(const std::optional<std::string>& branch,
+                                  const std::optional<std::string>& table,
+                                  const std::function<void(const RuleRow&)>& fn) {
     Statement q(db_->connection(), "SELECT " + std::string(schema::kRuleColumns) +
                                        ", DTULTATU FROM PRECDIF WHERE (?1 IS NULL OR CDFILIAL = ?1)"
                                        " AND (?2 IS NULL OR CDTABEPREC = ?2) ORDER BY " +
@@ -505,28 +506,37 @@ std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& br
     if (table) {
         q.bind(2, *table);
     }
-    std::vector<RuleRow> out;
+    // One row object for the whole read: its texts keep their buffers from row to row.
+    RuleRow r;
+    auto text = [&](int col, std::string& into) {
+        const auto* p = sqlite3_column_text(q.get(), col);
+        into.assign(p ? reinterpret_cast<const char*>(p) : "",
+                    static_cast<std::size_t>(sqlite3_column_bytes(q.get(), col)));
+        return std::string_view(into);
+    };
+    std::string scratch;
+    auto date = [&](int col) {
+        text(col, scratch);
+        return isoDate(scratch);
+    };
     while (q.step()) {
-        RuleRow r;
-        r.branch = q.text(0);
-        r.table = q.text(1);
-        r.periodStart = isoDate(q.text(2));
-        r.product = q.text(3);
-        const std::string day = q.text(4);
-        r.day = day.empty() ? ' ' : day[0];
-        r.consumerType = q.text(5);
-        r.timeStart = q.text(6);
-        r.timeEnd = q.text(7);
-        r.validFrom = isoDate(q.text(8));
-        r.validTo = isoDate(q.text(9));
+        text(0, r.branch);
+        text(1, r.table);
+        r.periodStart = date(2);
+        text(3, r.product);
+        r.day = text(4, scratch).empty() ? ' ' : scratch[0];
+        text(5, r.consumerType);
+        text(6, r.timeStart);
+        text(7, r.timeEnd);
+        r.validFrom = date(8);
+        r.validTo = date(9);
         r.surcharge = static_cast<int>(q.integer(10));
         r.percentage = static_cast<int>(q.integer(11));
         r.amount = q.real(12);
         r.display = static_cast<int>(q.integer(13));
-        r.updatedAt = q.text(14);
-        out.push_back(std::move(r));
+        text(14, r.updatedAt);
+        fn(static_cast<const RuleRow&>(r));
     }
-    return out;
 }
 
 long SqliteRuleStore::countRules() {

@@ -33,8 +33,9 @@ public:
                                                 const std::vector<std::string>& codes) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
     UpsertCounts upsertRule(const RuleRows& rows) override;
-    std::vector<RuleRow> rules(const std::optional<std::string>& branch,
-                               const std::optional<std::string>& table) override;
+    void forEachRule(const std::optional<std::string>& branch,
+                     const std::optional<std::string>& table,
+                     const std::function<void(const RuleRow&)>& fn) override;
     long countRules() override;
 
 private:
