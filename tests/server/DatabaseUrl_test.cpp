@@ -1,6 +1,8 @@
 // Passwords in database URLs: masked in every form libpq takes them in, and found so that
 // the command line can refuse them.
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "server/DatabaseUrl.h"
@@ -13,6 +15,11 @@ struct UrlCase {
     std::string shown;
     bool password;
 };
+
+// How GoogleTest prints a case: its name, not its bytes.
+void PrintTo(const UrlCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PasswordInUrl : public testing::TestWithParam<UrlCase> {};
 
