@@ -39,7 +39,7 @@ double micros(Clock::time_point start) {
 
 void Lookup(benchmark::State& state) {
     const std::string url = bench::sqliteUrl(scratch().file("lookup.db"));
-    server::initDatabase(url, true, 200);
+    server::initDatabase(url, true, 200, server::ExistingData::Replace);
     const std::vector<wire::Value> args{std::string("0001"), std::string("N")};
     // The echo exchanges as many bytes as the real call: the same request line and a
     // reply as long as the server's answer.
@@ -201,7 +201,7 @@ void PickedList(benchmark::State& state) {
     const std::vector<std::string> codes = bench::productCodes(count);
     const std::string picked = vol::PickedCodesText(codes);
     const std::string url = bench::sqliteUrl(scratch().file("picked.db"));
-    server::initDatabase(url, true, count);
+    server::initDatabase(url, true, count, server::ExistingData::Replace);
     vol::Form form(vol::Application::instance(), "frmBench");
     vol::ClientDataSet& aux = productDataSet(form, "cdsProdAux");
     for (auto _ : state) {

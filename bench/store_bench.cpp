@@ -117,7 +117,7 @@ void StorePostgres(benchmark::State& state) {
     for (auto _ : state) {
         try {
             if (loaded != shape.products) {
-                server::initDatabase(*url, true, shape.products);
+                server::initDatabase(*url, true, shape.products, server::ExistingData::Replace);
                 loaded = shape.products;
             }
             bench::clearRules(*url);

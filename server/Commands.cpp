@@ -19,18 +19,22 @@ namespace {
 
 constexpr const char* kUsage =
     "uso:\n"
-    "  vnd-server init --db URL [--demo] [--products N]\n"
+    "  vnd-server init --db URL [--demo [--force]] [--products N]\n"
     "  vnd-server serve --db URL [--listen HOST:PORTA] [--token-file ARQUIVO]\n"
-    "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--max-connections N]\n"
-    "                   [--idle-timeout SEG] [--request-timeout SEG] [--frame-limit BYTES]\n"
-    "                   [--auth-timeout SEG] [--max-unauthenticated N]\n"
+    "                   [--tls-cert ARQUIVO --tls-key ARQUIVO] [--allow-plaintext]\n"
+    "                   [--max-connections N] [--idle-timeout SEG] [--request-timeout SEG]\n"
+    "                   [--frame-limit BYTES] [--auth-timeout SEG] [--max-unauthenticated N]\n"
     "                   [--auth-failures N] [--auth-lockout SEG]\n"
     "                   [--db-timeout SEG] [--store-timeout SEG] [--db-connect-timeout SEG]\n"
     "                   [--db-keepalive SEG] [--shutdown-grace SEG]\n"
     "  vnd-server rules --db URL [--branch CODIGO] [--table CODIGO]\n"
-    "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco\n"
+    "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco; a senha do PostgreSQL\n"
+    "fica no arquivo de senhas (~/.pgpass ou o de PGPASSFILE), nunca na URL.\n"
     "O token de acesso vem do arquivo de --token-file ou da variável VND_SERVER_TOKEN;\n"
-    "sem token o servidor só escuta no endereço local (127.0.0.1).\n";
+    "sem token o servidor só escuta no endereço local (127.0.0.1), e fora dele só com TLS\n"
+    "(ou --allow-plaintext, se o token puder passar em texto claro).\n"
+    "init --demo num banco que já tem dados só os substitui com --force; as regras que\n"
+    "ficarem sem filial, tabela, vigência ou produto são então removidas.\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -89,6 +93,7 @@ ServerOptions serveOptions(std::map<std::string, std::string>& options) {
                                                          : std::nullopt);
     o.tlsCertificateFile = options["--tls-cert"];
     o.tlsKeyFile = options["--tls-key"];
+    o.allowPlainText = options.contains("--allow-plaintext");
     if (o.tlsCertificateFile.empty() != o.tlsKeyFile.empty()) {
         throw UsageError("--tls-cert e --tls-key vão juntos");
     }
@@ -149,19 +154,6 @@ int serve(const std::string& url, const std::string& listen, ServerOptions optio
 
 }  // namespace
 
-std::string redactUrl(const std::string& url) {
-    const auto scheme = url.find("://");
-    const auto at = url.find('@');
-    if (scheme == std::string::npos || at == std::string::npos || at < scheme) {
-        return url;
-    }
-    const auto colon = url.find(':', scheme + 3);
-    if (colon == std::string::npos || colon > at) {
-        return url;
-    }
-    return url.substr(0, colon + 1) + "***" + url.substr(at);
-}
-
 void printRules(const std::string& url, const std::string* branch, const std::string* table,
                 std::ostream& out) {
     auto store = openStore(url);
@@ -170,15 +162,18 @@ void printRules(const std::string& url, const std::string* branch, const std::st
     }
     out << "CDFILIAL\tCDTABEPREC\tDTINIVGPREC\tCDPRODUTO\tIDDIA\tCDTIPOCONS\tHRINI\tHRFIN\t"
            "DTINIVALID\tDTFINVALID\tIDDESCACRE\tIDVALPERC\tVRPRECDIF\tIDVISUALIZA\tDTULTATU\n";
-    const auto rows = store->rules(branch ? std::optional(*branch) : std::nullopt,
-                                   table ? std::optional(*table) : std::nullopt);
-    for (const RuleRow& r : rows) {
-        out << r.branch << '\t' << r.table << '\t' << r.periodStart.iso() << '\t' << r.product
-            << '\t' << r.day << '\t' << r.consumerType << '\t' << r.timeStart << '\t'
-            << r.timeEnd << '\t' << r.validFrom.iso() << '\t' << r.validTo.iso() << '\t'
-            << r.surcharge << '\t' << r.percentage << '\t' << numberText(r.amount) << '\t'
-            << r.display << '\t' << r.updatedAt << '\n';
-    }
+    // Row by row as the store reads them: a database of millions of rules is listed in
+    // the memory of a few.
+    store->forEachRule(branch ? std::optional(*branch) : std::nullopt,
+                       table ? std::optional(*table) : std::nullopt, [&](const RuleRow& r) {
+                           out << r.branch << '\t' << r.table << '\t' << r.periodStart.iso()
+                               << '\t' << r.product << '\t' << r.day << '\t' << r.consumerType
+                               << '\t' << r.timeStart << '\t' << r.timeEnd << '\t'
+                               << r.validFrom.iso() << '\t' << r.validTo.iso() << '\t'
+                               << r.surcharge << '\t' << r.percentage << '\t'
+                               << numberText(r.amount) << '\t' << r.display << '\t'
+                               << r.updatedAt << '\n';
+                       });
 }
 
 int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -188,8 +183,23 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             return args.empty() ? 2 : 0;
         }
         const std::string& command = args[0];
+        // Refused before anything else reads the arguments, so that no message repeats
+        // the password either.
+        for (const std::string& arg : args) {
+            if (hasPassword(arg)) {
+                throw UsageError(
+                    "a senha do banco de dados não é aceita na linha de comando, onde outros "
+                    "usuários a veem; guarde-a no arquivo de senhas do PostgreSQL (~/.pgpass, "
+                    "ou o arquivo que PGPASSFILE indicar) e informe a URL sem ela");
+            }
+        }
         if (command == "init") {
-            auto options = parseOptions(args, {"--db", "--products"}, {"--demo"});
+            auto options = parseOptions(args, {"--db", "--products"}, {"--demo", "--force"});
+            const bool demo = options.contains("--demo");
+            const bool force = options.contains("--force");
+            if (force && !demo) {
+                throw UsageError("--force só vale com --demo");
+            }
             int products = demo::kDefaultProducts;
             if (options.contains("--products")) {
                 const std::string& text = options["--products"];
@@ -198,10 +208,17 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
                     throw UsageError("--products deve ser um número inteiro não negativo");
                 }
             }
-            initDatabase(options["--db"], options.contains("--demo"), products);
+            const long removed =
+                initDatabase(options["--db"], demo, products,
+                             force ? ExistingData::Replace : ExistingData::Refuse);
             out << "vnd-server: banco " << redactUrl(options["--db"]) << " pronto (esquema versão "
-                << kSchemaVersion << (options.contains("--demo") ? ", dados de demonstração" : "")
-                << ")\n";
+                << kSchemaVersion << (demo ? ", dados de demonstração" : "");
+            if (force) {
+                out << "; " << removed
+                    << (removed == 1 ? " regra removida" : " regras removidas")
+                    << " por não ter mais filial, tabela, vigência ou produto";
+            }
+            out << ")\n";
             return 0;
         }
         if (command == "serve") {
@@ -219,7 +236,7 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
                                          "--auth-lockout", "--db-timeout", "--store-timeout",
                                          "--db-connect-timeout", "--db-keepalive",
                                          "--shutdown-grace"},
-                                        {});
+                                        {"--allow-plaintext"});
             ServerOptions serverOptions = serveOptions(options);
             return serve(options["--db"],
                          options.contains("--listen") ? options["--listen"] : "127.0.0.1:7400",

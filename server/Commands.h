@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "DatabaseUrl.h"
+
 namespace server {
 
 /// Runs one command line (without the program name) and gives the exit status: 0 done,
@@ -15,8 +17,5 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
 /// The stored rules as tab-separated lines under a header line (what `rules` prints).
 void printRules(const std::string& url, const std::string* branch, const std::string* table,
                 std::ostream& out);
-
-/// The URL with any password replaced by "***", for messages.
-std::string redactUrl(const std::string& url);
 
 }  // namespace server

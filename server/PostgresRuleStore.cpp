@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
+#include <utility>
 
 #include <libpq-fe.h>
 
+#include "DatabaseUrl.h"
 #include "Schema.h"
 #include "protocol/ValueCodec.h"
 
@@ -214,8 +216,10 @@ struct PostgresRuleStore::Connection {
         if (!handle || PQstatus(h()) == CONNECTION_BAD) {
             const std::string why = handle ? trimmed(PQerrorMessage(h())) : "sem memória";
             handle.reset();
+            // libpq's message may repeat the URI, or the password alone, when it cannot
+            // parse it.
             throw StoreError(StoreFailure::Unavailable,
-                             "Não foi possível conectar ao banco de dados PostgreSQL: " + why);
+                             maskPasswords("Não foi possível conectar ao banco de dados PostgreSQL: " + why, url));
         }
         const auto limit = std::min(deadline, Clock::now() + settings.connectTimeout);
         PostgresPollingStatusType state = PGRES_POLLING_WRITING;
@@ -224,7 +228,8 @@ struct PostgresRuleStore::Connection {
                 const std::string why = trimmed(PQerrorMessage(h()));
                 handle.reset();
                 throw StoreError(StoreFailure::Unavailable,
-                                 "Não foi possível conectar ao banco de dados PostgreSQL: " + why);
+                                 maskPasswords("Não foi possível conectar ao banco de dados "
+                                               "PostgreSQL: " + why, url));
             }
             waitFor(state == PGRES_POLLING_READING ? POLLIN : POLLOUT, "conexão", limit,
                     StoreFailure::Unavailable);
@@ -505,7 +510,14 @@ void PostgresRuleStore::createSchema() {
     tx.commit();
 }
 
-void PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
+StoredCounts PostgresRuleStore::storedCounts() {
+    conn_->ensureOpen();
+    Result r = conn_->exec(schema::kCountEveryTable);
+    auto n = [&](int c) { return std::atol(PQgetvalue(r.get(), 0, c)); };
+    return {n(0), n(1), n(2), n(3), n(4), n(5), n(6)};
+}
+
+long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
     Connection::Transaction tx(*conn_);
     for (std::string_view table : schema::kReferenceTables) {
         conn_->exec("DELETE FROM " + std::string(table));
@@ -541,7 +553,9 @@ void PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
         rows.push_back({c.code, c.name});
     }
     conn_->copy("COPY TIPOCONS FROM STDIN", rows);
+    Result removed = conn_->exec(schema::kDeleteUnbackedRules);
     tx.commit();
+    return std::atol(PQcmdTuples(removed.get()));
 }
 
 std::vector<demo::Branch> PostgresRuleStore::branches(const std::optional<std::string>& code) {
@@ -704,11 +718,51 @@ UpsertCounts PostgresRuleStore::upsertLines(
     return counts;
 }
 
-std::vector<RuleRow> PostgresRuleStore::rules(const std::optional<std::string>& branch,
-                                              const std::optional<std::string>& table) {
+namespace {
+
+// A read-only transaction around a cursor; rolled back unless ended, so that a failure
+// (of the database or of the caller's function) leaves the connection ready for the
+// next statement.
+class ReadOnlyTransaction {
+public:
+    explicit ReadOnlyTransaction(std::function<void(std::string_view)> exec)
+        : exec_(std::move(exec)) {
+        exec_("BEGIN TRANSACTION READ ONLY");
+    }
+    ~ReadOnlyTransaction() {
+        if (!done_) {
+            try {
+                exec_("ROLLBACK");
+            } catch (const std::exception&) {
+                // A connection that broke has no transaction left to end.
+            }
+        }
+    }
+    ReadOnlyTransaction(const ReadOnlyTransaction&) = delete;
+    ReadOnlyTransaction& operator=(const ReadOnlyTransaction&) = delete;
+    void end() {
+        done_ = true;
+        exec_("COMMIT");
+    }
+
+private:
+    std::function<void(std::string_view)> exec_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+void PostgresRuleStore::forEachRule(const std::optional<std::string>& branch,
+                                    const std::optional<std::string>& table,
+                                    const std::function<void(const RuleRow&)>& fn) {
+    // A cursor hands the rows over a batch at a time; one plain SELECT would have libpq
+    // hold every row of the result before the first could be read.
+    static constexpr int kBatch = 10000;
     conn_->ensureOpen();
-    Result r = conn_->exec(
-        "SELECT CDFILIAL, CDTABEPREC, to_char(DTINIVGPREC, 'YYYY-MM-DD'), CDPRODUTO, IDDIA,"
+    ReadOnlyTransaction tx([this](std::string_view sql) { conn_->exec(sql); });
+    conn_->exec(
+        "DECLARE PRECDIF_READ NO SCROLL CURSOR FOR"
+        " SELECT CDFILIAL, CDTABEPREC, to_char(DTINIVGPREC, 'YYYY-MM-DD'), CDPRODUTO, IDDIA,"
         " CDTIPOCONS, HRINI, HRFIN, to_char(DTINIVALID, 'YYYY-MM-DD'),"
         " to_char(DTFINVALID, 'YYYY-MM-DD'), IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA,"
         " to_char(DTULTATU, 'YYYY-MM-DD HH24:MI:SS') FROM PRECDIF"
@@ -716,28 +770,36 @@ std::vector<RuleRow> PostgresRuleStore::rules(const std::optional<std::string>& 
         " AND ($2::varchar IS NULL OR CDTABEPREC = $2::varchar) ORDER BY " +
             std::string(schema::kRuleKey),
         {branch, table});
-    std::vector<RuleRow> out;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        auto v = [&](int c) { return PQgetvalue(r.get(), i, c); };
-        RuleRow row;
-        row.branch = v(0);
-        row.table = v(1);
-        row.periodStart = isoDate(v(2));
-        row.product = v(3);
-        row.day = v(4)[0];
-        row.consumerType = v(5);
-        row.timeStart = v(6);
-        row.timeEnd = v(7);
-        row.validFrom = isoDate(v(8));
-        row.validTo = isoDate(v(9));
-        row.surcharge = std::atoi(v(10));
-        row.percentage = std::atoi(v(11));
-        row.amount = std::strtod(v(12), nullptr);
-        row.display = std::atoi(v(13));
-        row.updatedAt = v(14);
-        out.push_back(std::move(row));
+    const std::string fetch = "FETCH " + std::to_string(kBatch) + " FROM PRECDIF_READ";
+    RuleRow row;
+    for (;;) {
+        Result r = conn_->exec(fetch);
+        const int count = PQntuples(r.get());
+        for (int i = 0; i < count; ++i) {
+            auto v = [&](int c) { return PQgetvalue(r.get(), i, c); };
+            row.branch = v(0);
+            row.table = v(1);
+            row.periodStart = isoDate(v(2));
+            row.product = v(3);
+            row.day = v(4)[0];
+            row.consumerType = v(5);
+            row.timeStart = v(6);
+            row.timeEnd = v(7);
+            row.validFrom = isoDate(v(8));
+            row.validTo = isoDate(v(9));
+            row.surcharge = std::atoi(v(10));
+            row.percentage = std::atoi(v(11));
+            row.amount = std::strtod(v(12), nullptr);
+            row.display = std::atoi(v(13));
+            row.updatedAt = v(14);
+            fn(static_cast<const RuleRow&>(row));
+        }
+        if (count < kBatch) {
+            break;
+        }
     }
-    return out;
+    conn_->exec("CLOSE PRECDIF_READ");
+    tx.end();
 }
 
 long PostgresRuleStore::countRules() {

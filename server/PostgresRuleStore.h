@@ -23,7 +23,8 @@ public:
 
     void createSchema() override;
     int schemaVersion() override;
-    void replaceReferenceData(const demo::DataSet& set) override;
+    StoredCounts storedCounts() override;
+    long replaceReferenceData(const demo::DataSet& set) override;
     std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
     std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
     std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,
@@ -34,8 +35,9 @@ public:
                                                 const std::vector<std::string>& codes) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
     UpsertCounts upsertRule(const RuleRows& rows) override;
-    std::vector<RuleRow> rules(const std::optional<std::string>& branch,
-                               const std::optional<std::string>& table) override;
+    void forEachRule(const std::optional<std::string>& branch,
+                     const std::optional<std::string>& table,
+                     const std::function<void(const RuleRow&)>& fn) override;
     long countRules() override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;

@@ -2,6 +2,7 @@
 // The server's storage: reference data read by the screen and the differentiated prices.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -86,6 +87,21 @@ struct StoreSettings {
     std::chrono::milliseconds statementTimeout{0};
 };
 
+/// Rows of every table, for `init` to say what it would replace.
+struct StoredCounts {
+    long branches = 0;       ///< FILIAL
+    long priceTables = 0;    ///< TABEPREC
+    long periods = 0;        ///< TABEVEND
+    long products = 0;       ///< PRODUTO
+    long assortment = 0;     ///< PRODFILI
+    long consumerTypes = 0;  ///< TIPOCONS
+    long rules = 0;          ///< PRECDIF
+
+    bool empty() const;
+    /// "3 filiais, 3 tabelas de preço, …, 4 regras", every table named.
+    std::string text() const;
+};
+
 /// Storage behind the server. Not thread-safe: one caller at a time (but see interrupt).
 /// Every method throws StoreError (its text names the statement and carries the
 /// database's own words, for the server's log) when the database fails.
@@ -98,9 +114,14 @@ public:
     virtual void createSchema() = 0;
     /// The stored schema version, 0 for a database never initialised.
     virtual int schemaVersion() = 0;
+    /// Rows in every table; the schema must exist.
+    virtual StoredCounts storedCounts() = 0;
     /// Replaces every reference table (branches, price tables, periods, products,
-    /// assortments, consumer types) by the set's rows in one transaction; rules are kept.
-    virtual void replaceReferenceData(const demo::DataSet& set) = 0;
+    /// assortments, consumer types) by the set's rows and, in the same transaction, removes
+    /// the stored rules the new rows no longer back: whose branch, price table, validity
+    /// period or product is gone, or whose product the branch no longer sells. All other
+    /// rules are kept. Returns how many rules were removed.
+    virtual long replaceReferenceData(const demo::DataSet& set) = 0;
 
     /// Every branch when code is absent, else the one with that exact code (or none).
     virtual std::vector<demo::Branch> branches(const std::optional<std::string>& code) = 0;
@@ -125,9 +146,16 @@ public:
     /// The same for the rows of one rule, streamed from their compact form, so that a rule
     /// over a whole assortment never exists as one row object per product and day.
     virtual UpsertCounts upsertRule(const RuleRows& rows) = 0;
-    /// Stored rules in key order, optionally of one branch and/or one price table.
-    virtual std::vector<RuleRow> rules(const std::optional<std::string>& branch,
-                                       const std::optional<std::string>& table) = 0;
+    /// Calls fn for every stored rule in key order, optionally of one branch and/or one
+    /// price table, reading them a few at a time: the rules are never all in memory. The
+    /// row passed is valid only during the call; fn must not use this store. An exception
+    /// from fn ends the read and goes on to the caller.
+    virtual void forEachRule(const std::optional<std::string>& branch,
+                             const std::optional<std::string>& table,
+                             const std::function<void(const RuleRow&)>& fn) = 0;
+    /// The same rules gathered in a vector, for callers that want them all at hand.
+    std::vector<RuleRow> rules(const std::optional<std::string>& branch,
+                               const std::optional<std::string>& table);
     virtual long countRules() = 0;
 
     /// Every statement from now on must end by deadline (time_point::max() for none); a
@@ -141,12 +169,20 @@ public:
     virtual void interrupt() = 0;
 };
 
+/// Whether opening a store may create its database. Only `init` creates one: everything
+/// else needs a database that exists, so that a mistyped path is an error, not a new file.
+enum class Creation { MustExist, MayCreate };
+
 /// Opens the store a database URL names: "sqlite:PATH" or "postgresql://..." (also
-/// "postgres://..."). Throws std::invalid_argument for another URL and
-/// std::runtime_error when the database cannot be reached.
-std::unique_ptr<RuleStore> openStore(const std::string& url);
+/// "postgres://..."). A SQLite file made by MayCreate is readable by its owner only
+/// (mode 0600), and so are its -wal and -shm files. Throws std::invalid_argument for
+/// another URL and StoreError when the database cannot be reached or, with MustExist,
+/// the SQLite file does not exist (no file is then left behind).
+std::unique_ptr<RuleStore> openStore(const std::string& url,
+                                     Creation creation = Creation::MustExist);
 /// The same with the database's time bounds.
-std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings);
+std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings,
+                                     Creation creation = Creation::MustExist);
 
 /// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
 std::string currentTimestamp();

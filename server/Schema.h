@@ -22,4 +22,23 @@ inline constexpr std::string_view kRuleKey =
 inline constexpr std::string_view kReferenceTables[] = {"TABEVEND", "TABEPREC", "PRODFILI",
                                                         "PRODUTO",  "TIPOCONS", "FILIAL"};
 
+/// The rows of every table, in the order of StoredCounts' members.
+inline constexpr std::string_view kCountEveryTable =
+    "SELECT (SELECT COUNT(*) FROM FILIAL), (SELECT COUNT(*) FROM TABEPREC),"
+    " (SELECT COUNT(*) FROM TABEVEND), (SELECT COUNT(*) FROM PRODUTO),"
+    " (SELECT COUNT(*) FROM PRODFILI), (SELECT COUNT(*) FROM TIPOCONS),"
+    " (SELECT COUNT(*) FROM PRECDIF)";
+/// Removes the rules the reference tables no longer back: branch, price table, validity
+/// period or product gone, or the product not sold by the branch.
+inline constexpr std::string_view kDeleteUnbackedRules =
+    "DELETE FROM PRECDIF WHERE"
+    " NOT EXISTS (SELECT 1 FROM FILIAL F WHERE F.CDFILIAL = PRECDIF.CDFILIAL)"
+    " OR NOT EXISTS (SELECT 1 FROM TABEPREC T WHERE T.CDFILIAL = PRECDIF.CDFILIAL"
+    " AND T.CDTABEPREC = PRECDIF.CDTABEPREC)"
+    " OR NOT EXISTS (SELECT 1 FROM TABEVEND V WHERE V.CDFILIAL = PRECDIF.CDFILIAL"
+    " AND V.CDTABEPREC = PRECDIF.CDTABEPREC AND V.DTINIVGPREC = PRECDIF.DTINIVGPREC)"
+    " OR NOT EXISTS (SELECT 1 FROM PRODUTO P WHERE P.CDPRODUTO = PRECDIF.CDPRODUTO)"
+    " OR NOT EXISTS (SELECT 1 FROM PRODFILI S WHERE S.CDFILIAL = PRECDIF.CDFILIAL"
+    " AND S.CDPRODUTO = PRECDIF.CDPRODUTO)";
+
 }  // namespace server::schema

@@ -12,6 +12,7 @@
 
 #include "Connection.h"
 #include "ConnectionManager.h"
+#include "DatabaseUrl.h"
 #include "Dispatcher.h"
 #include "PriceService.h"
 #include "RuleStore.h"
@@ -49,8 +50,9 @@ std::unique_ptr<RuleStore> openInitialisedStore(const std::string& url,
     auto store = openStore(url, settings);
     const int version = store->schemaVersion();
     if (version == 0) {
-        throw std::runtime_error("O banco de dados " + url +
-                                 " não foi inicializado; execute vnd-server init --db " + url +
+        const std::string shown = redactUrl(url);
+        throw std::runtime_error("O banco de dados " + shown +
+                                 " não foi inicializado; execute vnd-server init --db " + shown +
                                  ".");
     }
     if (version > kSchemaVersion) {
@@ -263,6 +265,14 @@ void Server::start() {
                 ": fora do endereço local (loopback) o servidor exige um token de acesso "
                 "(--token-file ou VND_SERVER_TOKEN).");
         }
+        if (!isLoopback(endpoint.address()) && options.tlsCertificateFile.empty() &&
+            !options.allowPlainText) {
+            throw std::runtime_error(
+                "Recusado escutar em " + where +
+                " sem TLS: fora do endereço local (loopback) o token de acesso passaria pela "
+                "rede em texto claro; use --tls-cert/--tls-key (ou --allow-plaintext, se o "
+                "texto claro for intencional).");
+        }
         run->acceptor.open(endpoint.protocol());
         // A restart finds the port's old connections in TIME_WAIT; they must not stop it.
         run->acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true));
@@ -361,12 +371,23 @@ long Server::countRules() {
     return openStore(impl_->url)->countRules();
 }
 
-void initDatabase(const std::string& url, bool demo, int products) {
-    auto store = openStore(url);
+long initDatabase(const std::string& url, bool demo, int products, ExistingData existing) {
+    auto store = openStore(url, Creation::MayCreate);
     store->createSchema();
-    if (demo) {
-        store->replaceReferenceData(demo::makeDataSet(products));
+    if (!demo) {
+        return 0;
     }
+    // A demo set over a live database would replace its products and leave its rules
+    // pointing at products that no longer exist: that takes an explicit --force.
+    const StoredCounts found = store->storedCounts();
+    if (!found.empty() && existing == ExistingData::Refuse) {
+        throw std::runtime_error("O banco de dados " + redactUrl(url) + " já tem dados (" +
+                                 found.text() +
+                                 "); os dados de demonstração os substituiriam e as regras "
+                                 "sem filial, tabela, vigência ou produto seriam removidas. "
+                                 "Para substituí-los mesmo assim, use --force.");
+    }
+    return store->replaceReferenceData(demo::makeDataSet(products));
 }
 
 }  // namespace server

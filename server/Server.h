@@ -29,8 +29,8 @@ public:
     /// Opens the database and returns once the port listens. A later start after stop()
     /// listens on the same port again. Throws std::runtime_error (Portuguese text) for a
     /// database that cannot be opened or was never initialised, a port in use, an address
-    /// other than loopback without a token, or a TLS certificate or key that cannot be
-    /// read.
+    /// other than loopback without a token, or with a token but neither TLS nor
+    /// allowPlainText, or a TLS certificate or key that cannot be read.
     void start();
     /// Stops accepting, lets the answers in flight be sent, closes every connection,
     /// waits for the calls under way and closes the database. Harmless when not running.
@@ -50,9 +50,17 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-/// Creates or upgrades the schema of the database at url; with demo, replaces its
-/// reference data by the demo data set of `products` products (stored rules are kept).
-/// Throws std::invalid_argument for a bad URL, std::runtime_error for a database failure.
-void initDatabase(const std::string& url, bool demo, int products = demo::kDefaultProducts);
+/// What initDatabase does with a database that already holds reference rows or rules.
+enum class ExistingData { Refuse, Replace };
+
+/// Creates (a SQLite file: readable by its owner only) or upgrades the schema of the
+/// database at url. With demo it then replaces the reference data by the demo data set
+/// of `products` products; a database that holds any reference row or rule is refused
+/// (std::runtime_error saying what it holds, nothing replaced) unless existing is
+/// Replace. Replacing removes, in the same transaction, the stored rules the new data no
+/// longer backs, and returns how many; every other rule is kept. Throws
+/// std::invalid_argument for a bad URL, std::runtime_error for a database failure.
+long initDatabase(const std::string& url, bool demo, int products = demo::kDefaultProducts,
+                  ExistingData existing = ExistingData::Refuse);
 
 }  // namespace server

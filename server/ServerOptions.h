@@ -35,6 +35,9 @@ struct ServerOptions {
     /// PEM certificate chain and private key: with both, connections speak TLS only.
     std::string tlsCertificateFile;
     std::string tlsKeyFile;
+    /// Serve with a token but without TLS on an address other than loopback, where the
+    /// token would cross the network in clear text; refused unless this says it is meant.
+    bool allowPlainText = false;
     /// Threads that run lookups against the database (0: twice the cores, 4 to 16);
     /// stores have four of their own.
     unsigned workerThreads = 0;

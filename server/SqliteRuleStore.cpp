@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <unordered_map>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Schema.h"
 #include "protocol/ValueCodec.h"
@@ -351,13 +355,33 @@ private:
     UpsertCounts counts_;
 };
 
-SqliteRuleStore::SqliteRuleStore(const std::string& path) : db_(std::make_unique<Db>()) {
+SqliteRuleStore::SqliteRuleStore(const std::string& path, Creation creation)
+    : db_(std::make_unique<Db>()) {
+    if (creation == Creation::MayCreate) {
+        // SQLite would make the file by the umask, readable by everyone as a rule; made
+        // here first it is the owner's alone, and SQLite gives its -wal and -shm files
+        // the same mode. An existing file keeps the mode its owner gave it.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    } else {
+        struct stat found {};
+        if (::stat(path.c_str(), &found) != 0 && errno == ENOENT) {
+            throw std::runtime_error("O banco de dados SQLite " + path +
+                                     " não existe; crie-o com vnd-server init --db sqlite:" +
+                                     path + ".");
+        }
+    }
     sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &raw,
-                        // One caller at a time (the class's contract), so
-                        // SQLite's own lock around every call is not needed.
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(
+        path.c_str(), &raw,
+        // One caller at a time (the class's contract), so SQLite's own lock around every
+        // call is not needed. Without CREATE a file removed since the check above is
+        // an error, not a new empty database.
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
+            (creation == Creation::MayCreate ? SQLITE_OPEN_CREATE : 0),
+        nullptr);
     db_->handle.reset(raw);
     if (rc != SQLITE_OK) {
         throw std::runtime_error("Não foi possível abrir o banco de dados SQLite " + path + ": " +
@@ -409,7 +433,14 @@ void SqliteRuleStore::createSchema() {
     tx.commit();
 }
 
-void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
+StoredCounts SqliteRuleStore::storedCounts() {
+    Statement q(db_->connection(), schema::kCountEveryTable);
+    q.step();
+    return {q.integer(0), q.integer(1), q.integer(2), q.integer(3),
+            q.integer(4), q.integer(5), q.integer(6)};
+}
+
+long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     SqliteTransaction tx(*db_);
     for (std::string_view table : schema::kReferenceTables) {
         db_->exec("DELETE FROM " + std::string(table));
@@ -446,7 +477,10 @@ void SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
         type.bind(1, c.code).bind(2, c.name).step();
         type.reset();
     }
+    db_->exec(schema::kDeleteUnbackedRules);
+    const long removed = sqlite3_changes(db_->get());
     tx.commit();
+    return removed;
 }
 
 std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::string>& code) {
@@ -549,8 +583,9 @@ UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
     return writer.counts();
 }
 
-std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& branch,
-                                            const std::optional<std::string>& table) {
+void SqliteRuleStore::forEachRule(const std::optional<std::string>& branch,
+                                  const std::optional<std::string>& table,
+                                  const std::function<void(const RuleRow&)>& fn) {
     Statement q(db_->connection(), "SELECT " + std::string(schema::kRuleColumns) +
                                        ", DTULTATU FROM PRECDIF WHERE (?1 IS NULL OR CDFILIAL = ?1)"
                                        " AND (?2 IS NULL OR CDTABEPREC = ?2) ORDER BY " +
@@ -561,28 +596,37 @@ std::vector<RuleRow> SqliteRuleStore::rules(const std::optional<std::string>& br
     if (table) {
         q.bind(2, *table);
     }
-    std::vector<RuleRow> out;
+    // One row object for the whole read: its texts keep their buffers from row to row.
+    RuleRow r;
+    auto text = [&](int col, std::string& into) {
+        const auto* p = sqlite3_column_text(q.get(), col);
+        into.assign(p ? reinterpret_cast<const char*>(p) : "",
+                    static_cast<std::size_t>(sqlite3_column_bytes(q.get(), col)));
+        return std::string_view(into);
+    };
+    std::string scratch;
+    auto date = [&](int col) {
+        text(col, scratch);
+        return isoDate(scratch);
+    };
     while (q.step()) {
-        RuleRow r;
-        r.branch = q.text(0);
-        r.table = q.text(1);
-        r.periodStart = isoDate(q.text(2));
-        r.product = q.text(3);
-        const std::string day = q.text(4);
-        r.day = day.empty() ? ' ' : day[0];
-        r.consumerType = q.text(5);
-        r.timeStart = q.text(6);
-        r.timeEnd = q.text(7);
-        r.validFrom = isoDate(q.text(8));
-        r.validTo = isoDate(q.text(9));
+        text(0, r.branch);
+        text(1, r.table);
+        r.periodStart = date(2);
+        text(3, r.product);
+        r.day = text(4, scratch).empty() ? ' ' : scratch[0];
+        text(5, r.consumerType);
+        text(6, r.timeStart);
+        text(7, r.timeEnd);
+        r.validFrom = date(8);
+        r.validTo = date(9);
         r.surcharge = static_cast<int>(q.integer(10));
         r.percentage = static_cast<int>(q.integer(11));
         r.amount = q.real(12);
         r.display = static_cast<int>(q.integer(13));
-        r.updatedAt = q.text(14);
-        out.push_back(std::move(r));
+        text(14, r.updatedAt);
+        fn(static_cast<const RuleRow&>(r));
     }
-    return out;
 }
 
 long SqliteRuleStore::countRules() {

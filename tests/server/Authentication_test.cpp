@@ -110,8 +110,49 @@ TEST(ListenAddress, OnlyLoopbackIsServedWithoutAToken) {
     }
     server::ServerOptions withToken;
     withToken.token = kToken;
+    withToken.allowPlainText = true;
     server::Server guarded(db.url(), "0.0.0.0:0", withToken);
     EXPECT_NO_THROW(guarded.start());
+}
+
+// Off loopback the token would cross the network: only under TLS, or where plain text is
+// said to be meant. Loopback stays as it was.
+TEST(ListenAddress, ATokenLeavesLoopbackOnlyUnderTlsOrWhenPlainTextIsMeant) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    server::initDatabase(db.url(), true, 5);
+    const std::string tls = VND_TEST_TLS_DIR;
+    struct Case {
+        const char* name;
+        const char* listen;
+        bool useTls;
+        bool allowPlainText;
+        bool starts;
+    };
+    const Case cases[] = {
+        {"every_address_in_clear", "0.0.0.0:0", false, false, false},
+        {"every_address_in_clear_on_purpose", "0.0.0.0:0", false, true, true},
+        {"every_address_under_tls", "0.0.0.0:0", true, false, true},
+        {"loopback_in_clear", "127.0.0.1:0", false, false, true},
+    };
+    for (const Case& c : cases) {
+        server::ServerOptions o;
+        o.token = kToken;
+        o.allowPlainText = c.allowPlainText;
+        if (c.useTls) {
+            o.tlsCertificateFile = tls + "/server.pem";
+            o.tlsKeyFile = tls + "/server.key";
+        }
+        server::Server server(db.url(), c.listen, o);
+        try {
+            server.start();
+            EXPECT_TRUE(c.starts) << c.name;
+        } catch (const std::runtime_error& e) {
+            EXPECT_FALSE(c.starts) << c.name << ": " << e.what();
+            const std::string what = e.what();
+            EXPECT_NE(what.find("0.0.0.0:0"), std::string::npos) << what;
+            EXPECT_NE(what.find("--tls-cert/--tls-key"), std::string::npos) << what;
+        }
+    }
 }
 
 const std::string kTls = VND_TEST_TLS_DIR;
@@ -239,6 +280,11 @@ namespace {
 TEST(ServeCommand, NeverTakesTheTokenOnTheCommandLineNorServesOpenlyWithoutOne) {
     testdb::TestDatabase db(testdb::Backend::Sqlite);
     server::initDatabase(db.url(), true, 5);
+    const std::string tokenFile = db.url().substr(std::string("sqlite:").size()) + ".token";
+    std::ofstream(tokenFile) << kToken << "\n";
+    std::filesystem::permissions(tokenFile,
+                                 std::filesystem::perms::owner_read |
+                                     std::filesystem::perms::owner_write);
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -250,12 +296,15 @@ TEST(ServeCommand, NeverTakesTheTokenOnTheCommandLineNorServesOpenlyWithoutOne) 
         {{"serve", "--db", db.url(), "--tls-cert", "x.pem"}, 2, "--tls-key"},
         {{"serve", "--db", db.url(), "--max-connections", "0"}, 2, "--max-connections"},
         {{"serve", "--db", db.url(), "--token-file", "/nonexistent/token"}, 1, "token"},
+        {{"serve", "--db", db.url(), "--listen", "0.0.0.0:0", "--token-file", tokenFile}, 1,
+         "--tls-cert/--tls-key"},
     };
     for (const Case& c : cases) {
         std::ostringstream out, err;
         EXPECT_EQ(server::runCommand(c.args, out, err), c.status) << err.str();
         EXPECT_NE(err.str().find(c.err), std::string::npos) << err.str();
     }
+    std::filesystem::remove(tokenFile);
 }
 
 }  // namespace

@@ -233,12 +233,16 @@ TEST_P(Storage, ListedCodesAreLookedUpInTheAssortment) {
     EXPECT_EQ(store->branchProducts("0002").size(), 100u);
 }
 
+// A demo set over stored rules goes in only when asked to replace the data; the rules of
+// products it drops go with them, the others are kept.
 TEST_P(Storage, InitIsRepeatableAndKeepsRules) {
     store(baseRule());
     server::initDatabase(db_->url(), false, 0);
-    server::initDatabase(db_->url(), true, 20);
-    EXPECT_EQ(server::openStore(db_->url())->schemaVersion(), server::kSchemaVersion);
+    EXPECT_THROW(server::initDatabase(db_->url(), true, 20), std::runtime_error);
     EXPECT_EQ(service_->countRules(), 200);
+    EXPECT_EQ(server::initDatabase(db_->url(), true, 20, server::ExistingData::Replace), 180);
+    EXPECT_EQ(server::openStore(db_->url())->schemaVersion(), server::kSchemaVersion);
+    EXPECT_EQ(service_->countRules(), 20);
     EXPECT_EQ(server::openStore(db_->url())->branchProducts("0001").size(), 20u);
 }
 
@@ -289,6 +293,40 @@ TEST_P(Storage, CompactAndListedRowsCountNewAndReplacedRowsAlike) {
     }
     EXPECT_EQ(nine, 1);
     EXPECT_EQ(twoAndAHalf, 6);  // five of the rule, one of the other validity
+}
+
+// A read of the stored rules that its caller ends half-way (by throwing) leaves the
+// store as usable as a read that ran to its end: no transaction or cursor left open.
+TEST_P(Storage, ARuleReadEndedByItsCallerLeavesTheStoreUsable) {
+    store(baseRule());
+    store(with_consumer(baseRule(), "01"));
+    auto rules = server::openStore(db_->url());
+    struct Stop {};
+    for (int round = 0; round < 2; ++round) {
+        int seen = 0;
+        EXPECT_THROW(rules->forEachRule({}, {},
+                                        [&](const server::RuleRow&) {
+                                            if (++seen == 3) {
+                                                throw Stop{};
+                                            }
+                                        }),
+                     Stop);
+        EXPECT_EQ(seen, 3);
+    }
+    std::string previous;
+    long count = 0;
+    rules->forEachRule(std::string("0001"), std::string("001"), [&](const server::RuleRow& r) {
+        const std::string key = r.product + r.consumerType;
+        EXPECT_LT(previous, key);  // key order: product before consumer type
+        previous = key;
+        ++count;
+    });
+    EXPECT_EQ(count, 400);
+    EXPECT_TRUE(rules->rules(std::string("0002"), {}).empty());
+    EXPECT_EQ(rules->upsertRule(server::RuleRows{rules->rules({}, {}).front(),
+                                                 {"0000000001"}, {'3'}})
+                  .stored,
+              1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Storage, testing::Values(Backend::Sqlite, Backend::Postgres),
