@@ -24,7 +24,11 @@ std::vector<std::string> ScriptedUserInterface::takeFaults() {
     return out;
 }
 
-void ScriptedUserInterface::showError(const std::string& text) { errors_.push_back(text); }
+void ScriptedUserInterface::showError(const std::string& text) {
+    errors_.push_back(text);
+    // The animation would cover the box the person has to read and close.
+    if (progressVisible_) faults_.push_back("the message \"" + text + "\" was shown under the progress animation");
+}
 
 bool ScriptedUserInterface::askYesNo(const std::string& text) {
     lastQuestion_ = text;
