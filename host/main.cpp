@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     std::optional<host::HostOptions> parsed =
         host::HostOptions::parse(arguments, QProcessEnvironment::systemEnvironment(), defaultModuleFolder(), error);
     if (!parsed) {
-        std::cerr << "vnd-host: " << error << "\n(vnd-host --help lists the options)\n";
+        std::cerr << "vnd-host: " << error << "\n(vnd-host --help lista as opções)\n";
         return 2;
     }
     const host::HostOptions& options = *parsed;
@@ -104,9 +104,9 @@ int main(int argc, char** argv) {
             module.open(app);
             settle(300);
             if (window->saveScreenshot(vol::toQt(options.screenshot))) {
-                std::cout << "vnd-host: screenshot written to " << options.screenshot << "\n";
+                std::cout << "vnd-host: imagem da tela gravada em " << options.screenshot << "\n";
             } else {
-                std::cerr << "vnd-host: could not write " << options.screenshot << "\n";
+                std::cerr << "vnd-host: não foi possível gravar " << options.screenshot << "\n";
                 rc = 1;
             }
         }

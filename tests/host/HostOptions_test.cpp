@@ -51,9 +51,11 @@ INSTANTIATE_TEST_SUITE_P(
                     7400, "", ""},
         OptionsCase{"bad_port", {"--server", "localhost:99999"}, {}, "", false, "", 0, "", "--server"},
         OptionsCase{"no_port", {"--server", "localhost"}, {}, "", false, "", 0, "", "HOST:PORT"},
-        OptionsCase{"bad_flag", {}, {"VND_FIXED_BRANCH=maybe"}, "", false, "", 0, "", "yes or no"},
+        OptionsCase{"bad_flag", {}, {"VND_FIXED_BRANCH=maybe"}, "", false, "", 0, "", "yes ou no"},
         OptionsCase{"long_branch", {"--branch", "00001"}, {}, "", false, "", 0, "", "--branch"},
-        OptionsCase{"unknown_option", {"--colour", "red"}, {}, "", false, "", 0, "", "colour"}),
+        OptionsCase{"unknown_option", {"--colour", "red"}, {}, "", false, "", 0, "", "colour"},
+        OptionsCase{"unknown_option_in_portuguese", {"--colour"}, {}, "", false, "", 0, "", "opção desconhecida: colour"},
+        OptionsCase{"missing_value", {"--branch"}, {}, "", false, "", 0, "", "sem o seu valor"}),
     [](const ::testing::TestParamInfo<OptionsCase>& p) { return std::string(p.param.name); });
 
 TEST(HostOptionsHelpTest, NamesEveryOptionAndItsVariable) {
@@ -61,6 +63,17 @@ TEST(HostOptionsHelpTest, NamesEveryOptionAndItsVariable) {
     for (const char* word : {"--branch", "VND_BRANCH", "--fixed-branch", "--server", "VND_SERVER", "--picture",
                              "--localdb", "VND_LOCALDB", "--modules", "VND_MODULE_DIR", "--screenshot"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+}
+
+// The clerk reads the help; vnd-server's is Portuguese too.
+TEST(HostOptionsHelpTest, IsInPortuguese) {
+    std::string help = host::HostOptions::helpText();
+    for (const char* word : {"Uso: vnd-host [opções]", "Opções", "filial atual", "abre a tela ao iniciar", "Ctrl+F4"}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+    for (const char* english : {"Usage", "Options", "default", "open the screen"}) {
+        EXPECT_EQ(help.find(english), std::string::npos) << english;
     }
 }
 
