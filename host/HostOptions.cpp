@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include "ScriptedKeys.h"
+
 namespace host {
 
 namespace {
@@ -23,6 +25,7 @@ const OptionRow kOptions[] = {
     {"localdb", "ARQUIVO", "VND_LOCALDB", "banco local SQLite do host (padrão: nenhum)"},
     {"modules", "PASTA", "VND_MODULE_DIR", "pasta com libvnd42407.so (padrão: a pasta lib da instalação)"},
     {"screenshot", "ARQUIVO", "", "abre a tela, grava-a como PNG em ARQUIVO e sai"},
+    {"keys", "TECLAS", "", "com --screenshot: teclas pressionadas antes da imagem (\"Tab '12.5 F2\")"},
 };
 
 std::optional<bool> readYesNo(const QString& text) {
@@ -101,6 +104,13 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
             o.moduleFolder = v->toStdString();
         } else if (name == "screenshot") {
             o.screenshot = v->toStdString();
+        } else if (name == "keys") {
+            QString why;
+            if (!parseScriptedKeys(*v, why)) {
+                error = "--keys: " + why.toStdString();
+                return std::nullopt;
+            }
+            o.keys = v->toStdString();
         }
     }
     return o;

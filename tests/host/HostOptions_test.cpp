@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "HostOptions.h"
+#include "ScriptedKeys.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"long_branch", {"--branch", "00001"}, {}, "", false, "", 0, "", "--branch"},
         OptionsCase{"unknown_option", {"--colour", "red"}, {}, "", false, "", 0, "", "colour"},
         OptionsCase{"unknown_option_in_portuguese", {"--colour"}, {}, "", false, "", 0, "", "opção desconhecida: colour"},
-        OptionsCase{"missing_value", {"--branch"}, {}, "", false, "", 0, "", "sem o seu valor"}),
+        OptionsCase{"missing_value", {"--branch"}, {}, "", false, "", 0, "", "sem o seu valor"},
+        OptionsCase{"unknown_key", {"--keys", "Tab Tecla"}, {}, "", false, "", 0, "", "--keys: tecla desconhecida: Tecla"}),
     [](const ::testing::TestParamInfo<OptionsCase>& p) { return std::string(p.param.name); });
 
 TEST(HostOptionsHelpTest, NamesEveryOptionAndItsVariable) {
@@ -76,5 +78,37 @@ TEST(HostOptionsHelpTest, IsInPortuguese) {
         EXPECT_EQ(help.find(english), std::string::npos) << english;
     }
 }
+
+struct KeysCase {
+    const char* text;
+    std::vector<QKeyCombination> keys;  // Qt::Key_unknown where a text is typed
+    std::vector<QString> texts;
+};
+
+class ScriptedKeysTest : public ::testing::TestWithParam<KeysCase> {};
+
+TEST_P(ScriptedKeysTest, ReadsKeysAndTexts) {
+    QString error;
+    auto keys = host::parseScriptedKeys(GetParam().text, error);
+    ASSERT_TRUE(keys.has_value()) << error.toStdString();
+    ASSERT_EQ(keys->size(), GetParam().keys.size());
+    for (std::size_t i = 0; i < keys->size(); ++i) {
+        EXPECT_EQ((*keys)[i].text, GetParam().texts[i]) << i;
+        if (GetParam().texts[i].isEmpty()) {
+            EXPECT_EQ((*keys)[i].key, GetParam().keys[i]) << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ScriptedKeysTest,
+    ::testing::Values(
+        KeysCase{"", {}, {}},
+        KeysCase{"Tab  Shift+Tab", {QKeyCombination(Qt::Key_Tab), QKeyCombination(Qt::ShiftModifier, Qt::Key_Tab)}, {"", ""}},
+        KeysCase{"'12.5 F2 Ctrl+A",
+                 {QKeyCombination(Qt::Key_unknown), QKeyCombination(Qt::Key_F2), QKeyCombination(Qt::ControlModifier, Qt::Key_A)},
+                 {"12.5", "", ""}},
+        KeysCase{"Space Return Down", {QKeyCombination(Qt::Key_Space), QKeyCombination(Qt::Key_Return),
+                                       QKeyCombination(Qt::Key_Down)}, {"", "", ""}}));
 
 }  // namespace
