@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include "ScriptedKeys.h"
+
 namespace host {
 
 namespace {
@@ -16,13 +18,14 @@ struct OptionRow {
 // One table drives the parser, the environment look-up and the help text, so they
 // cannot drift apart.
 const OptionRow kOptions[] = {
-    {"branch", "CODE", "VND_BRANCH", "current branch of the host (default 0001)"},
-    {"fixed-branch", "yes|no", "VND_FIXED_BRANCH", "rules only for the host's branch (default no)"},
-    {"server", "HOST:PORT", "VND_SERVER", "application server address (default 127.0.0.1:7400)"},
-    {"picture", "MASK", "VND_PICTURE", "product-code picture (default \"99.99.999;0; \")"},
-    {"localdb", "FILE", "VND_LOCALDB", "local SQLite database of the host (default: none)"},
-    {"modules", "DIR", "VND_MODULE_DIR", "folder holding libvnd42407.so (default: the build's lib folder)"},
-    {"screenshot", "FILE", "", "open the screen, write it as PNG to FILE and quit"},
+    {"branch", "CODIGO", "VND_BRANCH", "filial atual do host (padrão 0001)"},
+    {"fixed-branch", "yes|no", "VND_FIXED_BRANCH", "regras só para a filial do host (padrão no)"},
+    {"server", "HOST:PORTA", "VND_SERVER", "endereço do servidor de aplicação (padrão 127.0.0.1:7400)"},
+    {"picture", "MASCARA", "VND_PICTURE", "máscara do código de produto (padrão \"99.99.999;0; \")"},
+    {"localdb", "ARQUIVO", "VND_LOCALDB", "banco local SQLite do host (padrão: nenhum)"},
+    {"modules", "PASTA", "VND_MODULE_DIR", "pasta com libvnd42407.so (padrão: a pasta lib da instalação)"},
+    {"screenshot", "ARQUIVO", "", "abre a tela, grava-a como PNG em ARQUIVO e sai"},
+    {"keys", "TECLAS", "", "com --screenshot: teclas pressionadas antes da imagem (\"Tab '12.5 F2\")"},
 };
 
 std::optional<bool> readYesNo(const QString& text) {
@@ -38,17 +41,20 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
                                               const std::string& defaultModuleFolder, std::string& error) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    QCommandLineOption help({"h", "help"}, "help");
-    QCommandLineOption open("open", "open the screen at start");
+    QCommandLineOption help({"h", "help"}, "ajuda");
+    QCommandLineOption open("open", "abre a tela ao iniciar");
     parser.addOption(help);
     parser.addOption(open);
     for (const OptionRow& option : kOptions) parser.addOption(QCommandLineOption(option.name, option.description, option.valueName));
     if (!parser.parse(arguments)) {
-        error = parser.errorText().toStdString();
+        // The parser's own texts are English: only what it found goes into ours.
+        const QStringList unknown = parser.unknownOptionNames();
+        error = unknown.isEmpty() ? std::string("uma opção está sem o seu valor, ou um valor sobra")
+                                  : "opção desconhecida: " + unknown.first().toStdString();
         return std::nullopt;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        error = "unexpected argument: " + parser.positionalArguments().first().toStdString();
+        error = "argumento inesperado: " + parser.positionalArguments().first().toStdString();
         return std::nullopt;
     }
 
@@ -69,14 +75,14 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
         std::string name = option.name;
         if (name == "branch") {
             if (v->trimmed().isEmpty() || v->size() > 4) {
-                error = "--branch: a branch code has 1 to 4 characters";
+                error = "--branch: o código da filial tem de 1 a 4 caracteres";
                 return std::nullopt;
             }
             o.settings.branch = v->toStdString();
         } else if (name == "fixed-branch") {
             std::optional<bool> b = readYesNo(*v);
             if (!b) {
-                error = "--fixed-branch: say yes or no, not \"" + v->toStdString() + "\"";
+                error = "--fixed-branch: informe yes ou no (sim ou não), não \"" + v->toStdString() + "\"";
                 return std::nullopt;
             }
             o.settings.branchFixed = *b;
@@ -85,7 +91,7 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
             bool ok = false;
             int port = colon > 0 ? v->mid(colon + 1).toInt(&ok) : 0;
             if (colon <= 0 || !ok || port < 1 || port > 65535) {
-                error = "--server: expected HOST:PORT with a port from 1 to 65535, not \"" + v->toStdString() + "\"";
+                error = "--server: informe HOST:PORT com a porta de 1 a 65535, não \"" + v->toStdString() + "\"";
                 return std::nullopt;
             }
             o.settings.serverHost = v->left(colon).toStdString();
@@ -98,6 +104,13 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
             o.moduleFolder = v->toStdString();
         } else if (name == "screenshot") {
             o.screenshot = v->toStdString();
+        } else if (name == "keys") {
+            QString why;
+            if (!parseScriptedKeys(*v, why)) {
+                error = "--keys: " + why.toStdString();
+                return std::nullopt;
+            }
+            o.keys = v->toStdString();
         }
     }
     return o;
@@ -105,10 +118,10 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
 
 std::string HostOptions::helpText() {
     std::string text =
-        "Usage: vnd-host [options]\n"
-        "The back-office desktop host: opens the screen \"Cadastro Automático de Preços Diferenciados\"\n"
-        "(VND42407) from its module, against an application server and a local database.\n\n"
-        "Options (a command-line option wins over its environment variable):\n";
+        "Uso: vnd-host [opções]\n"
+        "A retaguarda de vendas: abre a tela \"Cadastro Automático de Preços Diferenciados\"\n"
+        "(VND42407) do seu módulo, com um servidor de aplicação e um banco local.\n\n"
+        "Opções (a opção da linha de comando vale mais que a sua variável de ambiente):\n";
     for (const OptionRow& option : kOptions) {
         std::string left = std::string("  --") + option.name + " " + option.valueName;
         left.resize(std::max<std::size_t>(left.size() + 1, 30), ' ');
@@ -117,9 +130,10 @@ std::string HostOptions::helpText() {
         text += "\n";
     }
     text +=
-        "  --open                      open the screen at start\n"
-        "  -h, --help                  this text\n\n"
-        "The screen also opens from the menu Preços or with Ctrl+F7.\n";
+        "  --open                      abre a tela ao iniciar\n"
+        "  -h, --help                  este texto\n\n"
+        "A tela também abre pelo menu Preços ou com Ctrl+F7; Ctrl+F4 fecha a tela ativa e\n"
+        "Ctrl+Tab passa de uma tela aberta a outra.\n";
     return text;
 }
 

@@ -17,6 +17,7 @@ struct HostOptions {
     std::string localDatabase;    ///< the local SQLite file; empty: none
     std::string moduleFolder;     ///< where libvnd42407.so is looked for
     std::string screenshot;       ///< write a PNG of the opened screen here and quit
+    std::string keys;             ///< with screenshot: keys pressed before the picture
     bool openAtStart = false;     ///< open the screen once the window shows
     bool help = false;            ///< print the help text and quit
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -33,9 +34,20 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, ModuleLoade
     openScreen_ = prices->addAction("Cadastro Automático de Preços &Diferenciados", this, [this] { openScreen(); });
     openScreen_->setShortcut(QKeySequence("Ctrl+F7"));
     openScreen_->setShortcutContext(Qt::ApplicationShortcut);
-    QMenu* windows = menuBar()->addMenu("&Janelas");
-    windows->addAction("&Cascata", area_, &QMdiArea::cascadeSubWindows);
-    windows->addAction("&Lado a lado", area_, &QMdiArea::tileSubWindows);
+    windows_ = menuBar()->addMenu("&Janelas");
+    // The usual multi-document keys. Closing goes through the screen's own close, with
+    // its close handling, exactly as the title bar's button does.
+    // Ctrl+F4 itself belongs to the child window's own close (its system menu), whose
+    // close handling it runs; a second shortcut here would make the key ambiguous.
+    windows_->addAction("&Fechar tela\tCtrl+F4", area_, &QMdiArea::closeActiveSubWindow);
+    windows_->addAction("&Próxima tela", area_, &QMdiArea::activateNextSubWindow)->setShortcut(QKeySequence("Ctrl+Tab"));
+    windows_->addAction("&Tela anterior", area_, &QMdiArea::activatePreviousSubWindow)
+        ->setShortcut(QKeySequence("Ctrl+Shift+Tab"));
+    windows_->addSeparator();
+    windows_->addAction("&Cascata", area_, &QMdiArea::cascadeSubWindows);
+    windows_->addAction("&Lado a lado", area_, &QMdiArea::tileSubWindows);
+    // The list of open screens is made when the menu opens, so it is never stale.
+    connect(windows_, &QMenu::aboutToShow, this, [this] { fillWindowMenu(); });
 
     const vol::HostSettings& s = options.settings;
     QString branch = QString("Filial %1").arg(vol::toQt(s.branch));
@@ -72,5 +84,23 @@ bool MainWindow::saveScreenshot(const QString& file) {
 }
 
 void MainWindow::setNotice(const QString& text) { notice_->setText(text); }
+
+void MainWindow::fillWindowMenu() {
+    for (QAction* old : listed_) {
+        windows_->removeAction(old);
+        old->deleteLater();
+    }
+    listed_.clear();
+    for (QMdiSubWindow* window : area_->subWindowList()) {
+        if (!window->isVisible()) continue;
+        if (listed_.isEmpty()) listed_.append(windows_->addSeparator());
+        QAction* item = windows_->addAction(window->windowTitle(), area_, [this, window] {
+            area_->setActiveSubWindow(window);
+        });
+        item->setCheckable(true);
+        item->setChecked(window == area_->activeSubWindow());
+        listed_.append(item);
+    }
+}
 
 }  // namespace host

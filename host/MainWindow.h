@@ -7,6 +7,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QMdiArea;
 
 namespace vol {
@@ -40,13 +41,24 @@ public:
     bool saveScreenshot(const QString& file);
     /// Shows a message in the status bar, e.g. a failed local database.
     void setNotice(const QString& text);
+    /// The window menu "Janelas": Ctrl+F4 closes the active screen, Ctrl+Tab and
+    /// Ctrl+Shift+Tab move between the open screens, then the arrangements and the list
+    /// of the open screens (the active one checked).
+    QMenu* windowMenu() const { return windows_; }
+    /// Brings the list of open screens in the window menu up to date (done when it opens).
+    void refreshWindowMenu() { fillWindowMenu(); }
 
 private:
+    // Lists the open screens at the end of the window menu.
+    void fillWindowMenu();
+
     vol::Application& app_;
     ModuleLoader& module_;
     QMdiArea* area_;
     vol::MdiFormManager* forms_;
     QAction* openScreen_;
+    QMenu* windows_;
+    QList<QAction*> listed_;  // the entries of the open screens in the window menu
     QLabel* notice_;
 };
 

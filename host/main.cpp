@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPainter>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -13,6 +15,7 @@
 #include "ModuleLoader.h"
 #include "QtText.h"
 #include "QtUserInterface.h"
+#include "ScriptedKeys.h"
 #include "data/DataModule.h"
 #include "forms/Application.h"
 #include "forms/UserInput.h"
@@ -25,6 +28,27 @@ std::string defaultModuleFolder() {
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return "lib";
     return (exe.parent_path().parent_path() / "lib").string();
+}
+
+// The main window as it stands, with the dialog open over it (a lookup, a message) drawn
+// where it shows, and a title strip in place of the frame a window manager would draw.
+QImage pictureOf(QWidget& window) {
+    QImage image = window.grab().toImage();
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr || dialog == &window) return image;
+    const QPixmap face = dialog->grab();
+    constexpr int kTitle = 20;
+    QPoint at = dialog->mapToGlobal(QPoint(0, 0)) - window.mapToGlobal(QPoint(0, 0));
+    const QRect whole(at - QPoint(0, kTitle), QSize(face.width(), face.height() + kTitle));
+    if (!image.rect().contains(whole)) at = image.rect().center() - face.rect().center();
+    QPainter p(&image);
+    p.fillRect(QRect(at - QPoint(1, kTitle + 1), QSize(face.width() + 2, face.height() + kTitle + 2)),
+               QColor(40, 70, 120));
+    p.setPen(Qt::white);
+    p.drawText(QRect(at - QPoint(-6, kTitle), QSize(face.width() - 6, kTitle)), Qt::AlignVCenter,
+               dialog->windowTitle());
+    p.drawPixmap(at, face);
+    return image;
 }
 
 // Lets the freshly opened screen lay itself out and paint before it is grabbed.
@@ -45,7 +69,7 @@ int main(int argc, char** argv) {
     std::optional<host::HostOptions> parsed =
         host::HostOptions::parse(arguments, QProcessEnvironment::systemEnvironment(), defaultModuleFolder(), error);
     if (!parsed) {
-        std::cerr << "vnd-host: " << error << "\n(vnd-host --help lists the options)\n";
+        std::cerr << "vnd-host: " << error << "\n(vnd-host --help lista as opções)\n";
         return 2;
     }
     const host::HostOptions& options = *parsed;
@@ -83,9 +107,10 @@ int main(int argc, char** argv) {
     }
 
     // A screenshot run has nobody to answer dialogs: the framework's silent interface
-    // (errors on standard error, questions answered No) stays in place.
+    // (errors on standard error, questions answered No) stays in place, unless the run
+    // presses keys: then the dialogs they open are shown, and pictured.
     std::unique_ptr<vol::QtUserInterface> ui;
-    if (!unattended) {
+    if (!unattended || !options.keys.empty()) {
         ui = std::make_unique<vol::QtUserInterface>(window.get());
         app.setUserInterface(ui.get());
         // The progress animation keeps moving while a server call blocks this thread.
@@ -103,12 +128,32 @@ int main(int argc, char** argv) {
         } else {
             module.open(app);
             settle(300);
-            if (window->saveScreenshot(vol::toQt(options.screenshot))) {
-                std::cout << "vnd-host: screenshot written to " << options.screenshot << "\n";
-            } else {
-                std::cerr << "vnd-host: could not write " << options.screenshot << "\n";
-                rc = 1;
-            }
+            QString ignored;
+            const std::vector<host::ScriptedKey> keys = *host::parseScriptedKeys(vol::toQt(options.keys), ignored);
+            // Each key from the event loop: a key that opens a dialog waits in it, and
+            // the next keys go to that dialog.
+            std::size_t next = 0;
+            std::function<void()> step = [&] {
+                if (next < keys.size()) {
+                    // Scheduled first: a key that opens a dialog returns only when it closes.
+                    QTimer::singleShot(150, window.get(), step);
+                    host::pressScriptedKey(keys[next++], window.get());
+                    return;
+                }
+                settle(300);
+                if (pictureOf(*window).save(vol::toQt(options.screenshot), "PNG")) {
+                    std::cout << "vnd-host: imagem da tela gravada em " << options.screenshot << "\n";
+                } else {
+                    std::cerr << "vnd-host: não foi possível gravar " << options.screenshot << "\n";
+                    rc = 1;
+                }
+                for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i) {
+                    QApplication::activeModalWidget()->close();
+                }
+                QApplication::exit(rc);
+            };
+            QTimer::singleShot(0, window.get(), step);
+            QApplication::exec();
         }
     } else {
         if (!started) {

@@ -50,6 +50,15 @@ void TfrmCadAutPrecoDeferenciado::btnDtIniVigBeforePesq(vol::Component&, bool&) 
     Vd_TabePrec(true);
     callInto(*cdsTabeVend, "getVigencia",
              {medCdFilial->text(), medCdTabePrec->text(), std::int64_t{0}, std::string("T"), datePattern()});
+    // With no start date typed the list opens on the period in force today, the one a
+    // rule is most often made for.
+    const int situation = cdsTabeVend->fieldIndex("SITUACAO");
+    for (int row = 0; situation >= 0 && row < cdsTabeVend->recordCount(); ++row) {
+        if (cdsTabeVend->displayText(row, situation) == Msg("ativa")) {
+            cdsTabeVend->setRecNo(row);
+            break;
+        }
+    }
 }
 
 void TfrmCadAutPrecoDeferenciado::btnDtIniVigAfterPesq(vol::Component&) {

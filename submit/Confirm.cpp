@@ -1,6 +1,8 @@
 // The confirm action: every check again in a fixed order, the question, and the rule sent
 // whole to the server.
 
+#include <optional>
+
 #include "forms/Application.h"
 #include "screen/Cli_vnd42407.h"
 #include "submit/PickedCodes.h"
@@ -60,7 +62,8 @@ void TfrmCadAutPrecoDeferenciado::submitRule(const std::string& timeFrom, const 
             }
         }
 
-        vol::ProgressAnimation animation(vol::ProgressKind::Store, Msg("Prec_Inf"));
+        std::optional<vol::ProgressAnimation> animation;
+        animation.emplace(vol::ProgressKind::Store, Msg("Prec_Inf"));
         wire::Value products = cdsProdAux->active() ? wire::Value(cdsProdAux->packet()) : wire::Value();
         std::vector<wire::Value> args{
             chbTodosDias->checked(),
@@ -93,7 +96,18 @@ void TfrmCadAutPrecoDeferenciado::submitRule(const std::string& timeFrom, const 
             stTipoCons,
             std::int64_t{rdgVisualiza->itemIndex()},
         };
-        vol::CheckResultServ(netTabePreco->Call("SetPrecDif", args), true, 0);
+        wire::CallResult result = netTabePreco->Call("SetPrecDif", args);
+        // A failure's message must not sit under the animation.
+        if (!result.ok) animation.reset();
+        if (!result.ok && netTabePreco->LastCallTimedOut()) {
+            // The server goes on with a store it has received, so "not answered" is not
+            // "not stored". Storing the same rule again replaces its rows (same key), so
+            // confirming again is the safe way to be sure.
+            MensErro("O servidor de aplicação " + netTabePreco->Where() +
+                     " não respondeu a tempo, mas a regra pode ter sido gravada. Confirme de novo para ter "
+                     "certeza: repetir é seguro, a mesma regra substitui a gravada.");
+        }
+        vol::CheckResultServ(result, true, 0);
         // Closed while the animation still shows; the animation goes when this block ends.
         frmCadAutPrecoDeferenciado->close();
     } catch (...) {

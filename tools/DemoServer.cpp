@@ -1,5 +1,10 @@
 #include "DemoServer.h"
 
+#include <sqlite3.h>
+
+#include <chrono>
+#include <stdexcept>
+
 #include "demodata/LocalDatabase.h"
 #include "server/Server.h"
 
@@ -15,8 +20,10 @@ DemoServer::DemoServer(int products)
     server_->start();
 }
 
-// The server stops (and closes its database) before the folder holding it is removed.
+// The holder lets go and the server stops (and closes its database) before the folder
+// holding it is removed.
 DemoServer::~DemoServer() {
+    if (holder_.joinable()) holder_.join();
     server_.reset();
 }
 
@@ -34,6 +41,24 @@ void DemoServer::start() {
 
 void DemoServer::failNext(const std::string& method, const std::string& message) {
     server_->failNext(method, message);
+}
+
+void DemoServer::holdStore(int milliseconds) {
+    if (holder_.joinable()) holder_.join();
+    sqlite3* db = nullptr;
+    const std::string file = (folder_.path() / "server.db").string();
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::string why = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        throw std::runtime_error("cannot hold the server's database: " + why);
+    }
+    // The lock is taken before this returns, so the next store surely meets it.
+    holder_ = std::jthread([db, milliseconds] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    });
 }
 
 long DemoServer::storedRules() {

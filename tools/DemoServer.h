@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "TempDirectory.h"
 
@@ -35,6 +36,10 @@ class DemoServer {
     void start();
     /// The next call of method (short name) is answered with this error message.
     void failNext(const std::string& method, const std::string& message);
+    /// Another writer holds the server's database for the next `milliseconds`: a store
+    /// arriving meanwhile waits for it (the server's busy wait), then goes on. Throws
+    /// std::runtime_error when the database cannot be held.
+    void holdStore(int milliseconds);
     /// Rows in the PRECDIF table.
     long storedRules();
 
@@ -42,6 +47,7 @@ class DemoServer {
     TempDirectory folder_;
     std::filesystem::path localDatabase_;
     std::unique_ptr<server::Server> server_;
+    std::jthread holder_;
 };
 
 }  // namespace tools

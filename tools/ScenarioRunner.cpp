@@ -1,8 +1,10 @@
 #include "ScenarioRunner.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ostream>
 #include <stdexcept>
+#include <thread>
 
 #include "DemoServer.h"
 #include "ModuleHandle.h"
@@ -11,6 +13,7 @@
 #include "controls/RadioGroup.h"
 #include "forms/Application.h"
 #include "forms/Form.h"
+#include "net/TNetConnection.h"
 #include "protocol/Date.h"
 #include "units/Consiste.h"
 
@@ -199,6 +202,7 @@ void ScenarioRunner::act(const Command& command) {
         case Verb::ServerStop:
         case Verb::ServerStart:
         case Verb::ServerFailNext:
+        case Verb::ServerHoldStore:
             if (demo_ == nullptr)
                 fail("the server commands need --demo");
             if (command.verb == Verb::ServerStop)
@@ -207,6 +211,18 @@ void ScenarioRunner::act(const Command& command) {
                 demo_->start();
             if (command.verb == Verb::ServerFailNext)
                 demo_->failNext(CallRecorder::shortName(args[0]), args[1]);
+            if (command.verb == Verb::ServerHoldStore)
+                demo_->holdStore(std::stoi(args[0]));
+            break;
+        case Verb::CallTimeout: {
+            auto* net = dynamic_cast<vol::TNetConnection*>(requireScreen().find(args[0]));
+            if (net == nullptr)
+                fail("the screen has no server connection " + args[0]);
+            net->Settings.callTimeout = std::chrono::milliseconds(std::stoi(args[1]));
+            break;
+        }
+        case Verb::Wait:
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(args[0])));
             break;
         case Verb::Focus: {
             vol::Control& c = usable(args[0]);
@@ -338,6 +354,20 @@ void ScenarioRunner::expect(const Command& command) {
                 });
             if (!found)
                 fail("the last list showed no row with " + joined(args));
+            break;
+        }
+        case Verb::ExpectStartRow: {
+            const auto& list = ui_.lastList();
+            if (!list || list->empty || ui_.listsShown() == listsBeforeAction_)
+                fail("the last action opened no lookup");
+            const auto at = static_cast<std::size_t>(std::max(list->startRow, 0));
+            const bool found = at < list->rows.size() &&
+                               std::all_of(args.begin(), args.end(), [&](const std::string& text) {
+                                   const auto& row = list->rows[at];
+                                   return std::find(row.begin(), row.end(), text) != row.end();
+                               });
+            if (!found)
+                fail("the last lookup did not open on a row with " + joined(args));
             break;
         }
         case Verb::ExpectFocus: {

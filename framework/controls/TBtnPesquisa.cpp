@@ -1,5 +1,6 @@
 #include "controls/TBtnPesquisa.h"
 
+#include "controls/Edit.h"
 #include "data/DataSet.h"
 #include "data/DataSource.h"
 #include "forms/Application.h"
@@ -21,6 +22,25 @@ void TBtnPesquisa::click() {
     Pesquisar();
 }
 
+int TBtnPesquisa::startRow(const DataSet& data) const {
+    // The row the field already names is the one the person most likely wants again.
+    if (auto* edit = dynamic_cast<const Edit*>(Associate)) {
+        const std::string text = edit->text();
+        const auto b = text.find_first_not_of(' ');
+        if (b != std::string::npos) {
+            const std::string wanted = text.substr(b, text.find_last_not_of(' ') - b + 1);
+            const auto& defs = data.fieldDefs();
+            for (int r = 0; r < data.recordCount(); ++r) {
+                for (std::size_t f = 0; f < defs.size(); ++f) {
+                    if (defs[f].visible && data.displayText(r, static_cast<int>(f)) == wanted) return r;
+                }
+            }
+        }
+    }
+    // Else the row the screen put the dataset on before the lookup.
+    return data.recNo();
+}
+
 void TBtnPesquisa::Pesquisar() {
     bool goOn = true;
     if (OnBeforePesq) OnBeforePesq(*this, goOn);
@@ -31,7 +51,7 @@ void TBtnPesquisa::Pesquisar() {
         ui.showListEmpty(EmptyError);
         return;
     }
-    std::optional<int> row = ui.lookup(Title, *data);
+    std::optional<int> row = ui.lookup(Title, *data, startRow(*data));
     if (!row) return;
     data->setRecNo(*row);
     if (OnAfterPesq) OnAfterPesq(*this);

@@ -8,6 +8,7 @@
 
 namespace vol {
 
+class DataSet;
 class DataSource;
 
 /// A small square lookup button beside the control it serves (Associate). A click runs
@@ -35,6 +36,11 @@ public:
     void click() override;
     /// The lookup itself, also reached by F2 in the associate.
     void Pesquisar();
+
+    /// The row the lookup list opens on: the first whose visible cell equals the
+    /// associated edit's text (blanks around it ignored), else the dataset's current row,
+    /// where the before-lookup event may have put it.
+    int startRow(const DataSet& data) const;
 };
 
 }  // namespace vol

@@ -22,12 +22,15 @@ void TNumberEdit::SetNumber(double value) {
 
 bool TNumberEdit::typeChar(char32_t ch) {
     if (readOnly() || ch > 0x7E) return false;
+    // Without thousands separators a point can only mean the decimal separator: taken as
+    // the point, "12.5" would silently become 125.
+    const char key = NumberFormat::decimalKey(static_cast<char>(ch), separator());
     std::string base = allSelected_ ? std::string() : text_;
     int caret = allSelected_ ? 0 : caret_;
-    if (!NumberFormat::acceptsKey(base, caret, static_cast<char>(ch), separator(), decimals_)) {
+    if (!NumberFormat::acceptsKey(base, caret, key, separator(), decimals_)) {
         return false;
     }
-    return Edit::typeChar(ch);
+    return Edit::typeChar(static_cast<unsigned char>(key));
 }
 
 void TNumberEdit::focusLeft() {

@@ -8,7 +8,8 @@
 namespace vol {
 
 /// A number edit with a fixed number of decimals and the application's decimal
-/// separator. Typing accepts digits, one separator and a leading minus; when the focus
+/// separator. Typing accepts digits, one separator and a leading minus (a "." or a ","
+/// typed or pasted is taken as the separator; a second one is refused); when the focus
 /// leaves, a number is written back with its decimals ("10" becomes "10,00").
 class TNumberEdit : public Edit {
 public:

@@ -1,6 +1,10 @@
 #include "forms/UserInput.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "controls/Edit.h"
+#include "controls/RadioButton.h"
 #include "controls/RadioGroup.h"
 #include "controls/TBtnPesquisa.h"
 #include "controls/TButtonFlat.h"
@@ -13,10 +17,50 @@ bool UserInput::focus(Control& control) {
     return app_.runAction([&] { control.setFocus(); });
 }
 
+namespace {
+
+bool isTextEntry(const Control& c) {
+    const ControlKind k = c.kind();
+    return k == ControlKind::Edit || k == ControlKind::MaskEdit || k == ControlKind::DateEdit ||
+           k == ControlKind::NumberEdit;
+}
+
+}  // namespace
+
+void UserInput::enterByKeyboard(Form& form, Control* next) {
+    if (next == nullptr) return;
+    Control* before = form.focusedControl();
+    next->setFocus();
+    Control* now = form.focusedControl();
+    if (now != nullptr && now != before && isTextEntry(*now)) static_cast<Edit*>(now)->selectAll();
+}
+
+void UserInput::moveAmongRadios(Control& focused, bool forward) {
+    if (focused.kind() == ControlKind::RadioGroup) {
+        auto& group = static_cast<RadioGroup&>(focused);
+        const int count = static_cast<int>(group.items().size());
+        const int index = group.itemIndex();
+        int next = index < 0 ? 0 : index + (forward ? 1 : -1);
+        if (next >= 0 && next < count && next != index) group.setItemIndex(next);
+        return;
+    }
+    if (focused.kind() != ControlKind::RadioButton || focused.parent() == nullptr) return;
+    // The radio buttons of one parent are one group, in their tab order.
+    std::vector<Control*> group;
+    for (Control* c : focused.parent()->children()) {
+        if (c->kind() == ControlKind::RadioButton && (c == &focused || c->canFocus())) group.push_back(c);
+    }
+    std::stable_sort(group.begin(), group.end(),
+                     [](const Control* a, const Control* b) { return a->tabOrder() < b->tabOrder(); });
+    auto it = std::find(group.begin(), group.end(), &focused);
+    if (forward ? it + 1 >= group.end() : it == group.begin()) return;
+    Control* next = forward ? *(it + 1) : *(it - 1);
+    next->setFocus();
+    if (focused.form().focusedControl() == next) next->click();
+}
+
 bool UserInput::tab(Form& form, bool forward) {
-    return app_.runAction([&] {
-        if (Control* next = form.nextTabStop(forward)) next->setFocus();
-    });
+    return app_.runAction([&] { enterByKeyboard(form, form.nextTabStop(forward)); });
 }
 
 bool UserInput::type(Edit& edit, const std::string& text) {
@@ -41,10 +85,13 @@ bool UserInput::type(Edit& edit, const std::string& text) {
     });
 }
 
-bool UserInput::typeChar(Form& form, char32_t ch) {
-    return app_.runAction([&] {
-        if (auto* edit = dynamic_cast<Edit*>(form.focusedControl())) edit->typeChar(ch);
+bool UserInput::typeChar(Form& form, char32_t ch, bool* accepted) {
+    bool took = false;
+    const bool ran = app_.runAction([&] {
+        if (auto* edit = dynamic_cast<Edit*>(form.focusedControl())) took = edit->typeChar(ch);
     });
+    if (accepted != nullptr) *accepted = took;
+    return ran;
 }
 
 bool UserInput::key(Form& form, Key k) {
@@ -54,10 +101,10 @@ bool UserInput::key(Form& form, Key k) {
         switch (k) {
             case Key::Tab:
             case Key::Enter:
-                if (Control* next = form.nextTabStop(true)) next->setFocus();
+                enterByKeyboard(form, form.nextTabStop(true));
                 break;
             case Key::BackTab:
-                if (Control* prev = form.nextTabStop(false)) prev->setFocus();
+                enterByKeyboard(form, form.nextTabStop(false));
                 break;
             case Key::Backspace:
                 if (edit != nullptr) edit->backspace();
@@ -66,10 +113,15 @@ bool UserInput::key(Form& form, Key k) {
                 if (edit != nullptr) edit->deleteForward();
                 break;
             case Key::Left:
-                if (edit != nullptr) edit->setCaret(edit->caret() - 1);
-                break;
             case Key::Right:
-                if (edit != nullptr) edit->setCaret(edit->caret() + 1);
+                if (edit != nullptr) {
+                    edit->setCaret(edit->caret() + (k == Key::Right ? 1 : -1));
+                    break;
+                }
+                [[fallthrough]];
+            case Key::Up:
+            case Key::Down:
+                if (focused != nullptr) moveAmongRadios(*focused, k == Key::Right || k == Key::Down);
                 break;
             case Key::Home:
                 if (edit != nullptr) edit->setCaret(0);
@@ -86,6 +138,10 @@ bool UserInput::key(Form& form, Key k) {
                 if (focused != nullptr && (focused->kind() == ControlKind::CheckBox ||
                                            focused->kind() == ControlKind::RadioButton)) {
                     focused->click();
+                }
+                if (focused != nullptr && focused->kind() == ControlKind::RadioGroup) {
+                    auto* group = static_cast<RadioGroup*>(focused);
+                    if (group->itemIndex() < 0 && !group->items().empty()) group->setItemIndex(0);
                 }
                 break;
         }
@@ -121,15 +177,15 @@ bool UserInput::selectItem(RadioGroup& group, int index) {
 }
 
 bool UserInput::shortcut(Form& form, const std::string& keyName) {
-    return app_.runAction([&] {
-        for (Control* c : form.controls()) {
-            if (c->kind() != ControlKind::FlatButton || !c->effectivelyEnabled()) continue;
-            if (static_cast<TButtonFlat*>(c)->shortcut() == keyName) {
-                c->click();
-                return;
-            }
+    if (keyName.empty()) return false;
+    for (Control* c : form.controls()) {
+        if (c->kind() != ControlKind::FlatButton || !c->effectivelyEnabled()) continue;
+        if (static_cast<TButtonFlat*>(c)->shortcut() == keyName) {
+            app_.runAction([c] { c->click(); });
+            return true;
         }
-    });
+    }
+    return false;
 }
 
 bool UserInput::activate(Form& form) {

@@ -13,7 +13,7 @@ class RadioGroup;
 class TBtnPesquisa;
 
 /// Keys with a meaning of their own; printable characters go through typeChar.
-enum class Key { Tab, BackTab, Enter, Backspace, Delete, Left, Right, Home, End, F2, Space };
+enum class Key { Tab, BackTab, Enter, Backspace, Delete, Left, Right, Up, Down, Home, End, F2, Space };
 
 /// Performs user actions on forms, each one inside the application's action boundary, so
 /// a failing handler ends that action only. The Qt view and the scenario runner both act
@@ -25,15 +25,22 @@ public:
 
     /// Moves the focus to the control (the exit of the control left runs first).
     bool focus(Control& control);
-    /// Tab or Shift+Tab from the focused control of the form.
+    /// Tab or Shift+Tab from the focused control of the form. An edit entered this way
+    /// has its whole text selected, so what is typed next replaces it.
     bool tab(Form& form, bool forward = true);
     /// Focuses the edit, selects all and deletes it, then types the text key by key.
     bool type(Edit& edit, const std::string& text);
-    /// One printable character typed into the focused control of the form.
-    bool typeChar(Form& form, char32_t ch);
-    /// A key with a meaning of its own, on the focused control of the form. Enter moves on
-    /// as Tab does; F2 opens the lookup of the button associated with the control; Space
-    /// clicks a focused check box or radio button.
+    /// One printable character typed into the focused control of the form; `accepted`,
+    /// when given, tells whether the control took it (a refused key changes nothing, and
+    /// the view lets the person know).
+    bool typeChar(Form& form, char32_t ch, bool* accepted = nullptr);
+    /// A key with a meaning of its own, on the focused control of the form. Tab, Shift+Tab
+    /// and Enter move on as tab() does; F2 opens the lookup of the button associated with
+    /// the control; Space clicks a focused check box or radio button and picks the marked
+    /// item of a radio group (the first when none is). The arrows move the caret of an
+    /// edit (left, right) and, in a radio group or among the radio buttons of one parent,
+    /// move to the previous (up, left) or next (down, right) item and pick it; at either
+    /// end they stay.
     bool key(Form& form, Key key);
     /// Selects the whole text of an edit (entering it with the keyboard, or Ctrl+A).
     bool selectAll(Edit& edit);
@@ -44,7 +51,9 @@ public:
     bool click(Control& control);
     /// Chooses an item of a radio group (the group takes the focus first).
     bool selectItem(RadioGroup& group, int index);
-    /// The keyboard shortcut of a flat button of the form ("F10").
+    /// The keyboard shortcut of a flat button of the form ("F10", "Ctrl+S"): true when an
+    /// enabled button of the form has it, and its click then ran; false (nothing done) for
+    /// a key no button answers, which the view then handles as a key.
     bool shortcut(Form& form, const std::string& keyName);
     /// The form becomes the active window.
     bool activate(Form& form);
@@ -57,6 +66,12 @@ public:
     static TBtnPesquisa* lookupButtonFor(Control& control);
 
 private:
+    // Moves the focus to the control (exit checks first); an edit reached with the
+    // keyboard gets its text selected.
+    void enterByKeyboard(Form& form, Control* next);
+    // The previous or next item of a radio group or radio button, picked.
+    void moveAmongRadios(Control& focused, bool forward);
+
     Application& app_;
 };
 

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 
 #include "forms/Application.h"
+#include "net/NetFailure.h"
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
@@ -38,6 +39,7 @@ struct TNetConnection::Impl {
     bool useTls = false;
     wire::LineFramer framer{kAnswerLimit};
     std::string lastError;
+    bool lastCallTimedOut = false;
     long long nextId = 1;
 
     asio::ip::tcp::socket& socket() { return stream->next_layer(); }
@@ -127,7 +129,7 @@ struct TNetConnection::Impl {
             return std::nullopt;
         }
         if (error) {
-            failure = error.message();
+            failure = networkFailureText(error);
             return std::nullopt;
         }
         std::array<char, 16384> buffer{};
@@ -150,8 +152,7 @@ struct TNetConnection::Impl {
                 return std::nullopt;
             }
             if (error) {
-                failure = error == asio::error::eof ? "o servidor encerrou a conexão"
-                                                    : error.message();
+                failure = networkFailureText(error);
                 return std::nullopt;
             }
             std::vector<wire::Frame> frames =
@@ -239,8 +240,8 @@ void TNetConnection::Open() {
     }
     if (error || !refusal.empty()) {
         impl_->close();
-        impl_->lastError = "Não foi possível conectar ao servidor de aplicação " +
-                           impl_->where(*this) + ": " + (error ? error.message() : refusal);
+        impl_->lastError =
+            connectFailureMessage(impl_->where(*this), error ? networkFailureText(error) : refusal);
         if (ThrowException) {
             throw std::runtime_error(impl_->lastError);
         }
@@ -251,6 +252,14 @@ void TNetConnection::Open() {
 
 void TNetConnection::Close() {
     impl_->close();
+}
+
+bool TNetConnection::LastCallTimedOut() const {
+    return impl_->lastCallTimedOut;
+}
+
+std::string TNetConnection::Where() const {
+    return impl_->where(*this);
 }
 
 bool TNetConnection::Connected() const {
@@ -271,6 +280,7 @@ wire::CallResult TNetConnection::Call(const std::string& method,
         }
         return wire::CallResult::failure(wire::rpc::kTransportError, text);
     };
+    impl_->lastCallTimedOut = false;
 
     nlohmann::json params = nlohmann::json::array();
     for (const wire::Value& arg : args) {
@@ -297,6 +307,8 @@ wire::CallResult TNetConnection::Call(const std::string& method,
     const auto answer =
         impl_->exchange(line, Clock::now() + Settings.callTimeout, failure, late);
     if (!answer) {
+        // A late answer leaves the request with the server, which may still carry it out.
+        impl_->lastCallTimedOut = late;
         return broken(late ? "O servidor de aplicação " + impl_->where(*this) +
                                  " não respondeu a tempo."
                            : "A conexão com o servidor de aplicação " + impl_->where(*this) +

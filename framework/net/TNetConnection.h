@@ -50,6 +50,11 @@ public:
     bool Connected() const;
     /// The text of the last failed open or call, empty after a success.
     const std::string& LastError() const;
+    /// True when the last call failed because its answer did not come within the call
+    /// timeout after the request was sent: the server may still have carried it out.
+    bool LastCallTimedOut() const;
+    /// Host and port as the messages name them ("127.0.0.1:7400").
+    std::string Where() const;
 
     /// Calls ServerName + "." + method with the arguments in order and waits for the
     /// answer. Reopens a closed or broken connection first (raising the before-connect

@@ -1,5 +1,7 @@
 #include "DataSetTableModel.h"
 
+#include <algorithm>
+
 #include "QtText.h"
 #include "data/DataSet.h"
 
@@ -9,7 +11,7 @@ DataSetTableModel::DataSetTableModel(const DataSet& rows, bool tickColumn, QObje
     : QAbstractTableModel(parent), data_(rows), tick_(tickColumn) {
     const auto& defs = data_.fieldDefs();
     for (std::size_t i = 0; i < defs.size(); ++i) {
-        if (defs[i].visible) fields_.push_back(static_cast<int>(i));
+        if (defs[i].visible && !(tick_ && defs[i].name == "IDMARCADO")) fields_.push_back(static_cast<int>(i));
     }
     int n = data_.recordCount();
     shown_.resize(static_cast<std::size_t>(n));
@@ -118,6 +120,12 @@ void DataSetTableModel::setTickShown(bool on) {
     if (!tick_) return;
     for (int r : shown_) ticked_[static_cast<std::size_t>(r)] = on ? 1 : 0;
     if (!shown_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+}
+
+void DataSetTableModel::setTicked(int sourceRow, bool on) {
+    if (!tick_ || sourceRow < 0 || sourceRow >= static_cast<int>(ticked_.size())) return;
+    ticked_[static_cast<std::size_t>(sourceRow)] = on ? 1 : 0;
+    emit dataChanged(index(0, 0), index(std::max(rowCount() - 1, 0), 0), {Qt::CheckStateRole});
 }
 
 void DataSetTableModel::toggleTick(int row) {

@@ -11,7 +11,8 @@ class DataSet;
 
 /// The visible fields of a dataset as columns (titles from the field definitions, cells
 /// as lists show them), over the rows that pass the filter. With a tick column, column 0
-/// holds a check mark per row. Built for large datasets: cells are read only when drawn,
+/// holds a check mark per row, and the dataset's own mark field IDMARCADO is not shown
+/// beside it: the tick column is that mark. Built for large datasets: cells are read only when drawn,
 /// and the filter scans a search text per row that is made once.
 class DataSetTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -38,6 +39,8 @@ public:
     void setTickShown(bool on);
     /// Toggles the tick of a table row.
     void toggleTick(int row);
+    /// Ticks or clears one dataset row; a row out of range is ignored.
+    void setTicked(int sourceRow, bool on);
     bool ticked(int sourceRow) const { return ticked_.at(static_cast<std::size_t>(sourceRow)) != 0; }
     /// The ticked dataset rows in dataset order.
     std::vector<int> tickedRows() const;

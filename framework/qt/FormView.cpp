@@ -417,14 +417,11 @@ bool FormView::handleKey(QKeyEvent* event) {
     const int key = event->key();
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
 
-    // A flat button's shortcut works wherever the focus is in the form.
-    QString sequence = QKeySequence(event->keyCombination()).toString(QKeySequence::PortableText);
-    for (Control* c : form.controls()) {
-        if (c->kind() == ControlKind::FlatButton && toQt(static_cast<TButtonFlat*>(c)->shortcut()) == sequence) {
-            input_.shortcut(form, fromQt(sequence));
-            return true;
-        }
-    }
+    // A flat button's shortcut works wherever the focus is in the form; the model says
+    // whether a button answers the key.
+    const QString sequence = QKeySequence(event->keyCombination()).toString(QKeySequence::PortableText);
+    if (input_.shortcut(form, fromQt(sequence))) return true;
+    if (form_ == nullptr) return true;
 
     switch (key) {
         case Qt::Key_Tab:
@@ -478,40 +475,31 @@ bool FormView::handleKey(QKeyEvent* event) {
         return true;
     }
 
-    if (focused->kind() == ControlKind::CheckBox || focused->kind() == ControlKind::RadioButton) {
-        if (key == Qt::Key_Space) input_.key(form, Key::Space);
-        return true;
-    }
-
-    if (focused->kind() == ControlKind::RadioGroup) {
-        auto* group = static_cast<RadioGroup*>(focused);
-        int index = group->itemIndex();
-        int count = static_cast<int>(group->items().size());
-        if ((key == Qt::Key_Up || key == Qt::Key_Left) && index > 0) input_.selectItem(*group, index - 1);
-        if ((key == Qt::Key_Down || key == Qt::Key_Right) && index + 1 < count) input_.selectItem(*group, index + 1);
+    if (focused->kind() == ControlKind::CheckBox || focused->kind() == ControlKind::RadioButton ||
+        focused->kind() == ControlKind::RadioGroup) {
+        switch (key) {
+            case Qt::Key_Space: input_.key(form, Key::Space); break;
+            case Qt::Key_Left: input_.key(form, Key::Left); break;
+            case Qt::Key_Right: input_.key(form, Key::Right); break;
+            case Qt::Key_Up: input_.key(form, Key::Up); break;
+            case Qt::Key_Down: input_.key(form, Key::Down); break;
+            default: break;
+        }
         return true;
     }
     return true;
 }
 
-void FormView::moveFocus(Key key) {
-    Control* before = form_->focusedControl();
-    input_.key(*form_, key);
-    if (form_ == nullptr) return;
-    // Entering an edit with the keyboard selects its whole text, so what is typed next
-    // replaces it.
-    Control* now = form_->focusedControl();
-    if (now != nullptr && now != before && isTextEntry(now->kind())) {
-        auto* edit = static_cast<Edit*>(now);
-        input_.selectAll(*edit);
-    }
-}
+void FormView::moveFocus(Key key) { input_.key(*form_, key); }
 
 void FormView::typeText(const QString& text) {
     for (char32_t ch : text.toUcs4()) {
         if (form_ == nullptr) return;
         if (ch < 0x20 || ch == 0x7F) continue;
-        input_.typeChar(*form_, ch);
+        bool accepted = true;
+        input_.typeChar(*form_, ch, &accepted);
+        // A refused key changes nothing; the bell says so, as in any text field.
+        if (!accepted) QApplication::beep();
     }
 }
 

@@ -15,7 +15,8 @@
 
 namespace vol {
 
-ListDialog::ListDialog(const QString& title, const DataSet& rows, Mode mode, QWidget* parent)
+ListDialog::ListDialog(const QString& title, const DataSet& rows, Mode mode, QWidget* parent, int startRow,
+                       const std::vector<int>& ticked)
     : QDialog(parent), mode_(mode), model_(new DataSetTableModel(rows, mode == Mode::Multi, this)),
       filter_(new QLineEdit(this)), table_(new QTableView(this)), count_(new QLabel(this)) {
     setWindowTitle(title);
@@ -65,10 +66,16 @@ ListDialog::ListDialog(const QString& title, const DataSet& rows, Mode mode, QWi
         none->setAutoDefault(false);
         connect(all, &QPushButton::clicked, this, [this] { model_->setTickShown(true); });
         connect(none, &QPushButton::clicked, this, [this] { model_->setTickShown(false); });
+        marked_ = new QLabel(this);
+        marked_->setObjectName("marked");
         auto* tickRow = new QHBoxLayout;
         tickRow->addWidget(all);
         tickRow->addWidget(none);
         tickRow->addStretch(1);
+        tickRow->addWidget(marked_);
+        for (int row : ticked) model_->setTicked(row, true);
+        connect(model_, &QAbstractItemModel::dataChanged, this, [this] { updateMarked(); });
+        updateMarked();
         layout->addLayout(tickRow);
     }
     layout->addWidget(buttons);
@@ -85,7 +92,19 @@ ListDialog::ListDialog(const QString& title, const DataSet& rows, Mode mode, QWi
     });
 
     applyFilter({});
-    filter_->setFocus();
+    // The list has the focus: the arrows, Space and Enter work at once, and typing still
+    // reaches the filter.
+    if (startRow > 0 && startRow < model_->rowCount()) {
+        table_->selectRow(startRow);
+        table_->scrollTo(model_->index(startRow, 0), QAbstractItemView::PositionAtCenter);
+    }
+    table_->setFocus();
+}
+
+void ListDialog::updateMarked() {
+    if (marked_ == nullptr) return;
+    const auto n = model_->tickedRows().size();
+    marked_->setText(n == 1 ? QString("1 produto marcado") : QString("%1 produtos marcados").arg(n));
 }
 
 std::vector<int> ListDialog::ticked() const {
@@ -133,6 +152,12 @@ bool ListDialog::eventFilter(QObject* watched, QEvent* event) {
                 table_->setFocus();
                 QCoreApplication::sendEvent(table_, &copy);
                 filter_->setFocus();
+                return true;
+            }
+            break;
+        case Qt::Key_A:
+            if (mode_ == Mode::Multi && key->modifiers() == Qt::ControlModifier) {
+                model_->setTickShown(true);
                 return true;
             }
             break;

@@ -49,19 +49,21 @@ bool QtUserInterface::askYesNo(const std::string& text) {
     return box.clickedButton() == yes;
 }
 
-std::optional<int> QtUserInterface::lookup(const std::string& title, const DataSet& data) {
+std::optional<int> QtUserInterface::lookup(const std::string& title, const DataSet& data, int startRow) {
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    ListDialog dialog(toQt(title), data, ListDialog::Mode::Single, dialogParent());
+    ListDialog dialog(toQt(title), data, ListDialog::Mode::Single, dialogParent(), startRow);
     dialog.exec();
     QApplication::restoreOverrideCursor();
     return dialog.picked();
 }
 
-std::vector<int> QtUserInterface::pickMany(const std::string& title, const DataSet& data) {
+std::optional<std::vector<int>> QtUserInterface::pickMany(const std::string& title, const DataSet& data,
+                                                          const std::vector<int>& ticked) {
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    ListDialog dialog(toQt(title), data, ListDialog::Mode::Multi, dialogParent());
-    dialog.exec();
+    ListDialog dialog(toQt(title), data, ListDialog::Mode::Multi, dialogParent(), 0, ticked);
+    const int result = dialog.exec();
     QApplication::restoreOverrideCursor();
+    if (result != QDialog::Accepted) return std::nullopt;
     return dialog.ticked();
 }
 

@@ -27,8 +27,9 @@ public:
 
     void showError(const std::string& text) override;
     bool askYesNo(const std::string& text) override;
-    std::optional<int> lookup(const std::string& title, const DataSet& data) override;
-    std::vector<int> pickMany(const std::string& title, const DataSet& data) override;
+    std::optional<int> lookup(const std::string& title, const DataSet& data, int startRow = 0) override;
+    std::optional<std::vector<int>> pickMany(const std::string& title, const DataSet& data,
+                                             const std::vector<int>& ticked = {}) override;
     void showListEmpty(const std::string& text) override;
     void showProgress(ProgressKind kind, const std::string& caption) override;
     void hideProgress() override;

@@ -1,6 +1,9 @@
 #pragma once
 // A check box or radio button that does not change itself when clicked.
 
+#include <QPainter>
+#include <QPalette>
+#include <QWidget>
 #include <functional>
 #include <utility>
 
@@ -9,6 +12,9 @@ namespace vol {
 /// A Qt toggle button (QCheckBox, QRadioButton) whose click is handed to a callback
 /// instead of flipping the mark: the control model decides the new state and the view
 /// mirrors it back. Keyboard clicks never reach it (the view consumes the keys).
+/// While it holds the keyboard focus it is framed in the highlight colour, whatever the
+/// style: many styles mark the focus of a check box only after a Tab that Qt itself
+/// handled, and here the model moves the focus.
 template <class Button>
 class ToggleButton : public Button {
 public:
@@ -17,9 +23,34 @@ public:
         this->setAutoExclusive(false);
     }
 
+    /// True while this button is the focus of its window (also when the window is not
+    /// the active one, as in a screenshot).
+    bool showsFocus() const { return this->window() != nullptr && this->window()->focusWidget() == this; }
+
 protected:
     void nextCheckState() override {
         if (onClick_) onClick_();
+    }
+
+    void paintEvent(QPaintEvent* event) override {
+        Button::paintEvent(event);
+        if (!showsFocus()) return;
+        QPainter p(this);
+        QPen pen(this->palette().color(QPalette::Active, QPalette::Highlight));
+        pen.setWidth(2);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(this->rect().adjusted(1, 1, -1, -1));
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        Button::focusInEvent(event);
+        this->update();
+    }
+
+    void focusOutEvent(QFocusEvent* event) override {
+        Button::focusOutEvent(event);
+        this->update();
     }
 
 private:

@@ -121,4 +121,8 @@ bool NumberFormat::acceptsKey(std::string_view currentText, int caret, char key,
     return static_cast<int>(parts.fraction.size()) <= std::max(decimals, 0);
 }
 
+char NumberFormat::decimalKey(char key, char decimalSeparator) {
+    return key == '.' || key == ',' ? decimalSeparator : key;
+}
+
 }  // namespace vol

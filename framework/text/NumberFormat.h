@@ -28,6 +28,11 @@ public:
     /// a "-" only in front of everything, at most `decimals` digits after the separator.
     static bool acceptsKey(std::string_view currentText, int caret, char key, char decimalSeparator,
                            int decimals);
+
+    /// The key a number edit without thousands separators takes for `key`: "." and ","
+    /// both mean the decimal separator there (a numeric keypad gives "." whatever the
+    /// locale), so either becomes `decimalSeparator`; every other key stays as it is.
+    static char decimalKey(char key, char decimalSeparator);
 };
 
 }  // namespace vol

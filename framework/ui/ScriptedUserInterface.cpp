@@ -24,7 +24,11 @@ std::vector<std::string> ScriptedUserInterface::takeFaults() {
     return out;
 }
 
-void ScriptedUserInterface::showError(const std::string& text) { errors_.push_back(text); }
+void ScriptedUserInterface::showError(const std::string& text) {
+    errors_.push_back(text);
+    // The animation would cover the box the person has to read and close.
+    if (progressVisible_) faults_.push_back("the message \"" + text + "\" was shown under the progress animation");
+}
 
 bool ScriptedUserInterface::askYesNo(const std::string& text) {
     lastQuestion_ = text;
@@ -72,8 +76,9 @@ std::vector<int> ScriptedUserInterface::matching(const ListShown& shown,
     return rows;
 }
 
-std::optional<int> ScriptedUserInterface::lookup(const std::string& title, const DataSet& data) {
+std::optional<int> ScriptedUserInterface::lookup(const std::string& title, const DataSet& data, int startRow) {
     lastList_ = record(title, data);
+    lastList_->startRow = startRow >= 0 && startRow < data.recordCount() ? startRow : 0;
     if (picks_.empty()) {
         faults_.push_back("the lookup \"" + title + "\" opened with no pick queued");
         return std::nullopt;
@@ -89,15 +94,17 @@ std::optional<int> ScriptedUserInterface::lookup(const std::string& title, const
     return rows.front();
 }
 
-std::vector<int> ScriptedUserInterface::pickMany(const std::string& title, const DataSet& data) {
+std::optional<std::vector<int>> ScriptedUserInterface::pickMany(const std::string& title, const DataSet& data,
+                                                                 const std::vector<int>& ticked) {
     lastList_ = record(title, data);
+    lastList_->ticked = ticked;
     if (picks_.empty()) {
         faults_.push_back("the list \"" + title + "\" opened with no pick queued");
-        return {};
+        return std::nullopt;
     }
     auto pick = std::move(picks_.front());
     picks_.pop_front();
-    if (!pick) return {};
+    if (!pick) return std::vector<int>{};
     std::vector<int> rows = matching(*lastList_, *pick);
     if (rows.empty()) faults_.push_back("the list \"" + title + "\" shows no row to pick");
     return rows;

@@ -24,10 +24,12 @@ public:
         std::string emptyText;                       ///< the notice of an empty list
         std::vector<std::string> columns;            ///< visible column titles
         std::vector<std::vector<std::string>> rows;  ///< visible cells as shown
+        int startRow = -1;                           ///< the row a lookup opened on
+        std::vector<int> ticked;                     ///< the rows a list opened with ticked
     };
 
     /// The rows to pick in the next lookup or list: those with a cell equal to one of the
-    /// texts; nullopt cancels the dialog (ticks nothing).
+    /// texts; nullopt cancels a lookup, and confirms a list with nothing ticked.
     void queuePick(std::optional<std::vector<std::string>> texts);
     /// The answer to the next question.
     void queueAnswer(bool yes);
@@ -43,15 +45,17 @@ public:
     /// Every show and hide of the progress animation ("show 6", "show 1 <caption>", "hide").
     const std::vector<std::string>& progressLog() const { return progressLog_; }
     Cursor cursor() const { return cursor_; }
-    /// Script faults: dialogs that opened with nothing queued, picks that matched no row.
+    /// Faults: dialogs that opened with nothing queued, picks that matched no row, an error
+    /// shown while the progress animation was still on screen.
     std::vector<std::string> takeFaults();
     std::size_t pendingPicks() const { return picks_.size(); }
     std::size_t pendingAnswers() const { return answers_.size(); }
 
     void showError(const std::string& text) override;
     bool askYesNo(const std::string& text) override;
-    std::optional<int> lookup(const std::string& title, const DataSet& data) override;
-    std::vector<int> pickMany(const std::string& title, const DataSet& data) override;
+    std::optional<int> lookup(const std::string& title, const DataSet& data, int startRow) override;
+    std::optional<std::vector<int>> pickMany(const std::string& title, const DataSet& data,
+                                             const std::vector<int>& ticked) override;
     void showListEmpty(const std::string& text) override;
     void showProgress(ProgressKind kind, const std::string& caption) override;
     void hideProgress() override;

@@ -11,8 +11,10 @@ class SilentUserInterface : public UserInterface {
 public:
     void showError(const std::string& text) override;
     bool askYesNo(const std::string&) override { return false; }
-    std::optional<int> lookup(const std::string&, const DataSet&) override { return std::nullopt; }
-    std::vector<int> pickMany(const std::string&, const DataSet&) override { return {}; }
+    std::optional<int> lookup(const std::string&, const DataSet&, int) override { return std::nullopt; }
+    std::optional<std::vector<int>> pickMany(const std::string&, const DataSet&, const std::vector<int>&) override {
+        return std::nullopt;
+    }
     void showListEmpty(const std::string&) override {}
     void showProgress(ProgressKind, const std::string&) override {}
     void hideProgress() override {}

@@ -25,12 +25,16 @@ public:
     virtual void showError(const std::string& text) = 0;
     /// A question with the buttons "Sim" and "Não"; true for "Sim".
     virtual bool askYesNo(const std::string& text) = 0;
-    /// The lookup list of a non-empty dataset: its visible fields under their titles.
+    /// The lookup list of a non-empty dataset: its visible fields under their titles,
+    /// opened with row `startRow` current (the first row when it is out of range).
     /// Returns the index of the picked row, or nullopt when cancelled.
-    virtual std::optional<int> lookup(const std::string& title, const DataSet& data) = 0;
-    /// The multi-pick list: rows of a non-empty dataset with a tick column. Returns the
-    /// indexes of the ticked rows in list order (empty when none, or cancelled).
-    virtual std::vector<int> pickMany(const std::string& title, const DataSet& data) = 0;
+    virtual std::optional<int> lookup(const std::string& title, const DataSet& data, int startRow) = 0;
+    /// The multi-pick list: rows of a non-empty dataset with a tick column, the rows in
+    /// `ticked` ticked when it opens. Returns the indexes of the ticked rows in list order
+    /// (empty when none is ticked), or nullopt when the person cancelled: then nothing
+    /// changes.
+    virtual std::optional<std::vector<int>> pickMany(const std::string& title, const DataSet& data,
+                                                     const std::vector<int>& ticked) = 0;
     /// The notice of a lookup or list with nothing to list.
     virtual void showListEmpty(const std::string& text) = 0;
     /// Shows the progress animation with its caption (may be empty) until hideProgress.

@@ -1,6 +1,7 @@
 #include "units/Pesqlista.h"
 
 #include <stdexcept>
+#include <unordered_set>
 
 #include "data/DataSet.h"
 #include "data/DataSource.h"
@@ -27,6 +28,22 @@ std::string PickedCodesText(const std::vector<std::string>& keys) {
     return text;
 }
 
+namespace {
+
+// The keys of a picked-codes text, the padding of each taken off.
+std::unordered_set<std::string> pickedKeys(const std::string& text) {
+    std::unordered_set<std::string> keys;
+    for (std::size_t at = 0; at + kKeyWidth + 1 < text.size(); at += kKeyWidth + 1) {
+        if (text[at] != '_' || text[at + kKeyWidth + 1] != '_') break;
+        std::string k = text.substr(at + 1, kKeyWidth);
+        k.erase(k.find_last_not_of(' ') + 1);
+        keys.insert(std::move(k));
+    }
+    return keys;
+}
+
+}  // namespace
+
 void PesquisaLista(DataSource& source, const std::string& keyField, const std::string& title,
                    bool singlePick, std::string& result) {
     DataSet* data = source.dataSet();
@@ -45,7 +62,16 @@ void PesquisaLista(DataSource& source, const std::string& keyField, const std::s
     }
     int key = data->fieldIndex(keyField);
     if (key < 0) throw std::out_of_range(data->name() + ": Campo " + keyField + " não encontrado.");
-    std::vector<int> picked = ui.pickMany(caption, *data);
+    // The list opens with the products picked before ticked; cancelling keeps them.
+    // One pass over the rows: a branch may list a hundred thousand products.
+    std::vector<int> before;
+    const std::unordered_set<std::string> keysBefore = pickedKeys(result);
+    for (int r = 0; !keysBefore.empty() && r < data->recordCount(); ++r) {
+        if (keysBefore.count(data->cell(r, key)) != 0) before.push_back(r);
+    }
+    std::optional<std::vector<int>> answer = ui.pickMany(caption, *data, before);
+    if (!answer) return;
+    std::vector<int> picked = std::move(*answer);
     if (singlePick && picked.size() > 1) picked.resize(1);
     std::vector<std::string> keys;
     keys.reserve(picked.size());

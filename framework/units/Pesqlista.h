@@ -11,7 +11,8 @@ class DataSource;
 /// Shows the rows of the source's dataset for multiple choice and writes the picked
 /// keys into result: for each ticked row "_" and the key field's value in 10 characters
 /// (a shorter key filled with blanks on the right), then a closing "_"; empty when
-/// nothing is ticked or the list is cancelled. The title holds the list's caption, "|",
+/// nothing is ticked. The list opens with the rows whose keys result already holds
+/// ticked; a cancelled list leaves result as it was. The title holds the list's caption, "|",
 /// and the notice shown instead of the list when the dataset is empty. The flag asks for
 /// a single pick (false: several).
 void PesquisaLista(DataSource& source, const std::string& keyField, const std::string& title,

@@ -12,9 +12,10 @@ namespace vol {
 
 class TNetConnection;
 
-/// Shows the progress animation (with its caption), calls the method, passes the result
-/// through CheckResultServ and hides the animation, also when any step fails; the
-/// failure then goes on. Returns the data packet of the answer.
+/// Shows the progress animation (with its caption) while the method is called, hides it,
+/// then passes the result through CheckResultServ, so a failure's message is shown with
+/// the animation gone; the failure then goes on. The animation is hidden on every path.
+/// Returns the data packet of the answer.
 wire::DataPacket ServerCall(TNetConnection& connection, const std::string& method,
                             const std::vector<wire::Value>& args, ProgressKind kind,
                             const std::string& caption = {});

@@ -38,4 +38,27 @@ TEST(ServerCall, AFailedCallIsReportedAndTheAnimationHidden) {
     app.setUserInterface(nullptr);
 }
 
+// The person must be able to read the message: the animation goes first.
+TEST(ServerCall, TheAnimationIsGoneBeforeTheFailureIsShown) {
+    vol::Application& app = vol::Application::instance();
+    vol::ScriptedUserInterface ui;
+    app.setUserInterface(&ui);
+    {
+        vol::Form form(app, "frmTeste");
+        vol::TNetConnection net(form, "netTabePreco");
+        net.ServerName = "Vnd42400.rdmTabePreco";
+        net.ThrowException = false;
+        net.OnBeforeConnect = [&net](vol::Component&) {
+            net.Host = "127.0.0.1";
+            net.Port = 1;
+        };
+        EXPECT_THROW(vol::ServerCall(net, "GetFilial", {std::string("0001"), std::string()},
+                                     vol::ProgressKind::Search),
+                     vol::Abort);
+    }
+    EXPECT_EQ(ui.takeErrors().size(), 1u);
+    EXPECT_EQ(ui.takeFaults(), std::vector<std::string>{});
+    app.setUserInterface(nullptr);
+}
+
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "forms/Application.h"
@@ -50,6 +54,59 @@ TEST(Pesqlista, PickedCodesTextFillsEachKeyToTenCharacters) {
 struct DataForm : vol::Form {
     explicit DataForm(vol::Application& app) : Form(app, "frmData") {}
 };
+
+// A person who cancels every list.
+struct CancellingUserInterface : vol::ScriptedUserInterface {
+    std::optional<std::vector<int>> pickMany(const std::string& title, const vol::DataSet& data,
+                                             const std::vector<int>& ticked) override {
+        ScriptedUserInterface::pickMany(title, data, ticked);
+        return std::nullopt;
+    }
+};
+
+struct PickCase {
+    const char* name;
+    const char* before;  // the picked codes when the list opens
+    bool cancel;
+    std::vector<int> tickedAtOpen;
+    const char* after;
+};
+
+class PesquisaListaTest : public ::testing::TestWithParam<PickCase> {};
+
+// The list opens with the earlier pick ticked, and Esc loses nothing of it.
+TEST_P(PesquisaListaTest, KeepsThePickUnlessANewOneIsConfirmed) {
+    const PickCase& c = GetParam();
+    vol::Application& app = vol::Application::instance();
+    CancellingUserInterface cancelling;
+    vol::ScriptedUserInterface confirming;
+    vol::ScriptedUserInterface& ui = c.cancel ? cancelling : confirming;
+    app.setUserInterface(&ui);
+    {
+        DataForm form(app);
+        auto& data = form.makeComponent<vol::ClientDataSet>("cdsProduto");
+        data.loadPacket({{{"CDPRODUTO", "string", 10}, {"NMPRODUTO", "string", 20}},
+                         {{"0000000001", "ARROZ"}, {"0000000002", "FEIJÃO"}, {"0000000003", "CAFÉ"}}});
+        auto& source = form.makeComponent<vol::DataSource>("dtsProduto");
+        source.setDataSet(&data);
+        ui.queuePick(std::vector<std::string>{"CAFÉ"});
+        std::string result = c.before;
+        vol::PesquisaLista(source, "CDPRODUTO", "Produtos|Nenhum produto.", false, result);
+        ASSERT_TRUE(ui.lastList().has_value());
+        EXPECT_EQ(ui.lastList()->ticked, c.tickedAtOpen);
+        EXPECT_EQ(result, c.after);
+    }
+    app.setUserInterface(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Picks, PesquisaListaTest,
+    ::testing::Values(PickCase{"confirmed_replaces", "_0000000001_", false, {0}, "_0000000003_"},
+                      PickCase{"cancelled_keeps", "_0000000001_0000000002_", true, {0, 1}, "_0000000001_0000000002_"},
+                      PickCase{"cancelled_keeps_nothing", "", true, {}, ""},
+                      PickCase{"unknown_codes_tick_nothing", "_0000000009_", false, {}, "_0000000003_"},
+                      PickCase{"a_broken_text_ticks_nothing", "_00001_", true, {}, "_00001_"}),
+    [](const ::testing::TestParamInfo<PickCase>& p) { return std::string(p.param.name); });
 
 class DataSetTest : public ::testing::Test {
 protected:

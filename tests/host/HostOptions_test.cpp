@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "HostOptions.h"
+#include "ScriptedKeys.h"
 
 namespace {
 
@@ -51,9 +52,12 @@ INSTANTIATE_TEST_SUITE_P(
                     7400, "", ""},
         OptionsCase{"bad_port", {"--server", "localhost:99999"}, {}, "", false, "", 0, "", "--server"},
         OptionsCase{"no_port", {"--server", "localhost"}, {}, "", false, "", 0, "", "HOST:PORT"},
-        OptionsCase{"bad_flag", {}, {"VND_FIXED_BRANCH=maybe"}, "", false, "", 0, "", "yes or no"},
+        OptionsCase{"bad_flag", {}, {"VND_FIXED_BRANCH=maybe"}, "", false, "", 0, "", "yes ou no"},
         OptionsCase{"long_branch", {"--branch", "00001"}, {}, "", false, "", 0, "", "--branch"},
-        OptionsCase{"unknown_option", {"--colour", "red"}, {}, "", false, "", 0, "", "colour"}),
+        OptionsCase{"unknown_option", {"--colour", "red"}, {}, "", false, "", 0, "", "colour"},
+        OptionsCase{"unknown_option_in_portuguese", {"--colour"}, {}, "", false, "", 0, "", "opção desconhecida: colour"},
+        OptionsCase{"missing_value", {"--branch"}, {}, "", false, "", 0, "", "sem o seu valor"},
+        OptionsCase{"unknown_key", {"--keys", "Tab Tecla"}, {}, "", false, "", 0, "", "--keys: tecla desconhecida: Tecla"}),
     [](const ::testing::TestParamInfo<OptionsCase>& p) { return std::string(p.param.name); });
 
 TEST(HostOptionsHelpTest, NamesEveryOptionAndItsVariable) {
@@ -63,5 +67,48 @@ TEST(HostOptionsHelpTest, NamesEveryOptionAndItsVariable) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }
+
+// The clerk reads the help; vnd-server's is Portuguese too.
+TEST(HostOptionsHelpTest, IsInPortuguese) {
+    std::string help = host::HostOptions::helpText();
+    for (const char* word : {"Uso: vnd-host [opções]", "Opções", "filial atual", "abre a tela ao iniciar", "Ctrl+F4"}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+    for (const char* english : {"Usage", "Options", "default", "open the screen"}) {
+        EXPECT_EQ(help.find(english), std::string::npos) << english;
+    }
+}
+
+struct KeysCase {
+    const char* text;
+    std::vector<QKeyCombination> keys;  // Qt::Key_unknown where a text is typed
+    std::vector<QString> texts;
+};
+
+class ScriptedKeysTest : public ::testing::TestWithParam<KeysCase> {};
+
+TEST_P(ScriptedKeysTest, ReadsKeysAndTexts) {
+    QString error;
+    auto keys = host::parseScriptedKeys(GetParam().text, error);
+    ASSERT_TRUE(keys.has_value()) << error.toStdString();
+    ASSERT_EQ(keys->size(), GetParam().keys.size());
+    for (std::size_t i = 0; i < keys->size(); ++i) {
+        EXPECT_EQ((*keys)[i].text, GetParam().texts[i]) << i;
+        if (GetParam().texts[i].isEmpty()) {
+            EXPECT_EQ((*keys)[i].key, GetParam().keys[i]) << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ScriptedKeysTest,
+    ::testing::Values(
+        KeysCase{"", {}, {}},
+        KeysCase{"Tab  Shift+Tab", {QKeyCombination(Qt::Key_Tab), QKeyCombination(Qt::ShiftModifier, Qt::Key_Tab)}, {"", ""}},
+        KeysCase{"'12.5 F2 Ctrl+A",
+                 {QKeyCombination(Qt::Key_unknown), QKeyCombination(Qt::Key_F2), QKeyCombination(Qt::ControlModifier, Qt::Key_A)},
+                 {"12.5", "", ""}},
+        KeysCase{"Space Return Down", {QKeyCombination(Qt::Key_Space), QKeyCombination(Qt::Key_Return),
+                                       QKeyCombination(Qt::Key_Down)}, {"", "", ""}}));
 
 }  // namespace

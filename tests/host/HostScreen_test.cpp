@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
@@ -217,6 +219,32 @@ TEST_F(HostScreenTest, TheConfirmKeyAsksAndTheErrorBoxIsAnswered) {
     app.setUserInterface(&scripted);
     EXPECT_FALSE(shown.isEmpty());
     EXPECT_EQ(app.forms().size(), 1u);  // nothing was stored; the screen stays open
+}
+
+// Keyboard only: the usual multi-document keys reach the window menu's actions.
+TEST_F(HostScreenTest, CtrlTabMovesBetweenScreensAndCtrlF4ClosesTheActiveOne) {
+    auto* other = window->mdiArea()->addSubWindow(new QLineEdit);
+    other->setWindowTitle("Outra tela");
+    other->show();
+    window->mdiArea()->setActiveSubWindow(formWindow);
+    QApplication::processEvents();
+    window->refreshWindowMenu();
+    QStringList listed;
+    for (QAction* a : window->windowMenu()->actions()) listed << a->text();
+    EXPECT_TRUE(listed.contains(formWindow->windowTitle())) << listed.join(", ").toStdString();
+    EXPECT_TRUE(listed.contains("Outra tela")) << listed.join(", ").toStdString();
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(window->mdiArea()->activeSubWindow(), other);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    QApplication::processEvents();
+    ASSERT_EQ(window->mdiArea()->activeSubWindow(), formWindow);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(app.forms().empty());
+    delete other;
 }
 
 }  // namespace

@@ -211,6 +211,27 @@ TEST_F(FormViewTest, ClicksAndSpaceChangeTheModelWhichTheWidgetsMirror) {
     EXPECT_TRUE(widget("rdgTipo")->findChildren<QRadioButton*>().at(0)->isChecked());
 }
 
+// Tabbing through check boxes and radio items, the clerk sees where the focus is: the
+// focused control is drawn differently from the same control without the focus.
+TEST_F(FormViewTest, TheFocusedCheckBoxAndRadioItemAreVisiblyMarked) {
+    for (const char* name : {"chbAtivo", "rdgTipo"}) {
+        vol::Control* control = form->findControl(name);
+        ASSERT_NE(control, nullptr) << name;
+        QWidget* target = view->focusWidgetFor(*control);
+        input.focus(*form->medCodigo);
+        QApplication::processEvents();
+        const QImage unfocused = target->grab().toImage();
+        input.focus(*control);
+        QApplication::processEvents();
+        ASSERT_EQ(target->window()->focusWidget(), target) << name;
+        const QImage focused = target->grab().toImage();
+        EXPECT_NE(focused, unfocused) << name << " looks the same with and without the focus";
+        // The mark is the highlight colour, on the frame of the control.
+        const QColor highlight = target->palette().color(QPalette::Active, QPalette::Highlight);
+        EXPECT_EQ(focused.pixelColor(1, focused.height() / 2), highlight) << name;
+    }
+}
+
 TEST_F(FormViewTest, ChangesMadeByCodeAreMirrored) {
     app.runAction([this] {
         form->medCodigo->setText("7");

@@ -9,6 +9,8 @@
 #include <QTimer>
 
 #include "DataSetTableModel.h"
+#include <QLabel>
+
 #include "ListDialog.h"
 #include "data/ClientDataSet.h"
 #include "forms/Application.h"
@@ -147,6 +149,76 @@ TEST_F(ListDialogTest, ACancelledMultiPickTicksNothing) {
         QTest::keyClick(dialog.filterLine(), Qt::Key_Escape);
     });
     EXPECT_TRUE(dialog.ticked().empty());
+}
+
+// The product list as the registration screen opens it: the mark field visible.
+vol::ClientDataSet& markedProducts(vol::Form& owner) {
+    auto& cds = owner.makeComponent<vol::ClientDataSet>("cdsProduto");
+    for (const char* name : {"IDMARCADO", "CDPRODUTO", "NMPRODUTO"}) {
+        vol::FieldDef def;
+        def.name = name;
+        def.size = std::string(name) == "IDMARCADO" ? 1 : 20;
+        def.visible = true;
+        cds.addField(def);
+    }
+    cds.loadPacket({{{"IDMARCADO", "string", 1}, {"CDPRODUTO", "string", 10}, {"NMPRODUTO", "string", 20}},
+                    {{"", "0000000001", "ARROZ"}, {"", "0000000002", "FEIJÃO"}, {"", "0000000003", "CAFÉ"},
+                     {"", "0000000004", "CAFÉ SOLÚVEL"}}});
+    return cds;
+}
+
+TEST_F(ListDialogTest, TheProductListShowsTheProductColumnsAndTheCountOfMarks) {
+    ListDialog dialog("Produtos", markedProducts(owner), ListDialog::Mode::Multi, nullptr, 0, {1});
+    ASSERT_EQ(dialog.model()->columnCount(), 3);  // the tick, the code, the name
+    for (int c = 0; c < dialog.model()->columnCount(); ++c) {
+        EXPECT_NE(dialog.model()->headerData(c, Qt::Horizontal).toString(), "IDMARCADO");
+    }
+    ASSERT_NE(dialog.markedLabel(), nullptr);
+    EXPECT_EQ(dialog.markedLabel()->text(), "1 produto marcado");
+    dialog.model()->setTickShown(true);
+    EXPECT_EQ(dialog.markedLabel()->text(), "4 produtos marcados");
+    ListDialog single("Produto", markedProducts(owner), ListDialog::Mode::Single);
+    EXPECT_EQ(single.markedLabel(), nullptr);
+}
+
+// Keyboard only: the list has the focus, Space marks, Ctrl+A marks what the filter
+// shows, typing goes to the filter, Enter confirms.
+TEST_F(ListDialogTest, TheProductListIsWorkedFromTheKeyboard) {
+    ListDialog dialog("Produtos", markedProducts(owner), ListDialog::Mode::Multi);
+    runWith(dialog, [&] {
+        EXPECT_EQ(dialog.focusWidget(), dialog.table());
+        QTest::keyClick(dialog.table(), Qt::Key_Space);  // ARROZ
+        QTest::keyClick(dialog.table(), Qt::Key_Down);
+        QTest::keyClick(dialog.table(), Qt::Key_Space);  // FEIJÃO
+        QTest::keyClick(dialog.table(), Qt::Key_Space);  // and off again
+        QTest::keyClicks(dialog.table(), "caf");
+        EXPECT_EQ(dialog.focusWidget(), dialog.filterLine());
+        EXPECT_EQ(dialog.filterLine()->text(), "caf");
+        QTest::keyClick(dialog.filterLine(), Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(dialog.markedLabel()->text(), "3 produtos marcados");
+        QTest::keyClick(dialog.filterLine(), Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.ticked(), (std::vector<int>{0, 2, 3}));
+}
+
+TEST_F(ListDialogTest, EscLeavesTheListUnconfirmed) {
+    ListDialog dialog("Produtos", markedProducts(owner), ListDialog::Mode::Multi, nullptr, 0, {0});
+    runWith(dialog, [&] {
+        QTest::keyClick(dialog.table(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(dialog.table(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST_F(ListDialogTest, ALookupOpensOnItsStartRow) {
+    ListDialog dialog("Produto", products(8), ListDialog::Mode::Single, nullptr, 5);
+    runWith(dialog, [&] {
+        EXPECT_EQ(dialog.focusWidget(), dialog.table());
+        QTest::keyClick(dialog.table(), Qt::Key_Return);
+    });
+    ASSERT_TRUE(dialog.picked().has_value());
+    EXPECT_EQ(*dialog.picked(), 5);
 }
 
 }  // namespace

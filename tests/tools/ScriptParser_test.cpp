@@ -88,6 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"server fail-next SetPrecDif \"Falha no banco\"",
                     Verb::ServerFailNext,
                     {"SetPrecDif", "Falha no banco"}},
+        CommandCase{"server hold-store 2500", Verb::ServerHoldStore, {"2500"}},
+        CommandCase{"call-timeout netTabePreco 1000", Verb::CallTimeout, {"netTabePreco", "1000"}},
+        CommandCase{"wait 250", Verb::Wait, {"250"}},
+        CommandCase{"expect start-row \"Ativa\" 2026", Verb::ExpectStartRow, {"Ativa", "2026"}},
         CommandCase{"focus medCdFilial", Verb::Focus, {"medCdFilial"}},
         CommandCase{"tab", Verb::Tab, {}},
         CommandCase{"type numValPer \"10,5\"", Verb::Type, {"numValPer", "10,5"}},
@@ -168,6 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLineCase{"today 2026-02-30", "not a date"},
                     BadLineCase{"today 30/01/2026", "not a date"},
                     BadLineCase{"fixed-branch true", "neither yes nor no"},
+                    BadLineCase{"wait 0", "not a number from 1 on"},
+                    BadLineCase{"call-timeout netTabePreco", "missing argument (usage: call-timeout NAME MS)"},
                     BadLineCase{"answer sim", "neither yes nor no"},
                     BadLineCase{"expect screen shown", "neither open nor closed"}));
 
