@@ -9,13 +9,6 @@
 
 namespace server {
 
-bool RuleRow::sameKey(const RuleRow& o) const {
-    return branch == o.branch && table == o.table && periodStart == o.periodStart &&
-           product == o.product && day == o.day && consumerType == o.consumerType &&
-           timeStart == o.timeStart && timeEnd == o.timeEnd && validFrom == o.validFrom &&
-           validTo == o.validTo;
-}
-
 bool StoredCounts::empty() const {
     return branches == 0 && priceTables == 0 && periods == 0 && products == 0 &&
            assortment == 0 && consumerTypes == 0 && rules == 0;

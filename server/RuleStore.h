@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pricing/RuleRow.h"
 #include "StoreError.h"
 #include "demodata/DemoDataSet.h"
 #include "protocol/Date.h"
@@ -17,27 +18,6 @@ namespace server {
 
 /// The schema version this build writes; init upgrades older databases to it.
 inline constexpr int kSchemaVersion = 1;
-
-/// One row of PRECDIF. The key is the ten columns from branch to validTo.
-struct RuleRow {
-    std::string branch;        ///< CDFILIAL
-    std::string table;         ///< CDTABEPREC
-    wire::Date periodStart;    ///< DTINIVGPREC
-    std::string product;       ///< CDPRODUTO
-    char day = 'T';            ///< IDDIA: T, F, V or 1..7 (Sunday..Saturday)
-    std::string consumerType;  ///< CDTIPOCONS, or "T" for all
-    std::string timeStart;     ///< HRINI, HHMM
-    std::string timeEnd;       ///< HRFIN, HHMM
-    wire::Date validFrom;      ///< DTINIVALID
-    wire::Date validTo;        ///< DTFINVALID
-    int surcharge = 0;         ///< IDDESCACRE: 0 discount, 1 surcharge
-    int percentage = 0;        ///< IDVALPERC: 0 value, 1 percentage
-    double amount = 0;         ///< VRPRECDIF
-    int display = 0;           ///< IDVISUALIZA
-    std::string updatedAt;     ///< DTULTATU as "YYYY-MM-DD HH:MM:SS"; set by the store
-
-    bool sameKey(const RuleRow& other) const;
-};
 
 /// A rule's rows in compact form: every product with every day, all other columns those
 /// of `shared` (whose product and day are not used). Products are distinct and days are
