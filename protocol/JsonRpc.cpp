@@ -149,14 +149,29 @@ std::variant<Request, RequestError> readRequest(const json& message) {
 
 // The envelopes are written around the dumped pieces: building them as JSON objects
 // would copy the whole params or result (a packet of many rows) only to write it out.
-std::string encodeRequest(const json& id, const std::string& method, const json& params) {
-    std::string out = R"({"jsonrpc":"2.0","id":)";
-    out += dumpJson(id);
-    out += R"(,"method":)";
+namespace {
+
+void appendCall(std::string& out, std::string_view method, const json& params) {
+    out += R"("method":)";
     out += dumpJson(json(method));
     out += R"(,"params":)";
     out += dumpJson(params);
     out += '}';
+}
+
+}  // namespace
+
+std::string encodeRequest(const json& id, const std::string& method, const json& params) {
+    std::string out = R"({"jsonrpc":"2.0","id":)";
+    out += dumpJson(id);
+    out += ',';
+    appendCall(out, method, params);
+    return out;
+}
+
+std::string encodeNotification(std::string_view method, const json& params) {
+    std::string out = R"({"jsonrpc":"2.0",)";
+    appendCall(out, method, params);
     return out;
 }
 

@@ -90,6 +90,8 @@ std::variant<nlohmann::json, RequestError> parseBatch(std::string_view line,
 /// The line of a request (without the ending "\n").
 std::string encodeRequest(const nlohmann::json& id, const std::string& method,
                           const nlohmann::json& params);
+/// The line of a notification: a request without an id, which gets no answer.
+std::string encodeNotification(std::string_view method, const nlohmann::json& params);
 /// The line of a successful answer.
 std::string encodeResult(const nlohmann::json& id, const nlohmann::json& result);
 /// The line of an error answer.
