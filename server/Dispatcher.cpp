@@ -3,11 +3,11 @@
 #include <variant>
 
 #include "AsciiLower.h"
-#include "ArgumentLimits.h"
 #include "Log.h"
 #include "StoreCallError.h"
 #include "TransientFailure.h"
 #include "protocol/JsonRpc.h"
+#include "protocol/Methods.h"
 #include "protocol/ValueCodec.h"
 
 namespace server {
@@ -236,7 +236,8 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
                                         "Objeto remoto desconhecido: \"" + object + "\"."));
     }
-    if (!PriceService::hasMethod(method)) {
+    const wire::MethodSpec* spec = wire::findMethod(method);
+    if (spec == nullptr) {
         return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
                                         "Método desconhecido: \"" + method + "\" do objeto " +
                                             std::string(kObjectName) + "."));
@@ -245,7 +246,9 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         return answer(wire::encodeError(request.id, wire::rpc::kRefused, *failure));
     }
     try {
-        checkArgumentLimits(method, request.params);
+        // Arguments are checked where they arrive: a hostile one never reaches a worker,
+        // the database, the checks or the error texts.
+        wire::checkParams(*spec, request.params);
     } catch (const wire::RpcError& e) {
         return answer(wire::encodeError(request.id, e.code(), e.what()));
     }
@@ -254,7 +257,7 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     call.method = method;
     call.params = request.params;
     call.notification = request.notification;
-    call.writes = asciiLower(method) == "setprecdif";
+    call.writes = spec->writes;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
     return {std::nullopt, std::move(call)};
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pricing/RuleRow.h"
+#include "SqlStatement.h"
 #include "StoreError.h"
 #include "demodata/DemoDataSet.h"
 #include "protocol/Date.h"
@@ -130,13 +131,33 @@ public:
     /// price table, reading them a few at a time: the rules are never all in memory. The
     /// row passed is valid only during the call; fn must not use this store. An exception
     /// from fn ends the read and goes on to the caller.
-    virtual void forEachRule(const std::optional<std::string>& branch,
-                             const std::optional<std::string>& table,
-                             const std::function<void(const RuleRow&)>& fn) = 0;
+    void forEachRule(const std::optional<std::string>& branch,
+                     const std::optional<std::string>& table,
+                     const std::function<void(const RuleRow&)>& fn);
     /// The same rules gathered in a vector, for callers that want them all at hand.
     std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                const std::optional<std::string>& table);
-    virtual long countRules() = 0;
+    long countRules();
+
+    /// Who the changes from now on are made for: written into the rule history.
+    struct Caller {
+        std::string user;     ///< NMUSUARIO: the workstation's word for its user
+        std::string station;  ///< NMESTACAO: the station's name, or the peer's address
+    };
+    void setCaller(const Caller& caller) { caller_ = caller; }
+    const Caller& caller() const { return caller_; }
+
+    /// Runs a statement written for both backends (SqlStatement.h) and calls fn for every
+    /// row of its result. With SqlRows::Many the rows are read a batch at a time; fn must
+    /// not use this store meanwhile.
+    virtual void query(std::string_view sql, const std::vector<SqlParam>& params,
+                       const std::function<void(const SqlRow&)>& fn,
+                       SqlRows rows = SqlRows::Few) = 0;
+    /// Runs a statement that gives no rows; the number of rows it changed.
+    virtual long execute(std::string_view sql, const std::vector<SqlParam>& params) = 0;
+    /// Runs body inside one write transaction: committed when body returns, rolled back
+    /// when it throws (the exception goes on to the caller). Not nested.
+    virtual void writeTransaction(const std::function<void()>& body) = 0;
 
     /// Every statement from now on must end by deadline (time_point::max() for none); a
     /// wait for the database past it is abandoned and throws StoreError (Timeout), with
@@ -147,7 +168,13 @@ public:
     /// back. The one method that may be called while another thread uses the store; the
     /// store is then good only for being destroyed.
     virtual void interrupt() = 0;
+
+private:
+    Caller caller_;
 };
+
+/// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row.
+void readRuleRow(const SqlRow& r, int first, RuleRow& row);
 
 /// Whether opening a store may create its database. Only `init` creates one: everything
 /// else needs a database that exists, so that a mistyped path is an error, not a new file.
@@ -166,5 +193,9 @@ std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings
 
 /// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
 std::string currentTimestamp();
+/// The UTC time as "YYYY-MM-DD HH:MM:SS.mmm", the form DTOPERACAO is written in; never
+/// the same or earlier than the one this process gave before, so that the history's
+/// newest-first order follows the order of the changes.
+std::string operationTimestamp();
 
 }  // namespace server

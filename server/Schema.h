@@ -18,6 +18,18 @@ inline constexpr std::string_view kRuleColumns =
 inline constexpr std::string_view kRuleKey =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, "
     "DTINIVALID, DTFINVALID";
+/// The columns of a PRECDIF row as readRuleRow reads them, dates as ISO text.
+inline constexpr std::string_view kRuleSelect =
+    "CDFILIAL, CDTABEPREC, {date:DTINIVGPREC}, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, "
+    "{date:DTINIVALID}, {date:DTFINVALID}, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA, "
+    "{stamp:DTULTATU}";
+/// Every column of PRECDIFHIST, in table order: the ten key columns, the operation, who
+/// and when, the row before, the row after.
+inline constexpr std::string_view kHistoryColumns =
+    "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, "
+    "DTINIVALID, DTFINVALID, IDOPERACAO, DTOPERACAO, NMUSUARIO, NMESTACAO, IDDESCACRE_ANT, "
+    "IDVALPERC_ANT, VRPRECDIF_ANT, IDVISUALIZA_ANT, DTULTATU_ANT, IDDESCACRE, IDVALPERC, "
+    "VRPRECDIF, IDVISUALIZA";
 /// The reference tables, children first, the order they are emptied in.
 inline constexpr std::string_view kReferenceTables[] = {"TABEVEND", "TABEPREC", "PRODFILI",
                                                         "PRODUTO",  "TIPOCONS", "FILIAL"};
