@@ -37,7 +37,7 @@ enum class ProductMode { List, All, Range };
 /// IDDESCACRE: 0 discount, 1 surcharge.
 enum class Adjustment { Discount = 0, Surcharge = 1 };
 /// IDVALPERC: 0 an amount of money, 1 a percentage.
-enum class AmountKind { Value = 0, Percentage = 1 };
+enum class AmountKind { Money = 0, Percentage = 1 };
 /// IDVISUALIZA: 0 shown, 1 not shown.
 enum class Display { Shown = 0, Hidden = 1 };
 

@@ -31,6 +31,11 @@ bool sameSecret(std::string_view given, std::string_view expected) {
     return difference == 0;
 }
 
+// Who a call is made for: without a word from the station, its address.
+RuleStore::Caller callerOf(const Dispatcher::Session& session) {
+    return {"", session.peer};
+}
+
 std::string refusal(const nlohmann::json& id, const char* text) {
     return wire::encodeError(id, wire::rpc::kUnauthorized, text);
 }
@@ -127,11 +132,14 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
             // transaction was rolled back whole, so the call is simply made again.
             return answer(wire::encodeResult(
                 call.id, retryTransient(
-                             [&] { return writes_.call(call.method, call.params, call.deadline); },
+                             [&] {
+                                 return writes_.call(call.method, call.params, call.deadline,
+                                                     callerOf(session));
+                             },
                              call.deadline)));
         }
-        return answer(
-            wire::encodeResult(call.id, reads_.call(call.method, call.params, call.deadline)));
+        return answer(wire::encodeResult(
+            call.id, reads_.call(call.method, call.params, call.deadline, callerOf(session))));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.

@@ -178,17 +178,19 @@ std::vector<Holiday> PricingQueries::holidays(const std::optional<std::string>& 
     return out;
 }
 
-bool PricingQueries::putHoliday(const Holiday& h) {
-    bool added = false;
+long PricingQueries::putHolidays(const std::vector<Holiday>& holidays) {
+    long added = 0;
     store_.writeTransaction([&] {
-        const long renamed = store_.execute(
-            "UPDATE FERIADO SET NMFERIADO = {t3} WHERE CDFILIAL = {t1} AND DTFERIADO = {d2}",
-            {h.branch, h.date.iso(), h.name});
-        if (renamed == 0) {
-            store_.execute("INSERT INTO FERIADO (CDFILIAL, DTFERIADO, NMFERIADO)"
-                           " VALUES ({t1}, {d2}, {t3})",
-                           {h.branch, h.date.iso(), h.name});
-            added = true;
+        for (const Holiday& h : holidays) {
+            const long renamed = store_.execute(
+                "UPDATE FERIADO SET NMFERIADO = {t3} WHERE CDFILIAL = {t1} AND DTFERIADO = {d2}",
+                {h.branch, h.date.iso(), h.name});
+            if (renamed == 0) {
+                store_.execute("INSERT INTO FERIADO (CDFILIAL, DTFERIADO, NMFERIADO)"
+                               " VALUES ({t1}, {d2}, {t3})",
+                               {h.branch, h.date.iso(), h.name});
+                ++added;
+            }
         }
     });
     return added;

@@ -70,8 +70,8 @@ public:
     /// included, in date order.
     std::vector<Holiday> holidays(const std::optional<std::string>& branch, const wire::Date& from,
                                   const wire::Date& to);
-    /// Adds or renames a holiday; true when it was new.
-    bool putHoliday(const Holiday& holiday);
+    /// Adds or renames holidays, all in one transaction; how many were new.
+    long putHolidays(const std::vector<Holiday>& holidays);
     /// Removes a holiday; false when there was none.
     bool removeHoliday(const std::string& branch, const wire::Date& date);
 

@@ -33,7 +33,7 @@ nlohmann::json ruleRowJson(const RuleRow& r) {
             {"IDVALPERC", r.percentage},
             {"VRPRECDIF", r.amount},
             {"IDVISUALIZA", r.display},
-            {"DTULTATU", r.updatedAt}};
+            {"DTULTATU", r.updatedAt.empty() ? nlohmann::json() : nlohmann::json(r.updatedAt)}};
 }
 
 std::vector<PacketField> ruleFields() {
