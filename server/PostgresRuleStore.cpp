@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -588,13 +589,19 @@ int PostgresRuleStore::schemaVersion() {
 
 void PostgresRuleStore::createSchema() {
     Connection::Transaction tx(*conn_);
+    // Servers starting together would each find the old version and create the same
+    // tables, and all but the first would fail on the catalogue's unique keys. A lock of
+    // this database schema's own lets one upgrade while the others wait, then find the
+    // version it wrote.
+    conn_->exec("SELECT pg_advisory_xact_lock(hashtext('vnd-server schema ' || current_schema()))");
     const int version = schemaVersion();
     if (version > kSchemaVersion) {
-        throw std::runtime_error("O banco de dados tem o esquema versão " +
-                                 std::to_string(version) + ", mais novo que o deste servidor (" +
-                                 std::to_string(kSchemaVersion) + ").");
+        throw std::runtime_error(schema::newerVersionMessage(version));
     }
-    for (std::string_view sql : schema::version1()) {
+    if (version == kSchemaVersion) {
+        return;
+    }
+    for (std::string_view sql : schema::upgradeFrom(version)) {
         conn_->exec(sql);
     }
     conn_->exec("DELETE FROM SCHEMAVERSION");
@@ -606,8 +613,11 @@ void PostgresRuleStore::createSchema() {
 StoredCounts PostgresRuleStore::storedCounts() {
     conn_->ensureOpen();
     Result r = conn_->exec(schema::kCountEveryTable);
-    auto n = [&](int c) { return std::atol(PQgetvalue(r.get(), 0, c)); };
-    return {n(0), n(1), n(2), n(3), n(4), n(5), n(6)};
+    std::array<long, StoredCounts::kTables> n{};
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        n[i] = std::atol(PQgetvalue(r.get(), 0, static_cast<int>(i)));
+    }
+    return StoredCounts::fromColumns(n);
 }
 
 long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
@@ -646,6 +656,28 @@ long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
         rows.push_back({c.code, c.name});
     }
     conn_->copy("COPY TIPOCONS FROM STDIN", rows);
+    rows.clear();
+    for (const demo::Holiday& h : set.holidays) {
+        rows.push_back({h.branch, h.date, h.name});
+    }
+    conn_->copy("COPY FERIADO (" + std::string(schema::kHolidayColumns) + ") FROM STDIN", rows);
+    {
+        // Up to a million rows: streamed as they are written, never all as text at once.
+        CopyStream out(*conn_, "COPY ITEMPREC (" + std::string(schema::kBasePriceColumns) +
+                                   ") FROM STDIN");
+        for (const demo::BasePrice& p : set.basePrices) {
+            for (std::string_view field : {std::string_view(p.branch), std::string_view(p.table),
+                                           std::string_view(p.periodStart),
+                                           std::string_view(p.product)}) {
+                appendCopyField(out.text(), field);
+                out.text() += '\t';
+            }
+            out.text() += numberText(p.price);
+            out.text() += '\n';
+            out.lineDone();
+        }
+        out.finish();
+    }
     Result removed = conn_->exec(schema::kDeleteUnbackedRules);
     tx.commit();
     return std::atol(PQcmdTuples(removed.get()));

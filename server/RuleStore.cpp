@@ -13,9 +13,14 @@
 
 namespace server {
 
+StoredCounts StoredCounts::fromColumns(const std::array<long, kTables>& n) {
+    return {n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8], n[9]};
+}
+
 bool StoredCounts::empty() const {
     return branches == 0 && priceTables == 0 && periods == 0 && products == 0 &&
-           assortment == 0 && consumerTypes == 0 && rules == 0;
+           assortment == 0 && consumerTypes == 0 && rules == 0 && basePrices == 0 &&
+           holidays == 0 && history == 0;
 }
 
 std::string StoredCounts::text() const {
@@ -27,8 +32,11 @@ std::string StoredCounts::text() const {
            count(periods, "vigência", "vigências") + ", " +
            count(products, "produto", "produtos") + ", " +
            count(assortment, "produto vendido por filial", "produtos vendidos por filial") +
-           ", " + count(consumerTypes, "tipo de consumidor", "tipos de consumidor") + " e " +
-           count(rules, "regra gravada", "regras gravadas");
+           ", " + count(consumerTypes, "tipo de consumidor", "tipos de consumidor") + ", " +
+           count(basePrices, "preço base", "preços base") + ", " +
+           count(holidays, "feriado", "feriados") + ", " +
+           count(rules, "regra gravada", "regras gravadas") + " e " +
+           count(history, "alteração de regra no histórico", "alterações de regra no histórico");
 }
 
 void RuleStore::forEachRule(const std::optional<std::string>& branch,
@@ -108,6 +116,24 @@ std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings
     }
     throw std::invalid_argument("URL de banco de dados inválida: \"" + redactUrl(url) +
                                 "\" (use sqlite:CAMINHO ou postgresql://...)");
+}
+
+std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
+                                            const StoreSettings& settings) {
+    auto store = openStore(url, settings);
+    const int version = store->schemaVersion();
+    if (version == 0) {
+        const std::string shown = redactUrl(url);
+        throw std::runtime_error("O banco de dados " + shown +
+                                 " não foi inicializado; execute vnd-server init --db " + shown +
+                                 ".");
+    }
+    if (version != kSchemaVersion) {
+        // An older database gains the new tables with its rows kept; a newer one is
+        // refused by the upgrade itself, before anything is touched.
+        store->createSchema();
+    }
+    return store;
 }
 
 std::string currentTimestamp() {

@@ -1,6 +1,7 @@
 #pragma once
 // The server's storage: reference data read by the screen and the differentiated prices.
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -17,8 +18,10 @@
 
 namespace server {
 
-/// The schema version this build writes; init upgrades older databases to it.
-inline constexpr int kSchemaVersion = 1;
+/// The schema version this build writes; init and the server's start upgrade older
+/// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
+/// and the rule history (PRECDIFHIST).
+inline constexpr int kSchemaVersion = 2;
 
 /// A rule's rows in compact form: every product with every day, all other columns those
 /// of `shared` (whose product and day are not used). Products are distinct and days are
@@ -77,9 +80,16 @@ struct StoredCounts {
     long assortment = 0;     ///< PRODFILI
     long consumerTypes = 0;  ///< TIPOCONS
     long rules = 0;          ///< PRECDIF
+    long basePrices = 0;     ///< ITEMPREC
+    long holidays = 0;       ///< FERIADO
+    long history = 0;        ///< PRECDIFHIST
 
+    /// The members in declaration order, as schema::kCountEveryTable reads them.
+    static constexpr std::size_t kTables = 10;
+    static StoredCounts fromColumns(const std::array<long, kTables>& n);
     bool empty() const;
-    /// "3 filiais, 3 tabelas de preço, …, 4 regras", every table named.
+    /// "3 filiais, 3 tabelas de preço, …, 4 regras gravadas e 2 alterações no histórico",
+    /// every table named.
     std::string text() const;
 };
 
@@ -90,18 +100,23 @@ class RuleStore {
 public:
     virtual ~RuleStore() = default;
 
-    /// Creates missing tables and upgrades an older schema; idempotent. Throws when the
-    /// database was written by a newer build.
+    /// Creates the tables of an empty database, or upgrades one of an older schema
+    /// version to kSchemaVersion, in one transaction that keeps every stored row: on any
+    /// failure the database is left as it was. Safe to call from several processes at
+    /// once (one upgrades, the others find it done); a database already current is left
+    /// alone. Throws std::runtime_error (schema::newerVersionMessage) when the database
+    /// was written by a newer build, changing nothing.
     virtual void createSchema() = 0;
     /// The stored schema version, 0 for a database never initialised.
     virtual int schemaVersion() = 0;
     /// Rows in every table; the schema must exist.
     virtual StoredCounts storedCounts() = 0;
     /// Replaces every reference table (branches, price tables, periods, products,
-    /// assortments, consumer types) by the set's rows and, in the same transaction, removes
-    /// the stored rules the new rows no longer back: whose branch, price table, validity
-    /// period or product is gone, or whose product the branch no longer sells. All other
-    /// rules are kept. Returns how many rules were removed.
+    /// assortments, consumer types, base prices, holidays) by the set's rows and, in the
+    /// same transaction, removes the stored rules the new rows no longer back: whose
+    /// branch, price table, validity period or product is gone, or whose product the
+    /// branch no longer sells. All other rules, and the rule history, are kept. Returns
+    /// how many rules were removed.
     virtual long replaceReferenceData(const demo::DataSet& set) = 0;
 
     /// Every branch when code is absent, else the one with that exact code (or none).
@@ -190,6 +205,12 @@ std::unique_ptr<RuleStore> openStore(const std::string& url,
 /// The same with the database's time bounds.
 std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings,
                                      Creation creation = Creation::MustExist);
+
+/// Opens the existing database at url for serving: one never initialised is refused
+/// (std::runtime_error telling to run init), one of an older schema is upgraded first
+/// (createSchema), one of a newer schema is refused.
+std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
+                                            const StoreSettings& settings = {});
 
 /// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
 std::string currentTimestamp();

@@ -1,6 +1,7 @@
 #include "SqliteRuleStore.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -483,15 +484,17 @@ int SqliteRuleStore::schemaVersion() {
 }
 
 void SqliteRuleStore::createSchema() {
+    // The write lock comes first: another process upgrading at the same time is waited
+    // for, and then finds the version it wrote.
     SqliteTransaction tx(*db_);
     const int version = schemaVersion();
     if (version > kSchemaVersion) {
-        throw std::runtime_error("O banco de dados tem o esquema versão " +
-                                 std::to_string(version) +
-                                 ", mais novo que o deste servidor (" +
-                                 std::to_string(kSchemaVersion) + ").");
+        throw std::runtime_error(schema::newerVersionMessage(version));
     }
-    for (std::string_view sql : schema::version1()) {
+    if (version == kSchemaVersion) {
+        return;
+    }
+    for (std::string_view sql : schema::upgradeFrom(version)) {
         db_->exec(sql);
     }
     db_->exec("DELETE FROM SCHEMAVERSION");
@@ -504,8 +507,11 @@ void SqliteRuleStore::createSchema() {
 StoredCounts SqliteRuleStore::storedCounts() {
     Statement q(db_->connection(), schema::kCountEveryTable);
     q.step();
-    return {q.integer(0), q.integer(1), q.integer(2), q.integer(3),
-            q.integer(4), q.integer(5), q.integer(6)};
+    std::array<long, StoredCounts::kTables> n{};
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        n[i] = static_cast<long>(q.integer(static_cast<int>(i)));
+    }
+    return StoredCounts::fromColumns(n);
 }
 
 long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
@@ -544,6 +550,28 @@ long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     for (const demo::ConsumerType& c : set.consumerTypes) {
         type.bind(1, c.code).bind(2, c.name).step();
         type.reset();
+    }
+    // A million rows for the largest demo sets: one prepared insert, the branch, table
+    // and period bound again only when they change.
+    Statement price(db_->connection(), "INSERT INTO ITEMPREC (" +
+                                           std::string(schema::kBasePriceColumns) +
+                                           ") VALUES (?,?,?,?,?)");
+    const demo::BasePrice* previous = nullptr;
+    for (const demo::BasePrice& p : set.basePrices) {
+        if (!previous || previous->branch != p.branch || previous->table != p.table ||
+            previous->periodStart != p.periodStart) {
+            price.bind(1, p.branch).bind(2, p.table).bind(3, p.periodStart);
+        }
+        price.bind(4, p.product).bind(5, p.price).step();
+        sqlite3_reset(price.get());  // keeps the bindings
+        previous = &p;
+    }
+    Statement holiday(db_->connection(), "INSERT INTO FERIADO (" +
+                                             std::string(schema::kHolidayColumns) +
+                                             ") VALUES (?,?,?)");
+    for (const demo::Holiday& h : set.holidays) {
+        holiday.bind(1, h.branch).bind(2, h.date).bind(3, h.name).step();
+        holiday.reset();
     }
     db_->exec(schema::kDeleteUnbackedRules);
     const long removed = sqlite3_changes(db_->get());
