@@ -33,8 +33,8 @@ DayFacts dayFactsFor(const wire::Date& date, const std::string& branch,
     DayFacts facts;
     facts.weekday = weekdayOf(date);
     facts.holiday = holidayOn(date, branch, holidays);
-    facts.eve = holidayOn(wire::Date::fromDaysSinceEpoch(date.daysSinceEpoch() + 1), branch,
-                          holidays);
+    facts.eve =
+        holidayOn(wire::Date::fromDaysSinceEpoch(date.daysSinceEpoch() + 1), branch, holidays);
     return facts;
 }
 

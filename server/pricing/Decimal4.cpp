@@ -9,12 +9,33 @@ namespace {
 
 // 10^14 as a double is exact, so the range test below is exact too.
 constexpr double kMaxMagnitude = 1e14;
+// Below 10^11 a double's spacing is under 2 x 10^-5, so no two numbers of four places
+// read back as the same double.
+constexpr double kQuickMagnitude = 1e11;
+
+// Most stored amounts have four places or fewer. When a four-place decimal reads back as
+// the value itself, the shortest text lies within one spacing of it, less than half a
+// ten-thousandth, so it rounds to that decimal and need not be written. nullopt: the value
+// has more places (or is large) and takes the long way.
+std::optional<long long> quickUnits(double value) {
+    if (!(std::fabs(value) < kQuickMagnitude)) {
+        return std::nullopt;
+    }
+    const double units = std::nearbyint(value * 10'000.0);
+    if (units / 10'000.0 != value) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(units);
+}
 
 }  // namespace
 
 std::optional<Decimal4> Decimal4::tryFromDouble(double value) {
     if (!std::isfinite(value) || std::fabs(value) > kMaxMagnitude) {
         return std::nullopt;
+    }
+    if (const auto units = quickUnits(value)) {
+        return Decimal4(*units);
     }
     // The shortest text that reads back as the same double is the decimal the user typed
     // (16.9915 is stored as 16.99149999..., its shortest text is "16.9915"). Fixed notation

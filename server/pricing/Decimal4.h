@@ -9,7 +9,7 @@ namespace server {
 /// A decimal with exactly four places, held as a whole number of ten-thousandths.
 /// Values stay within +-kMaxUnits so that the price arithmetic cannot overflow.
 class Decimal4 {
-public:
+  public:
     /// The largest magnitude held, in ten-thousandths: 10^18, that is 10^14 in units.
     static constexpr long long kMaxUnits = 1'000'000'000'000'000'000LL;
 
@@ -33,7 +33,7 @@ public:
 
     constexpr auto operator<=>(const Decimal4&) const = default;
 
-private:
+  private:
     constexpr explicit Decimal4(long long units) : units_(units) {}
 
     long long units_ = 0;

@@ -18,10 +18,14 @@ bool isWeekdayDigit(char day) {
 // Step 2's order: F, V, a weekday digit, T.
 int dayRank(char day) {
     switch (day) {
-        case 'F': return 0;
-        case 'V': return 1;
-        case 'T': return 3;
-        default: return isWeekdayDigit(day) ? 2 : 4;
+        case 'F':
+            return 0;
+        case 'V':
+            return 1;
+        case 'T':
+            return 3;
+        default:
+            return isWeekdayDigit(day) ? 2 : 4;
     }
 }
 
@@ -110,31 +114,44 @@ bool overlap(const T& aFrom, const T& aTo, const T& bFrom, const T& bTo) {
 
 std::string_view reasonText(OutReason reason) {
     switch (reason) {
-        case OutReason::Validity: return "fora da validade";
-        case OutReason::ConsumerType: return "outro tipo de consumidor";
-        case OutReason::Day: return "outro dia";
-        case OutReason::Window: return "fora do horário";
+        case OutReason::Validity:
+            return "fora da validade";
+        case OutReason::ConsumerType:
+            return "outro tipo de consumidor";
+        case OutReason::Day:
+            return "outro dia";
+        case OutReason::Window:
+            return "fora do horário";
     }
     return {};
 }
 
 std::string_view precedenceText(Precedence step) {
     switch (step) {
-        case Precedence::ConsumerType: return "tipo de consumidor específico";
-        case Precedence::Day: return "dia mais específico";
-        case Precedence::ValidFrom: return "validade mais recente";
-        case Precedence::ValidTo: return "validade mais curta";
-        case Precedence::Window: return "horário mais estreito";
-        case Precedence::Start: return "horário mais tarde";
+        case Precedence::ConsumerType:
+            return "tipo de consumidor específico";
+        case Precedence::Day:
+            return "dia mais específico";
+        case Precedence::ValidFrom:
+            return "validade mais recente";
+        case Precedence::ValidTo:
+            return "validade mais curta";
+        case Precedence::Window:
+            return "horário mais estreito";
+        case Precedence::Start:
+            return "horário mais tarde";
     }
     return {};
 }
 
 std::string_view situationText(Situation situation) {
     switch (situation) {
-        case Situation::Applied: return "aplicada";
-        case Situation::PassedOver: return "preterida";
-        case Situation::Out: return "fora";
+        case Situation::Applied:
+            return "aplicada";
+        case Situation::PassedOver:
+            return "preterida";
+        case Situation::Out:
+            return "fora";
     }
     return {};
 }

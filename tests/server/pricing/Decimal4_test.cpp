@@ -30,6 +30,9 @@ TEST(Decimal4, ReadsTheShortestDecimalOfAStoredDoubleRoundedHalfAwayFromZero) {
         {1e-300, 0},
         {0.1 + 0.2, 3'000},  // 0.30000000000000004
         {123456789.12345, 1'234'567'891'235},
+        {99999999999.9999, 999'999'999'999'999},
+        {123456789012.3456, 1'234'567'890'123'456},
+        {99999999999999.99, 999'999'999'999'999'800},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Decimal4::fromDouble(c.value).units(), c.units) << c.value;

@@ -158,12 +158,12 @@ TEST(RuleResolver, AppliesTheFirstCandidateOrNone) {
 
 TEST(RuleResolver, ExplainsTheAppliedThenThePassedOverInPrecedenceThenTheOut) {
     const std::vector<RuleRow> rows = {
-        row({.day = 'T', .type = "01"}),                  // passed over: day
-        row({.start = "1500", .end = "1800"}),            // out: window
-        row({.day = 'F'}),                                // passed over: consumer type
-        row({.day = 'F', .type = "01"}),                  // applied
-        row({.from = "2026-05-01"}),                      // out: validity
-        row({.day = 'V', .type = "01"}),                  // passed over: day, before T
+        row({.day = 'T', .type = "01"}),        // passed over: day
+        row({.start = "1500", .end = "1800"}),  // out: window
+        row({.day = 'F'}),                      // passed over: consumer type
+        row({.day = 'F', .type = "01"}),        // applied
+        row({.from = "2026-05-01"}),            // out: validity
+        row({.day = 'V', .type = "01"}),        // passed over: day, before T
     };
     struct Expected {
         int index;
