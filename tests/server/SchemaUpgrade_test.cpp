@@ -75,7 +75,9 @@ std::unique_ptr<testdb::TestDatabase> version1Database(Backend backend) {
     }
     db->exec("INSERT INTO SCHEMAVERSION (VERSION) VALUES (1)");
     sqlite3* file = nullptr;
-    sqlite3_open_v2(kVersion1File.c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
+    // Immutable: read without the -wal and -shm files a WAL database otherwise gets.
+    sqlite3_open_v2(("file:" + kVersion1File + "?immutable=1").c_str(), &file,
+                    SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     for (const auto& [table, key] : kVersion1Tables) {
         for (const std::string& values : literalRowsOf(file, table)) {
             db->exec("INSERT INTO " + std::string(table) + " VALUES (" + values + ")");
