@@ -1,7 +1,12 @@
 // What the stored rules do, on both backends: the price and its reasons at a moment, the
 // price book, the dry run, listing, removal and the history of every change.
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "RuleArguments.h"
 #include "TestDatabase.h"
@@ -316,6 +321,41 @@ TEST_P(Pricing, ListingsPageAndFilter) {
     EXPECT_EQ(rows[0][2], "Confraternização Universal");
     EXPECT_EQ(rows[1][0], "0001");
     EXPECT_EQ(rows[1][2], "Aniversário da Cidade");
+}
+
+TEST_P(Pricing, HolidaysAreKeptFromTheCommandLineAndAnImportIsAllOrNothing) {
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin() + 1, {"--db", db_->url()});
+        std::ostringstream out, err;
+        const int status = server::runCommand(args, out, err);
+        return std::make_pair(status, out.str() + err.str());
+    };
+    EXPECT_EQ(run({"holidays", "add", "--branch", "0002", "--date", "2026-03-19", "--name",
+                   "São José"}).first, 0);
+    // The new holiday makes the day before an eve.
+    const json eve = call("GetPrecoVigente", json::array({"0002", "001", "0000000001", "",
+                                                          {{"$date", "2026-03-18"}}, "10:00"}));
+    EXPECT_EQ(eve["dia"]["vespera"], "São José");
+
+    const auto file = std::filesystem::temp_directory_path() / ("feriados-" + std::to_string(::getpid()) + ".csv");
+    {
+        std::ofstream csv(file);
+        csv << "\xEF\xBB\xBF0001;20/01/2026;São Sebastião\r\n0001;31/02/2026;Errado\r\n";
+    }
+    const auto refused = run({"holidays", "import", file.string()});
+    EXPECT_EQ(refused.first, 1);
+    EXPECT_NE(refused.second.find("linha 2"), std::string::npos) << refused.second;
+    {
+        std::ofstream csv(file);
+        csv << "0001;20/01/2026;São Sebastião\nT;21/04/2026;Tiradentes\n";
+    }
+    EXPECT_EQ(run({"holidays", "import", file.string()}).first, 0);
+    std::filesystem::remove(file);
+    const auto listed = run({"holidays", "list", "--branch", "0001", "--year", "2026"});
+    EXPECT_NE(listed.second.find("0001;20/01/2026;São Sebastião"), std::string::npos);
+    EXPECT_NE(listed.second.find("T;21/04/2026;Tiradentes"), std::string::npos);
+    EXPECT_EQ(run({"holidays", "remove", "--branch", "0001", "--date", "2026-01-20"}).first, 0);
+    EXPECT_EQ(run({"holidays", "remove", "--branch", "0001", "--date", "2026-01-20"}).first, 1);
 }
 
 TEST_P(Pricing, BadArgumentsAreRefusedInPortuguese) {
