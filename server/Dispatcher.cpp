@@ -4,12 +4,12 @@
 #include <variant>
 
 #include "AsciiLower.h"
-#include "ArgumentLimits.h"
 #include "Hello.h"
 #include "Log.h"
 #include "StoreCallError.h"
 #include "TransientFailure.h"
 #include "protocol/JsonRpc.h"
+#include "protocol/Methods.h"
 #include "protocol/ValueCodec.h"
 
 namespace server {
@@ -31,6 +31,12 @@ bool sameSecret(std::string_view given, std::string_view expected) {
         difference = static_cast<unsigned char>(difference | (g ^ expected[i]));
     }
     return difference == 0;
+}
+
+// Who a call is made for: the names its connection gave in rpc.hello when the call
+// arrived (without them, no user and the peer's address).
+RuleStore::Caller callerOf(const Dispatcher::Call& call) {
+    return {call.user, call.station};
 }
 
 std::string refusal(const nlohmann::json& id, const char* text) {
@@ -167,11 +173,14 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
             // transaction was rolled back whole, so the call is simply made again.
             return answer(wire::encodeResult(
                 call.id, retryTransient(
-                             [&] { return writes_.call(call.method, call.params, call.deadline); },
+                             [&] {
+                                 return writes_.call(call.method, call.params, call.deadline,
+                                                     callerOf(call));
+                             },
                              call.deadline)));
         }
-        return answer(
-            wire::encodeResult(call.id, reads_.call(call.method, call.params, call.deadline)));
+        return answer(wire::encodeResult(
+            call.id, reads_.call(call.method, call.params, call.deadline, callerOf(call))));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.
@@ -335,7 +344,8 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
         return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
                                         "Objeto remoto desconhecido: \"" + object + "\"."));
     }
-    if (!PriceService::hasMethod(method)) {
+    const wire::MethodSpec* spec = wire::findMethod(method);
+    if (spec == nullptr) {
         return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
                                         "Método desconhecido: \"" + method + "\" do objeto " +
                                             std::string(kObjectName) + "."));
@@ -344,7 +354,9 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
         return answer(wire::encodeError(request.id, wire::rpc::kRefused, *failure));
     }
     try {
-        checkArgumentLimits(method, request.params);
+        // Arguments are checked where they arrive: a hostile one never reaches a worker,
+        // the database, the checks or the error texts.
+        wire::checkParams(*spec, request.params);
     } catch (const wire::RpcError& e) {
         return answer(wire::encodeError(request.id, e.code(), e.what()));
     }
@@ -353,7 +365,7 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
     call.method = method;
     call.params = request.params;
     call.notification = request.notification;
-    call.writes = asciiLower(method) == "setprecdif";
+    call.writes = spec->writes;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
     call.user = session.user;
     call.station = session.station.empty() ? session.peer : session.station;
