@@ -33,8 +33,7 @@ bool sameSecret(std::string_view given, std::string_view expected) {
     return difference == 0;
 }
 
-// Who a call is made for: the names its connection gave in rpc.hello when the call
-// arrived (without them, no user and the peer's address).
+// Who a call is made for, as its connection said when the call arrived.
 RuleStore::Caller callerOf(const Dispatcher::Call& call) {
     return {call.user, call.station};
 }
