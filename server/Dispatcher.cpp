@@ -317,16 +317,16 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         }
         return {std::move(text), std::nullopt};
     };
-    auto refuse = [&](int code, const std::string& message) -> Step {
-        finished(request.method, session, arrived, nullptr, message);
-        return answer(wire::encodeError(request.id, code, message));
-    };
     // Object and method names are matched without regard to letter case, as the screen's
     // platform resolves them.
     const auto dot = request.method.rfind('.');
     const std::string object = dot == std::string::npos ? "" : request.method.substr(0, dot);
     const std::string method = dot == std::string::npos ? request.method
                                                         : request.method.substr(dot + 1);
+    auto refuse = [&](int code, const std::string& message) -> Step {
+        finished(method, session, arrived, nullptr, message);
+        return answer(wire::encodeError(request.id, code, message));
+    };
     if (asciiLower(object) != asciiLower(kObjectName)) {
         return refuse(wire::rpc::kMethodNotFound, "Objeto remoto desconhecido: \"" + object + "\".");
     }
