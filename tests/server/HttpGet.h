@@ -1,7 +1,9 @@
 #pragma once
 // A plain HTTP/1.0 GET on loopback for the tests of /metrics and /healthz, bounded in time.
 
+#include <array>
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "protocol/Asio.h"
@@ -20,6 +22,16 @@ inline HttpAnswer httpGet(unsigned short port, const std::string& path) {
     std::string text;
     std::array<char, 4096> chunk{};
     bool done = false;
+    std::function<void()> readMore = [&] {
+        socket.async_read_some(asio::buffer(chunk), [&](std::error_code r, std::size_t n) {
+            text.append(chunk.data(), n);
+            if (r) {
+                done = true;
+                return;
+            }
+            readMore();
+        });
+    };
     socket.async_connect({asio::ip::make_address("127.0.0.1"), port}, [&](std::error_code e) {
         if (e) {
             done = true;
@@ -27,16 +39,6 @@ inline HttpAnswer httpGet(unsigned short port, const std::string& path) {
         }
         const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
         asio::write(socket, asio::buffer(request), e);
-        std::function<void()> readMore = [&] {
-            socket.async_read_some(asio::buffer(chunk), [&](std::error_code r, std::size_t n) {
-                text.append(chunk.data(), n);
-                if (r) {
-                    done = true;
-                    return;
-                }
-                readMore();
-            });
-        };
         readMore();
     });
     io.run_for(std::chrono::seconds(20));

@@ -105,12 +105,13 @@ TEST(MetricsEndpoint, ShowsARunningServerAndItsDatabaseHealth) {
         ASSERT_TRUE(client.call("GetFilial", nlohmann::json::array({"", "T"})).contains("result"));
         const auto stored = client.call("SetPrecDif", testdb::baseRule());
         ASSERT_TRUE(stored.contains("result")) << stored.dump();
-        EXPECT_TRUE(client.call("NoSuchMethod", {}).contains("error"));
+        EXPECT_TRUE(client.call("NoSuchMethod", nlohmann::json::array()).contains("error"));
         const auto page = testdb::httpGet(endpoint.port(), "/metrics");
         ASSERT_EQ(page.status, 200);
         EXPECT_EQ(sample(page.body, "vnd_calls_total{method=\"getfilial\",result=\"ok\"}"), 1);
         EXPECT_EQ(sample(page.body, "vnd_calls_total{method=\"setprecdif\",result=\"ok\"}"), 1);
-        EXPECT_EQ(sample(page.body, "vnd_calls_total{method=\"unknown\",result=\"error\"}"), 1);
+        EXPECT_EQ(sample(page.body, "vnd_calls_total{method=\"unknown\",result=\"error\"}"), 1)
+            << page.body;
         EXPECT_EQ(sample(page.body, "vnd_rows_stored_total"),
                   stored["result"]["stored"].get<double>());
         EXPECT_EQ(sample(page.body, "vnd_open_connections"), 1);
