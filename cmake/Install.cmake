@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 
 # Everything of the host lives in its own folder, the modules one level down, so that
 # nothing clashes with the system's libraries.
-set(VND_LIB_DIR ${CMAKE_INSTALL_LIBDIR}/vnd)
+set(VND_LIB_DIR lib/vnd)
 set(VND_MODULE_DIR ${VND_LIB_DIR}/modules)
 # Debian's /usr prefix puts the configuration in /etc and units in /lib/systemd/system;
 # any other prefix keeps them under itself.
@@ -17,7 +17,7 @@ if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   set(VND_UNIT_DIR /lib/systemd/system)
 else()
   set(VND_ETC_DIR ${CMAKE_INSTALL_SYSCONFDIR})
-  set(VND_UNIT_DIR ${CMAKE_INSTALL_LIBDIR}/systemd/system)
+  set(VND_UNIT_DIR lib/systemd/system)
 endif()
 set(VND_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
 
