@@ -93,7 +93,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vnd42407)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "vnd42407 developers")
-set(CPACK_PACKAGE_CONTACT "vnd42407 developers <vnd@localhost>")
+set(CPACK_PACKAGE_CONTACT "Equipe vnd42407 <equipe@vnd42407.com.br>")
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # /etc and /lib/systemd/system are absolute: staged under the package's root.
 set(CPACK_SET_DESTDIR ON)
@@ -109,14 +111,16 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_SERVER_PACKAGE_NAME vnd-server)
 set(CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_SERVER_DESCRIPTION "application server of the differentiated-price screen
- vnd-server serves the price-rule screens of a retail chain's stores over
- JSON-RPC on TCP, storing in SQLite or PostgreSQL. Runs as the systemd service
- vnd-server.service, configured in /etc/vnd-server/vnd-server.conf.")
+vnd-server serves the price-rule screens of a retail chain's stores over
+JSON-RPC on TCP, storing in SQLite or PostgreSQL. Runs as the systemd service
+vnd-server.service, configured in /etc/vnd-server/vnd-server.conf.")
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
-  ${VND_PACKAGING}/postinst ${VND_PACKAGING}/postrm ${VND_PACKAGING}/conffiles)
+  ${VND_PACKAGING}/server/postinst ${VND_PACKAGING}/server/postrm ${VND_PACKAGING}/server/conffiles)
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_HOST_PACKAGE_NAME vnd-host)
 set(CPACK_DEBIAN_HOST_DESCRIPTION "back-office desktop for the differentiated-price screen
- vnd-host is the Qt desktop of a store's back office; it loads the screen
- modules from /usr/lib/vnd/modules and talks to vnd-server.")
+vnd-host is the Qt desktop of a store's back office; it loads the screen
+modules from /usr/lib/vnd/modules and talks to vnd-server.")
+set(CPACK_DEBIAN_HOST_PACKAGE_CONTROL_EXTRA ${VND_PACKAGING}/host/postinst ${VND_PACKAGING}/host/postrm)
+set(CPACK_DEBIAN_HOST_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
