@@ -31,6 +31,9 @@ Command addInitCommand(CLI::App& program);
 Command addServeCommand(CLI::App& program);
 Command addRulesCommand(CLI::App& program);
 Command addBackupCommand(CLI::App& program);
+Command addPriceCommand(CLI::App& program);
+Command addPricesCommand(CLI::App& program);
+Command addHolidaysCommand(CLI::App& program);
 
 /// A new subcommand of the program with the help flag, --version and the Portuguese
 /// group names every command shares.

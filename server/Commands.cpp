@@ -22,6 +22,9 @@ constexpr AddCommand kCommands[] = {
     addServeCommand,
     addRulesCommand,
     addBackupCommand,
+    addPriceCommand,
+    addPricesCommand,
+    addHolidaysCommand,
 };
 
 constexpr const char* kFooter =

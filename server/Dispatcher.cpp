@@ -3,11 +3,11 @@
 #include <variant>
 
 #include "AsciiLower.h"
-#include "ArgumentLimits.h"
 #include "Log.h"
 #include "StoreCallError.h"
 #include "TransientFailure.h"
 #include "protocol/JsonRpc.h"
+#include "protocol/Methods.h"
 #include "protocol/ValueCodec.h"
 
 namespace server {
@@ -31,6 +31,11 @@ bool sameSecret(std::string_view given, std::string_view expected) {
     return difference == 0;
 }
 
+// Who a call is made for: without a word from the station, its address.
+RuleStore::Caller callerOf(const Dispatcher::Session& session) {
+    return {"", session.peer};
+}
+
 std::string refusal(const nlohmann::json& id, const char* text) {
     return wire::encodeError(id, wire::rpc::kUnauthorized, text);
 }
@@ -38,7 +43,8 @@ std::string refusal(const nlohmann::json& id, const char* text) {
 // Method names become metric labels: unknown ones are folded into one, so that a peer
 // sending made-up names cannot grow the metrics without bound.
 std::string methodLabel(const std::string& method) {
-    return PriceService::hasMethod(method) ? asciiLower(method) : "unknown";
+    const wire::MethodSpec* spec = wire::findMethod(method);
+    return spec != nullptr ? asciiLower(std::string(spec->name)) : "unknown";
 }
 
 std::string milliseconds(Dispatcher::Clock::duration elapsed) {
@@ -105,13 +111,17 @@ void Dispatcher::finished(const std::string& method, const Session& session,
     // The user and station come from the connection's hello once clients send it.
     const std::string user = "-";
     if (result != nullptr) {
-        const long stored = rowsOf(*result, "stored");
-        const long replaced = rowsOf(*result, "replaced");
-        const long removed = rowsOf(*result, "removed");
+        // Only the methods that change stored data count rows: a dry run answers with
+        // the same fields and writes nothing.
+        const wire::MethodSpec* spec = wire::findMethod(method);
+        const bool writes = spec != nullptr && spec->writes;
+        const long stored = writes ? rowsOf(*result, "stored") : 0;
+        const long replaced = writes ? rowsOf(*result, "replaced") : 0;
+        const long removed = writes ? rowsOf(*result, "removed") : 0;
         metrics_.addRows(stored, replaced);
         metrics_.addRemoved(removed);
         if (!log_.enabled(LogLevel::Info)) return;
-        if (result->is_object() && (result->contains("stored") || result->contains("removed"))) {
+        if (writes) {
             log_.event(LogLevel::Info, "call",
                        {{"method", shown}, {"peer", session.peer}, {"user", user},
                         {"ms", milliseconds(elapsed)}, {"result", "ok"},
@@ -208,10 +218,13 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
             // lock order) can make a store fail that would succeed a moment later. The
             // transaction was rolled back whole, so the call is simply made again.
             result = retryTransient(
-                [&] { return writes_.call(call.method, call.params, call.deadline); },
+                [&] {
+                    return writes_.call(call.method, call.params, call.deadline,
+                                        callerOf(session));
+                },
                 call.deadline);
         } else {
-            result = reads_.call(call.method, call.params, call.deadline);
+            result = reads_.call(call.method, call.params, call.deadline, callerOf(session));
         }
         finished(call.method, session, call.arrived, &result, {});
         return answer(wire::encodeResult(call.id, result));
@@ -330,7 +343,8 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     if (asciiLower(object) != asciiLower(kObjectName)) {
         return refuse(wire::rpc::kMethodNotFound, "Objeto remoto desconhecido: \"" + object + "\".");
     }
-    if (!PriceService::hasMethod(method)) {
+    const wire::MethodSpec* spec = wire::findMethod(method);
+    if (spec == nullptr) {
         return refuse(wire::rpc::kMethodNotFound, "Método desconhecido: \"" + method +
                                                       "\" do objeto " +
                                                       std::string(kObjectName) + ".");
@@ -339,7 +353,9 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         return refuse(wire::rpc::kRefused, *failure);
     }
     try {
-        checkArgumentLimits(method, request.params);
+        // Arguments are checked where they arrive: a hostile one never reaches a worker,
+        // the database, the checks or the error texts.
+        wire::checkParams(*spec, request.params);
     } catch (const wire::RpcError& e) {
         return refuse(e.code(), e.what());
     }
@@ -348,7 +364,7 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     call.method = method;
     call.params = request.params;
     call.notification = request.notification;
-    call.writes = asciiLower(method) == "setprecdif";
+    call.writes = spec->writes;
     call.arrived = arrived;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
     return {std::nullopt, std::move(call)};
