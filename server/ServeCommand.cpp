@@ -13,6 +13,7 @@
 #include "DatabaseUrl.h"
 #include "Log.h"
 #include "MetricsEndpoint.h"
+#include "PostgresPrivileges.h"
 #include "ServeSettings.h"
 #include "Server.h"
 #include "TokenSource.h"
@@ -61,6 +62,11 @@ int serve(const ServeSettings::Resolved& settings, std::ostream& out) {
                {"metrics", endpoint ? settings.metrics->substr(0, settings.metrics->rfind(':')) +
                                           ":" + std::to_string(endpoint->port())
                                     : "off"}});
+    // A role without TEMPORARY answers every lookup and fails every store: said at
+    // start, where the administrator looks, rather than at the first store of a store.
+    if (const auto missing = missingStorePrivilege(settings.url)) {
+        log.event(LogLevel::Warning, "db-privilege-missing", {{"msg", *missing}});
+    }
     int received = 0;
     std::function<void()> wait = [&] {
         signals.async_wait([&](const std::error_code& error, int signal) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -20,6 +21,7 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "server/Log.h"
+#include "server/PostgresPrivileges.h"
 #include "server/RuleStore.h"
 #include "server/Server.h"
 #include "server/SqliteBackup.h"
@@ -332,6 +334,46 @@ TEST(Backup, ACopyTakenDuringStoresHoldsWholeStoresOnly) {
     fs::remove(copy);
     EXPECT_THROW(server::backupSqlite(path + ".missing", copy), std::runtime_error);
     EXPECT_FALSE(fs::exists(copy));
+}
+
+}  // namespace
+
+namespace {
+
+void superuser(const std::string& sql) {
+    PGconn* conn = PQconnectdb(std::getenv("VND_TEST_PG_URL"));
+    PGresult* r = PQexec(conn, sql.c_str());
+    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    const std::string error = PQerrorMessage(conn);
+    PQclear(r);
+    PQfinish(conn);
+    if (!ok) throw std::runtime_error(sql + ": " + error);
+}
+
+// A role that may not make temporary tables fails every store; the server says so at
+// start, and stops saying it once the privilege is granted.
+TEST(StorePrivileges, ARoleWithoutTemporaryIsNamed) {
+    if (auto why = testdb::postgresUnavailable()) {
+        GTEST_SKIP() << *why;
+    }
+    const std::string suffix = std::to_string(::getpid());
+    const std::string database = "vnd_priv_" + suffix, role = "vnd_app_" + suffix;
+    superuser("CREATE DATABASE " + database);
+    superuser("CREATE ROLE " + role + " LOGIN");
+    superuser("REVOKE TEMPORARY ON DATABASE " + database + " FROM PUBLIC");
+    std::string url = std::getenv("VND_TEST_PG_URL");
+    url = "postgresql://" + role + url.substr(url.find('@'), url.rfind('/') - url.find('@')) +
+          "/" + database;
+    const auto missing = server::missingStorePrivilege(url);
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_NE(missing->find("GRANT TEMPORARY ON DATABASE " + database + " TO " + role),
+              std::string::npos)
+        << *missing;
+    superuser("GRANT TEMPORARY ON DATABASE " + database + " TO " + role);
+    EXPECT_FALSE(server::missingStorePrivilege(url).has_value());
+    EXPECT_FALSE(server::missingStorePrivilege("sqlite:/tmp/x.db").has_value());
+    superuser("DROP DATABASE " + database);
+    superuser("DROP ROLE " + role);
 }
 
 }  // namespace
