@@ -6,10 +6,12 @@
 # tree runs wherever it is put. scripts/package builds the packages from a release build.
 include(GNUInstallDirs)
 
-# Everything of the host lives in its own folder, the modules one level down, so that
-# nothing clashes with the system's libraries.
-set(VND_LIB_DIR lib/vnd)
-set(VND_MODULE_DIR ${VND_LIB_DIR}/modules)
+# Everything of the host lives in its own folder, so that nothing clashes with the
+# system's libraries: the framework in lib/vnd/lib, the screen modules in
+# lib/vnd/modules. Neither is a folder ldconfig looks in, so the package needs no
+# maintainer scripts for it.
+set(VND_LIB_DIR lib/vnd/lib)
+set(VND_MODULE_DIR lib/vnd/modules)
 # Debian's /usr prefix puts the configuration in /etc and units in /lib/systemd/system;
 # any other prefix keeps them under itself.
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
@@ -64,7 +66,7 @@ if(TARGET vnd-host)
   # Every screen module the build has, whatever folder added it.
   get_property(VND_SCREEN_MODULE_TARGETS GLOBAL PROPERTY VND_SCREEN_MODULES)
   foreach(module IN LISTS VND_SCREEN_MODULE_TARGETS)
-    set_target_properties(${module} PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+    set_target_properties(${module} PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
     install(TARGETS ${module} LIBRARY DESTINATION ${VND_MODULE_DIR} COMPONENT host)
   endforeach()
   install(FILES ${VND_PACKAGING}/vnd-host.desktop
@@ -121,6 +123,4 @@ set(CPACK_DEBIAN_HOST_PACKAGE_NAME vnd-host)
 set(CPACK_DEBIAN_HOST_DESCRIPTION "back-office desktop for the differentiated-price screen
 vnd-host is the Qt desktop of a store's back office; it loads the screen
 modules from /usr/lib/vnd/modules and talks to vnd-server.")
-set(CPACK_DEBIAN_HOST_PACKAGE_CONTROL_EXTRA ${VND_PACKAGING}/host/postinst ${VND_PACKAGING}/host/postrm)
-set(CPACK_DEBIAN_HOST_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -22,25 +22,25 @@ Command addHolidaysCommand(CLI::App& program) {
     CLI::App& command = newCommand(program, "holidays", "os feriados das filiais");
     addDatabaseOption(command, o->db);
     // The action's options may come before or after it, and --db anywhere.
-    auto action = [&](const char* name, const char* help) {
+    auto newAction = [&](const char* name, const char* help) {
         CLI::App* sub = command.add_subcommand(name, help);
         sub->group("Ações");
         sub->set_help_flag("-h,--help", "mostra esta ajuda e sai");
         sub->fallthrough();
         return sub;
     };
-    o->list = action("list", "lista os feriados");
+    o->list = newAction("list", "lista os feriados");
     o->list->add_option("--branch", o->branch, "só os da filial (e os de todas)")
         ->type_name("FILIAL");
     o->list->add_option("--year", o->year, "só os do ano")->type_name("ANO");
-    o->add = action("add", "inclui (ou renomeia) um feriado");
-    o->remove = action("remove", "exclui um feriado");
+    o->add = newAction("add", "inclui (ou renomeia) um feriado");
+    o->remove = newAction("remove", "exclui um feriado");
     for (CLI::App* sub : {o->add, o->remove}) {
         sub->add_option("--branch", o->branch, "filial, ou T para todas")->type_name("FILIAL|T");
         sub->add_option("--date", o->date, "data")->type_name("AAAA-MM-DD");
     }
     o->add->add_option("--name", o->name, "nome do feriado")->type_name("NOME");
-    o->import = action("import", "importa um CSV inteiro ou nada (filial;dd/mm/aaaa;nome)");
+    o->import = newAction("import", "importa um CSV inteiro ou nada (filial;dd/mm/aaaa;nome)");
     o->import->add_option("file", o->file, "arquivo CSV")->type_name("ARQUIVO.csv");
     return {&command, [o](std::ostream& out, std::ostream&) {
                 requireDatabase(o->db);

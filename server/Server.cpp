@@ -355,9 +355,11 @@ void Server::reload(const std::optional<std::string>& token) {
     if (token && token->empty()) {
         throw std::runtime_error("O novo token de acesso está vazio; o anterior continua valendo.");
     }
+    // The dispatcher alone holds the token in force; the options keep the one the
+    // server started with, read by connections without a lock (only whether it is
+    // empty, which a reload never changes).
     if (token) {
         r.dispatcher->setToken(*token);
-        impl_->options.token = *token;
     }
     if (!tls) {
         return;

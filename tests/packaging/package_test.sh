@@ -34,7 +34,7 @@ root=$work/root
 dpkg-deb -x "$server_deb" "$root"
 dpkg-deb -x "$host_deb" "$root"
 for f in usr/bin/vnd-server etc/vnd-server/vnd-server.conf lib/systemd/system/vnd-server.service \
-         usr/share/man/man1/vnd-server.1.gz usr/bin/vnd-host usr/lib/vnd/libvol.so \
+         usr/share/man/man1/vnd-server.1.gz usr/bin/vnd-host usr/lib/vnd/lib/libvol.so \
          usr/lib/vnd/modules/libvnd42407.so usr/share/applications/vnd-host.desktop \
          usr/share/icons/hicolor/48x48/apps/vnd-host.png usr/share/man/man1/vnd-host.1.gz; do
   [[ -e $root/$f ]] || fail "missing /$f"
