@@ -1,8 +1,10 @@
 #include "Dispatcher.h"
 
+#include <algorithm>
 #include <variant>
 
 #include "AsciiLower.h"
+#include "Hello.h"
 #include "Log.h"
 #include "StoreCallError.h"
 #include "TransientFailure.h"
@@ -31,14 +33,31 @@ bool sameSecret(std::string_view given, std::string_view expected) {
     return difference == 0;
 }
 
-// Who a call is made for: without a word from the station, its address.
-RuleStore::Caller callerOf(const Dispatcher::Session& session) {
-    return {"", session.peer};
+// Who a call is made for, as its connection said when the call arrived.
+RuleStore::Caller callerOf(const Dispatcher::Call& call) {
+    return {call.user, call.station};
 }
 
 std::string refusal(const nlohmann::json& id, const char* text) {
     return wire::encodeError(id, wire::rpc::kUnauthorized, text);
 }
+
+// The answer line of a batch whose elements' answers are these, comma-separated: none
+// at all when every element was a notification.
+std::optional<std::string> batchAnswer(const std::string& elements) {
+    if (elements.empty()) {
+        return std::nullopt;
+    }
+    return "[" + elements + "]";
+}
+
+void append(std::string& elements, const std::string& answer) {
+    if (!elements.empty()) {
+        elements += ',';
+    }
+    elements += answer;
+}
+
 
 // Method names become metric labels: unknown ones are folded into one, so that a peer
 // sending made-up names cannot grow the metrics without bound.
@@ -108,8 +127,8 @@ void Dispatcher::finished(const std::string& method, const Session& session,
     metrics_.recordCall(methodLabel(method), result != nullptr, elapsed);
     // A made-up name is shown, but not at any length.
     const std::string shown = method.substr(0, 64);
-    // The user and station come from the connection's hello once clients send it.
-    const std::string user = "-";
+    // The user and station the connection's hello named; "-" before one.
+    const std::string user = session.user.empty() ? "-" : session.user;
     if (result != nullptr) {
         // Only the methods that change stored data count rows: a dry run answers with
         // the same fields and writes nothing.
@@ -168,38 +187,25 @@ std::optional<std::string> Dispatcher::handle(std::string_view line) {
 }
 
 std::optional<std::string> Dispatcher::handle(std::string_view line, Session& session) {
-    Step step = prepare(line, session);
+    return finish(prepare(line, session), session);
+}
+
+std::optional<std::string> Dispatcher::finish(const Step& step, const Session& session) {
     if (step.call) {
         return complete(*step.call, session);
+    }
+    if (step.batch) {
+        return complete(*step.batch, session);
     }
     return step.answer;
 }
 
-Dispatcher::Step Dispatcher::prepare(std::string_view line, Session& session) {
-    try {
-        return route(line, session);
-    } catch (const std::exception& e) {
-        // Nothing a peer sends may end the connection's thread; whatever slipped through
-        // is still an answer, and its inside goes to the log only.
-        Call unknown;
-        unknown.id = nullptr;
-        const long n = record(unknown, session, e.what());
-        return {wire::encodeError(nullptr, wire::rpc::kInternalError,
-                                  "Erro interno do servidor. Ocorrência " + std::to_string(n) +
-                                      " no registro do servidor."),
-                std::nullopt};
-    }
+bool Dispatcher::Batch::writes() const {
+    return std::any_of(calls.begin(), calls.end(), [](const Call& call) { return call.writes; });
 }
 
-long Dispatcher::record(const Call& call, const Session& session, std::string_view detail) {
-    const long n = ++occurrences_;
-    log_.error("ocorrência " + std::to_string(n) + ": " +
-               (call.method.empty() ? std::string("(sem método)") : call.method) + " id " +
-               wire::dumpJson(call.id) + " de " + (session.peer.empty() ? "?" : session.peer) +
-               ": " + std::string(detail));
-    return n;
-}
-
+// One after another, on the thread that took the batch: a batch holds one worker, as a
+// call does, and its stores run in the order sent.
 std::optional<std::string> Dispatcher::complete(const Call& call, const Session& session) {
     auto answer = [&](std::string text) -> std::optional<std::string> {
         if (call.notification) {
@@ -220,11 +226,11 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
             result = retryTransient(
                 [&] {
                     return writes_.call(call.method, call.params, call.deadline,
-                                        callerOf(session));
+                                        callerOf(call));
                 },
                 call.deadline);
         } else {
-            result = reads_.call(call.method, call.params, call.deadline, callerOf(session));
+            result = reads_.call(call.method, call.params, call.deadline, callerOf(call));
         }
         finished(call.method, session, call.arrived, &result, {});
         return answer(wire::encodeResult(call.id, result));
@@ -305,18 +311,74 @@ std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
     return refusal(id, "Token de acesso inválido.");
 }
 
+Dispatcher::Step Dispatcher::reject(const wire::RequestError& error, Session& session) {
+    if (!session.authenticated && tokenRequired()) {
+        return {refuseUnauthenticated(nullptr, session), std::nullopt};
+    }
+    return {wire::encodeError(error.id, error.code, error.message), std::nullopt};
+}
+
+// A single request pays one look at its first byte for batches.
 Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
-    const Clock::time_point arrived = Clock::now();
-    const bool gated = !session.authenticated && tokenRequired();
+    if (wire::isBatch(line)) {
+        return routeBatch(line, session);
+    }
     auto parsed = wire::parseRequest(line);
     if (auto* error = std::get_if<wire::RequestError>(&parsed)) {
-        if (gated) {
-            return {refuseUnauthenticated(nullptr, session), std::nullopt};
-        }
-        return {wire::encodeError(error->id, error->code, error->message), std::nullopt};
+        return reject(*error, session);
     }
-    const wire::Request& request = std::get<wire::Request>(parsed);
-    if (asciiLower(request.method) == kAuthMethod) {
+    return routeRequest(std::get<wire::Request>(parsed), session);
+}
+
+Dispatcher::Step Dispatcher::routeBatch(std::string_view line, Session& session) {
+    auto parsed = wire::parseBatch(line);
+    if (auto* error = std::get_if<wire::RequestError>(&parsed)) {
+        return reject(*error, session);
+    }
+    Batch batch;
+    // In order, so that an rpc.auth or rpc.hello counts for the elements after it.
+    for (const nlohmann::json& element : std::get<nlohmann::json>(parsed)) {
+        auto request = wire::readRequest(element);
+        Step step = std::holds_alternative<wire::RequestError>(request)
+                        ? reject(std::get<wire::RequestError>(request), session)
+                        : routeRequest(std::get<wire::Request>(request), session);
+        if (session.closeAfterAnswer) {
+            return step;  // the connection ends: its refusal is all the peer is told
+        }
+        if (step.answer) {
+            append(batch.answered, *step.answer);
+        }
+        if (step.call) {
+            batch.calls.push_back(std::move(*step.call));
+        }
+    }
+    if (batch.calls.empty()) {
+        return {batchAnswer(batch.answered), std::nullopt};
+    }
+    return Step(std::move(batch));
+}
+
+std::string Dispatcher::greet(const wire::Request& request, Session& session) {
+    try {
+        Hello hello = Hello::read(request.params);
+        session.user = std::move(hello.user);
+        session.station = hello.station.empty() ? session.peer : std::move(hello.station);
+    } catch (const wire::RpcError& e) {
+        return wire::encodeError(request.id, e.code(), e.what());
+    }
+    if (log_.enabled(LogLevel::Debug)) {
+        log_.write(LogLevel::Debug, "conexão de " + session.peer + ": usuário \"" +
+                                        session.user + "\", estação \"" + session.station +
+                                        "\"");
+    }
+    return wire::encodeResult(request.id, true);
+}
+
+Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session& session) {
+    const Clock::time_point arrived = Clock::now();
+    const bool gated = !session.authenticated && tokenRequired();
+    const std::string lowered = asciiLower(request.method);
+    if (lowered == kAuthMethod) {
         return {authenticate(request.id, request.params, session), std::nullopt};
     }
     if (gated) {
@@ -330,6 +392,9 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         }
         return {std::move(text), std::nullopt};
     };
+    if (lowered == wire::kHelloMethod) {
+        return answer(greet(request, session));
+    }
     // Object and method names are matched without regard to letter case, as the screen's
     // platform resolves them.
     const auto dot = request.method.rfind('.');
@@ -367,6 +432,8 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     call.writes = spec->writes;
     call.arrived = arrived;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
+    call.user = session.user;
+    call.station = session.station.empty() ? session.peer : session.station;
     return {std::nullopt, std::move(call)};
 }
 

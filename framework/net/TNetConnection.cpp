@@ -11,6 +11,7 @@
 
 #include "forms/Application.h"
 #include "net/NetFailure.h"
+#include "net/Workstation.h"
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
@@ -108,10 +109,10 @@ struct TNetConnection::Impl {
         return n <= 0;
     }
 
-    // Sends one line and reads the one answer line; a transport failure or the end of the
-    // time gives nullopt with `failure` set.
-    std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
-                                        std::string& failure, bool& late) {
+    // Sends one line; a transport failure or the end of the time gives false with
+    // `failure` or `late` set.
+    bool send(const std::string& line, Clock::time_point deadline, std::string& failure,
+              bool& late) {
         std::error_code error;
         bool done = false;
         auto written = [&](const std::error_code& e, std::size_t) {
@@ -126,12 +127,24 @@ struct TNetConnection::Impl {
         late = false;
         if (!runFor(deadline - Clock::now(), done)) {
             late = true;
-            return std::nullopt;
+            return false;
         }
         if (error) {
             failure = networkFailureText(error);
+            return false;
+        }
+        return true;
+    }
+
+    // Sends one line and reads the one answer line; a transport failure or the end of the
+    // time gives nullopt with `failure` or `late` set.
+    std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
+                                        std::string& failure, bool& late) {
+        if (!send(line, deadline, failure, late)) {
             return std::nullopt;
         }
+        std::error_code error;
+        bool done = false;
         std::array<char, 16384> buffer{};
         for (;;) {
             std::size_t bytes = 0;
@@ -233,6 +246,20 @@ void TNetConnection::Open() {
                 refusal = late ? "o servidor não respondeu à autenticação a tempo" : failure;
             } else if (const auto result = wire::parseResponse(*answer, id); !result.ok) {
                 refusal = "autenticação recusada: " + result.errorMessage;
+            }
+        }
+        if (!error && refusal.empty()) {
+            // Who is calling, for the changes this connection makes: a notification, so
+            // that no call waits for it and nothing is read for it.
+            const Workstation& self = Workstation::current();
+            std::string failure;
+            bool late = false;
+            if (!impl_->send(wire::encodeNotification(
+                                 wire::kHelloMethod,
+                                 {{"user", self.user}, {"station", self.host}}) +
+                                 "\n",
+                             deadline, failure, late)) {
+                refusal = late ? "o servidor não recebeu a identificação a tempo" : failure;
             }
         }
     } catch (const std::system_error& e) {

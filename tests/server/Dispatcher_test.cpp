@@ -45,7 +45,7 @@ TEST_F(DispatcherTest, BadCallsGetTheirErrors) {
     const std::string object = "Vnd42400.rdmTabePreco.";
     const Case cases[] = {
         {"{not json", rpc::kParseError, "JSON inválido"},
-        {"[]", rpc::kInvalidRequest, "lotes"},
+        {"[]", rpc::kInvalidRequest, "lote de chamadas vazio"},
         {R"({"jsonrpc":"2.0","id":1})", rpc::kInvalidRequest, "método não informado"},
         {request("Vnd99999.rdmOutro.GetFilial", json::array()), rpc::kMethodNotFound,
          "Objeto remoto desconhecido: \"Vnd99999.rdmOutro\""},
