@@ -206,6 +206,41 @@ bool Dispatcher::Batch::writes() const {
 
 // One after another, on the thread that took the batch: a batch holds one worker, as a
 // call does, and its stores run in the order sent.
+std::optional<std::string> Dispatcher::complete(const Batch& batch, const Session& session) {
+    std::string elements = batch.answered;
+    for (const Call& call : batch.calls) {
+        if (auto answer = complete(call, session)) {
+            append(elements, *answer);
+        }
+    }
+    return batchAnswer(elements);
+}
+
+Dispatcher::Step Dispatcher::prepare(std::string_view line, Session& session) {
+    try {
+        return route(line, session);
+    } catch (const std::exception& e) {
+        // Nothing a peer sends may end the connection's thread; whatever slipped through
+        // is still an answer, and its inside goes to the log only.
+        Call unknown;
+        unknown.id = nullptr;
+        const long n = record(unknown, session, e.what());
+        return {wire::encodeError(nullptr, wire::rpc::kInternalError,
+                                  "Erro interno do servidor. Ocorrência " + std::to_string(n) +
+                                      " no registro do servidor."),
+                std::nullopt};
+    }
+}
+
+long Dispatcher::record(const Call& call, const Session& session, std::string_view detail) {
+    const long n = ++occurrences_;
+    log_.error("ocorrência " + std::to_string(n) + ": " +
+               (call.method.empty() ? std::string("(sem método)") : call.method) + " id " +
+               wire::dumpJson(call.id) + " de " + (session.peer.empty() ? "?" : session.peer) +
+               ": " + std::string(detail));
+    return n;
+}
+
 std::optional<std::string> Dispatcher::complete(const Call& call, const Session& session) {
     auto answer = [&](std::string text) -> std::optional<std::string> {
         if (call.notification) {
