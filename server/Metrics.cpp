@@ -112,7 +112,8 @@ std::string Metrics::render() const {
         }
     }
     page += histogram;
-    counter(page, "vnd_rows_stored_total", "Rule rows written anew.", stored_);
+    counter(page, "vnd_rows_stored_total", "Rule rows written by stores, replaced ones included.",
+            stored_);
     counter(page, "vnd_rows_replaced_total", "Rule rows overwritten by a store.", replaced_);
     counter(page, "vnd_rows_removed_total", "Rule rows removed.", removed_);
     page += "# HELP vnd_open_connections Client connections open now.\n"
