@@ -20,6 +20,7 @@ struct HostOptions {
     std::string keys;             ///< with screenshot: keys pressed before the picture
     bool openAtStart = false;     ///< open the screen once the window shows
     bool help = false;            ///< print the help text and quit
+    bool version = false;         ///< print the version and quit
 
     /// Reads the arguments (program name first) and the environment. Returns the options,
     /// or sets error to a one-line reason and returns nullopt. defaultModuleFolder is used
