@@ -7,7 +7,6 @@
 #include "pricing/Decimal4.h"
 #include "pricing/Money.h"
 #include "pricing/PeriodChoice.h"
-#include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
 
@@ -17,15 +16,6 @@ namespace {
 
 [[noreturn]] void refuse(const std::string& message) {
     throw wire::RpcError(wire::rpc::kInvalidParams, message);
-}
-
-std::string shortDate(const wire::Date& date) {
-    static const wire::DatePattern pattern("dd/mm/yyyy");
-    return pattern.format(date);
-}
-
-std::string clock(const std::string& hhmm) {
-    return hhmm.size() == 4 ? hhmm.substr(0, 2) + ":" + hhmm.substr(2) : hhmm;
 }
 
 const char* weekdayName(int weekday) {
@@ -52,7 +42,7 @@ std::string amountText(const RuleRow& r) {
 
 std::string ruleText(const RuleRow& r) {
     return dayText(r.day) + ", tipo " + (r.consumerType == "T" ? "todos" : r.consumerType) +
-           ", " + clock(r.timeStart) + " às " + clock(r.timeEnd) + ", validade " +
+           ", " + clockText(r.timeStart) + " às " + clockText(r.timeEnd) + ", validade " +
            shortDate(r.validFrom) + " a " + shortDate(r.validTo) + ": " + amountText(r);
 }
 
@@ -66,9 +56,7 @@ std::optional<std::string> clockToHhmm(const std::string& time) {
     return isTimeOfDay(hhmm) ? std::optional(hhmm) : std::nullopt;
 }
 
-PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::string& table,
-                        const std::string& consumerType, const wire::Date& date,
-                        const std::string& time) {
+void checkPriceTable(RuleStore& store, const std::string& branch, const std::string& table) {
     if (store.branches(branch).empty()) {
         refuse("Filial " + branch + " não cadastrada.");
     }
@@ -77,6 +65,12 @@ PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::
                      [&](const demo::PriceTable& t) { return t.code == table; })) {
         refuse("Tabela de preço " + table + " não cadastrada na filial " + branch + ".");
     }
+}
+
+PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::string& table,
+                        const std::string& consumerType, const wire::Date& date,
+                        const std::string& time) {
+    checkPriceTable(store, branch, table);
     if (!consumerType.empty() && consumerType != "T" && !store.consumerTypeExists(consumerType)) {
         refuse("Tipo de consumidor " + consumerType + " não cadastrado.");
     }
@@ -179,7 +173,7 @@ std::string explanationText(const PriceExplanation& e) {
     if (day.eve) {
         out += ", véspera de " + *day.eve;
     }
-    out += ") às " + clock(at.moment.time) + ", tipo de consumidor " +
+    out += ") às " + clockText(at.moment.time) + ", tipo de consumidor " +
            (at.moment.consumerType.empty() ? std::string("nenhum") : at.moment.consumerType) + "\n";
     if (!at.period) {
         return out + "Nenhuma vigência da tabela nessa data: sem preço.\n";

@@ -24,6 +24,9 @@ struct PriceMoment {
     Moment moment;
 };
 
+/// Throws wire::RpcError (kInvalidParams) when the branch or its price table is not stored.
+void checkPriceTable(RuleStore& store, const std::string& branch, const std::string& table);
+
 /// Checks the branch, the table and the consumer type ("" or "T" for none) and reads the
 /// period in force and the day's holidays. time is "HH:MM". Throws wire::RpcError
 /// (kInvalidParams) with a Portuguese text for a code that is not stored or a time that is

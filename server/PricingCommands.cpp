@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "PriceExplanation.h"
+#include "RuleRowForms.h"
 #include "pricing/Decimal4.h"
 #include "pricing/Money.h"
-#include "protocol/DatePattern.h"
 
 namespace server {
 
@@ -23,11 +23,6 @@ PriceMoment momentOf(RuleStore& store, const PriceQuestion& q) {
         throw std::invalid_argument("--at deve ser \"AAAA-MM-DD HH:MM\": " + at);
     }
     return priceMoment(store, q.branch, q.table, q.consumerType, *date, at.substr(11));
-}
-
-std::string shortDate(const wire::Date& date) {
-    static const wire::DatePattern pattern("dd/mm/yyyy");
-    return pattern.format(date);
 }
 
 wire::Date dateArgument(const std::string& text) {

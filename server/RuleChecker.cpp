@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "protocol/DatePattern.h"
+#include "RuleRowForms.h"
 #include "protocol/JsonRpc.h"
 
 namespace server {
@@ -12,11 +12,6 @@ namespace {
 
 [[noreturn]] void refuse(const std::string& message) {
     throw wire::RpcError(wire::rpc::kRefused, message);
-}
-
-std::string shortDate(const wire::Date& date) {
-    static const wire::DatePattern pattern("dd/mm/yyyy");
-    return pattern.format(date);
 }
 
 std::string trim(const std::string& text) {

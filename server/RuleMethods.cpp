@@ -4,6 +4,7 @@
 #include <set>
 
 #include "PacketBuilder.h"
+#include "PriceExplanation.h"
 #include "PricingQueries.h"
 #include "RuleChecker.h"
 #include "RuleRowForms.h"
@@ -20,18 +21,6 @@ using nlohmann::json;
 
 [[noreturn]] void refuse(const std::string& message) {
     throw wire::RpcError(wire::rpc::kInvalidParams, message);
-}
-
-// The branch and the price table every listing and removal names.
-void checkTable(RuleStore& store, const std::string& branch, const std::string& table) {
-    if (store.branches(branch).empty()) {
-        refuse("Filial " + branch + " não cadastrada.");
-    }
-    const auto tables = store.priceTables(branch);
-    if (std::none_of(tables.begin(), tables.end(),
-                     [&](const demo::PriceTable& t) { return t.code == table; })) {
-        refuse("Tabela de preço " + table + " não cadastrada na filial " + branch + ".");
-    }
 }
 
 // A page of a listing: offset from 0, limit 1 to 10,000.
@@ -126,7 +115,7 @@ json getPrecDif(const MethodContext& call) {
     RuleFilter filter;
     filter.branch = p[0];
     filter.table = p[1];
-    checkTable(call.store, filter.branch, filter.table);
+    checkPriceTable(call.store, filter.branch, filter.table);
     filter.periodStart = wire::dateFromJson(p[2]);
     filter.firstProduct = p[3];
     filter.lastProduct = p[4];
@@ -155,7 +144,7 @@ json getPrecDif(const MethodContext& call) {
 json delPrecDif(const MethodContext& call) {
     const std::string branch = call.params[0];
     const std::string table = call.params[1];
-    checkTable(call.store, branch, table);
+    checkPriceTable(call.store, branch, table);
     const json& packet = call.params[2]["$packet"];
     static const char* const kKey[] = {"CDFILIAL",   "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO",
                                        "IDDIA",      "CDTIPOCONS", "HRINI",       "HRFIN",
@@ -216,7 +205,7 @@ json getPrecDifHist(const MethodContext& call) {
     const std::string branch = call.params[0];
     const std::string table = call.params[1];
     const std::string product = call.params[2];
-    checkTable(call.store, branch, table);
+    checkPriceTable(call.store, branch, table);
     const auto [offset, limit] = page("GetPrecDifHist", call.params[3], call.params[4]);
     PricingQueries queries(call.store);
     PacketBuilder packet({{"CDFILIAL", CellType::Text, 4},      {"CDTABEPREC", CellType::Text, 3},

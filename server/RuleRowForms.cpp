@@ -5,18 +5,14 @@
 
 namespace server {
 
-namespace {
-
 std::string shortDate(const wire::Date& date) {
     static const wire::DatePattern pattern("dd/mm/yyyy");
     return pattern.format(date);
 }
 
-std::string clock(const std::string& hhmm) {
+std::string clockText(const std::string& hhmm) {
     return hhmm.size() == 4 ? hhmm.substr(0, 2) + ":" + hhmm.substr(2) : hhmm;
 }
-
-}  // namespace
 
 nlohmann::json ruleRowJson(const RuleRow& r) {
     return {{"CDFILIAL", r.branch},
@@ -57,7 +53,7 @@ void appendRuleCells(PacketBuilder& p, const RuleRow& r) {
 std::string ruleKeyText(const RuleRow& r) {
     return "produto " + r.product + ", vigência " + shortDate(r.periodStart) + ", dia " +
            std::string(1, r.day) + ", tipo de consumidor " + r.consumerType + ", " +
-           clock(r.timeStart) + " às " + clock(r.timeEnd) + ", validade " +
+           clockText(r.timeStart) + " às " + clockText(r.timeEnd) + ", validade " +
            shortDate(r.validFrom) + " a " + shortDate(r.validTo);
 }
 
