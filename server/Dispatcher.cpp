@@ -36,6 +36,18 @@ RuleStore::Caller callerOf(const Dispatcher::Session& session) {
     return {"", session.peer};
 }
 
+// The answer line around a result the service wrote as JSON text: what
+// wire::encodeResult writes for its JSON form, without a tree of a large result.
+std::string resultLine(const nlohmann::json& id, std::string_view resultText) {
+    std::string out = R"({"jsonrpc":"2.0","id":)";
+    out += wire::dumpJson(id);
+    out += R"(,"result":)";
+    out.reserve(out.size() + resultText.size() + 1);
+    out += resultText;
+    out += '}';
+    return out;
+}
+
 std::string refusal(const nlohmann::json& id, const char* text) {
     return wire::encodeError(id, wire::rpc::kUnauthorized, text);
 }
@@ -130,16 +142,17 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
             // Another writer (a second server on the same database, or the database's own
             // lock order) can make a store fail that would succeed a moment later. The
             // transaction was rolled back whole, so the call is simply made again.
-            return answer(wire::encodeResult(
-                call.id, retryTransient(
-                             [&] {
-                                 return writes_.call(call.method, call.params, call.deadline,
-                                                     callerOf(session));
-                             },
-                             call.deadline)));
+            const nlohmann::json text = retryTransient(
+                [&] {
+                    return nlohmann::json(writes_.callText(call.method, call.params,
+                                                           call.deadline, callerOf(session)));
+                },
+                call.deadline);
+            return answer(resultLine(call.id, text.get_ref<const std::string&>()));
         }
-        return answer(wire::encodeResult(
-            call.id, reads_.call(call.method, call.params, call.deadline, callerOf(session))));
+        return answer(resultLine(
+            call.id,
+            reads_.callText(call.method, call.params, call.deadline, callerOf(session))));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.

@@ -8,6 +8,7 @@
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
 #include "server/Commands.h"
+#include "server/Dispatcher.h"
 #include "server/PriceService.h"
 #include "server/Server.h"
 
@@ -194,6 +195,13 @@ TEST_P(Pricing, ThePriceBookAndTheCommandLineAgreeWithTheSinglePrice) {
                            json::array({"0001", "001", "", {{"$date", "2026-03-10"}}, "12:00"}));
     const json& rows = book["$packet"]["rows"];
     ASSERT_EQ(rows.size(), 200u);
+    // The server writes the book's answer line as text: the line of its JSON form, byte for
+    // byte.
+    server::Dispatcher dispatcher(*service_);
+    EXPECT_EQ(dispatcher.handle(wire::encodeRequest(
+                  7, "Vnd42400.rdmTabePreco.GetPrecosVigentes",
+                  json::array({"0001", "001", "", {{"$date", "2026-03-10"}}, "12:00"}))),
+              wire::encodeResult(7, book));
     for (std::size_t i = 0; i < 6; ++i) {
         const std::string code = rows[i][0];
         const json single = priceAt(code, "", "2026-03-10", "12:00");
