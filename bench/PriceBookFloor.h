@@ -38,11 +38,12 @@ struct FloorBook {
     std::vector<FloorRule> rules;
 };
 
-/// Reads every product branch 0001 sells, with its base price in table 001's 2026 period
-/// and each of its stored rules of that period, from the SQLite file in one prepared
-/// statement: the same join the server reads, stepped row by row into book (emptied
-/// first; capacity kept between runs). Returns the seconds from prepare to finalize.
-/// Throws std::runtime_error.
+/// Reads every product branch 0001 sells (with its tree code and name), the base prices
+/// of table 001's 2026 period and the stored rules of that period from the SQLite file
+/// into book (emptied first; capacity kept between runs): three prepared statements in
+/// one read transaction, each in product order along its table's key, the prices and
+/// rules matched to the products as they come. Returns the seconds from opening the file
+/// to closing it. Throws std::runtime_error.
 double sqlitePriceBookFloor(const std::string& path, FloorBook& book);
 
 }  // namespace bench
