@@ -61,11 +61,44 @@ std::vector<std::string> productCodes(int n) {
     return codes;
 }
 
+namespace {
+
+// The rule's shared arguments: branch 0001, table 001, period 2026, the day codes ticked
+// in the screen's boxes ('T' every day, 'V' eve, 'F' holiday, '1'..'7' Sunday..Saturday).
+wire::RuleArguments ruleOn(const std::vector<char>& days, const std::string& consumerType,
+                           const std::string& validFrom, const std::string& validTo,
+                           const std::string& timeStart, const std::string& timeEnd) {
+    auto ticked = [&](char d) { return std::find(days.begin(), days.end(), d) != days.end(); };
+    auto date = [](const std::string& iso) { return *wire::Date::fromIso(iso); };
+    using wire::DayBox;
+    wire::RuleArguments rule;
+    rule.tick(DayBox::EveryDay, ticked('T'));
+    rule.tick(DayBox::HolidayEve, ticked('V'));
+    rule.tick(DayBox::Holiday, ticked('F'));
+    for (int d = 0; d < 7; ++d) {
+        rule.tick(static_cast<DayBox>(static_cast<int>(DayBox::Sunday) + d),
+                  ticked(static_cast<char>('1' + d)));
+    }
+    rule.adjustment = wire::Adjustment::Discount;
+    rule.amountKind = wire::AmountKind::Money;
+    rule.branch = "0001";
+    rule.table = "001";
+    rule.timeStart = timeStart;
+    rule.timeEnd = timeEnd;
+    rule.validFrom = date(validFrom);
+    rule.validTo = date(validTo);
+    rule.periodStart = date("2026-01-01");
+    rule.amount = 1.5;
+    rule.consumerType = consumerType;
+    rule.display = wire::Display::Hidden;
+    return rule;
+}
+
+}  // namespace
+
 std::vector<wire::Value> listRule(const std::vector<std::string>& codes, const RuleShape& shape,
                                   const std::string& validFrom, const std::string& validTo,
                                   const std::string& timeStart) {
-    const std::vector<char> days = dayCodes(shape);
-    auto ticked = [&](char d) { return std::find(days.begin(), days.end(), d) != days.end(); };
     wire::DataPacket packet;
     packet.fields = {{"IDMARCADO", "string", 1},
                      {"CDPRODUTO", "string", 10},
@@ -76,29 +109,18 @@ std::vector<wire::Value> listRule(const std::vector<std::string>& codes, const R
         packet.rows.push_back(
             {std::nullopt, codes[static_cast<std::size_t>(i)], std::nullopt, std::nullopt});
     }
-    auto date = [](const std::string& iso) { return *wire::Date::fromIso(iso); };
-    using wire::DayBox;
-    wire::RuleArguments rule;
-    rule.tick(DayBox::HolidayEve, ticked('V'));
-    rule.tick(DayBox::Holiday, ticked('F'));
-    for (int d = 0; d < 7; ++d) {
-        rule.tick(static_cast<DayBox>(static_cast<int>(DayBox::Sunday) + d),
-                  ticked(static_cast<char>('1' + d)));
-    }
+    wire::RuleArguments rule = ruleOn(dayCodes(shape), "T", validFrom, validTo, timeStart, "2359");
     rule.mode = wire::ProductMode::List;
-    rule.adjustment = wire::Adjustment::Discount;
-    rule.amountKind = wire::AmountKind::Money;
-    rule.branch = "0001";
-    rule.table = "001";
-    rule.timeStart = timeStart;
-    rule.timeEnd = "2359";
-    rule.validFrom = date(validFrom);
-    rule.validTo = date(validTo);
-    rule.periodStart = date("2026-01-01");
-    rule.amount = 1.5;
     rule.products = std::move(packet);
-    rule.consumerType = "T";
-    rule.display = wire::Display::Hidden;
+    return wire::toValues(rule);
+}
+
+std::vector<wire::Value> allProductsRule(const AllProductsRule& shape) {
+    wire::RuleArguments rule = ruleOn({shape.day}, shape.consumerType, shape.validFrom,
+                                      shape.validTo, shape.timeStart, shape.timeEnd);
+    rule.mode = wire::ProductMode::All;
+    rule.amountKind = shape.percentage ? wire::AmountKind::Percentage : wire::AmountKind::Money;
+    rule.amount = shape.amount;
     return wire::toValues(rule);
 }
 
@@ -112,6 +134,21 @@ std::optional<std::string> postgresUrl() {
         return std::nullopt;
     }
     return std::string(url);
+}
+
+long countRows(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    long n = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            n = static_cast<long>(sqlite3_column_int64(stmt, 0));
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return n;
 }
 
 void clearRules(const std::string& url) {

@@ -50,10 +50,30 @@ std::vector<wire::Value> listRule(const std::vector<std::string>& codes, const R
                                   const std::string& validTo = "2026-02-28",
                                   const std::string& timeStart = "0001");
 
+/// A rule over every product branch 0001 sells, in table 001's 2026 period, on one day
+/// code ('T', 'V', 'F' or '1'..'7'), for one consumer type, window and validity: a
+/// discount of `amount`, money or percentage.
+struct AllProductsRule {
+    char day = 'T';
+    std::string consumerType = "T";
+    std::string timeStart = "0001";
+    std::string timeEnd = "2359";
+    std::string validFrom = "2026-01-01";
+    std::string validTo = "2026-12-31";
+    bool percentage = false;
+    double amount = 1.5;
+};
+/// Its 29 SetPrecDif arguments, as the screen builds them in "all products" mode.
+std::vector<wire::Value> allProductsRule(const AllProductsRule& rule);
+
 /// A database URL for a SQLite file.
 std::string sqliteUrl(const std::string& path);
 /// The PostgreSQL URL the bench script exported (VND_BENCH_PG_URL), if any.
 std::optional<std::string> postgresUrl();
+
+/// The one number a query gives (SELECT COUNT(*) ...) from the SQLite file; -1 when it
+/// cannot be read.
+long countRows(const std::string& path, const char* sql);
 
 /// Empties PRECDIF of the database at url.
 void clearRules(const std::string& url);

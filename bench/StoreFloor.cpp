@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 #include <stdexcept>
 
 #include <libpq-fe.h>
@@ -28,7 +29,7 @@ void check(sqlite3* db, int rc, const char* what) {
 
 }  // namespace
 
-double sqliteUpsertFloor(const std::string& path, const FloorRows& rows) {
+double sqliteUpsertFloor(const std::string& path, const FloorRows& rows, FloorHistory history) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open(path.c_str(), &raw);
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
@@ -42,30 +43,52 @@ double sqliteUpsertFloor(const std::string& path, const FloorRows& rows) {
                             ") DO UPDATE SET IDDESCACRE = excluded.IDDESCACRE,"
                             " IDVALPERC = excluded.IDVALPERC, VRPRECDIF = excluded.VRPRECDIF,"
                             " IDVISUALIZA = excluded.IDVISUALIZA, DTULTATU = excluded.DTULTATU";
-    sqlite3_stmt* stmt = nullptr;
-    check(raw, sqlite3_prepare_v2(raw, sql.c_str(), -1, &stmt, nullptr), "prepare");
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owned(stmt, sqlite3_finalize);
-
-    // The columns every row shares are bound once; per row only product and day change.
-    int column = 0;
-    for (const char* text :
-         {"0001", "001", "2026-01-01", "", "", "T", "0001", "2359", "2026-02-01", "2026-02-28"}) {
-        sqlite3_bind_text(stmt, ++column, text, -1, SQLITE_STATIC);
+    // The row about to be replaced, copied with the values that replace it; the same
+    // fifteen parameters as the upsert, so both are bound alike.
+    const std::string copy =
+        "INSERT INTO PRECDIFHIST (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA,"
+        " CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID, IDOPERACAO, DTOPERACAO, NMUSUARIO,"
+        " NMESTACAO, IDDESCACRE_ANT, IDVALPERC_ANT, VRPRECDIF_ANT, IDVISUALIZA_ANT,"
+        " DTULTATU_ANT, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA) SELECT " +
+        std::string(kKey) +
+        ", 'S', ?15, '', '127.0.0.1', IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA, DTULTATU,"
+        " ?11, ?12, ?13, ?14 FROM PRECDIF WHERE CDFILIAL = ?1 AND CDTABEPREC = ?2"
+        " AND DTINIVGPREC = ?3 AND CDPRODUTO = ?4 AND IDDIA = ?5 AND CDTIPOCONS = ?6"
+        " AND HRINI = ?7 AND HRFIN = ?8 AND DTINIVALID = ?9 AND DTFINVALID = ?10";
+    std::vector<std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>> statements;
+    for (const std::string* text : {&sql, &copy}) {
+        if (text == &copy && history == FloorHistory::None) {
+            break;
+        }
+        sqlite3_stmt* stmt = nullptr;
+        check(raw, sqlite3_prepare_v2(raw, text->c_str(), -1, &stmt, nullptr), "prepare");
+        statements.emplace_back(stmt, sqlite3_finalize);
+        // The columns every row shares are bound once; per row only product and day change.
+        int column = 0;
+        for (const char* value : {"0001", "001", "2026-01-01", "", "", "T", "0001", "2359",
+                                  "2026-02-01", "2026-02-28"}) {
+            sqlite3_bind_text(stmt, ++column, value, -1, SQLITE_STATIC);
+        }
+        sqlite3_bind_int(stmt, 11, 0);
+        sqlite3_bind_int(stmt, 12, 0);
+        sqlite3_bind_double(stmt, 13, 1.5);
+        sqlite3_bind_int(stmt, 14, 1);
+        sqlite3_bind_text(stmt, 15, "2026-01-15 10:00:00", -1, SQLITE_STATIC);
     }
-    sqlite3_bind_int(stmt, 11, 0);
-    sqlite3_bind_int(stmt, 12, 0);
-    sqlite3_bind_double(stmt, 13, 1.5);
-    sqlite3_bind_int(stmt, 14, 1);
-    sqlite3_bind_text(stmt, 15, "2026-01-15 10:00:00", -1, SQLITE_STATIC);
 
     const auto start = Clock::now();
     check(raw, sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), "BEGIN");
     for (const std::string& product : rows.products) {
-        sqlite3_bind_text(stmt, 4, product.data(), static_cast<int>(product.size()), SQLITE_STATIC);
         for (const char& day : rows.days) {
-            sqlite3_bind_text(stmt, 5, &day, 1, SQLITE_STATIC);
-            check(raw, sqlite3_step(stmt), "step");
-            sqlite3_reset(stmt);
+            // The history's copy first, while the row still holds its old values.
+            for (auto it = statements.rbegin(); it != statements.rend(); ++it) {
+                sqlite3_stmt* stmt = it->get();
+                sqlite3_bind_text(stmt, 4, product.data(), static_cast<int>(product.size()),
+                                  SQLITE_STATIC);
+                sqlite3_bind_text(stmt, 5, &day, 1, SQLITE_STATIC);
+                check(raw, sqlite3_step(stmt), "step");
+                sqlite3_reset(stmt);
+            }
         }
     }
     check(raw, sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr), "COMMIT");

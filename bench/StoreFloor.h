@@ -13,11 +13,16 @@ struct FloorRows {
     std::vector<char> days;
 };
 
+/// Whether the floor also keeps the history of the rows it replaces.
+enum class FloorHistory { None, CopyReplaced };
+
 /// Upserts the rows into PRECDIF of the SQLite file: WAL, one transaction, one prepared
 /// INSERT ... ON CONFLICT DO UPDATE whose shared values are bound once, only the product
-/// and day bound again per row.
+/// and day bound again per row. With CopyReplaced each row is first copied from PRECDIF
+/// into PRECDIFHIST by a second prepared INSERT ... SELECT (nothing when it is new).
 /// Returns the seconds from BEGIN to the end of COMMIT. Throws std::runtime_error.
-double sqliteUpsertFloor(const std::string& path, const FloorRows& rows);
+double sqliteUpsertFloor(const std::string& path, const FloorRows& rows,
+                         FloorHistory history = FloorHistory::None);
 
 /// Upserts the rows into PRECDIF of the PostgreSQL database: one transaction, COPY into a
 /// temporary table, one INSERT ... SELECT ... ON CONFLICT DO UPDATE. The COPY text is

@@ -7,7 +7,7 @@
 
 #include "BenchClient.h"
 #include "BenchSupport.h"
-#include "EchoServer.h"
+#include "LookupProbe.h"
 #include "Lib00210.h"
 #include "data/ClientDataSet.h"
 #include "data/DataModule.h"
@@ -38,77 +38,35 @@ double micros(Clock::time_point start) {
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
+// The reading methods the screen calls, each against the echo of as many bytes.
+struct LookupCase {
+    const char* method;
+    std::vector<wire::Value> args;
+};
+
+const LookupCase& lookupCase(std::int64_t index) {
+    static const std::vector<LookupCase> cases = {
+        {"GetFilial", {std::string("0001"), std::string("N")}},
+        {"GetTabePrec", {std::string("0001")}},
+        {"getVigencia", {std::string("0001"), std::string("001"), std::int64_t{0},
+                         std::string("T"), std::string("dd/mm/yyyy")}},
+    };
+    return cases.at(static_cast<std::size_t>(index));
+}
+
 void Lookup(benchmark::State& state) {
     const std::string url = bench::sqliteUrl(scratch().file("lookup.db"));
     server::initDatabase(url, true, 200, server::ExistingData::Replace);
-    const std::vector<wire::Value> args{std::string("0001"), std::string("N")};
-    // The echo exchanges as many bytes as the real call: the same request line and a
-    // reply as long as the server's answer.
-    nlohmann::json params = nlohmann::json::array({"0001", "N"});
-    const std::string request =
-        wire::encodeRequest(1, "Vnd42400.rdmTabePreco.GetFilial", params) + "\n";
-    server::PriceService service(server::openStore(url));
-    const std::string reply = wire::encodeResult(1, service.call("GetFilial", params)) + "\n";
-
+    const LookupCase& lookup = lookupCase(state.range(0));
+    state.SetLabel(lookup.method);
     for (auto _ : state) {
-        {
-            // The server's own work, without any socket: parse, query, encode.
-            server::Dispatcher dispatcher(service);
-            const std::string line = request.substr(0, request.size() - 1);
-            std::vector<double> inside;
-            inside.reserve(kLookups);
-            for (int i = 0; i < kLookups; ++i) {
-                const auto start = Clock::now();
-                benchmark::DoNotOptimize(dispatcher.handle(line));
-                inside.push_back(micros(start));
-            }
-            state.counters["dispatch_median_us"] = bench::quantile(inside, 0.5);
+        try {
+            bench::reportLookup(state, bench::measureLookup(url, lookup.method, lookup.args,
+                                                            kLookups));
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
         }
-        std::vector<double> echo, lookup;
-        echo.reserve(kLookups);
-        lookup.reserve(kLookups);
-        {
-            bench::EchoServer echoServer(reply);
-            bench::EchoClient client(echoServer.port());
-            for (int i = 0; i < kLookups; ++i) {
-                const auto start = Clock::now();
-                client.roundTrip(request);
-                echo.push_back(micros(start));
-            }
-        }
-        server::Server srv(url, "127.0.0.1:0");
-        srv.start();
-        // The real server seen through the echo's plain client: what is left of the
-        // lookup's time beside the echo is the client's.
-        std::vector<double> raw;
-        {
-            bench::EchoClient rawClient(srv.port());
-            for (int i = 0; i < kLookups; ++i) {
-                const auto start = Clock::now();
-                rawClient.roundTrip(request);
-                raw.push_back(micros(start));
-            }
-        }
-        state.counters["server_median_us"] = bench::quantile(raw, 0.5);
-        bench::BenchClient client(srv.port());
-        client.call("GetFilial", args);  // connected
-        for (int i = 0; i < kLookups; ++i) {
-            const auto start = Clock::now();
-            client.call("GetFilial", args);
-            lookup.push_back(micros(start));
-        }
-        const double echoMedian = bench::quantile(echo, 0.5);
-        const double echoP99 = bench::quantile(echo, 0.99);
-        const double median = bench::quantile(lookup, 0.5);
-        const double p99 = bench::quantile(lookup, 0.99);
-        state.SetIterationTime(median / 1e6);
-        state.counters["echo_median_us"] = echoMedian;
-        state.counters["echo_p99_us"] = echoP99;
-        state.counters["median_us"] = median;
-        state.counters["p99_us"] = p99;
-        state.counters["ratio_median"] = median / echoMedian;
-        state.counters["ratio_p99"] = p99 / echoP99;
-        state.counters["bytes"] = static_cast<double>(request.size() + reply.size());
     }
 }
 
@@ -244,7 +202,7 @@ void PickedList(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(Lookup)->Iterations(1)->Repetitions(3)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(Lookup)->DenseRange(0, 2)->Iterations(1)->Repetitions(3)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ProductList)
     ->Iterations(1)
     ->Repetitions(3)

@@ -65,6 +65,20 @@ ServerStore storeThroughServer(const std::string& url, const bench::RuleShape& s
     return out;
 }
 
+// Fresh copies of the template for the floor and the server, and their removal with the
+// files SQLite keeps beside them.
+void copyTemplate(const std::string& tmpl, const std::string& floorDb, const std::string& serverDb) {
+    for (const std::string* to : {&floorDb, &serverDb}) {
+        std::filesystem::copy_file(tmpl, *to, std::filesystem::copy_options::overwrite_existing);
+    }
+}
+void removeCopies(const std::string& floorDb, const std::string& serverDb) {
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(floorDb + suffix);
+        std::filesystem::remove(serverDb + suffix);
+    }
+}
+
 void report(benchmark::State& state, double floorSeconds, const ServerStore& project) {
     state.SetIterationTime(project.seconds);
     state.counters["floor_s"] = floorSeconds;
@@ -74,7 +88,32 @@ void report(benchmark::State& state, double floorSeconds, const ServerStore& pro
     state.counters["rows"] = static_cast<double>(state.range(0));
 }
 
-void StoreSqlite(benchmark::State& state) {
+// Stores the rule again over the same keys: every row is replaced and copied into the
+// history. The first store (untimed) is also the server's first.
+ServerStore replaceThroughServer(const std::string& url, const bench::RuleShape& shape,
+                                 const std::vector<std::string>& codes) {
+    server::Server srv(url, "127.0.0.1:0");
+    srv.start();
+    bench::BenchClient client(srv.port());
+    const std::vector<wire::Value> args = bench::listRule(codes, shape);
+    ServerStore out;
+    const auto first = Clock::now();
+    client.call("SetPrecDif", args);
+    out.firstSeconds = bench::secondsSince(first);
+    const auto start = Clock::now();
+    const wire::Value result = client.call("SetPrecDif", args);
+    out.seconds = bench::secondsSince(start);
+    const auto* json = std::get_if<nlohmann::json>(&result);
+    if (json == nullptr || json->value("replaced", 0L) != shape.rows()) {
+        throw std::runtime_error("the second store replaced another number of rows");
+    }
+    return out;
+}
+
+// Both sides start from copies of one file. A new rule is upserted; a replaced one is
+// first stored untimed by both, then stored again, each replaced row copied into the
+// history (the floor by an INSERT ... SELECT per row before its upsert).
+void sqliteStores(benchmark::State& state, bool replace) {
     const bench::RuleShape shape = bench::shapeForRows(state.range(0));
     const std::vector<std::string> codes = bench::productCodes(shape.products);
     const bench::FloorRows floorRows{codes, bench::dayCodes(shape)};
@@ -83,23 +122,38 @@ void StoreSqlite(benchmark::State& state) {
     const std::string serverDb = scratch().file("server.db");
     for (auto _ : state) {
         try {
-            std::filesystem::copy_file(tmpl, floorDb,
-                                       std::filesystem::copy_options::overwrite_existing);
-            std::filesystem::copy_file(tmpl, serverDb,
-                                       std::filesystem::copy_options::overwrite_existing);
-            const double floor = bench::sqliteUpsertFloor(floorDb, floorRows);
-            const ServerStore project =
-                storeThroughServer(bench::sqliteUrl(serverDb), shape, codes);
+            copyTemplate(tmpl, floorDb, serverDb);
+            double floor = 0;
+            ServerStore project;
+            if (replace) {
+                bench::sqliteUpsertFloor(floorDb, floorRows);
+                floor = bench::sqliteUpsertFloor(floorDb, floorRows,
+                                                 bench::FloorHistory::CopyReplaced);
+                project = replaceThroughServer(bench::sqliteUrl(serverDb), shape, codes);
+                const char* history = "SELECT COUNT(*) FROM PRECDIFHIST";
+                if (bench::countRows(serverDb, history) != shape.rows() ||
+                    bench::countRows(floorDb, history) != shape.rows()) {
+                    throw std::runtime_error("the history holds another number of rows");
+                }
+            } else {
+                floor = bench::sqliteUpsertFloor(floorDb, floorRows);
+                project = storeThroughServer(bench::sqliteUrl(serverDb), shape, codes);
+            }
             report(state, floor, project);
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());
             break;
         }
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            std::filesystem::remove(floorDb + suffix);
-            std::filesystem::remove(serverDb + suffix);
-        }
+        removeCopies(floorDb, serverDb);
     }
+}
+
+void StoreSqlite(benchmark::State& state) {
+    sqliteStores(state, false);
+}
+
+void StoreSqliteReplace(benchmark::State& state) {
+    sqliteStores(state, true);
 }
 
 void StorePostgres(benchmark::State& state) {
@@ -150,5 +204,11 @@ void storeSizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(StoreSqlite)->Apply(storeSizes);
 BENCHMARK(StorePostgres)->Apply(storeSizes);
+BENCHMARK(StoreSqliteReplace)
+    ->Arg(100'000)
+    ->Iterations(1)
+    ->Repetitions(repetitions())
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -38,6 +38,18 @@ RuleStore::Caller callerOf(const Dispatcher::Call& call) {
     return {call.user, call.station};
 }
 
+// The answer line around a result the service wrote as JSON text: what
+// wire::encodeResult writes for its JSON form, without a tree of a large result.
+std::string resultLine(const nlohmann::json& id, std::string_view resultText) {
+    std::string out = R"({"jsonrpc":"2.0","id":)";
+    out += wire::dumpJson(id);
+    out += R"(,"result":)";
+    out.reserve(out.size() + resultText.size() + 1);
+    out += resultText;
+    out += '}';
+    return out;
+}
+
 std::string refusal(const nlohmann::json& id, const char* text) {
     return wire::encodeError(id, wire::rpc::kUnauthorized, text);
 }
@@ -264,11 +276,15 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
                                         callerOf(call));
                 },
                 call.deadline);
-        } else {
-            result = reads_.call(call.method, call.params, call.deadline, callerOf(call));
+            finished(call.method, session, call.arrived, &result, {});
+            return answer(wire::encodeResult(call.id, result));
         }
+        // A read's answer may be a price book of a hundred thousand rows: the service
+        // writes it as text, never as a tree.
+        const std::string text =
+            reads_.callText(call.method, call.params, call.deadline, callerOf(call));
         finished(call.method, session, call.arrived, &result, {});
-        return answer(wire::encodeResult(call.id, result));
+        return answer(resultLine(call.id, text));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.

@@ -1,6 +1,8 @@
 #pragma once
 // What one method of the remote object is run with.
 
+#include <string>
+
 #include <nlohmann/json.hpp>
 
 #include "RuleStore.h"
@@ -17,5 +19,8 @@ struct MethodContext {
 /// A method of the remote object: its answer, or an exception (wire::RpcError for a
 /// refusal, StoreError when the database fails).
 using MethodHandler = nlohmann::json (*)(const MethodContext&);
+/// A method whose answer is large: it writes the answer's JSON text itself (compact, byte
+/// for byte what wire::dumpJson of its JSON form gives), without a JSON tree.
+using TextMethodHandler = std::string (*)(const MethodContext&);
 
 }  // namespace server

@@ -1,5 +1,10 @@
 #include "PacketBuilder.h"
 
+#include <charconv>
+#include <cmath>
+
+#include "protocol/ValueCodec.h"
+
 namespace server {
 
 namespace {
@@ -14,32 +19,75 @@ const char* typeName(CellType type) {
     return "string";
 }
 
+// A JSON string. Printable ASCII other than the quote and the backslash is copied as it
+// is; anything else (control characters, non-ASCII, invalid UTF-8) is left to the JSON
+// library, so the escapes and replacements are exactly those of wire::dumpJson.
+void appendString(std::string& out, std::string_view value) {
+    for (const char c : value) {
+        if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') {
+            out += wire::dumpJson(nlohmann::json(std::string(value)));
+            return;
+        }
+    }
+    out += '"';
+    out += value;
+    out += '"';
+}
+
 }  // namespace
 
 PacketBuilder::PacketBuilder(std::vector<PacketField> fields) : fields_(std::move(fields)) {}
 
 PacketBuilder& PacketBuilder::row() {
-    rows_.push_back(nlohmann::json::array());
+    if (rows_ > 0) {
+        rowsText_ += "],";
+    }
+    rowsText_ += '[';
+    ++rows_;
+    rowStarted_ = false;
     return *this;
 }
 
+void PacketBuilder::cell() {
+    if (rowStarted_) {
+        rowsText_ += ',';
+    }
+    rowStarted_ = true;
+}
+
 PacketBuilder& PacketBuilder::text(std::string_view value) {
-    rows_.back().push_back(value);
+    cell();
+    appendString(rowsText_, value);
     return *this;
 }
 
 PacketBuilder& PacketBuilder::date(std::string_view iso) {
-    rows_.back().push_back({{"$date", iso}});
+    cell();
+    rowsText_ += R"({"$date":)";
+    appendString(rowsText_, iso);
+    rowsText_ += '}';
     return *this;
 }
 
 PacketBuilder& PacketBuilder::integer(long long value) {
-    rows_.back().push_back(value);
+    cell();
+    char buffer[24];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    rowsText_.append(buffer, static_cast<std::size_t>(end - buffer));
     return *this;
 }
 
 PacketBuilder& PacketBuilder::number(double value) {
-    rows_.back().push_back(value);
+    cell();
+    if (!std::isfinite(value)) {
+        rowsText_ += "null";
+        return *this;
+    }
+    // The JSON library's own shortest form (with ".0" on whole numbers), as its dump
+    // writes a number.
+    char buffer[64];
+    const char* end = nlohmann::detail::to_chars(buffer, buffer + sizeof buffer, value);
+    rowsText_.append(buffer, static_cast<std::size_t>(end - buffer));
     return *this;
 }
 
@@ -48,18 +96,36 @@ PacketBuilder& PacketBuilder::number(const std::optional<double>& value) {
 }
 
 PacketBuilder& PacketBuilder::null() {
-    rows_.back().push_back(nullptr);
+    cell();
+    rowsText_ += "null";
     return *this;
 }
 
-nlohmann::json PacketBuilder::take() {
-    nlohmann::json fields = nlohmann::json::array();
-    for (const PacketField& f : fields_) {
-        fields.push_back({{"name", f.name}, {"type", typeName(f.type)}, {"size", f.size}});
+std::string PacketBuilder::takeText() {
+    // The keys in the order the JSON library keeps them: sorted.
+    std::string out = R"({"$packet":{"fields":[)";
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const PacketField& f = fields_[i];
+        out += i == 0 ? R"({"name":)" : R"(,{"name":)";
+        appendString(out, f.name);
+        out += R"(,"size":)";
+        out += std::to_string(f.size);
+        out += R"(,"type":")";
+        out += typeName(f.type);
+        out += "\"}";
     }
-    nlohmann::json packet = {{"$packet", {{"fields", std::move(fields)}, {"rows", std::move(rows_)}}}};
-    rows_ = nlohmann::json::array();
-    return packet;
+    out += R"(],"rows":[)";
+    out.reserve(out.size() + rowsText_.size() + 8);
+    out += rowsText_;
+    out += rows_ > 0 ? "]]}}" : "]}}";
+    rowsText_.clear();
+    rows_ = 0;
+    rowStarted_ = false;
+    return out;
+}
+
+nlohmann::json PacketBuilder::take() {
+    return nlohmann::json::parse(takeText());
 }
 
 }  // namespace server

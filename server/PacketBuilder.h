@@ -1,6 +1,10 @@
 #pragma once
 // Writes the JSON form of a data packet whose cells have types: texts, dates as
 // {"$date":"YYYY-MM-DD"}, flags and amounts as numbers, and null for no value.
+//
+// The packet is written as JSON text as its cells come, byte for byte what the JSON tree
+// of the same cells would dump to (keys in order, the same escapes and the same shortest
+// number forms), so that a packet of a hundred thousand rows never exists as a tree.
 
 #include <optional>
 #include <string>
@@ -32,18 +36,27 @@ public:
     /// A date cell from "YYYY-MM-DD".
     PacketBuilder& date(std::string_view iso);
     PacketBuilder& integer(long long value);
+    /// A number cell; one that is not finite is written null, as JSON has no form for it.
     PacketBuilder& number(double value);
     PacketBuilder& null();
     /// Cells of optional values: null when absent.
     PacketBuilder& number(const std::optional<double>& value);
 
-    std::size_t rows() const { return rows_.size(); }
+    std::size_t rows() const { return rows_; }
+    /// The packet's JSON text (compact, as wire::dumpJson writes it); the builder is left
+    /// empty.
+    std::string takeText();
     /// The packet's JSON form; the builder is left empty.
     nlohmann::json take();
 
 private:
+    // Opens a cell: the separator from the one before it in the row.
+    void cell();
+
     std::vector<PacketField> fields_;
-    nlohmann::json rows_ = nlohmann::json::array();
+    std::string rowsText_;    // the rows written so far, without the enclosing brackets
+    std::size_t rows_ = 0;
+    bool rowStarted_ = false;  // whether the open row has a cell yet
 };
 
 }  // namespace server

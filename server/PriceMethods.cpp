@@ -25,7 +25,7 @@ json getPrecoVigente(const MethodContext& call) {
     return explanationJson(explainPrice(call.store, at, call.params[2]));
 }
 
-json getPrecosVigentes(const MethodContext& call) {
+std::string getPrecosVigentesText(const MethodContext& call) {
     const PriceMoment at = momentOf(call, 2, 3);
     PacketBuilder packet({{"CDPRODUTO", CellType::Text, 10}, {"CDARVPROD", CellType::Text, 20},
                           {"NMPRODUTO", CellType::Text, 50}, {"VRPRECO", CellType::Number},
@@ -62,7 +62,11 @@ json getPrecosVigentes(const MethodContext& call) {
                      packet.integer(r.surcharge).integer(r.percentage).number(r.amount);
                      packet.integer(r.display);
                  });
-    return packet.take();
+    return packet.takeText();
+}
+
+json getPrecosVigentes(const MethodContext& call) {
+    return json::parse(getPrecosVigentesText(call));
 }
 
 json getFeriado(const MethodContext& call) {

@@ -11,6 +11,8 @@ nlohmann::json getPrecoVigente(const MethodContext& call);
 /// GetPrecosVigentes(branch, table, consumer type, date, "HH:MM"): the price book, a packet
 /// of one row per product the branch sells, in product-code order.
 nlohmann::json getPrecosVigentes(const MethodContext& call);
+/// The same answer as JSON text, written row by row.
+std::string getPrecosVigentesText(const MethodContext& call);
 /// GetFeriado(branch, year): the branch's own and every branch's holidays of the year.
 nlohmann::json getFeriado(const MethodContext& call);
 

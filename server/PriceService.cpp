@@ -9,6 +9,7 @@
 #include "TransientFailure.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/Methods.h"
+#include "protocol/ValueCodec.h"
 
 namespace server {
 
@@ -20,6 +21,7 @@ using nlohmann::json;
 struct Route {
     std::string_view name;
     MethodHandler handler;
+    TextMethodHandler text = nullptr;  ///< the answer written as text, where it is large
 };
 constexpr Route kRoutes[] = {
     {"SetPrecDif", setPrecDif},
@@ -28,7 +30,7 @@ constexpr Route kRoutes[] = {
     {"GetTabePrec", getTabePrec},
     {"getVigencia", getVigencia},
     {"GetPrecoVigente", getPrecoVigente},
-    {"GetPrecosVigentes", getPrecosVigentes},
+    {"GetPrecosVigentes", getPrecosVigentes, getPrecosVigentesText},
     {"GetPrecDif", getPrecDif},
     {"DelPrecDif", delPrecDif},
     {"GetPrecDifHist", getPrecDifHist},
@@ -42,6 +44,18 @@ PriceService::PriceService(std::unique_ptr<RuleStore> store) : store_(std::move(
 
 json PriceService::call(const std::string& method, const json& params,
                         Clock::time_point deadline, const RuleStore::Caller& caller) {
+    return guarded(method, params, deadline, caller, Form::Json);
+}
+
+std::string PriceService::callText(const std::string& method, const json& params,
+                                   Clock::time_point deadline, const RuleStore::Caller& caller) {
+    json text = guarded(method, params, deadline, caller, Form::Text);
+    return std::move(text.get_ref<std::string&>());
+}
+
+json PriceService::guarded(const std::string& method, const json& params,
+                           Clock::time_point deadline, const RuleStore::Caller& caller,
+                           Form form) {
     std::unique_lock lock(mutex_, std::defer_lock);
     if (!lock.try_lock_until(deadline)) {
         // The call before this one still waits for the database.
@@ -52,7 +66,7 @@ json PriceService::call(const std::string& method, const json& params,
     store_->setDeadline(deadline);
     for (int attempt = 1;; ++attempt) {
         try {
-            return run(method, params, caller);
+            return run(method, params, caller, form);
         } catch (const TransientStoreError& e) {
             throw TransientCallError(method, e);  // rolled back whole: may be tried again
         } catch (const StoreError& e) {
@@ -68,7 +82,7 @@ json PriceService::call(const std::string& method, const json& params,
 }
 
 json PriceService::run(const std::string& method, const json& params,
-                       const RuleStore::Caller& caller) {
+                       const RuleStore::Caller& caller, Form form) {
     const wire::MethodSpec* spec = wire::findMethod(method);
     if (spec == nullptr) {
         throw wire::RpcError(wire::rpc::kMethodNotFound, "Método desconhecido: " + method + ".");
@@ -76,9 +90,23 @@ json PriceService::run(const std::string& method, const json& params,
     wire::checkParams(*spec, params);
     store_->setCaller(caller);
     for (const Route& route : kRoutes) {
-        if (route.name == spec->name) {
-            return route.handler(MethodContext{*store_, params});
+        if (route.name != spec->name) {
+            continue;
         }
+        const MethodContext context{*store_, params};
+        auto answer = [&]() -> json {
+            if (form == Form::Json) {
+                return route.handler(context);
+            }
+            return route.text != nullptr ? route.text(context)
+                                         : wire::dumpJson(route.handler(context));
+        };
+        if (spec->writes) {
+            return answer();
+        }
+        json result;
+        store_->readTogether([&] { result = answer(); });
+        return result;
     }
     throw wire::RpcError(wire::rpc::kMethodNotFound, "Método desconhecido: " + method + ".");
 }

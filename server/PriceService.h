@@ -31,6 +31,12 @@ public:
     nlohmann::json call(const std::string& method, const nlohmann::json& params,
                         Clock::time_point deadline = Clock::time_point::max(),
                         const RuleStore::Caller& caller = {});
+    /// The same call with its result as compact JSON text (what wire::dumpJson of call's
+    /// result gives): a method that writes its large answer itself never builds the JSON
+    /// tree of it.
+    std::string callText(const std::string& method, const nlohmann::json& params,
+                         Clock::time_point deadline = Clock::time_point::max(),
+                         const RuleStore::Caller& caller = {});
     /// Rows in PRECDIF.
     long countRules();
     /// Abandons the call under way and every later one (the server is stopping): they
@@ -38,8 +44,12 @@ public:
     void interrupt();
 
 private:
+    enum class Form { Json, Text };
+    /// The result in the form asked for: a json, or a json string holding the JSON text.
+    nlohmann::json guarded(const std::string& method, const nlohmann::json& params,
+                           Clock::time_point deadline, const RuleStore::Caller& caller, Form form);
     nlohmann::json run(const std::string& method, const nlohmann::json& params,
-                       const RuleStore::Caller& caller);
+                       const RuleStore::Caller& caller, Form form);
 
     std::timed_mutex mutex_;
     std::unique_ptr<RuleStore> store_;

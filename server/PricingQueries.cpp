@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "RuleRowForms.h"
 #include "Schema.h"
@@ -91,47 +92,87 @@ std::optional<PricedProduct> PricingQueries::product(const std::string& branch,
 void PricingQueries::forEachPricedProduct(
     const std::string& branch, const std::string& table, const wire::Date& periodStart,
     const std::function<void(const PricedProduct&, const std::vector<RuleRow>&)>& fn) {
-    // One read: every product of the assortment with its price and, beside it, each of
-    // its rules (or one row of nulls). Consecutive rows of one product are gathered.
-    PricedProduct current;
-    std::vector<RuleRow> rules;
-    std::size_t used = 0;  // rules of the current product; the vector keeps its rows
-    bool any = false;
-    auto flush = [&] {
-        if (any) {
-            rules.resize(used);
-            fn(current, rules);
+    // Three reads along their tables' keys instead of one join, which would look every
+    // product's price and rules up one by one: the assortment, the period's base prices,
+    // then the period's rules, matched to the products by code as they come.
+    std::vector<PricedProduct> products;
+    std::unordered_map<std::string_view, std::size_t> byCode;
+    store_.query(
+        "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO FROM PRODFILI F"
+        " JOIN PRODUTO P ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = {t1}"
+        " ORDER BY F.CDPRODUTO",
+        {branch},
+        [&](const SqlRow& r) {
+            products.push_back({std::string(r.text(0)), std::string(r.text(1)),
+                                std::string(r.text(2)), std::nullopt});
+        },
+        SqlRows::Many);
+    byCode.reserve(products.size());
+    for (std::size_t i = 0; i < products.size(); ++i) {
+        byCode.emplace(products[i].code, i);
+    }
+    // Rows come in product order: the product after the last one found is tried before
+    // the index.
+    std::size_t next = 0;
+    auto indexOf = [&](std::string_view code) -> std::optional<std::size_t> {
+        for (const std::size_t at : {next, next + 1}) {
+            if (at < products.size() && products[at].code == code) {
+                next = at;
+                return at;
+            }
         }
+        const auto it = byCode.find(code);
+        if (it == byCode.end()) {
+            return std::nullopt;
+        }
+        next = it->second;
+        return it->second;
     };
     store_.query(
-        "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, I.VRPRECO, " + ruleColumnsOf("R") +
-            " FROM PRODFILI F JOIN PRODUTO P ON P.CDPRODUTO = F.CDPRODUTO"
-            " LEFT JOIN ITEMPREC I ON I.CDFILIAL = F.CDFILIAL AND I.CDTABEPREC = {t2}"
-            " AND I.DTINIVGPREC = {d3} AND I.CDPRODUTO = F.CDPRODUTO"
-            " LEFT JOIN PRECDIF R ON R.CDFILIAL = F.CDFILIAL AND R.CDTABEPREC = {t2}"
-            " AND R.DTINIVGPREC = {d3} AND R.CDPRODUTO = F.CDPRODUTO"
-            " WHERE F.CDFILIAL = {t1} ORDER BY F.CDPRODUTO, R.IDDIA, R.CDTIPOCONS, R.HRINI,"
-            " R.HRFIN, R.DTINIVALID, R.DTFINVALID",
+        "SELECT CDPRODUTO, VRPRECO FROM ITEMPREC WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}"
+        " AND DTINIVGPREC = {d3} ORDER BY CDPRODUTO",
         {branch, table, periodStart.iso()},
         [&](const SqlRow& r) {
-            if (!any || r.text(0) != current.code) {
-                flush();
-                any = true;
-                used = 0;
-                current.code.assign(r.text(0));
-                current.treeCode.assign(r.text(1));
-                current.name.assign(r.text(2));
-                current.base = r.optionalNumber(3);
-            }
-            if (!r.isNull(4)) {
-                if (rules.size() <= used) {
-                    rules.resize(used + 1);
-                }
-                readRuleRow(r, 4, rules[used++]);
+            if (const auto at = indexOf(r.text(0))) {
+                products[*at].base = r.number(1);
             }
         },
         SqlRows::Many);
-    flush();
+    next = 0;
+
+    // The rules come in product order, as the products do (the same column, ordered the
+    // same way): each product is handed on once the rules have passed it.
+    std::vector<RuleRow> rules;
+    std::size_t used = 0;  // rules of the current product; the vector keeps its rows
+    std::size_t current = 0;
+    auto handOnUpTo = [&](std::size_t end) {
+        for (; current < end; ++current) {
+            rules.resize(used);
+            fn(products[current], rules);
+            used = 0;
+        }
+    };
+    store_.query("SELECT " + std::string(schema::kRuleSelect) +
+                     " FROM PRECDIF WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}"
+                     " AND DTINIVGPREC = {d3} ORDER BY " + std::string(schema::kRuleKey),
+                 {branch, table, periodStart.iso()},
+                 [&](const SqlRow& r) {
+                     const auto at = indexOf(r.text(3));
+                     if (!at) {
+                         return;  // the product is no longer sold by the branch
+                     }
+                     if (*at < current) {
+                         throw std::runtime_error(
+                             "As regras do livro de preços não vieram na ordem dos produtos.");
+                     }
+                     handOnUpTo(*at);
+                     if (rules.size() <= used) {
+                         rules.resize(used + 1);
+                     }
+                     readRuleRow(r, 0, rules[used++]);
+                 },
+                 SqlRows::Many);
+    handOnUpTo(products.size());
 }
 
 std::vector<RuleRow> PricingQueries::productRules(const std::string& branch,
@@ -149,13 +190,20 @@ void PricingQueries::forEachRuleOf(const std::string& branch, const std::string&
                                    const std::vector<std::string>& products,
                                    const std::function<void(const RuleRow&)>& fn) {
     RuleRow row;
-    // One product is looked up by its key; many are picked from the period's rows.
+    // One product is looked up by its key; many are picked from the period's rows. They
+    // are two statements: one written for both ("{t4} IS NULL OR CDPRODUTO = {t4}") is
+    // planned before the product is known, and reads every rule of the period.
     const bool one = products.size() == 1;
+    std::vector<SqlParam> params{branch, table, periodStart.iso()};
+    if (one) {
+        params.emplace_back(products[0]);
+    }
     store_.query("SELECT " + std::string(schema::kRuleSelect) +
                      " FROM PRECDIF WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}"
-                     " AND DTINIVGPREC = {d3} AND ({t4} IS NULL OR CDPRODUTO = {t4}) ORDER BY " +
+                     " AND DTINIVGPREC = {d3}" +
+                     (one ? " AND CDPRODUTO = {t4}" : "") + " ORDER BY " +
                      std::string(schema::kRuleKey),
-                 {branch, table, periodStart.iso(), one ? SqlParam(products[0]) : std::nullopt},
+                 params,
                  [&](const SqlRow& r) {
                      readRuleRow(r, 0, row);
                      if (one || std::binary_search(products.begin(), products.end(), row.product)) {

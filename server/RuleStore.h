@@ -174,6 +174,13 @@ public:
     /// when it throws (the exception goes on to the caller). Not nested.
     virtual void writeTransaction(const std::function<void()>& body) = 0;
 
+    /// Runs body, whose statements only read, so that they all see one state of the
+    /// database: on SQLite one read transaction, whose lock on the log is then taken once
+    /// for all of them instead of once per statement; what another process commits
+    /// meanwhile is seen by the next call. On PostgreSQL each statement reads as before.
+    /// body must not write.
+    virtual void readTogether(const std::function<void()>& body) { body(); }
+
     /// Every statement from now on must end by deadline (time_point::max() for none); a
     /// wait for the database past it is abandoned and throws StoreError (Timeout), with
     /// any transaction rolled back.

@@ -255,10 +255,12 @@ struct SqliteRuleStore::Db {
 // Rolls back unless committed, so every failure path leaves the database as it was.
 class SqliteTransaction {
 public:
-    explicit SqliteTransaction(SqliteRuleStore::Db& db) : db_(db) {
-        // IMMEDIATE takes the write lock up front: a busy database waits (busy handler)
-        // here instead of failing half-way through the rows.
-        if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    // IMMEDIATE (for writing) takes the write lock up front: a busy database waits (busy
+    // handler) here instead of failing half-way through the rows. A plain BEGIN (for
+    // reading) takes the log's read lock at the first read and keeps it to the end.
+    explicit SqliteTransaction(SqliteRuleStore::Db& db, const char* begin = "BEGIN IMMEDIATE")
+        : db_(db) {
+        if (sqlite3_exec(db_.get(), begin, nullptr, nullptr, nullptr) != SQLITE_OK) {
             fail(db_.get(), "BEGIN", &db_.watch);
         }
     }
@@ -459,6 +461,12 @@ long SqliteRuleStore::execute(std::string_view sql, const std::vector<SqlParam>&
     while (q.step()) {
     }
     return sqlite3_changes(db_->get());
+}
+
+void SqliteRuleStore::readTogether(const std::function<void()>& body) {
+    SqliteTransaction tx(*db_, "BEGIN");
+    body();
+    tx.commit();
 }
 
 void SqliteRuleStore::writeTransaction(const std::function<void()>& body) {

@@ -39,6 +39,7 @@ public:
                const std::function<void(const SqlRow&)>& fn, SqlRows rows) override;
     long execute(std::string_view sql, const std::vector<SqlParam>& params) override;
     void writeTransaction(const std::function<void()>& body) override;
+    void readTogether(const std::function<void()>& body) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 

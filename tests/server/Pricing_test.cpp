@@ -13,6 +13,7 @@
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
 #include "server/Commands.h"
+#include "server/Dispatcher.h"
 #include "server/PriceService.h"
 #include "server/Server.h"
 
@@ -185,6 +186,44 @@ TEST_P(Pricing, EveryPrecedenceStepDecides) {
     }
 }
 
+// The book reads the assortment, the base prices and the rules apart and matches them by
+// code: rules far apart, a product without a base price and rules of a product the branch
+// no longer sells must each end up where the single price puts them.
+TEST_P(Pricing, ThePriceBookMatchesEveryProductToItsOwnRules) {
+    Rule spread;
+    spread.products = {"0000000002", "0000000003", "0000000150", "0000000200"};
+    spread.amount = 1.25;
+    Rule afternoon;
+    afternoon.products = {"0000000150"};
+    afternoon.days = {wire::DayBox::Tuesday};
+    afternoon.from = "1100";
+    afternoon.to = "1300";
+    afternoon.amount = 2;
+    store(spread);
+    store(afternoon);
+    db_->exec("DELETE FROM ITEMPREC WHERE CDPRODUTO = '0000000002'");
+    db_->exec("DELETE FROM PRODFILI WHERE CDFILIAL = '0001' AND CDPRODUTO = '0000000003'");
+    const json book = call("GetPrecosVigentes",
+                           json::array({"0001", "001", "", {{"$date", "2026-03-10"}}, "12:00"}));
+    const json& rows = book["$packet"]["rows"];
+    ASSERT_EQ(rows.size(), 199u);
+    int applied = 0;
+    for (const json& row : rows) {
+        const std::string code = row[0];
+        ASSERT_NE(code, "0000000003");
+        const json single = priceAt(code, "", "2026-03-10", "12:00");
+        EXPECT_EQ(row[3], single["base"]) << code;
+        EXPECT_EQ(row[4], single["preco"]) << code;
+        EXPECT_EQ(row[13], single["aplicada"].is_null() ? json() : single["aplicada"]["VRPRECDIF"])
+            << code;
+        applied += row[13].is_null() ? 0 : 1;
+    }
+    EXPECT_EQ(applied, 3);  // 2 (no base price, still its rule), 150 (the Tuesday one), 200
+    EXPECT_EQ(rows[1][0], "0000000002");
+    EXPECT_TRUE(rows[1][3].is_null());
+    EXPECT_DOUBLE_EQ(rows[148][13].get<double>(), 2);  // product 150: the narrower window
+}
+
 TEST_P(Pricing, ThePriceBookAndTheCommandLineAgreeWithTheSinglePrice) {
     Rule half;
     half.products = {"0000000001", "0000000002", "0000000003"};
@@ -199,6 +238,13 @@ TEST_P(Pricing, ThePriceBookAndTheCommandLineAgreeWithTheSinglePrice) {
                            json::array({"0001", "001", "", {{"$date", "2026-03-10"}}, "12:00"}));
     const json& rows = book["$packet"]["rows"];
     ASSERT_EQ(rows.size(), 200u);
+    // The server writes the book's answer line as text: the line of its JSON form, byte for
+    // byte.
+    server::Dispatcher dispatcher(*service_);
+    EXPECT_EQ(dispatcher.handle(wire::encodeRequest(
+                  7, "Vnd42400.rdmTabePreco.GetPrecosVigentes",
+                  json::array({"0001", "001", "", {{"$date", "2026-03-10"}}, "12:00"}))),
+              wire::encodeResult(7, book));
     for (std::size_t i = 0; i < 6; ++i) {
         const std::string code = rows[i][0];
         const json single = priceAt(code, "", "2026-03-10", "12:00");

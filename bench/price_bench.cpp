@@ -1,0 +1,324 @@
+// The pricing methods against floors measured in the same run: the price book of a
+// 125,000-product branch with five stored rules over every product, one price with its
+// explanation, and that price asked by 32 clients at once.
+//
+// The database is made once (VND_BENCH_PRICE_DB names a file to keep it between runs,
+// as scripts/bench does for its pinned and unpinned runs).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include <sqlite3.h>
+
+#include "BenchClient.h"
+#include "BenchSupport.h"
+#include "EchoServer.h"
+#include "LookupProbe.h"
+#include "PriceBookFloor.h"
+#include "protocol/Asio.h"
+#include "protocol/JsonRpc.h"
+#include "protocol/ValueCodec.h"
+#include "server/Dispatcher.h"
+#include "server/PriceService.h"
+#include "server/Server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kProducts = 125'000;
+constexpr long kRules = 5L * kProducts;
+constexpr int kLookups = 10'000;
+
+bool quick() {
+    const char* q = std::getenv("VND_BENCH_QUICK");
+    return q != nullptr && *q == '1';
+}
+
+// The five rules, each over every product: different days, consumer types, windows and
+// validities, money and percentage discounts.
+const std::vector<bench::AllProductsRule>& fiveRules() {
+    static const std::vector<bench::AllProductsRule> rules = {
+        {'T', "T", "0001", "2359", "2026-01-01", "2026-12-31", false, 0.50},
+        {'2', "01", "0800", "1200", "2026-02-01", "2026-02-28", true, 10},
+        {'F', "02", "1000", "1800", "2026-01-01", "2026-06-30", false, 1.25},
+        {'V', "T", "1100", "1130", "2026-02-01", "2026-03-31", true, 5},
+        {'7', "01", "1800", "2200", "2026-01-01", "2026-12-31", false, 2},
+    };
+    return rules;
+}
+
+// Carnival Monday 2026 at 11:15 for consumer type 01: a weekday, a holiday and an eve at
+// once, so that rules are applied, passed over and out for every product.
+std::vector<wire::Value> momentArgs() {
+    return {std::string("01"), *wire::Date::fromIso("2026-02-16"), std::string("11:15")};
+}
+
+// Moves the write-ahead log into the file, so that every run reads the same file.
+void checkpoint(const std::string& path) {
+    sqlite3* db = nullptr;
+    const bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr,
+                                 nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    if (!ok) {
+        throw std::runtime_error("the log of " + path + " could not be checkpointed");
+    }
+}
+
+// The branch of 125,000 products with the five rules stored through SetPrecDif, made
+// once per process (or kept in VND_BENCH_PRICE_DB).
+const std::string& priceDatabase() {
+    static bench::ScratchDir scratch;
+    static const std::string path = [] {
+        const char* kept = std::getenv("VND_BENCH_PRICE_DB");
+        const std::string p = kept != nullptr && *kept != '\0' ? kept : scratch.file("price.db");
+        if (std::filesystem::exists(p) &&
+            bench::countRows(p, "SELECT COUNT(*) FROM PRECDIF") == kRules) {
+            return p;
+        }
+        const std::string url = bench::sqliteUrl(p);
+        server::initDatabase(url, true, kProducts, server::ExistingData::Replace);
+        bench::clearRules(url);
+        server::Server srv(url, "127.0.0.1:0");
+        srv.start();
+        bench::BenchClient client(srv.port());
+        for (const bench::AllProductsRule& rule : fiveRules()) {
+            if (bench::storedRows(client.call("SetPrecDif", bench::allProductsRule(rule))) !=
+                kProducts) {
+                throw std::runtime_error("a rule over every product stored another count");
+            }
+        }
+        if (srv.countRules() != kRules) {
+            throw std::runtime_error("the five rules are not 625,000 rows");
+        }
+        srv.stop();
+        checkpoint(p);
+        return p;
+    }();
+    return path;
+}
+
+std::string requestLine(const std::string& method, const std::vector<wire::Value>& args, long id) {
+    nlohmann::json params = nlohmann::json::array();
+    for (const wire::Value& v : args) {
+        params.push_back(wire::toJson(v));
+    }
+    return wire::encodeRequest(id, std::string(server::kObjectName) + "." + method, params);
+}
+
+std::vector<wire::Value> bookArgs() {
+    std::vector<wire::Value> args{std::string("0001"), std::string("001")};
+    for (wire::Value& v : momentArgs()) {
+        args.push_back(std::move(v));
+    }
+    return args;
+}
+
+// The price book: (a) the server's own work (parse, read, resolve, answer, no socket) and
+// (b) the whole call over TCP, each against the floor read just before it.
+void PriceBook(benchmark::State& state) {
+    const std::string path = priceDatabase();
+    const std::string url = bench::sqliteUrl(path);
+    const std::vector<wire::Value> args = bookArgs();
+    const std::string line = requestLine("GetPrecosVigentes", args, 1);
+    bench::FloorBook book;
+    for (auto _ : state) {
+        try {
+            double ownFloor = bench::sqlitePriceBookFloor(path, book);
+            if (book.products.size() != kProducts ||
+                book.rules.size() != static_cast<std::size_t>(kRules)) {
+                throw std::runtime_error("the floor read another number of rows");
+            }
+            std::size_t answerBytes = 0;
+            double own = 0;
+            {
+                server::PriceService service(server::openStore(url));
+                server::Dispatcher dispatcher(service);
+                const auto start = Clock::now();
+                const auto answer = dispatcher.handle(line);
+                own = bench::secondsSince(start);
+                if (!answer || answer->find("\"result\"") == std::string::npos) {
+                    throw std::runtime_error("GetPrecosVigentes failed: " +
+                                             answer.value_or("").substr(0, 300));
+                }
+                answerBytes = answer->size();
+            }
+            const double tcpFloor = bench::sqlitePriceBookFloor(path, book);
+            server::Server srv(url, "127.0.0.1:0");
+            srv.start();
+            double raw = 0;
+            {
+                // The answer line as it leaves the server, read by a plain blocking client.
+                bench::EchoClient plain(srv.port());
+                const auto start = Clock::now();
+                const std::size_t n = plain.roundTrip(line + "\n");
+                raw = bench::secondsSince(start);
+                if (n != answerBytes + 1) {
+                    throw std::runtime_error("the answer over TCP has another size");
+                }
+            }
+            const double clientFloor = bench::sqlitePriceBookFloor(path, book);
+            bench::BenchClient client(srv.port());
+            client.call("GetFilial", {std::string("0001"), std::string("N")});  // connected
+            const auto start = Clock::now();
+            const wire::Value result = client.call("GetPrecosVigentes", args);
+            const double call = bench::secondsSince(start);
+            const auto* packet = std::get_if<wire::DataPacket>(&result);
+            if (packet == nullptr || packet->rows.size() != kProducts) {
+                throw std::runtime_error("the price book has another number of rows");
+            }
+            state.SetIterationTime(own);
+            state.counters["floor_s"] = ownFloor;
+            state.counters["own_s"] = own;
+            state.counters["ratio_own"] = own / ownFloor;
+            state.counters["tcp_floor_s"] = tcpFloor;
+            state.counters["tcp_s"] = raw;
+            state.counters["ratio_tcp"] = raw / tcpFloor;
+            state.counters["client_floor_s"] = clientFloor;
+            state.counters["client_s"] = call;
+            state.counters["ratio_client"] = call / clientFloor;
+            state.counters["answer_mb"] = static_cast<double>(answerBytes) / 1e6;
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+    }
+}
+
+// One price with its explanation, against the echo of as many bytes.
+void PriceLookup(benchmark::State& state) {
+    const std::string url = bench::sqliteUrl(priceDatabase());
+    std::vector<wire::Value> args{std::string("0001"), std::string("001"),
+                                  std::string("0000061234")};
+    for (wire::Value& v : momentArgs()) {
+        args.push_back(std::move(v));
+    }
+    for (auto _ : state) {
+        try {
+            bench::reportLookup(state, bench::measureLookup(url, "GetPrecoVigente", args,
+                                                            kLookups));
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+    }
+}
+
+struct LoadTotals {
+    std::mutex mutex;
+    std::vector<double> latencies;  // microseconds
+    long answered = 0;
+    long errors = 0;
+    std::string firstError;
+};
+
+// One client: blocking calls of GetPrecoVigente for products spread over the branch
+// until `end`; every answer that is not a result is an error.
+void priceClient(unsigned short port, int client, Clock::time_point end, LoadTotals& totals) {
+    using asio::ip::tcp;
+    std::vector<double> latencies;
+    long answered = 0, errors = 0;
+    std::string firstError;
+    try {
+        asio::io_context io;
+        tcp::socket socket(io);
+        socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+        socket.set_option(tcp::no_delay(true));
+        std::string pending;
+        char code[16];
+        for (long i = 0; Clock::now() < end; ++i) {
+            std::snprintf(code, sizeof code, "%010ld", (client * 7919L + i * 104729L) % kProducts + 1);
+            std::vector<wire::Value> args{std::string("0001"), std::string("001"), std::string(code)};
+            for (wire::Value& v : momentArgs()) {
+                args.push_back(std::move(v));
+            }
+            const std::string request = requestLine("GetPrecoVigente", args, i + 1) + "\n";
+            const auto start = Clock::now();
+            asio::write(socket, asio::buffer(request));
+            const std::size_t n = asio::read_until(socket, asio::dynamic_buffer(pending), '\n');
+            latencies.push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+            const std::string_view answer(pending.data(), n);
+            if (answer.find("\"result\":{") != std::string_view::npos) {
+                ++answered;
+            } else {
+                ++errors;
+                if (firstError.empty()) {
+                    firstError = std::string(answer.substr(0, 300));
+                }
+            }
+            pending.erase(0, n);
+        }
+    } catch (const std::exception& e) {
+        ++errors;
+        firstError = e.what();
+    }
+    std::lock_guard lock(totals.mutex);
+    totals.latencies.insert(totals.latencies.end(), latencies.begin(), latencies.end());
+    totals.answered += answered;
+    totals.errors += errors;
+    if (totals.firstError.empty()) {
+        totals.firstError = firstError;
+    }
+}
+
+// 32 clients asking prices at once, on both cores.
+void PriceLoad(benchmark::State& state) {
+    const std::string url = bench::sqliteUrl(priceDatabase());
+    const int clients = static_cast<int>(state.range(0));
+    const auto seconds = std::chrono::seconds(quick() ? 5 : 15);
+    for (auto _ : state) {
+        server::Server srv(url, "127.0.0.1:0");
+        srv.start();
+        LoadTotals totals;
+        const auto begin = Clock::now();
+        const auto end = begin + seconds;
+        std::vector<std::thread> threads;
+        for (int c = 0; c < clients; ++c) {
+            threads.emplace_back(priceClient, srv.port(), c, end, std::ref(totals));
+        }
+        for (std::thread& t : threads) {
+            t.join();
+        }
+        const double elapsed = bench::secondsSince(begin);
+        srv.stop();
+        if (!totals.firstError.empty()) {
+            std::fprintf(stderr, "PriceLoad: first error: %s\n", totals.firstError.c_str());
+        }
+        state.SetIterationTime(elapsed);
+        state.counters["answered_per_s"] = static_cast<double>(totals.answered) / elapsed;
+        state.counters["errors"] = static_cast<double>(totals.errors);
+        state.counters["p50_us"] = bench::quantile(totals.latencies, 0.5);
+        state.counters["p99_us"] = bench::quantile(totals.latencies, 0.99);
+        state.counters["clients"] = clients;
+    }
+}
+
+int repetitions() {
+    return quick() ? 1 : 3;
+}
+
+}  // namespace
+
+BENCHMARK(PriceBook)
+    ->Iterations(1)
+    ->Repetitions(repetitions())
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(PriceLookup)
+    ->Iterations(1)
+    ->Repetitions(repetitions())
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(PriceLoad)
+    ->Arg(32)
+    ->Iterations(1)
+    ->Repetitions(repetitions())
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+BENCHMARK_MAIN();
