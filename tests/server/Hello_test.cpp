@@ -188,7 +188,7 @@ TEST(HelloOverTheWire, NamesTheConnectionsUserAndStation) {
               std::string::npos)
         << text;
     // Every call's line names the user the last hello gave.
-    EXPECT_NE(text.find("event=call method=GetTabePrec peer=127.0.0.1 user=bruno "),
+    EXPECT_NE(text.find("event=call method=SetPrecDif peer=127.0.0.1 user=bruno "),
               std::string::npos)
         << text;
 }
