@@ -417,11 +417,8 @@ std::string Dispatcher::greet(const wire::Request& request, Session& session) {
     } catch (const wire::RpcError& e) {
         return wire::encodeError(request.id, e.code(), e.what());
     }
-    if (log_.enabled(LogLevel::Debug)) {
-        log_.write(LogLevel::Debug, "conexão de " + session.peer + ": usuário \"" +
-                                        session.user + "\", estação \"" + session.station +
-                                        "\"");
-    }
+    log_.event(LogLevel::Debug, "hello",
+               {{"peer", session.peer}, {"user", session.user}, {"station", session.station}});
     return wire::encodeResult(request.id, true);
 }
 

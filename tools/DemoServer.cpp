@@ -3,9 +3,11 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <iostream>
 #include <stdexcept>
 
 #include "demodata/LocalDatabase.h"
+#include "server/Log.h"
 #include "server/Server.h"
 
 namespace tools {
@@ -15,8 +17,13 @@ DemoServer::DemoServer(int products)
     const std::string url = "sqlite:" + (folder_.path() / "server.db").string();
     server::initDatabase(url, true, products);
     demo::writeLocalDatabase(localDatabase_.string(), products);
+    // The scenario's own lines are what a runner's user reads: the in-process server
+    // says only what went wrong, not every call.
+    static server::Log quiet(std::cerr, server::LogLevel::Warning);
+    server::ServerOptions options;
+    options.log = &quiet;
     // Port 0: the system picks a free port; later starts reuse it.
-    server_ = std::make_unique<server::Server>(url, host() + ":0");
+    server_ = std::make_unique<server::Server>(url, host() + ":0", options);
     server_->start();
 }
 

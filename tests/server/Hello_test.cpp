@@ -181,10 +181,14 @@ TEST(HelloOverTheWire, NamesTheConnectionsUserAndStation) {
     }
     server.stop();
     const std::string text = logText.str();
-    EXPECT_NE(text.find("conexão de 127.0.0.1: usuário \"ana\", estação \"caixa-01\""),
+    EXPECT_NE(text.find("event=hello peer=127.0.0.1 user=ana station=caixa-01"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("conexão de 127.0.0.1: usuário \"bruno\", estação \"127.0.0.1\""),
+    EXPECT_NE(text.find("event=hello peer=127.0.0.1 user=bruno station=127.0.0.1"),
+              std::string::npos)
+        << text;
+    // Every call's line names the user the last hello gave.
+    EXPECT_NE(text.find("event=call method=SetPrecDif peer=127.0.0.1 user=bruno "),
               std::string::npos)
         << text;
 }
