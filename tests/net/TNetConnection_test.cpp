@@ -162,7 +162,7 @@ TEST(NetConnectionHello, EveryOpenNamesTheLoginAndTheHost) {
     EXPECT_FALSE(self.user.empty());
     EXPECT_FALSE(self.host.empty());
     const std::string named =
-        "conexão de 127.0.0.1: usuário \"" + self.user + "\", estação \"" + self.host + "\"";
+        "event=hello peer=127.0.0.1 user=" + self.user + " station=" + self.host;
     const std::string text = logText.str();
     std::size_t hellos = 0;
     for (auto at = text.find(named); at != std::string::npos; at = text.find(named, at + 1)) {
