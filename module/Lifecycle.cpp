@@ -37,11 +37,7 @@ void TfrmCadAutPrecoDeferenciado::netTabePrecoBeforeConnect(vol::Component&) {
 
 void TfrmCadAutPrecoDeferenciado::FormActivate(vol::Component&) {
     if (boPrimVez) {
-        medCdFilial->setText(vol::FiliProc());
-        edtNmFilial->setText(vol::NomeFiliProc());
-        medCdFilial->setEnabled(!vol::ModuFili());
-        btnFilial->setEnabled(medCdFilial->enabled());
-        if (medCdFilial->enabled()) {
+        if (header_->presetBranch()) {
             medCdFilial->setFocus();
         } else {
             medCdTabePrec->setFocus();

@@ -9,7 +9,8 @@ namespace {
 const std::array<PackageUnitInfo, 1> kUnits{{
     {"Cli_vnd42407", &vnd::initializeScreenUnit, &vnd::finalizeScreenUnit},
 }};
-const PackageInfoTable kTable{static_cast<int>(kUnits.size()), kUnits.data()};
+const PackageInfoTable kTable{static_cast<int>(kUnits.size()), kUnits.data(), "VND42407",
+                              "Cadastro Automático de Preços Diferenciados", "Ctrl+F7"};
 }  // namespace
 
 extern "C" {
