@@ -1,0 +1,33 @@
+#include "module/Pkg_vnd42408.h"
+
+#include <array>
+
+#include "module/ScreenUnit.h"
+#include "screen/Cli_vnd42408.h"
+
+namespace {
+const std::array<PackageUnitInfo, 1> kUnits{{
+    {"Cli_vnd42408", &vnd::initializeInquiryUnit, &vnd::finalizeInquiryUnit},
+}};
+const PackageInfoTable kTable{static_cast<int>(kUnits.size()), kUnits.data(), "VND42408",
+                              "Consulta de Preços Diferenciados", "Ctrl+F8"};
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) void IniProc() { vnd::CriaConPrecoDiferenciado(); }
+
+__attribute__((visibility("default"))) void Initialize() {
+    for (int i = 0; i < kTable.unitCount; ++i) {
+        if (kTable.units[i].initialization != nullptr) kTable.units[i].initialization();
+    }
+}
+
+__attribute__((visibility("default"))) void Finalize() {
+    for (int i = kTable.unitCount - 1; i >= 0; --i) {
+        if (kTable.units[i].finalization != nullptr) kTable.units[i].finalization();
+    }
+}
+
+__attribute__((visibility("default"))) const PackageInfoTable* GetPackageInfoTable() { return &kTable; }
+}
