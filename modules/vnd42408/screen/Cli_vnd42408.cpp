@@ -119,9 +119,9 @@ void TfrmConPrecoDiferenciado::defineFilter() {
     nameField(*edtNmDia, {128, 67, 144, kEditHeight}, 7);
     edtNmDia->setFontRole(FontRole::Regular);
 
-    lblValidaEm = label("lblValidaEm", "Válida em", {290, 19, 70, kLabelHeight});
+    lblValidaEm = label("lblValidaEm", "Válida em", {300, 45, 70, kLabelHeight});
     depValidaEm = &make<vol::TDateEditPlus>(grbFiltro, "depValidaEm");
-    code(*depValidaEm, {290, 41, 104, kEditHeight}, 4);
+    code(*depValidaEm, {300, 64, 94, kEditHeight}, 4);
     depValidaEm->setValidDateBlue(true);
 }
 
@@ -186,7 +186,7 @@ void TfrmConPrecoDiferenciado::defineButtons() {
     };
     const Button buttons[] = {
         {&sbtPesquisar, "sbtPesquisar", "Pesquisar", "F5", "Pesquisar (F5)"},
-        {&sbtPrecoVigente, "sbtPrecoVigente", "Preço vigente", "F6", "Preço vigente (F6)"},
+        {&sbtPrecoVigente, "sbtPrecoVigente", "Vigente", "F6", "Preço vigente (F6)"},
         {&sbtExcluir, "sbtExcluir", "Excluir", "", "Excluir as regras selecionadas (Del na lista)"},
         {&sbtHistorico, "sbtHistorico", "Histórico", "F7", "Histórico do produto (F7)"},
         {&sbtExportar, "sbtExportar", "Exportar", "F9", "Exportar para CSV (F9)"},
@@ -233,13 +233,13 @@ void TfrmConPrecoDiferenciado::defineDataSets() {
     // The grid's columns first, in the order they are shown; the stored columns after.
     cdsRegras = &makeComponent<vol::ClientDataSet>("cdsRegras");
     stringField(*cdsRegras, "CDARVPROD", 10, "Produto", true);
-    stringField(*cdsRegras, "NMPRODUTO", 32, "Nome", true);
-    calculated(*cdsRegras, "DIA", "Dia", 16);
+    stringField(*cdsRegras, "NMPRODUTO", 26, "Nome", true);
+    calculated(*cdsRegras, "DIA", "Dia", 14);
     calculated(*cdsRegras, "TIPO", "Tipo", 6);
     calculated(*cdsRegras, "HORARIO", "Horário", 14);
-    calculated(*cdsRegras, "VALIDADE", "Validade", 23);
-    calculated(*cdsRegras, "AJUSTE", "Tipo de ajuste", 12);
-    calculated(*cdsRegras, "VALOR", "Valor", 12);
+    calculated(*cdsRegras, "VALIDADE", "Validade", 21);
+    calculated(*cdsRegras, "AJUSTE", "Tipo de ajuste", 11);
+    calculated(*cdsRegras, "VALOR", "Valor", 11);
     calculated(*cdsRegras, "VISUALIZA", "Visualiza", 8);
     calculated(*cdsRegras, "ATUALIZADO", "Atualizado em", 16);
     hidden(*cdsRegras, {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO", "IDDIA", "CDTIPOCONS", "HRINI",
