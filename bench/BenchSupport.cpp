@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "protocol/RuleArguments.h"
+
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -75,35 +77,29 @@ std::vector<wire::Value> listRule(const std::vector<std::string>& codes, const R
             {std::nullopt, codes[static_cast<std::size_t>(i)], std::nullopt, std::nullopt});
     }
     auto date = [](const std::string& iso) { return *wire::Date::fromIso(iso); };
-    return {false,
-            ticked('V'),
-            ticked('F'),
-            ticked('1'),
-            ticked('2'),
-            ticked('3'),
-            ticked('4'),
-            ticked('5'),
-            ticked('6'),
-            ticked('7'),
-            true,
-            false,
-            false,
-            std::int64_t{0},
-            std::int64_t{0},
-            std::string("0001"),
-            std::string("001"),
-            std::string(),
-            std::string(),
-            timeStart,
-            std::string("2359"),
-            date(validFrom),
-            date(validTo),
-            date("2026-01-01"),
-            1.5,
-            std::string(),
-            std::move(packet),
-            std::string("T"),
-            std::int64_t{1}};
+    using wire::DayBox;
+    wire::RuleArguments rule;
+    rule.tick(DayBox::HolidayEve, ticked('V'));
+    rule.tick(DayBox::Holiday, ticked('F'));
+    for (int d = 0; d < 7; ++d) {
+        rule.tick(static_cast<DayBox>(static_cast<int>(DayBox::Sunday) + d),
+                  ticked(static_cast<char>('1' + d)));
+    }
+    rule.mode = wire::ProductMode::List;
+    rule.adjustment = wire::Adjustment::Discount;
+    rule.amountKind = wire::AmountKind::Money;
+    rule.branch = "0001";
+    rule.table = "001";
+    rule.timeStart = timeStart;
+    rule.timeEnd = "2359";
+    rule.validFrom = date(validFrom);
+    rule.validTo = date(validTo);
+    rule.periodStart = date("2026-01-01");
+    rule.amount = 1.5;
+    rule.products = std::move(packet);
+    rule.consumerType = "T";
+    rule.display = wire::Display::Hidden;
+    return wire::toValues(rule);
 }
 
 std::string sqliteUrl(const std::string& path) {

@@ -15,6 +15,7 @@
 #include "forms/Application.h"
 #include "forms/Form.h"
 #include "protocol/JsonRpc.h"
+#include "protocol/RuleArguments.h"
 #include "protocol/ValueCodec.h"
 #include "server/Dispatcher.h"
 #include "server/PriceService.h"
@@ -227,7 +228,7 @@ void PickedList(benchmark::State& state) {
         const double parse = bench::quantile(parses, 0.5);
         const auto sent = Clock::now();
         std::vector<wire::Value> args = bench::listRule(codes, {count, 1});
-        args[26] = aux.packet();
+        args[wire::ruleArg::kProducts - 1] = aux.packet();
         const long stored = bench::storedRows(client.call("SetPrecDif", args));
         const double send = bench::secondsSince(sent);
         if (aux.recordCount() != count || stored != count) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace demo {
@@ -89,7 +90,103 @@ std::string fitToWidth(const std::string& text, std::size_t width) {
     return text;
 }
 
+// p percent of an amount in cents, rounded to the cent half away from zero, all in
+// whole numbers: a binary fraction never gets between the price and its rounding.
+long long percentOf(long long cents, int percent) {
+    const long long scaled = cents * percent;
+    return scaled >= 0 ? (scaled + 50) / 100 : -((-scaled + 50) / 100);
+}
+
+// The holidays of every branch that fall on the same date each year.
+struct FixedHoliday {
+    const char* monthDay;
+    const char* name;
+};
+constexpr std::array<FixedHoliday, 9> kFixedHolidays = {{
+    {"01-01", "Confraternização Universal"},
+    {"04-21", "Tiradentes"},
+    {"05-01", "Dia do Trabalho"},
+    {"09-07", "Independência do Brasil"},
+    {"10-12", "Nossa Senhora Aparecida"},
+    {"11-02", "Finados"},
+    {"11-15", "Proclamação da República"},
+    {"11-20", "Dia da Consciência Negra"},
+    {"12-25", "Natal"},
+}};
+
+// The holidays that move with Easter, year by year.
+struct MovableHolidays {
+    int year;
+    const char* carnivalMonday;
+    const char* carnivalTuesday;
+    const char* goodFriday;
+    const char* corpusChristi;
+};
+constexpr std::array<MovableHolidays, 3> kMovableHolidays = {{
+    {2025, "03-03", "03-04", "04-18", "06-19"},
+    {2026, "02-16", "02-17", "04-03", "06-04"},
+    {2027, "02-08", "02-09", "03-26", "05-27"},
+}};
+
+// Branch 0001's city anniversary, each year.
+constexpr const char* kCityAnniversary = "01-25";
+
+std::vector<Holiday> makeHolidays() {
+    std::vector<Holiday> out;
+    for (const MovableHolidays& y : kMovableHolidays) {
+        out.push_back({"0001", std::to_string(y.year) + "-" + kCityAnniversary,
+                       "Aniversário da Cidade"});
+    }
+    for (const MovableHolidays& y : kMovableHolidays) {
+        const std::string year = std::to_string(y.year) + "-";
+        std::vector<Holiday> ofYear;
+        for (const FixedHoliday& f : kFixedHolidays) {
+            ofYear.push_back({"T", year + f.monthDay, f.name});
+        }
+        ofYear.push_back({"T", year + y.carnivalMonday, "Carnaval"});
+        ofYear.push_back({"T", year + y.carnivalTuesday, "Carnaval"});
+        ofYear.push_back({"T", year + y.goodFriday, "Sexta-feira Santa"});
+        ofYear.push_back({"T", year + y.corpusChristi, "Corpus Christi"});
+        std::sort(ofYear.begin(), ofYear.end(),
+                  [](const Holiday& a, const Holiday& b) { return a.date < b.date; });
+        out.insert(out.end(), ofYear.begin(), ofYear.end());
+    }
+    return out;
+}
+
+// The base prices of every product each branch sells, table by table and period by
+// period, in ITEMPREC's key order (periods and the assortment are in that order).
+std::vector<BasePrice> makeBasePrices(const DataSet& set) {
+    std::vector<BasePrice> out;
+    for (const ValidityPeriod& period : set.periods) {
+        const int year = std::stoi(period.start.substr(0, 4));
+        for (const BranchLink& sold : set.assortment) {
+            if (sold.branch != period.branch) {
+                continue;
+            }
+            const long long cents = basePriceCents(std::stoi(sold.code), period.table, year);
+            out.push_back({period.branch, period.table, period.start, sold.code,
+                           static_cast<double>(cents) / 100.0});
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+long long basePriceCents(int product, const std::string& table, int year) {
+    if (product < 1) {
+        throw std::invalid_argument("product numbers start at 1");
+    }
+    const long long retail = 299 + (static_cast<long long>(product) * 7919) % 4900;
+    const long long ofTable = table == "002" ? percentOf(retail, 90) : retail;
+    switch (year) {
+        case 2025: return percentOf(ofTable, 95);
+        case 2026: return ofTable;
+        case 2027: return percentOf(ofTable, 104);
+        default: throw std::invalid_argument("the demo has price periods in 2025 to 2027 only");
+    }
+}
 
 Product makeProduct(int i, int total) {
     if (i < 1) {
@@ -153,6 +250,8 @@ DataSet makeDataSet(int products) {
     set.consumerTypes = {
         {"01", "Varejo"}, {"02", "Atacado"}, {"03", "Funcionário"}, {"04", "Fidelidade"}};
     set.consumerTypeBranches = {{"0001", "01"}, {"0001", "02"}};
+    set.basePrices = makeBasePrices(set);
+    set.holidays = makeHolidays();
     return set;
 }
 

@@ -55,6 +55,22 @@ struct BranchLink {
     std::string code;
 };
 
+/// A row of ITEMPREC: a product's base price in one validity period of a price table.
+struct BasePrice {
+    std::string branch;       ///< CDFILIAL
+    std::string table;        ///< CDTABEPREC
+    std::string periodStart;  ///< DTINIVGPREC, "YYYY-MM-DD"
+    std::string product;      ///< CDPRODUTO
+    double price = 0;         ///< VRPRECO: a whole number of cents
+};
+
+/// A row of FERIADO.
+struct Holiday {
+    std::string branch;  ///< CDFILIAL, or "T" for every branch
+    std::string date;    ///< DTFERIADO, "YYYY-MM-DD"
+    std::string name;    ///< NMFERIADO
+};
+
 /// Every row of the demo data set, each table in code order.
 struct DataSet {
     std::vector<Branch> branches;
@@ -64,11 +80,23 @@ struct DataSet {
     std::vector<BranchLink> assortment;            ///< PRODFILI
     std::vector<ConsumerType> consumerTypes;
     std::vector<BranchLink> consumerTypeBranches;  ///< TIPOCONSFILI
+    /// Every product a branch sells in every validity period of each of its tables.
+    std::vector<BasePrice> basePrices;
+    /// The national holidays of 2025 to 2027 (branch "T") and branch 0001's own.
+    std::vector<Holiday> holidays;
 };
 
 /// The data set with `products` products (at least 0). The same count always gives the
 /// same rows. Throws std::invalid_argument for a negative count.
 DataSet makeDataSet(int products = kDefaultProducts);
+
+/// The base price in cents of product i (1-based) in price table `table` in the validity
+/// period that starts in `year` (2025, 2026 or 2027). Table 001's 2026 price is
+/// 2.99 + ((i x 7919) mod 4900) / 100; table 002 (wholesale) costs 90 % of it, any other
+/// table as much; 2025 costs 95 % and 2027 104 % of the same table's 2026 price. Each
+/// step rounds to the cent, half away from zero, in whole cents. Throws
+/// std::invalid_argument for another year or a product number below 1.
+long long basePriceCents(int product, const std::string& table, int year);
 
 /// Product i (1-based) of a set of `total` products.
 Product makeProduct(int i, int total = kDefaultProducts);

@@ -19,8 +19,20 @@ json toJson(const DataPacket& packet) {
     json rows = json::array();
     for (const Row& row : packet.rows) {
         json cells = json::array();
-        for (const Cell& cell : row) {
-            cells.push_back(cell ? json(*cell) : json(nullptr));
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const Cell& cell = row[i];
+            const std::string& type = i < packet.fields.size() ? packet.fields[i].type : "string";
+            if (!cell) {
+                cells.push_back(nullptr);
+            } else if (type == "date") {
+                cells.push_back({{"$date", *cell}});
+            } else if (type == "integer" || type == "number") {
+                // A cell read from a typed packet goes back as the number it was.
+                json number = json::parse(*cell, nullptr, false);
+                cells.push_back(number.is_number() ? number : json(*cell));
+            } else {
+                cells.push_back(*cell);
+            }
         }
         rows.push_back(std::move(cells));
     }
@@ -100,13 +112,21 @@ DataPacket packetFromJson(const json& j) {
             }
             Row cells;
             cells.reserve(row.size());
-            for (const json& cell : row) {
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                const json& cell = row[i];
+                const std::string& type = packet.fields[i].type;
                 if (cell.is_null()) {
                     cells.emplace_back(std::nullopt);
                 } else if (cell.is_string()) {
                     cells.emplace_back(cell.get<std::string>());
+                } else if (cell.is_number() && (type == "integer" || type == "number")) {
+                    // Flags and amounts of typed packets: their text, as the JSON wrote it.
+                    cells.emplace_back(dumpJson(cell));
+                } else if (auto date = type == "date" ? dateFromJson(cell) : std::nullopt) {
+                    cells.emplace_back(date->iso());
                 } else {
-                    throw CodecError("célula do pacote de dados deve ser texto ou nula");
+                    throw CodecError("célula do pacote de dados não é do tipo do campo " +
+                                     packet.fields[i].name);
                 }
             }
             packet.rows.push_back(std::move(cells));

@@ -35,8 +35,11 @@ Value fromJson(const nlohmann::json& json);
 /// The date of a {"$date":"YYYY-MM-DD"} object; nullopt for anything else, including a
 /// date that does not exist.
 std::optional<Date> dateFromJson(const nlohmann::json& json);
-/// The packet of a {"$packet":{...}} object. Throws CodecError when json is not one, or
-/// when a row's width differs from the field count or a cell is neither text nor null.
+/// The packet of a {"$packet":{...}} object. Every cell is kept as text: under a field of
+/// type "integer" or "number" a JSON number as its JSON text, under one of type "date" a
+/// {"$date"} as "YYYY-MM-DD" (toJson writes them back as numbers and dates). Throws
+/// CodecError when json is not one, when a row's width differs from the field count, or
+/// when a cell is neither null, text nor the form its field's type allows.
 DataPacket packetFromJson(const nlohmann::json& json);
 /// True for an object whose one key is "$packet".
 bool isPacketJson(const nlohmann::json& json);

@@ -3,11 +3,13 @@
 #include <charconv>
 #include <csignal>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <stdexcept>
 
 
+#include "PricingCommands.h"
 #include "RuleStore.h"
 #include "Server.h"
 #include "TokenSource.h"
@@ -28,6 +30,14 @@ constexpr const char* kUsage =
     "                   [--db-timeout SEG] [--store-timeout SEG] [--db-connect-timeout SEG]\n"
     "                   [--db-keepalive SEG] [--shutdown-grace SEG]\n"
     "  vnd-server rules --db URL [--branch CODIGO] [--table CODIGO]\n"
+    "  vnd-server price --db URL --branch FILIAL --table TABELA --product PRODUTO\n"
+    "                   [--type TIPO] --at \"AAAA-MM-DD HH:MM\"\n"
+    "  vnd-server prices --db URL --branch FILIAL --table TABELA [--type TIPO]\n"
+    "                   --at \"AAAA-MM-DD HH:MM\" [--csv]\n"
+    "  vnd-server holidays --db URL list [--branch FILIAL] [--year ANO]\n"
+    "  vnd-server holidays --db URL add --branch FILIAL|T --date AAAA-MM-DD --name NOME\n"
+    "  vnd-server holidays --db URL remove --branch FILIAL|T --date AAAA-MM-DD\n"
+    "  vnd-server holidays --db URL import ARQUIVO.csv   (linhas filial;dd/mm/aaaa;nome)\n"
     "URL: sqlite:CAMINHO ou postgresql://usuario@host:porta/banco; a senha do PostgreSQL\n"
     "fica no arquivo de senhas (~/.pgpass ou o de PGPASSFILE), nunca na URL.\n"
     "O token de acesso vem do arquivo de --token-file ou da variável VND_SERVER_TOKEN;\n"
@@ -152,6 +162,55 @@ int serve(const std::string& url, const std::string& listen, ServerOptions optio
     return 0;
 }
 
+// holidays --db URL list|add|remove|import ...: the action is the one word without a dash.
+int holidaysCommand(const std::vector<std::string>& args, std::ostream& out) {
+    std::vector<std::string> rest{args[0]};
+    std::string action;
+    std::string file;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const bool valued = args[i] == "--db" || args[i] == "--branch" || args[i] == "--year" ||
+                            args[i] == "--date" || args[i] == "--name";
+        if (valued && i + 1 < args.size()) {
+            rest.push_back(args[i]);
+            rest.push_back(args[++i]);
+        } else if (!args[i].starts_with("--") && action.empty()) {
+            action = args[i];
+        } else if (!args[i].starts_with("--") && action == "import" && file.empty()) {
+            file = args[i];
+        } else {
+            rest.push_back(args[i]);
+        }
+    }
+    auto options = parseOptions(rest, {"--db", "--branch", "--year", "--date", "--name"}, {});
+    auto need = [&](const char* name) -> const std::string& {
+        if (!options.contains(name)) {
+            throw UsageError(std::string("holidays ") + action + ": informe " + name);
+        }
+        return options[name];
+    };
+    if (action == "list") {
+        std::optional<int> year;
+        if (options.contains("--year")) {
+            year = static_cast<int>(positive(options, "--year", 0, 9999));
+        }
+        listHolidays(options["--db"],
+                     options.contains("--branch") ? std::optional(options["--branch"]) : std::nullopt,
+                     year, out);
+    } else if (action == "add") {
+        addHoliday(options["--db"], need("--branch"), need("--date"), need("--name"), out);
+    } else if (action == "remove") {
+        removeHoliday(options["--db"], need("--branch"), need("--date"), out);
+    } else if (action == "import") {
+        if (file.empty()) {
+            throw UsageError("holidays import: informe o arquivo");
+        }
+        importHolidays(options["--db"], file, out);
+    } else {
+        throw UsageError("holidays: use list, add, remove ou import");
+    }
+    return 0;
+}
+
 }  // namespace
 
 void printRules(const std::string& url, const std::string* branch, const std::string* table,
@@ -249,6 +308,32 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             const std::string* table = options.contains("--table") ? &options["--table"] : nullptr;
             printRules(options["--db"], branch, table, out);
             return 0;
+        }
+        if (command == "price" || command == "prices") {
+            const bool one = command == "price";
+            auto options = parseOptions(
+                args, one ? std::set<std::string>{"--db", "--branch", "--table", "--product", "--type", "--at"}
+                          : std::set<std::string>{"--db", "--branch", "--table", "--type", "--at"},
+                one ? std::set<std::string>{} : std::set<std::string>{"--csv"});
+            for (const char* needed : {"--branch", "--table", "--at"}) {
+                if (!options.contains(needed)) {
+                    throw UsageError(std::string("informe ") + needed);
+                }
+            }
+            const PriceQuestion question{options["--db"], options["--branch"], options["--table"],
+                                         options["--type"], options["--at"]};
+            if (one) {
+                if (!options.contains("--product")) {
+                    throw UsageError("informe --product");
+                }
+                printPrice(question, options["--product"], out);
+            } else {
+                printPrices(question, options.contains("--csv"), out);
+            }
+            return 0;
+        }
+        if (command == "holidays") {
+            return holidaysCommand(args, out);
         }
         throw UsageError("comando desconhecido: " + command);
     } catch (const UsageError& e) {

@@ -3,11 +3,11 @@
 #include <variant>
 
 #include "AsciiLower.h"
-#include "ArgumentLimits.h"
 #include "Log.h"
 #include "StoreCallError.h"
 #include "TransientFailure.h"
 #include "protocol/JsonRpc.h"
+#include "protocol/Methods.h"
 #include "protocol/ValueCodec.h"
 
 namespace server {
@@ -29,6 +29,11 @@ bool sameSecret(std::string_view given, std::string_view expected) {
         difference = static_cast<unsigned char>(difference | (g ^ expected[i]));
     }
     return difference == 0;
+}
+
+// Who a call is made for: without a word from the station, its address.
+RuleStore::Caller callerOf(const Dispatcher::Session& session) {
+    return {"", session.peer};
 }
 
 std::string refusal(const nlohmann::json& id, const char* text) {
@@ -127,11 +132,14 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
             // transaction was rolled back whole, so the call is simply made again.
             return answer(wire::encodeResult(
                 call.id, retryTransient(
-                             [&] { return writes_.call(call.method, call.params, call.deadline); },
+                             [&] {
+                                 return writes_.call(call.method, call.params, call.deadline,
+                                                     callerOf(session));
+                             },
                              call.deadline)));
         }
-        return answer(
-            wire::encodeResult(call.id, reads_.call(call.method, call.params, call.deadline)));
+        return answer(wire::encodeResult(
+            call.id, reads_.call(call.method, call.params, call.deadline, callerOf(session))));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.
@@ -236,7 +244,8 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
                                         "Objeto remoto desconhecido: \"" + object + "\"."));
     }
-    if (!PriceService::hasMethod(method)) {
+    const wire::MethodSpec* spec = wire::findMethod(method);
+    if (spec == nullptr) {
         return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
                                         "Método desconhecido: \"" + method + "\" do objeto " +
                                             std::string(kObjectName) + "."));
@@ -245,7 +254,9 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         return answer(wire::encodeError(request.id, wire::rpc::kRefused, *failure));
     }
     try {
-        checkArgumentLimits(method, request.params);
+        // Arguments are checked where they arrive: a hostile one never reaches a worker,
+        // the database, the checks or the error texts.
+        wire::checkParams(*spec, request.params);
     } catch (const wire::RpcError& e) {
         return answer(wire::encodeError(request.id, e.code(), e.what()));
     }
@@ -254,7 +265,7 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     call.method = method;
     call.params = request.params;
     call.notification = request.notification;
-    call.writes = asciiLower(method) == "setprecdif";
+    call.writes = spec->writes;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
     return {std::nullopt, std::move(call)};
 }

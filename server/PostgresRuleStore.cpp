@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -67,14 +68,6 @@ std::string numberText(double value) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, end);
-}
-
-wire::Date isoDate(const char* text) {
-    auto date = wire::Date::fromIso(text);
-    if (!date) {
-        throw std::runtime_error(std::string("Data inválida no banco de dados: ") + text);
-    }
-    return *date;
 }
 
 // classifies a failed statement by its SQLSTATE: what another writer causes, what a
@@ -477,6 +470,107 @@ void PostgresRuleStore::setDeadline(std::chrono::steady_clock::time_point deadli
     conn_->deadline = deadline;
 }
 
+namespace {
+
+// A read-only transaction around a cursor; rolled back unless ended, so that a failure
+// (of the database or of the caller's function) leaves the connection ready for the
+// next statement.
+class ReadOnlyTransaction {
+public:
+    explicit ReadOnlyTransaction(std::function<void(std::string_view)> exec)
+        : exec_(std::move(exec)) {
+        exec_("BEGIN TRANSACTION READ ONLY");
+    }
+    ~ReadOnlyTransaction() {
+        if (!done_) {
+            try {
+                exec_("ROLLBACK");
+            } catch (const std::exception&) {
+                // A connection that broke has no transaction left to end.
+            }
+        }
+    }
+    ReadOnlyTransaction(const ReadOnlyTransaction&) = delete;
+    ReadOnlyTransaction& operator=(const ReadOnlyTransaction&) = delete;
+    void end() {
+        done_ = true;
+        exec_("COMMIT");
+    }
+
+private:
+    std::function<void(std::string_view)> exec_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+namespace {
+
+// A result row of libpq: every value is text already.
+class PostgresRow : public SqlRow {
+public:
+    PostgresRow(const PGresult* result, int row) : result_(result), row_(row) {}
+    bool isNull(int c) const override { return PQgetisnull(result_, row_, c) != 0; }
+    std::string_view text(int c) const override {
+        return {PQgetvalue(result_, row_, c), static_cast<std::size_t>(PQgetlength(result_, row_, c))};
+    }
+    void next() { ++row_; }
+
+private:
+    const PGresult* result_;
+    int row_;
+};
+
+void eachRow(const PGresult* result, const std::function<void(const SqlRow&)>& fn) {
+    PostgresRow row(result, 0);
+    for (int i = 0; i < PQntuples(result); ++i, row.next()) {
+        fn(row);
+    }
+}
+
+}  // namespace
+
+void PostgresRuleStore::query(std::string_view sql, const std::vector<SqlParam>& params,
+                              const std::function<void(const SqlRow&)>& fn, SqlRows rows) {
+    conn_->ensureOpen();
+    const std::string text = renderSql(sql, SqlDialect::Postgres);
+    if (rows == SqlRows::Few) {
+        Result r = conn_->exec(text, params);
+        eachRow(r.get(), fn);
+        return;
+    }
+    // A cursor hands the rows over a batch at a time; one plain SELECT would have libpq
+    // hold every row of the result before the first could be read.
+    std::optional<ReadOnlyTransaction> tx;
+    if (!conn_->inTransaction) {
+        tx.emplace([this](std::string_view statement) { conn_->exec(statement); });
+    }
+    conn_->exec("DECLARE VND_LEITURA NO SCROLL CURSOR FOR " + text, params);
+    for (;;) {
+        Result r = conn_->exec("FETCH 10000 FROM VND_LEITURA");
+        eachRow(r.get(), fn);
+        if (PQntuples(r.get()) < 10000) {
+            break;
+        }
+    }
+    conn_->exec("CLOSE VND_LEITURA");
+    if (tx) {
+        tx->end();
+    }
+}
+
+long PostgresRuleStore::execute(std::string_view sql, const std::vector<SqlParam>& params) {
+    conn_->ensureOpen();
+    Result r = conn_->exec(renderSql(sql, SqlDialect::Postgres), params);
+    return std::atol(PQcmdTuples(r.get()));
+}
+
+void PostgresRuleStore::writeTransaction(const std::function<void()>& body) {
+    Connection::Transaction tx(*conn_);
+    body();
+    tx.commit();
+}
+
 void PostgresRuleStore::interrupt() {
     conn_->interrupted = true;
 }
@@ -495,13 +589,19 @@ int PostgresRuleStore::schemaVersion() {
 
 void PostgresRuleStore::createSchema() {
     Connection::Transaction tx(*conn_);
+    // Servers starting together would each find the old version and create the same
+    // tables, and all but the first would fail on the catalogue's unique keys. A lock of
+    // this database schema's own lets one upgrade while the others wait, then find the
+    // version it wrote.
+    conn_->exec("SELECT pg_advisory_xact_lock(hashtext('vnd-server schema ' || current_schema()))");
     const int version = schemaVersion();
     if (version > kSchemaVersion) {
-        throw std::runtime_error("O banco de dados tem o esquema versão " +
-                                 std::to_string(version) + ", mais novo que o deste servidor (" +
-                                 std::to_string(kSchemaVersion) + ").");
+        throw std::runtime_error(schema::newerVersionMessage(version));
     }
-    for (std::string_view sql : schema::version1()) {
+    if (version == kSchemaVersion) {
+        return;
+    }
+    for (std::string_view sql : schema::upgradeFrom(version)) {
         conn_->exec(sql);
     }
     conn_->exec("DELETE FROM SCHEMAVERSION");
@@ -513,8 +613,11 @@ void PostgresRuleStore::createSchema() {
 StoredCounts PostgresRuleStore::storedCounts() {
     conn_->ensureOpen();
     Result r = conn_->exec(schema::kCountEveryTable);
-    auto n = [&](int c) { return std::atol(PQgetvalue(r.get(), 0, c)); };
-    return {n(0), n(1), n(2), n(3), n(4), n(5), n(6)};
+    std::array<long, StoredCounts::kTables> n{};
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        n[i] = std::atol(PQgetvalue(r.get(), 0, static_cast<int>(i)));
+    }
+    return StoredCounts::fromColumns(n);
 }
 
 long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
@@ -553,6 +656,28 @@ long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
         rows.push_back({c.code, c.name});
     }
     conn_->copy("COPY TIPOCONS FROM STDIN", rows);
+    rows.clear();
+    for (const demo::Holiday& h : set.holidays) {
+        rows.push_back({h.branch, h.date, h.name});
+    }
+    conn_->copy("COPY FERIADO (" + std::string(schema::kHolidayColumns) + ") FROM STDIN", rows);
+    {
+        // Up to a million rows: streamed as they are written, never all as text at once.
+        CopyStream out(*conn_, "COPY ITEMPREC (" + std::string(schema::kBasePriceColumns) +
+                                   ") FROM STDIN");
+        for (const demo::BasePrice& p : set.basePrices) {
+            for (std::string_view field : {std::string_view(p.branch), std::string_view(p.table),
+                                           std::string_view(p.periodStart),
+                                           std::string_view(p.product)}) {
+                appendCopyField(out.text(), field);
+                out.text() += '\t';
+            }
+            out.text() += numberText(p.price);
+            out.text() += '\n';
+            out.lineDone();
+        }
+        out.finish();
+    }
     Result removed = conn_->exec(schema::kDeleteUnbackedRules);
     tx.commit();
     return std::atol(PQcmdTuples(removed.get()));
@@ -701,6 +826,20 @@ UpsertCounts PostgresRuleStore::upsertLines(
         send(out);
         out.finish();
     }
+    // The rows about to be replaced go to the history first, with the values replacing
+    // them; the same transaction, so both or neither.
+    conn_->exec(
+        "INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
+            ") SELECT P.CDFILIAL, P.CDTABEPREC, P.DTINIVGPREC, P.CDPRODUTO, P.IDDIA,"
+            " P.CDTIPOCONS, P.HRINI, P.HRFIN, P.DTINIVALID, P.DTFINVALID, 'S', $1::timestamp,"
+            " $2::varchar, $3::varchar, P.IDDESCACRE, P.IDVALPERC, P.VRPRECDIF, P.IDVISUALIZA,"
+            " P.DTULTATU, I.IDDESCACRE, I.IDVALPERC, I.VRPRECDIF, I.IDVISUALIZA"
+            " FROM PRECDIF_IN I JOIN PRECDIF P ON P.CDFILIAL = I.CDFILIAL"
+            " AND P.CDTABEPREC = I.CDTABEPREC AND P.DTINIVGPREC = I.DTINIVGPREC"
+            " AND P.CDPRODUTO = I.CDPRODUTO AND P.IDDIA = I.IDDIA AND P.CDTIPOCONS = I.CDTIPOCONS"
+            " AND P.HRINI = I.HRINI AND P.HRFIN = I.HRFIN AND P.DTINIVALID = I.DTINIVALID"
+            " AND P.DTFINVALID = I.DTFINVALID",
+        {operationTimestamp(), caller().user, caller().station});
     // xmax is 0 exactly for rows this statement inserted; updated rows carry our lock.
     Result r = conn_->exec(
         "WITH UP AS (INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
@@ -718,94 +857,5 @@ UpsertCounts PostgresRuleStore::upsertLines(
     return counts;
 }
 
-namespace {
-
-// A read-only transaction around a cursor; rolled back unless ended, so that a failure
-// (of the database or of the caller's function) leaves the connection ready for the
-// next statement.
-class ReadOnlyTransaction {
-public:
-    explicit ReadOnlyTransaction(std::function<void(std::string_view)> exec)
-        : exec_(std::move(exec)) {
-        exec_("BEGIN TRANSACTION READ ONLY");
-    }
-    ~ReadOnlyTransaction() {
-        if (!done_) {
-            try {
-                exec_("ROLLBACK");
-            } catch (const std::exception&) {
-                // A connection that broke has no transaction left to end.
-            }
-        }
-    }
-    ReadOnlyTransaction(const ReadOnlyTransaction&) = delete;
-    ReadOnlyTransaction& operator=(const ReadOnlyTransaction&) = delete;
-    void end() {
-        done_ = true;
-        exec_("COMMIT");
-    }
-
-private:
-    std::function<void(std::string_view)> exec_;
-    bool done_ = false;
-};
-
-}  // namespace
-
-void PostgresRuleStore::forEachRule(const std::optional<std::string>& branch,
-                                    const std::optional<std::string>& table,
-                                    const std::function<void(const RuleRow&)>& fn) {
-    // A cursor hands the rows over a batch at a time; one plain SELECT would have libpq
-    // hold every row of the result before the first could be read.
-    static constexpr int kBatch = 10000;
-    conn_->ensureOpen();
-    ReadOnlyTransaction tx([this](std::string_view sql) { conn_->exec(sql); });
-    conn_->exec(
-        "DECLARE PRECDIF_READ NO SCROLL CURSOR FOR"
-        " SELECT CDFILIAL, CDTABEPREC, to_char(DTINIVGPREC, 'YYYY-MM-DD'), CDPRODUTO, IDDIA,"
-        " CDTIPOCONS, HRINI, HRFIN, to_char(DTINIVALID, 'YYYY-MM-DD'),"
-        " to_char(DTFINVALID, 'YYYY-MM-DD'), IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA,"
-        " to_char(DTULTATU, 'YYYY-MM-DD HH24:MI:SS') FROM PRECDIF"
-        " WHERE ($1::varchar IS NULL OR CDFILIAL = $1::varchar)"
-        " AND ($2::varchar IS NULL OR CDTABEPREC = $2::varchar) ORDER BY " +
-            std::string(schema::kRuleKey),
-        {branch, table});
-    const std::string fetch = "FETCH " + std::to_string(kBatch) + " FROM PRECDIF_READ";
-    RuleRow row;
-    for (;;) {
-        Result r = conn_->exec(fetch);
-        const int count = PQntuples(r.get());
-        for (int i = 0; i < count; ++i) {
-            auto v = [&](int c) { return PQgetvalue(r.get(), i, c); };
-            row.branch = v(0);
-            row.table = v(1);
-            row.periodStart = isoDate(v(2));
-            row.product = v(3);
-            row.day = v(4)[0];
-            row.consumerType = v(5);
-            row.timeStart = v(6);
-            row.timeEnd = v(7);
-            row.validFrom = isoDate(v(8));
-            row.validTo = isoDate(v(9));
-            row.surcharge = std::atoi(v(10));
-            row.percentage = std::atoi(v(11));
-            row.amount = std::strtod(v(12), nullptr);
-            row.display = std::atoi(v(13));
-            row.updatedAt = v(14);
-            fn(static_cast<const RuleRow&>(row));
-        }
-        if (count < kBatch) {
-            break;
-        }
-    }
-    conn_->exec("CLOSE PRECDIF_READ");
-    tx.end();
-}
-
-long PostgresRuleStore::countRules() {
-    conn_->ensureOpen();
-    Result r = conn_->exec("SELECT COUNT(*) FROM PRECDIF");
-    return std::atol(PQgetvalue(r.get(), 0, 0));
-}
 
 }  // namespace server

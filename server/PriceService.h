@@ -1,5 +1,5 @@
 #pragma once
-// The remote object "Vnd42400.rdmTabePreco": its four methods over the storage.
+// The remote object "Vnd42400.rdmTabePreco": its methods over the storage.
 
 #include <chrono>
 #include <memory>
@@ -18,8 +18,6 @@ class PriceService {
 public:
     explicit PriceService(std::unique_ptr<RuleStore> store);
 
-    /// True for GetFilial, GetTabePrec, getVigencia and SetPrecDif (letter case ignored).
-    static bool hasMethod(const std::string& method);
     using Clock = std::chrono::steady_clock;
 
     /// Runs the method with the positional params and gives the JSON result; waiting for
@@ -29,8 +27,10 @@ public:
     /// kRefused (a rule that may not be stored), or StoreCallError (kInternalError: the
     /// database failed or did not answer in time; TransientCallError when another writer
     /// was in the way).
+    /// caller: who the call is made for, written into the history of what it changes.
     nlohmann::json call(const std::string& method, const nlohmann::json& params,
-                        Clock::time_point deadline = Clock::time_point::max());
+                        Clock::time_point deadline = Clock::time_point::max(),
+                        const RuleStore::Caller& caller = {});
     /// Rows in PRECDIF.
     long countRules();
     /// Abandons the call under way and every later one (the server is stopping): they
@@ -38,12 +38,8 @@ public:
     void interrupt();
 
 private:
-    nlohmann::json getFilial(const nlohmann::json& params);
-    nlohmann::json getTabePrec(const nlohmann::json& params);
-    nlohmann::json getVigencia(const nlohmann::json& params);
-    nlohmann::json setPrecDif(const nlohmann::json& params);
-
-    nlohmann::json run(const std::string& method, const nlohmann::json& params);
+    nlohmann::json run(const std::string& method, const nlohmann::json& params,
+                       const RuleStore::Caller& caller);
 
     std::timed_mutex mutex_;
     std::unique_ptr<RuleStore> store_;

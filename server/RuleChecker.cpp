@@ -36,28 +36,29 @@ std::string upper(std::string text) {
     return text;
 }
 
-std::vector<char> tickedDays(const RuleRequest& r) {
+std::vector<char> tickedDays(const wire::RuleArguments& r) {
     // "Every day" stands for all days: the screen disables the other boxes while it is
     // ticked, so their marks are left-overs and give no rows of their own.
-    if (r.everyDay) {
+    using wire::DayBox;
+    if (r.ticked(DayBox::EveryDay)) {
         return {'T'};
     }
     std::vector<char> days;
-    if (r.holiday) {
+    if (r.ticked(DayBox::Holiday)) {
         days.push_back('F');
     }
-    if (r.holidayEve) {
+    if (r.ticked(DayBox::HolidayEve)) {
         days.push_back('V');
     }
     for (int d = 0; d < 7; ++d) {
-        if (r.weekdays[static_cast<std::size_t>(d)]) {
+        if (r.ticked(static_cast<DayBox>(static_cast<int>(DayBox::Sunday) + d))) {
             days.push_back(static_cast<char>('1' + d));
         }
     }
     return days;
 }
 
-std::vector<std::string> listedProducts(const RuleRequest& r, const RuleContext& c) {
+std::vector<std::string> listedProducts(const wire::RuleArguments& r, const RuleContext& c) {
     if (!r.products || r.products->rows.empty()) {
         refuse("Nenhum produto informado na lista.");
     }
@@ -96,7 +97,7 @@ std::vector<std::string> listedProducts(const RuleRequest& r, const RuleContext&
     return codes;
 }
 
-std::vector<std::string> rangeProducts(const RuleRequest& r, const RuleContext& c) {
+std::vector<std::string> rangeProducts(const wire::RuleArguments& r, const RuleContext& c) {
     const std::string first = upper(trim(r.rangeStart));
     const std::string last = upper(trim(r.rangeEnd));
     if (first.empty() || last.empty()) {
@@ -128,7 +129,7 @@ bool isTimeOfDay(const std::string& hhmm) {
     return hours <= 23 && minutes <= 59;
 }
 
-RuleContext loadRuleContext(RuleStore& store, const RuleRequest& r) {
+RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& r) {
     RuleContext c;
     c.branchExists = !store.branches(r.branch).empty();
     if (!c.branchExists) {
@@ -149,7 +150,7 @@ RuleContext loadRuleContext(RuleStore& store, const RuleRequest& r) {
     // checked against the whole assortment, which then costs about as much as the list.
     constexpr std::size_t kListLookedUpByCode = 2000;
     const int column = r.products ? r.products->fieldIndex("CDPRODUTO") : -1;
-    if (r.listMode && column >= 0 && r.products->rows.size() <= kListLookedUpByCode) {
+    if (r.mode == wire::ProductMode::List && column >= 0 && r.products->rows.size() <= kListLookedUpByCode) {
         std::vector<std::string> codes;
         codes.reserve(r.products->rows.size());
         for (const wire::Row& row : r.products->rows) {
@@ -164,21 +165,21 @@ RuleContext loadRuleContext(RuleStore& store, const RuleRequest& r) {
     return c;
 }
 
-RuleRows checkRuleRows(const RuleRequest& r, const RuleContext& c) {
+RuleRows checkRuleRows(const wire::RuleArguments& r, const RuleContext& c) {
     const std::vector<char> days = tickedDays(r);
     if (days.empty()) {
         refuse("Informe ao menos um dia para o preço diferenciado.");
     }
-    if (int(r.listMode) + int(r.allMode) + int(r.rangeMode) != 1) {
+    if (!r.mode) {
         refuse("Escolha exatamente um modo de seleção de produtos: lista, todos ou intervalo.");
     }
-    if (r.surcharge != 0 && r.surcharge != 1) {
+    if (!r.adjustment) {
         refuse("Tipo de preço diferenciado inválido: use 0 (desconto) ou 1 (acréscimo).");
     }
-    if (r.percentage != 0 && r.percentage != 1) {
+    if (!r.amountKind) {
         refuse("Forma do valor inválida: use 0 (valor) ou 1 (percentual).");
     }
-    if (r.display != 0 && r.display != 1) {
+    if (!r.display) {
         refuse("Opção de visualização inválida: use 0 (sim) ou 1 (não).");
     }
     if (!c.branchExists) {
@@ -210,11 +211,12 @@ RuleRows checkRuleRows(const RuleRequest& r, const RuleContext& c) {
     if (r.timeEnd < r.timeStart) {
         refuse("Horário inicial deve ser menor ou igual ao horário final.");
     }
-    if (r.percentage == 0 && !(r.amount > 0)) {
+    const bool percentage = r.amountKind == wire::AmountKind::Percentage;
+    if (!percentage && !(r.amount > 0)) {
         refuse("Valor deve ser maior do que zero.");
     }
-    if (r.percentage == 1 && !(r.amount > 0 && r.amount < 100)) {
-        refuse(r.surcharge == 0 ? "O percentual de desconto deve estar entre 0 e 100."
+    if (percentage && !(r.amount > 0 && r.amount < 100)) {
+        refuse(r.adjustment == wire::Adjustment::Discount ? "O percentual de desconto deve estar entre 0 e 100."
                                 : "O percentual de acréscimo deve estar entre 0 e 100.");
     }
     if (r.consumerType != "T" && !c.consumerTypeExists) {
@@ -222,14 +224,14 @@ RuleRows checkRuleRows(const RuleRequest& r, const RuleContext& c) {
     }
 
     std::vector<std::string> products;
-    if (r.allMode) {
+    if (r.mode == wire::ProductMode::All) {
         for (const ProductRef& p : c.branchProducts) {
             products.push_back(p.code);
         }
         if (products.empty()) {
             refuse("A filial " + r.branch + " não tem produtos cadastrados.");
         }
-    } else if (r.listMode) {
+    } else if (r.mode == wire::ProductMode::List) {
         products = listedProducts(r, c);
     } else {
         products = rangeProducts(r, c);
@@ -244,16 +246,16 @@ RuleRows checkRuleRows(const RuleRequest& r, const RuleContext& c) {
     rows.shared.timeEnd = r.timeEnd;
     rows.shared.validFrom = r.validFrom;
     rows.shared.validTo = r.validTo;
-    rows.shared.surcharge = static_cast<int>(r.surcharge);
-    rows.shared.percentage = static_cast<int>(r.percentage);
+    rows.shared.surcharge = static_cast<int>(*r.adjustment);
+    rows.shared.percentage = static_cast<int>(*r.amountKind);
     rows.shared.amount = r.amount;
-    rows.shared.display = static_cast<int>(r.display);
+    rows.shared.display = static_cast<int>(*r.display);
     rows.products = std::move(products);
     rows.days = days;
     return rows;
 }
 
-std::vector<RuleRow> checkRule(const RuleRequest& r, const RuleContext& c) {
+std::vector<RuleRow> checkRule(const wire::RuleArguments& r, const RuleContext& c) {
     const RuleRows compact = checkRuleRows(r, c);
     std::vector<RuleRow> rows;
     rows.reserve(compact.size());

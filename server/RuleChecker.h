@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "RuleRequest.h"
 #include "RuleStore.h"
+#include "protocol/RuleArguments.h"
 
 namespace server {
 
@@ -20,15 +20,15 @@ struct RuleContext {
 };
 
 /// Reads from the store everything checkRule needs for this request.
-RuleContext loadRuleContext(RuleStore& store, const RuleRequest& request);
+RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& request);
 
 /// Checks every condition a stored rule must meet and returns its rows: one per product
 /// and per ticked day ("every day" gives the one day T), with distinct keys. Throws
 /// wire::RpcError with rpc::kRefused and a Portuguese text at the first condition that
 /// fails. Pure: no I/O.
-std::vector<RuleRow> checkRule(const RuleRequest& request, const RuleContext& context);
+std::vector<RuleRow> checkRule(const wire::RuleArguments& request, const RuleContext& context);
 /// The same checks; the rows in compact form (products x days), in the same order.
-RuleRows checkRuleRows(const RuleRequest& request, const RuleContext& context);
+RuleRows checkRuleRows(const wire::RuleArguments& request, const RuleContext& context);
 
 /// True for four digits forming a time of day, 0000 to 2359.
 bool isTimeOfDay(const std::string& hhmm);

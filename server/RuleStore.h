@@ -1,6 +1,7 @@
 #pragma once
 // The server's storage: reference data read by the screen and the differentiated prices.
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -10,14 +11,17 @@
 #include <vector>
 
 #include "pricing/RuleRow.h"
+#include "SqlStatement.h"
 #include "StoreError.h"
 #include "demodata/DemoDataSet.h"
 #include "protocol/Date.h"
 
 namespace server {
 
-/// The schema version this build writes; init upgrades older databases to it.
-inline constexpr int kSchemaVersion = 1;
+/// The schema version this build writes; init and the server's start upgrade older
+/// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
+/// and the rule history (PRECDIFHIST).
+inline constexpr int kSchemaVersion = 2;
 
 /// A rule's rows in compact form: every product with every day, all other columns those
 /// of `shared` (whose product and day are not used). Products are distinct and days are
@@ -76,9 +80,16 @@ struct StoredCounts {
     long assortment = 0;     ///< PRODFILI
     long consumerTypes = 0;  ///< TIPOCONS
     long rules = 0;          ///< PRECDIF
+    long basePrices = 0;     ///< ITEMPREC
+    long holidays = 0;       ///< FERIADO
+    long history = 0;        ///< PRECDIFHIST
 
+    /// The members in declaration order, as schema::kCountEveryTable reads them.
+    static constexpr std::size_t kTables = 10;
+    static StoredCounts fromColumns(const std::array<long, kTables>& n);
     bool empty() const;
-    /// "3 filiais, 3 tabelas de preço, …, 4 regras", every table named.
+    /// "3 filiais, 3 tabelas de preço, …, 4 regras gravadas e 2 alterações no histórico",
+    /// every table named.
     std::string text() const;
 };
 
@@ -89,18 +100,23 @@ class RuleStore {
 public:
     virtual ~RuleStore() = default;
 
-    /// Creates missing tables and upgrades an older schema; idempotent. Throws when the
-    /// database was written by a newer build.
+    /// Creates the tables of an empty database, or upgrades one of an older schema
+    /// version to kSchemaVersion, in one transaction that keeps every stored row: on any
+    /// failure the database is left as it was. Safe to call from several processes at
+    /// once (one upgrades, the others find it done); a database already current is left
+    /// alone. Throws std::runtime_error (schema::newerVersionMessage) when the database
+    /// was written by a newer build, changing nothing.
     virtual void createSchema() = 0;
     /// The stored schema version, 0 for a database never initialised.
     virtual int schemaVersion() = 0;
     /// Rows in every table; the schema must exist.
     virtual StoredCounts storedCounts() = 0;
     /// Replaces every reference table (branches, price tables, periods, products,
-    /// assortments, consumer types) by the set's rows and, in the same transaction, removes
-    /// the stored rules the new rows no longer back: whose branch, price table, validity
-    /// period or product is gone, or whose product the branch no longer sells. All other
-    /// rules are kept. Returns how many rules were removed.
+    /// assortments, consumer types, base prices, holidays) by the set's rows and, in the
+    /// same transaction, removes the stored rules the new rows no longer back: whose
+    /// branch, price table, validity period or product is gone, or whose product the
+    /// branch no longer sells. All other rules, and the rule history, are kept. Returns
+    /// how many rules were removed.
     virtual long replaceReferenceData(const demo::DataSet& set) = 0;
 
     /// Every branch when code is absent, else the one with that exact code (or none).
@@ -130,13 +146,33 @@ public:
     /// price table, reading them a few at a time: the rules are never all in memory. The
     /// row passed is valid only during the call; fn must not use this store. An exception
     /// from fn ends the read and goes on to the caller.
-    virtual void forEachRule(const std::optional<std::string>& branch,
-                             const std::optional<std::string>& table,
-                             const std::function<void(const RuleRow&)>& fn) = 0;
+    void forEachRule(const std::optional<std::string>& branch,
+                     const std::optional<std::string>& table,
+                     const std::function<void(const RuleRow&)>& fn);
     /// The same rules gathered in a vector, for callers that want them all at hand.
     std::vector<RuleRow> rules(const std::optional<std::string>& branch,
                                const std::optional<std::string>& table);
-    virtual long countRules() = 0;
+    long countRules();
+
+    /// Who the changes from now on are made for: written into the rule history.
+    struct Caller {
+        std::string user;     ///< NMUSUARIO: the workstation's word for its user
+        std::string station;  ///< NMESTACAO: the station's name, or the peer's address
+    };
+    void setCaller(const Caller& caller) { caller_ = caller; }
+    const Caller& caller() const { return caller_; }
+
+    /// Runs a statement written for both backends (SqlStatement.h) and calls fn for every
+    /// row of its result. With SqlRows::Many the rows are read a batch at a time; fn must
+    /// not use this store meanwhile.
+    virtual void query(std::string_view sql, const std::vector<SqlParam>& params,
+                       const std::function<void(const SqlRow&)>& fn,
+                       SqlRows rows = SqlRows::Few) = 0;
+    /// Runs a statement that gives no rows; the number of rows it changed.
+    virtual long execute(std::string_view sql, const std::vector<SqlParam>& params) = 0;
+    /// Runs body inside one write transaction: committed when body returns, rolled back
+    /// when it throws (the exception goes on to the caller). Not nested.
+    virtual void writeTransaction(const std::function<void()>& body) = 0;
 
     /// Every statement from now on must end by deadline (time_point::max() for none); a
     /// wait for the database past it is abandoned and throws StoreError (Timeout), with
@@ -147,7 +183,13 @@ public:
     /// back. The one method that may be called while another thread uses the store; the
     /// store is then good only for being destroyed.
     virtual void interrupt() = 0;
+
+private:
+    Caller caller_;
 };
+
+/// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row.
+void readRuleRow(const SqlRow& r, int first, RuleRow& row);
 
 /// Whether opening a store may create its database. Only `init` creates one: everything
 /// else needs a database that exists, so that a mistyped path is an error, not a new file.
@@ -164,7 +206,17 @@ std::unique_ptr<RuleStore> openStore(const std::string& url,
 std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings,
                                      Creation creation = Creation::MustExist);
 
+/// Opens the existing database at url for serving: one never initialised is refused
+/// (std::runtime_error telling to run init), one of an older schema is upgraded first
+/// (createSchema), one of a newer schema is refused.
+std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
+                                            const StoreSettings& settings = {});
+
 /// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
 std::string currentTimestamp();
+/// The UTC time as "YYYY-MM-DD HH:MM:SS.mmm", the form DTOPERACAO is written in; never
+/// the same or earlier than the one this process gave before, so that the history's
+/// newest-first order follows the order of the changes.
+std::string operationTimestamp();
 
 }  // namespace server

@@ -1,14 +1,29 @@
 #pragma once
 // The tables of the server's database, written once for both backends.
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace server::schema {
 
 /// CREATE TABLE IF NOT EXISTS statements of schema version 1, valid in SQLite and
-/// PostgreSQL alike (dates are DATE columns: ISO text in SQLite).
+/// PostgreSQL alike (dates are DATE columns: ISO text in SQLite). Frozen: a database of
+/// version 1 is exactly what these make.
 const std::vector<std::string_view>& version1();
+
+/// The statements that bring a database of version 1 to version 2: the base prices
+/// (ITEMPREC), the holidays (FERIADO) and the rule history (PRECDIFHIST) with its index.
+/// They create what is missing only, so they may run again.
+const std::vector<std::string_view>& version2();
+
+/// What brings a database of `version` (0 for an empty one) to the version this build
+/// writes, in order; nothing for a database already there or newer. Every statement
+/// only creates what is missing, so a repeated run changes nothing.
+std::vector<std::string_view> upgradeFrom(int version);
+
+/// The refusal of a database written by a newer build, in the user's words.
+std::string newerVersionMessage(int version);
 
 /// The ten key columns and the four value columns of PRECDIF, in table order, without
 /// DTULTATU.
@@ -18,16 +33,37 @@ inline constexpr std::string_view kRuleColumns =
 inline constexpr std::string_view kRuleKey =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, "
     "DTINIVALID, DTFINVALID";
-/// The reference tables, children first, the order they are emptied in.
-inline constexpr std::string_view kReferenceTables[] = {"TABEVEND", "TABEPREC", "PRODFILI",
-                                                        "PRODUTO",  "TIPOCONS", "FILIAL"};
+/// The columns of a PRECDIF row as readRuleRow reads them, dates as ISO text.
+inline constexpr std::string_view kRuleSelect =
+    "CDFILIAL, CDTABEPREC, {date:DTINIVGPREC}, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, "
+    "{date:DTINIVALID}, {date:DTFINVALID}, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA, "
+    "{stamp:DTULTATU}";
+/// Every column of PRECDIFHIST in table order: the rule's key, the operation (IDOPERACAO
+/// `S` replaced, `E` removed; DTOPERACAO in UTC; who and where), the row before (the
+/// _ANT columns, never null) and the row after (null when removed).
+inline constexpr std::string_view kHistoryColumns =
+    "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, "
+    "DTINIVALID, DTFINVALID, IDOPERACAO, DTOPERACAO, NMUSUARIO, NMESTACAO, "
+    "IDDESCACRE_ANT, IDVALPERC_ANT, VRPRECDIF_ANT, IDVISUALIZA_ANT, DTULTATU_ANT, "
+    "IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA";
+/// The columns of ITEMPREC in table order; the first four are its key.
+inline constexpr std::string_view kBasePriceColumns =
+    "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, VRPRECO";
+/// The columns of FERIADO in table order; the first two are its key.
+inline constexpr std::string_view kHolidayColumns = "CDFILIAL, DTFERIADO, NMFERIADO";
+
+/// The reference tables, children first, the order they are emptied in. The demo's base
+/// prices and holidays are reference data as well.
+inline constexpr std::string_view kReferenceTables[] = {
+    "ITEMPREC", "FERIADO", "TABEVEND", "TABEPREC", "PRODFILI", "PRODUTO", "TIPOCONS", "FILIAL"};
 
 /// The rows of every table, in the order of StoredCounts' members.
 inline constexpr std::string_view kCountEveryTable =
     "SELECT (SELECT COUNT(*) FROM FILIAL), (SELECT COUNT(*) FROM TABEPREC),"
     " (SELECT COUNT(*) FROM TABEVEND), (SELECT COUNT(*) FROM PRODUTO),"
     " (SELECT COUNT(*) FROM PRODFILI), (SELECT COUNT(*) FROM TIPOCONS),"
-    " (SELECT COUNT(*) FROM PRECDIF)";
+    " (SELECT COUNT(*) FROM PRECDIF), (SELECT COUNT(*) FROM ITEMPREC),"
+    " (SELECT COUNT(*) FROM FERIADO), (SELECT COUNT(*) FROM PRECDIFHIST)";
 /// Removes the rules the reference tables no longer back: branch, price table, validity
 /// period or product gone, or the product not sold by the branch.
 inline constexpr std::string_view kDeleteUnbackedRules =

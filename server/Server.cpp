@@ -45,23 +45,6 @@ ListenAddress splitAddress(const std::string& text) {
     return {host, port};
 }
 
-std::unique_ptr<RuleStore> openInitialisedStore(const std::string& url,
-                                                const StoreSettings& settings) {
-    auto store = openStore(url, settings);
-    const int version = store->schemaVersion();
-    if (version == 0) {
-        const std::string shown = redactUrl(url);
-        throw std::runtime_error("O banco de dados " + shown +
-                                 " não foi inicializado; execute vnd-server init --db " + shown +
-                                 ".");
-    }
-    if (version > kSchemaVersion) {
-        throw std::runtime_error("O banco de dados tem o esquema versão " +
-                                 std::to_string(version) + ", mais novo que o deste servidor.");
-    }
-    return store;
-}
-
 bool isLoopback(const asio::ip::address& address) {
     if (address.is_v6() && address.to_v6().is_v4_mapped()) {
         return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).is_loopback();
@@ -244,7 +227,7 @@ void Server::start() {
     // Two connections to the database: a long store on one leaves the other free for
     // the lookups of every other screen.
     run->reads = std::make_unique<PriceService>(
-        openInitialisedStore(impl_->url, storeSettings(options, options.dbTimeout)));
+        openCurrentStore(impl_->url, storeSettings(options, options.dbTimeout)));
     run->writes = std::make_unique<PriceService>(
         openStore(impl_->url, storeSettings(options, options.storeTimeout)));
     run->dispatcher = std::make_unique<Dispatcher>(*run->reads, *run->writes, options);

@@ -26,10 +26,11 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    /// Opens the database and returns once the port listens. A later start after stop()
-    /// listens on the same port again. Throws std::runtime_error (Portuguese text) for a
-    /// database that cannot be opened or was never initialised, a port in use, an address
-    /// other than loopback without a token, or with a token but neither TLS nor
+    /// Opens the database (upgrading one of an older schema first, every row kept) and
+    /// returns once the port listens. A later start after stop() listens on the same
+    /// port again. Throws std::runtime_error (Portuguese text) for a database that cannot
+    /// be opened, was never initialised or is of a newer schema, a port in use, an
+    /// address other than loopback without a token, or with a token but neither TLS nor
     /// allowPlainText, or a TLS certificate or key that cannot be read.
     void start();
     /// Stops accepting, lets the answers in flight be sent, closes every connection,

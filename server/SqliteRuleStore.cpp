@@ -1,6 +1,7 @@
 #include "SqliteRuleStore.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -191,12 +192,46 @@ class Statement {
     sqlite3_stmt* stmt_;
 };
 
-wire::Date isoDate(const std::string& text) {
-    auto date = wire::Date::fromIso(text);
-    if (!date) {
-        throw std::runtime_error("Data inválida no banco de dados: " + text);
+// A result row read straight from the statement.
+class SqliteRow : public SqlRow {
+public:
+    explicit SqliteRow(sqlite3_stmt* stmt) : stmt_(stmt) {}
+    bool isNull(int c) const override { return sqlite3_column_type(stmt_, c) == SQLITE_NULL; }
+    std::string_view text(int c) const override {
+        const auto* p = sqlite3_column_text(stmt_, c);
+        return p ? std::string_view(reinterpret_cast<const char*>(p),
+                                    static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c)))
+                 : std::string_view();
     }
-    return *date;
+    long long integer(int c) const override { return sqlite3_column_int64(stmt_, c); }
+    double number(int c) const override { return sqlite3_column_double(stmt_, c); }
+
+private:
+    sqlite3_stmt* stmt_;
+};
+
+void bindAll(Statement& q, const std::vector<SqlParam>& params) {
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        if (params[i]) {
+            q.bind(static_cast<int>(i) + 1, *params[i]);
+        }
+    }
+}
+
+// The texts the history trigger writes with every replaced row: who and when, as the
+// store was told for the change under way.
+void resultText(sqlite3_context* context, const std::string& text) {
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+void callerUser(sqlite3_context* context, int, sqlite3_value**) {
+    resultText(context, static_cast<const RuleStore*>(sqlite3_user_data(context))->caller().user);
+}
+void callerStation(sqlite3_context* context, int, sqlite3_value**) {
+    resultText(context,
+               static_cast<const RuleStore*>(sqlite3_user_data(context))->caller().station);
+}
+void operationTime(sqlite3_context* context, int, sqlite3_value**) {
+    resultText(context, *static_cast<const std::string*>(sqlite3_user_data(context)));
 }
 
 }  // namespace
@@ -205,6 +240,8 @@ struct SqliteRuleStore::Db {
     std::unique_ptr<sqlite3, CloseDb> handle;
     StatementCache statements;  // finalized before the handle closes
     Watch watch;
+    std::string operationTime;  // DTOPERACAO of the change under way
+    bool historyTrigger = false;
     sqlite3* get() const { return handle.get(); }
     Connection connection() { return {handle.get(), statements, &watch}; }
     void exec(std::string_view sql) {
@@ -388,6 +425,12 @@ SqliteRuleStore::SqliteRuleStore(const std::string& path, Creation creation)
                                  (raw ? sqlite3_errmsg(raw) : "sem memória"));
     }
     sqlite3_busy_handler(db_->get(), onBusy, &db_->watch);
+    sqlite3_create_function(db_->get(), "vnd_caller_user", 0, SQLITE_UTF8,
+                            static_cast<RuleStore*>(this), callerUser, nullptr, nullptr);
+    sqlite3_create_function(db_->get(), "vnd_caller_station", 0, SQLITE_UTF8,
+                            static_cast<RuleStore*>(this), callerStation, nullptr, nullptr);
+    sqlite3_create_function(db_->get(), "vnd_operation_time", 0, SQLITE_UTF8,
+                            &db_->operationTime, operationTime, nullptr, nullptr);
     sqlite3_progress_handler(db_->get(), 1000, onProgress, &db_->watch);
     db_->exec("PRAGMA journal_mode=WAL");
     db_->exec("PRAGMA synchronous=NORMAL");
@@ -397,6 +440,32 @@ SqliteRuleStore::~SqliteRuleStore() = default;
 
 void SqliteRuleStore::setDeadline(std::chrono::steady_clock::time_point deadline) {
     db_->watch.deadline = deadline;
+}
+
+void SqliteRuleStore::query(std::string_view sql, const std::vector<SqlParam>& params,
+                            const std::function<void(const SqlRow&)>& fn, SqlRows) {
+    // A SQLite read already steps through its rows one at a time.
+    Statement q(db_->connection(), renderSql(sql, SqlDialect::Sqlite));
+    bindAll(q, params);
+    const SqliteRow row(q.get());
+    while (q.step()) {
+        fn(row);
+    }
+}
+
+long SqliteRuleStore::execute(std::string_view sql, const std::vector<SqlParam>& params) {
+    Statement q(db_->connection(), renderSql(sql, SqlDialect::Sqlite));
+    bindAll(q, params);
+    while (q.step()) {
+    }
+    return sqlite3_changes(db_->get());
+}
+
+void SqliteRuleStore::writeTransaction(const std::function<void()>& body) {
+    SqliteTransaction tx(*db_);
+    db_->operationTime = operationTimestamp();
+    body();
+    tx.commit();
 }
 
 void SqliteRuleStore::interrupt() {
@@ -415,15 +484,17 @@ int SqliteRuleStore::schemaVersion() {
 }
 
 void SqliteRuleStore::createSchema() {
+    // The write lock comes first: another process upgrading at the same time is waited
+    // for, and then finds the version it wrote.
     SqliteTransaction tx(*db_);
     const int version = schemaVersion();
     if (version > kSchemaVersion) {
-        throw std::runtime_error("O banco de dados tem o esquema versão " +
-                                 std::to_string(version) +
-                                 ", mais novo que o deste servidor (" +
-                                 std::to_string(kSchemaVersion) + ").");
+        throw std::runtime_error(schema::newerVersionMessage(version));
     }
-    for (std::string_view sql : schema::version1()) {
+    if (version == kSchemaVersion) {
+        return;
+    }
+    for (std::string_view sql : schema::upgradeFrom(version)) {
         db_->exec(sql);
     }
     db_->exec("DELETE FROM SCHEMAVERSION");
@@ -436,8 +507,11 @@ void SqliteRuleStore::createSchema() {
 StoredCounts SqliteRuleStore::storedCounts() {
     Statement q(db_->connection(), schema::kCountEveryTable);
     q.step();
-    return {q.integer(0), q.integer(1), q.integer(2), q.integer(3),
-            q.integer(4), q.integer(5), q.integer(6)};
+    std::array<long, StoredCounts::kTables> n{};
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        n[i] = static_cast<long>(q.integer(static_cast<int>(i)));
+    }
+    return StoredCounts::fromColumns(n);
 }
 
 long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
@@ -476,6 +550,28 @@ long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     for (const demo::ConsumerType& c : set.consumerTypes) {
         type.bind(1, c.code).bind(2, c.name).step();
         type.reset();
+    }
+    // A million rows for the largest demo sets: one prepared insert, the branch, table
+    // and period bound again only when they change.
+    Statement price(db_->connection(), "INSERT INTO ITEMPREC (" +
+                                           std::string(schema::kBasePriceColumns) +
+                                           ") VALUES (?,?,?,?,?)");
+    const demo::BasePrice* previous = nullptr;
+    for (const demo::BasePrice& p : set.basePrices) {
+        if (!previous || previous->branch != p.branch || previous->table != p.table ||
+            previous->periodStart != p.periodStart) {
+            price.bind(1, p.branch).bind(2, p.table).bind(3, p.periodStart);
+        }
+        price.bind(4, p.product).bind(5, p.price).step();
+        sqlite3_reset(price.get());  // keeps the bindings
+        previous = &p;
+    }
+    Statement holiday(db_->connection(), "INSERT INTO FERIADO (" +
+                                             std::string(schema::kHolidayColumns) +
+                                             ") VALUES (?,?,?)");
+    for (const demo::Holiday& h : set.holidays) {
+        holiday.bind(1, h.branch).bind(2, h.date).bind(3, h.name).step();
+        holiday.reset();
     }
     db_->exec(schema::kDeleteUnbackedRules);
     const long removed = sqlite3_changes(db_->get());
@@ -565,8 +661,26 @@ std::vector<ProductRef> SqliteRuleStore::branchProductsAmong(
     return out;
 }
 
+// Every row an upsert replaces is copied into the history by a trigger of this
+// connection, in the same statement: no second look-up of the row, no extra bindings.
+void SqliteRuleStore::prepareHistory() {
+    db_->operationTime = operationTimestamp();
+    if (db_->historyTrigger) {
+        return;
+    }
+    db_->exec("CREATE TEMP TRIGGER IF NOT EXISTS PRECDIF_HISTORIA BEFORE UPDATE ON main.PRECDIF"
+              " BEGIN INSERT INTO main.PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
+              ") VALUES (OLD.CDFILIAL, OLD.CDTABEPREC, OLD.DTINIVGPREC, OLD.CDPRODUTO, OLD.IDDIA,"
+              " OLD.CDTIPOCONS, OLD.HRINI, OLD.HRFIN, OLD.DTINIVALID, OLD.DTFINVALID, 'S',"
+              " vnd_operation_time(), vnd_caller_user(), vnd_caller_station(), OLD.IDDESCACRE,"
+              " OLD.IDVALPERC, OLD.VRPRECDIF, OLD.IDVISUALIZA, OLD.DTULTATU, NEW.IDDESCACRE,"
+              " NEW.IDVALPERC, NEW.VRPRECDIF, NEW.IDVISUALIZA); END");
+    db_->historyTrigger = true;
+}
+
 UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
     SqliteTransaction tx(*db_);
+    prepareHistory();
     RuleWriter writer(db_->connection(), currentTimestamp());
     for (const RuleRow& r : rows) {
         writer.write(r);
@@ -577,62 +691,11 @@ UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
 
 UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
     SqliteTransaction tx(*db_);
+    prepareHistory();
     RuleWriter writer(db_->connection(), currentTimestamp());
     rows.forEach([&](const RuleRow& r) { writer.write(r); });
     tx.commit();
     return writer.counts();
-}
-
-void SqliteRuleStore::forEachRule(const std::optional<std::string>& branch,
-                                  const std::optional<std::string>& table,
-                                  const std::function<void(const RuleRow&)>& fn) {
-    Statement q(db_->connection(), "SELECT " + std::string(schema::kRuleColumns) +
-                                       ", DTULTATU FROM PRECDIF WHERE (?1 IS NULL OR CDFILIAL = ?1)"
-                                       " AND (?2 IS NULL OR CDTABEPREC = ?2) ORDER BY " +
-                                       std::string(schema::kRuleKey));
-    if (branch) {
-        q.bind(1, *branch);
-    }
-    if (table) {
-        q.bind(2, *table);
-    }
-    // One row object for the whole read: its texts keep their buffers from row to row.
-    RuleRow r;
-    auto text = [&](int col, std::string& into) {
-        const auto* p = sqlite3_column_text(q.get(), col);
-        into.assign(p ? reinterpret_cast<const char*>(p) : "",
-                    static_cast<std::size_t>(sqlite3_column_bytes(q.get(), col)));
-        return std::string_view(into);
-    };
-    std::string scratch;
-    auto date = [&](int col) {
-        text(col, scratch);
-        return isoDate(scratch);
-    };
-    while (q.step()) {
-        text(0, r.branch);
-        text(1, r.table);
-        r.periodStart = date(2);
-        text(3, r.product);
-        r.day = text(4, scratch).empty() ? ' ' : scratch[0];
-        text(5, r.consumerType);
-        text(6, r.timeStart);
-        text(7, r.timeEnd);
-        r.validFrom = date(8);
-        r.validTo = date(9);
-        r.surcharge = static_cast<int>(q.integer(10));
-        r.percentage = static_cast<int>(q.integer(11));
-        r.amount = q.real(12);
-        r.display = static_cast<int>(q.integer(13));
-        text(14, r.updatedAt);
-        fn(static_cast<const RuleRow&>(r));
-    }
-}
-
-long SqliteRuleStore::countRules() {
-    Statement q(db_->connection(), "SELECT COUNT(*) FROM PRECDIF");
-    q.step();
-    return static_cast<long>(q.integer(0));
 }
 
 }  // namespace server

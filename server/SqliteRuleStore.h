@@ -35,16 +35,17 @@ public:
                                                 const std::vector<std::string>& codes) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
     UpsertCounts upsertRule(const RuleRows& rows) override;
-    void forEachRule(const std::optional<std::string>& branch,
-                     const std::optional<std::string>& table,
-                     const std::function<void(const RuleRow&)>& fn) override;
-    long countRules() override;
+    void query(std::string_view sql, const std::vector<SqlParam>& params,
+               const std::function<void(const SqlRow&)>& fn, SqlRows rows) override;
+    long execute(std::string_view sql, const std::vector<SqlParam>& params) override;
+    void writeTransaction(const std::function<void()>& body) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 
     struct Db;  // the connection, its kept statements and what bounds them
 
 private:
+    void prepareHistory();
     std::unique_ptr<Db> db_;
 };
 

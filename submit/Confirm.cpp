@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "forms/Application.h"
+#include "protocol/RuleArguments.h"
 #include "screen/Cli_vnd42407.h"
 #include "submit/PickedCodes.h"
 #include "ui/UserInterface.h"
@@ -64,38 +65,39 @@ void TfrmCadAutPrecoDeferenciado::submitRule(const std::string& timeFrom, const 
 
         std::optional<vol::ProgressAnimation> animation;
         animation.emplace(vol::ProgressKind::Store, Msg("Prec_Inf"));
-        wire::Value products = cdsProdAux->active() ? wire::Value(cdsProdAux->packet()) : wire::Value();
-        std::vector<wire::Value> args{
-            chbTodosDias->checked(),
-            chbVesperaFeriado->checked(),
-            chbFeriado->checked(),
-            chbDomingo->checked(),
-            chbSegunda->checked(),
-            chbTerca->checked(),
-            chbQuarta->checked(),
-            chbQuinta->checked(),
-            chbSexta->checked(),
-            chbSabado->checked(),
-            rbtLista->checked(),
-            rbtTodos->checked(),
-            rbtIntervalo->checked(),
-            std::int64_t{rdgDesAcr->itemIndex()},
-            std::int64_t{rdgValPer->itemIndex()},
-            medCdFilial->text(),
-            medCdTabePrec->text(),
-            medProdFim->text(),
-            medProdIni->text(),
-            timeFrom,
-            timeTo,
-            depValidadeDe->GetDate(),
-            depValidadeAte->GetDate(),
-            depDtIniVig->GetDate(),
-            numValPer->GetNumber(),
-            stPesqProd,
-            std::move(products),
-            stTipoCons,
-            std::int64_t{rdgVisualiza->itemIndex()},
-        };
+        using wire::DayBox;
+        wire::RuleArguments rule;
+        rule.tick(DayBox::EveryDay, chbTodosDias->checked());
+        rule.tick(DayBox::HolidayEve, chbVesperaFeriado->checked());
+        rule.tick(DayBox::Holiday, chbFeriado->checked());
+        rule.tick(DayBox::Sunday, chbDomingo->checked());
+        rule.tick(DayBox::Monday, chbSegunda->checked());
+        rule.tick(DayBox::Tuesday, chbTerca->checked());
+        rule.tick(DayBox::Wednesday, chbQuarta->checked());
+        rule.tick(DayBox::Thursday, chbQuinta->checked());
+        rule.tick(DayBox::Friday, chbSexta->checked());
+        rule.tick(DayBox::Saturday, chbSabado->checked());
+        if (rbtLista->checked()) rule.mode = wire::ProductMode::List;
+        if (rbtTodos->checked()) rule.mode = wire::ProductMode::All;
+        if (rbtIntervalo->checked()) rule.mode = wire::ProductMode::Range;
+        // The groups have two items each; none picked goes as the group's -1.
+        if (rdgDesAcr->itemIndex() >= 0) rule.adjustment = wire::Adjustment(rdgDesAcr->itemIndex());
+        if (rdgValPer->itemIndex() >= 0) rule.amountKind = wire::AmountKind(rdgValPer->itemIndex());
+        if (rdgVisualiza->itemIndex() >= 0) rule.display = wire::Display(rdgVisualiza->itemIndex());
+        rule.branch = medCdFilial->text();
+        rule.table = medCdTabePrec->text();
+        rule.rangeEnd = medProdFim->text();
+        rule.rangeStart = medProdIni->text();
+        rule.timeStart = timeFrom;
+        rule.timeEnd = timeTo;
+        rule.validFrom = depValidadeDe->GetDate();
+        rule.validTo = depValidadeAte->GetDate();
+        rule.periodStart = depDtIniVig->GetDate();
+        rule.amount = numValPer->GetNumber();
+        rule.pickedCodes = stPesqProd;
+        if (cdsProdAux->active()) rule.products = cdsProdAux->packet();
+        rule.consumerType = stTipoCons;
+        const std::vector<wire::Value> args = wire::toValues(rule);
         wire::CallResult result = netTabePreco->Call("SetPrecDif", args);
         // A failure's message must not sit under the animation.
         if (!result.ok) animation.reset();

@@ -12,7 +12,7 @@ namespace reliability {
 
 inline nlohmann::json bigRule(const char* validFrom, const char* validTo, double amount) {
     nlohmann::json rule = testdb::baseRule();
-    for (int a = testdb::kHolidayEve; a <= testdb::kSaturday; ++a) {
+    for (std::size_t a = testdb::kHolidayEve; a <= testdb::kSaturday; ++a) {
         testdb::arg(rule, a) = true;
     }
     testdb::arg(rule, testdb::kValidFrom) = testdb::date(validFrom);

@@ -181,7 +181,7 @@ TEST_P(Concurrency, LookupsAreAnsweredDuringALargeStore) {
     std::thread storing([&] {
         testdb::LineClient client(server.port());
         json rule = testdb::baseRule();
-        for (int a = testdb::kHolidayEve; a <= testdb::kSaturday; ++a) {
+        for (std::size_t a = testdb::kHolidayEve; a <= testdb::kSaturday; ++a) {
             testdb::arg(rule, a) = true;
         }
         EXPECT_TRUE(client.call("SetPrecDif", rule).contains("result"));

@@ -6,27 +6,39 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/RuleArguments.h"
+
 namespace testdb {
 
-/// Argument positions (1-based, as the screen's table numbers them).
-enum Arg {
-    kEveryDay = 1, kHolidayEve, kHoliday, kSunday, kMonday, kTuesday, kWednesday, kThursday,
-    kFriday, kSaturday, kListMode, kAllMode, kRangeMode, kSurcharge, kPercentage, kBranch,
-    kTable, kRangeEnd, kRangeStart, kTimeStart, kTimeEnd, kValidFrom, kValidTo, kPeriodStart,
-    kAmount, kPickedCodes, kProducts, kConsumerType, kDisplay
-};
+// Argument positions (1-based): kEveryDay ... kDisplay.
+using namespace wire::ruleArg;
 
 /// A rule the demo data accepts: every product of branch 0001, table 001, period 2026,
 /// Mondays, 00:01 to 23:59, February 2026, a discount of 1.50, all consumer types.
-inline nlohmann::json baseRule() {
-    using nlohmann::json;
-    return json::array({false, false, false, false, true, false, false, false, false, false,
-                        false, true, false, 0, 0, "0001", "001", "", "", "0001", "2359",
-                        {{"$date", "2026-02-01"}}, {{"$date", "2026-02-28"}},
-                        {{"$date", "2026-01-01"}}, 1.5, "", nullptr, "T", 1});
+inline wire::RuleArguments baseArguments() {
+    wire::RuleArguments r;
+    r.tick(wire::DayBox::Monday);
+    r.mode = wire::ProductMode::All;
+    r.adjustment = wire::Adjustment::Discount;
+    r.amountKind = wire::AmountKind::Money;
+    r.branch = "0001";
+    r.table = "001";
+    r.timeStart = "0001";
+    r.timeEnd = "2359";
+    r.validFrom = {2026, 2, 1};
+    r.validTo = {2026, 2, 28};
+    r.periodStart = {2026, 1, 1};
+    r.amount = 1.5;
+    r.consumerType = "T";
+    r.display = wire::Display::Hidden;
+    return r;
 }
 
-inline nlohmann::json& arg(nlohmann::json& rule, int position) {
+inline nlohmann::json baseRule() {
+    return wire::toParams(baseArguments());
+}
+
+inline nlohmann::json& arg(nlohmann::json& rule, std::size_t position) {
     return rule[static_cast<std::size_t>(position - 1)];
 }
 

@@ -244,6 +244,38 @@ TEST_P(Storage, InitIsRepeatableAndKeepsRules) {
     EXPECT_EQ(server::openStore(db_->url())->schemaVersion(), server::kSchemaVersion);
     EXPECT_EQ(service_->countRules(), 20);
     EXPECT_EQ(server::openStore(db_->url())->branchProducts("0001").size(), 20u);
+    // The demo's base prices and holidays are replaced with the rest, not added to.
+    const server::StoredCounts counts = server::openStore(db_->url())->storedCounts();
+    EXPECT_EQ(counts.basePrices, (20 * 2 + 10) * 3);
+    EXPECT_EQ(counts.holidays, 42);
+}
+
+// The demo's base prices and holidays read back from the database as the demo gives them.
+TEST_P(Storage, DemoBasePricesAndHolidaysAreStored) {
+    const server::StoredCounts counts = server::openStore(db_->url())->storedCounts();
+    EXPECT_EQ(counts.basePrices, (200 * 2 + 100) * 3);
+    EXPECT_EQ(counts.holidays, 42);
+    using Rows = std::vector<std::vector<std::string>>;
+    EXPECT_EQ(db_->query("SELECT CDTABEPREC, DTINIVGPREC, VRPRECO FROM ITEMPREC"
+                         " WHERE CDFILIAL = '0001' AND CDPRODUTO = '0000000001'"
+                         " ORDER BY CDTABEPREC, DTINIVGPREC"),
+              (Rows{{"001", "2025-01-01", "31.52"},
+                    {"001", "2026-01-01", "33.18"},
+                    {"001", "2027-01-01", "34.51"},
+                    {"002", "2025-01-01", "28.37"},
+                    {"002", "2026-01-01", "29.86"},
+                    {"002", "2027-01-01", "31.05"}}));
+    EXPECT_EQ(db_->query("SELECT VRPRECO FROM ITEMPREC WHERE CDFILIAL = '0002'"
+                         " AND CDTABEPREC = '001' AND DTINIVGPREC = '2026-01-01'"
+                         " AND CDPRODUTO = '0000000002'"),
+              (Rows{{"14.37"}}));
+    EXPECT_EQ(db_->query("SELECT CDFILIAL, DTFERIADO, NMFERIADO FROM FERIADO"
+                         " WHERE DTFERIADO BETWEEN '2026-01-01' AND '2026-02-28'"
+                         " ORDER BY DTFERIADO"),
+              (Rows{{"T", "2026-01-01", "Confraternização Universal"},
+                    {"0001", "2026-01-25", "Aniversário da Cidade"},
+                    {"T", "2026-02-16", "Carnaval"},
+                    {"T", "2026-02-17", "Carnaval"}}));
 }
 
 TEST_P(Storage, ADatabaseOfANewerBuildIsRefused) {

@@ -22,7 +22,9 @@ std::string uniqueSuffix() {
            std::to_string(random() % 1000000);
 }
 
-void pgExec(const std::string& url, const std::string& sql) {
+using Rows = std::vector<std::vector<std::string>>;
+
+Rows pgQuery(const std::string& url, const std::string& sql) {
     PGconn* conn = PQconnectdb(url.c_str());
     if (PQstatus(conn) != CONNECTION_OK) {
         const std::string why = PQerrorMessage(conn);
@@ -33,11 +35,32 @@ void pgExec(const std::string& url, const std::string& sql) {
     PGresult* r = PQexec(conn, sql.c_str());
     const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
     const std::string why = PQresultErrorMessage(r);
+    Rows rows;
+    for (int i = 0; ok && i < PQntuples(r); ++i) {
+        rows.emplace_back();
+        for (int c = 0; c < PQnfields(r); ++c) {
+            rows.back().push_back(PQgetvalue(r, i, c));
+        }
+    }
     PQclear(r);
     PQfinish(conn);
     if (!ok) {
         throw std::runtime_error("test database: " + why);
     }
+    return rows;
+}
+
+void pgExec(const std::string& url, const std::string& sql) {
+    pgQuery(url, sql);
+}
+
+int collectRow(void* into, int columns, char** values, char**) {
+    auto& rows = *static_cast<Rows*>(into);
+    rows.emplace_back();
+    for (int c = 0; c < columns; ++c) {
+        rows.back().push_back(values[c] ? values[c] : "");
+    }
+    return 0;
 }
 
 }  // namespace
@@ -88,20 +111,25 @@ TestDatabase::~TestDatabase() {
 }
 
 void TestDatabase::exec(const std::string& sql) {
+    query(sql);
+}
+
+Rows TestDatabase::query(const std::string& sql) {
     if (backend_ == Backend::Postgres) {
-        pgExec(url_, sql);
-        return;
+        return pgQuery(url_, sql);
     }
     sqlite3* db = nullptr;
     sqlite3_open(path_.c_str(), &db);
     char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    Rows rows;
+    const int rc = sqlite3_exec(db, sql.c_str(), collectRow, &rows, &error);
     const std::string why = error ? error : "";
     sqlite3_free(error);
     sqlite3_close(db);
     if (rc != SQLITE_OK) {
         throw std::runtime_error("test database: " + why);
     }
+    return rows;
 }
 
 }  // namespace testdb

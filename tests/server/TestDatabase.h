@@ -5,6 +5,7 @@
 #include <ostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testdb {
 
@@ -36,6 +37,9 @@ public:
     const std::string& schema() const { return schema_; }
     /// Runs SQL directly on the database (to break it on purpose).
     void exec(const std::string& sql);
+    /// The rows of a query run directly on the database, every cell as the database's
+    /// text ("" for null).
+    std::vector<std::vector<std::string>> query(const std::string& sql);
 
 private:
     Backend backend_;

@@ -1,0 +1,61 @@
+#pragma once
+// The methods of the remote object "Vnd42400.rdmTabePreco": for each, its positional
+// arguments with their names, types and limits. The one description that the client,
+// the server's checks, the tests and the benchmarks read.
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace wire {
+
+/// The JSON form an argument must have.
+enum class ArgType {
+    Boolean,      ///< true/false
+    Integer,      ///< a JSON integer
+    Number,       ///< any finite JSON number
+    Text,         ///< a JSON string
+    Date,         ///< {"$date":"YYYY-MM-DD"}, a date that exists
+    DateOrDay,    ///< a date, or an integer day of the OLE scale (0 is 1899-12-30)
+    Packet,       ///< {"$packet":{...}}
+};
+
+/// One positional argument.
+struct ArgSpec {
+    std::string_view name;  ///< Portuguese, as a refusal names it ("filial")
+    ArgType type;
+    bool nullable = false;  ///< null is accepted as well
+    /// Longest text, or longest cell of a packet; 0 for an argument never read.
+    std::size_t maxText = 64;
+    /// Numbers: the magnitude must stay below this (0: no bound).
+    double maxMagnitude = 0;
+};
+
+/// One method: its name as the server spells it and its arguments in order.
+struct MethodSpec {
+    std::string_view name;
+    std::span<const ArgSpec> args;
+    bool writes = false;  ///< changes stored data (runs on the store threads)
+};
+
+/// Longest text of one argument or one data-packet cell.
+inline constexpr std::size_t kMaxArgumentText = 64;
+/// Most fields of a data packet.
+inline constexpr std::size_t kMaxPacketFields = 16;
+/// Largest magnitude of a rule's amount.
+inline constexpr double kMaxRuleAmount = 1e9;
+
+/// Every method of the remote object, SetPrecDif first.
+std::span<const MethodSpec> methods();
+/// The method with this short name, letter case ignored; nullptr when there is none.
+const MethodSpec* findMethod(std::string_view name);
+
+/// Checks the count and the form of every argument, and the size limits of texts,
+/// packets and numbers. Throws RpcError(kInvalidParams) with a Portuguese text naming
+/// the method and the argument ("GetFilial espera 2 argumentos; recebeu 1.",
+/// "GetFilial: o argumento 1 (filial) deve ser texto.").
+void checkParams(const MethodSpec& method, const nlohmann::json& params);
+
+}  // namespace wire

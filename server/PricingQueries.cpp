@@ -1,0 +1,310 @@
+#include "PricingQueries.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "RuleRowForms.h"
+#include "Schema.h"
+#include "protocol/JsonRpc.h"
+
+namespace server {
+
+namespace {
+
+SqlParam iso(const std::optional<wire::Date>& date) {
+    return date ? SqlParam(date->iso()) : std::nullopt;
+}
+
+wire::Date dateOf(std::string_view text) {
+    const auto date = wire::Date::fromIso(text);
+    if (!date) {
+        throw std::runtime_error("Data inválida no banco de dados: " + std::string(text));
+    }
+    return *date;
+}
+
+std::vector<SqlParam> keyParams(const RuleRow& k) {
+    return {k.branch,    k.table,       k.periodStart.iso(), k.product,        std::string(1, k.day),
+            k.consumerType, k.timeStart, k.timeEnd,          k.validFrom.iso(), k.validTo.iso()};
+}
+
+constexpr std::string_view kKeyIs =
+    " WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2} AND DTINIVGPREC = {d3} AND CDPRODUTO = {t4}"
+    " AND IDDIA = {t5} AND CDTIPOCONS = {t6} AND HRINI = {t7} AND HRFIN = {t8}"
+    " AND DTINIVALID = {d9} AND DTFINVALID = {d10}";
+
+// The filter's conditions on PRECDIF R, parameters 1 to 8.
+constexpr std::string_view kFilter =
+    " WHERE R.CDFILIAL = {t1} AND R.CDTABEPREC = {t2} AND ({d3} IS NULL OR R.DTINIVGPREC = {d3})"
+    " AND ({t4} = '' OR R.CDPRODUTO >= {t4}) AND ({t5} = '' OR R.CDPRODUTO <= {t5})"
+    " AND ({t6} = '' OR R.CDTIPOCONS = {t6}) AND ({t7} = '' OR R.IDDIA = {t7})"
+    " AND ({d8} IS NULL OR (R.DTINIVALID <= {d8} AND R.DTFINVALID >= {d8}))";
+
+std::vector<SqlParam> filterParams(const RuleFilter& f) {
+    return {f.branch,       f.table,        iso(f.periodStart), f.firstProduct,
+            f.lastProduct,  f.consumerType, f.day,              iso(f.validOn)};
+}
+
+// The rule columns of R, as readRuleRow reads them.
+std::string ruleColumnsOf(std::string_view alias) {
+    std::string columns(schema::kRuleSelect);
+    std::string out;
+    std::size_t start = 0;
+    while (start < columns.size()) {
+        std::size_t end = columns.find(", ", start);
+        if (end == std::string::npos) {
+            end = columns.size();
+        }
+        std::string column = columns.substr(start, end - start);
+        const auto colon = column.find(':');
+        if (colon != std::string::npos) {
+            column.insert(colon + 1, std::string(alias) + ".");
+        } else {
+            column.insert(0, std::string(alias) + ".");
+        }
+        out += (out.empty() ? "" : ", ") + column;
+        start = end + 2;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<PricedProduct> PricingQueries::product(const std::string& branch,
+                                                     const std::string& table,
+                                                     const wire::Date& periodStart,
+                                                     const std::string& code) {
+    std::optional<PricedProduct> found;
+    store_.query(
+        "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, I.VRPRECO FROM PRODFILI F"
+        " JOIN PRODUTO P ON P.CDPRODUTO = F.CDPRODUTO"
+        " LEFT JOIN ITEMPREC I ON I.CDFILIAL = F.CDFILIAL AND I.CDTABEPREC = {t2}"
+        " AND I.DTINIVGPREC = {d3} AND I.CDPRODUTO = F.CDPRODUTO"
+        " WHERE F.CDFILIAL = {t1} AND F.CDPRODUTO = {t4}",
+        {branch, table, periodStart.iso(), code}, [&](const SqlRow& r) {
+            found = PricedProduct{std::string(r.text(0)), std::string(r.text(1)),
+                                  std::string(r.text(2)), r.optionalNumber(3)};
+        });
+    return found;
+}
+
+void PricingQueries::forEachPricedProduct(
+    const std::string& branch, const std::string& table, const wire::Date& periodStart,
+    const std::function<void(const PricedProduct&, const std::vector<RuleRow>&)>& fn) {
+    // One read: every product of the assortment with its price and, beside it, each of
+    // its rules (or one row of nulls). Consecutive rows of one product are gathered.
+    PricedProduct current;
+    std::vector<RuleRow> rules;
+    std::size_t used = 0;  // rules of the current product; the vector keeps its rows
+    bool any = false;
+    auto flush = [&] {
+        if (any) {
+            rules.resize(used);
+            fn(current, rules);
+        }
+    };
+    store_.query(
+        "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, I.VRPRECO, " + ruleColumnsOf("R") +
+            " FROM PRODFILI F JOIN PRODUTO P ON P.CDPRODUTO = F.CDPRODUTO"
+            " LEFT JOIN ITEMPREC I ON I.CDFILIAL = F.CDFILIAL AND I.CDTABEPREC = {t2}"
+            " AND I.DTINIVGPREC = {d3} AND I.CDPRODUTO = F.CDPRODUTO"
+            " LEFT JOIN PRECDIF R ON R.CDFILIAL = F.CDFILIAL AND R.CDTABEPREC = {t2}"
+            " AND R.DTINIVGPREC = {d3} AND R.CDPRODUTO = F.CDPRODUTO"
+            " WHERE F.CDFILIAL = {t1} ORDER BY F.CDPRODUTO, R.IDDIA, R.CDTIPOCONS, R.HRINI,"
+            " R.HRFIN, R.DTINIVALID, R.DTFINVALID",
+        {branch, table, periodStart.iso()},
+        [&](const SqlRow& r) {
+            if (!any || r.text(0) != current.code) {
+                flush();
+                any = true;
+                used = 0;
+                current.code.assign(r.text(0));
+                current.treeCode.assign(r.text(1));
+                current.name.assign(r.text(2));
+                current.base = r.optionalNumber(3);
+            }
+            if (!r.isNull(4)) {
+                if (rules.size() <= used) {
+                    rules.resize(used + 1);
+                }
+                readRuleRow(r, 4, rules[used++]);
+            }
+        },
+        SqlRows::Many);
+    flush();
+}
+
+std::vector<RuleRow> PricingQueries::productRules(const std::string& branch,
+                                                  const std::string& table,
+                                                  const wire::Date& periodStart,
+                                                  const std::string& code) {
+    std::vector<RuleRow> rows;
+    forEachRuleOf(branch, table, periodStart, {code},
+                  [&](const RuleRow& row) { rows.push_back(row); });
+    return rows;
+}
+
+void PricingQueries::forEachRuleOf(const std::string& branch, const std::string& table,
+                                   const wire::Date& periodStart,
+                                   const std::vector<std::string>& products,
+                                   const std::function<void(const RuleRow&)>& fn) {
+    RuleRow row;
+    // One product is looked up by its key; many are picked from the period's rows.
+    const bool one = products.size() == 1;
+    store_.query("SELECT " + std::string(schema::kRuleSelect) +
+                     " FROM PRECDIF WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}"
+                     " AND DTINIVGPREC = {d3} AND ({t4} IS NULL OR CDPRODUTO = {t4}) ORDER BY " +
+                     std::string(schema::kRuleKey),
+                 {branch, table, periodStart.iso(), one ? SqlParam(products[0]) : std::nullopt},
+                 [&](const SqlRow& r) {
+                     readRuleRow(r, 0, row);
+                     if (one || std::binary_search(products.begin(), products.end(), row.product)) {
+                         fn(static_cast<const RuleRow&>(row));
+                     }
+                 },
+                 one ? SqlRows::Few : SqlRows::Many);
+}
+
+std::vector<Holiday> PricingQueries::holidays(const std::optional<std::string>& branch,
+                                              const wire::Date& from, const wire::Date& to) {
+    std::vector<Holiday> out;
+    store_.query("SELECT CDFILIAL, {date:DTFERIADO}, NMFERIADO FROM FERIADO"
+                 " WHERE ({t1} IS NULL OR CDFILIAL = {t1} OR CDFILIAL = 'T')"
+                 " AND DTFERIADO >= {d2} AND DTFERIADO <= {d3} ORDER BY DTFERIADO, CDFILIAL",
+                 {branch, from.iso(), to.iso()}, [&](const SqlRow& r) {
+                     out.push_back({std::string(r.text(0)), dateOf(r.text(1)),
+                                    std::string(r.text(2))});
+                 });
+    return out;
+}
+
+long PricingQueries::putHolidays(const std::vector<Holiday>& holidays) {
+    long added = 0;
+    store_.writeTransaction([&] {
+        for (const Holiday& h : holidays) {
+            const long renamed = store_.execute(
+                "UPDATE FERIADO SET NMFERIADO = {t3} WHERE CDFILIAL = {t1} AND DTFERIADO = {d2}",
+                {h.branch, h.date.iso(), h.name});
+            if (renamed == 0) {
+                store_.execute("INSERT INTO FERIADO (CDFILIAL, DTFERIADO, NMFERIADO)"
+                               " VALUES ({t1}, {d2}, {t3})",
+                               {h.branch, h.date.iso(), h.name});
+                ++added;
+            }
+        }
+    });
+    return added;
+}
+
+bool PricingQueries::removeHoliday(const std::string& branch, const wire::Date& date) {
+    long removed = 0;
+    store_.writeTransaction([&] {
+        removed = store_.execute("DELETE FROM FERIADO WHERE CDFILIAL = {t1} AND DTFERIADO = {d2}",
+                                 {branch, date.iso()});
+    });
+    return removed > 0;
+}
+
+long PricingQueries::countRules(const RuleFilter& filter) {
+    long count = 0;
+    store_.query("SELECT COUNT(*) FROM PRECDIF R" + std::string(kFilter), filterParams(filter),
+                 [&](const SqlRow& r) { count = static_cast<long>(r.integer(0)); });
+    return count;
+}
+
+void PricingQueries::listRules(
+    const RuleFilter& filter, long offset, long limit,
+    const std::function<void(const RuleRow&, std::string_view, std::string_view)>& fn) {
+    std::vector<SqlParam> params = filterParams(filter);
+    params.emplace_back(std::to_string(limit));
+    params.emplace_back(std::to_string(offset));
+    RuleRow row;
+    store_.query("SELECT " + ruleColumnsOf("R") +
+                     ", P.CDARVPROD, P.NMPRODUTO FROM PRECDIF R"
+                     " LEFT JOIN PRODUTO P ON P.CDPRODUTO = R.CDPRODUTO" +
+                     std::string(kFilter) +
+                     " ORDER BY R.CDPRODUTO, R.DTINIVGPREC, R.IDDIA, R.CDTIPOCONS, R.HRINI,"
+                     " R.HRFIN, R.DTINIVALID, R.DTFINVALID LIMIT {i9} OFFSET {i10}",
+                 params,
+                 [&](const SqlRow& r) {
+                     readRuleRow(r, 0, row);
+                     fn(row, r.text(15), r.text(16));
+                 },
+                 SqlRows::Many);
+}
+
+long PricingQueries::removeRules(const std::vector<RuleRow>& keys) {
+    long removed = 0;
+    const std::string at = operationTimestamp();
+    store_.writeTransaction([&] {
+        for (const RuleRow& key : keys) {
+            std::vector<SqlParam> params = keyParams(key);
+            params.emplace_back(at);
+            params.emplace_back(store_.caller().user);
+            params.emplace_back(store_.caller().station);
+            store_.execute("INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
+                               ") SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA,"
+                               " CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID, 'E', {t11},"
+                               " {t12}, {t13}, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA,"
+                               " DTULTATU, NULL, NULL, NULL, NULL FROM PRECDIF" +
+                               std::string(kKeyIs),
+                           params);
+            params.resize(10);
+            if (store_.execute("DELETE FROM PRECDIF" + std::string(kKeyIs), params) == 0) {
+                throw wire::RpcError(wire::rpc::kRefused,
+                                     "A regra de " + ruleKeyText(key) +
+                                         " não está gravada (pode ter sido excluída por outro "
+                                         "usuário); nenhuma regra foi excluída.");
+            }
+            ++removed;
+        }
+    });
+    return removed;
+}
+
+long PricingQueries::countHistory(const std::string& branch, const std::string& table,
+                                  const std::string& product) {
+    long count = 0;
+    store_.query("SELECT COUNT(*) FROM PRECDIFHIST WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}"
+                 " AND CDPRODUTO = {t3}",
+                 {branch, table, product},
+                 [&](const SqlRow& r) { count = static_cast<long>(r.integer(0)); });
+    return count;
+}
+
+std::vector<HistoryRow> PricingQueries::history(const std::string& branch,
+                                                const std::string& table,
+                                                const std::string& product, long offset,
+                                                long limit) {
+    std::vector<HistoryRow> out;
+    store_.query(
+        "SELECT CDFILIAL, CDTABEPREC, {date:DTINIVGPREC}, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI,"
+        " HRFIN, {date:DTINIVALID}, {date:DTFINVALID}, IDDESCACRE_ANT, IDVALPERC_ANT,"
+        " VRPRECDIF_ANT, IDVISUALIZA_ANT, {stamp:DTULTATU_ANT}, IDOPERACAO,"
+        " {stamp:DTOPERACAO}, NMUSUARIO, NMESTACAO, IDDESCACRE, IDVALPERC, VRPRECDIF,"
+        " IDVISUALIZA FROM PRECDIFHIST WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}"
+        " AND CDPRODUTO = {t3} ORDER BY DTOPERACAO DESC, DTINIVGPREC, IDDIA, CDTIPOCONS,"
+        " HRINI, HRFIN, DTINIVALID, DTFINVALID LIMIT {i4} OFFSET {i5}",
+        {branch, table, product, std::to_string(limit), std::to_string(offset)},
+        [&](const SqlRow& r) {
+            HistoryRow h;
+            readRuleRow(r, 0, h.key);
+            const std::string_view op = r.text(15);
+            h.operation = op.empty() ? 'S' : op[0];
+            h.at.assign(r.text(16).substr(0, 19));
+            h.user.assign(r.text(17));
+            h.station.assign(r.text(18));
+            if (!r.isNull(19)) {
+                RuleRow after = h.key;
+                after.surcharge = static_cast<int>(r.integer(19));
+                after.percentage = static_cast<int>(r.integer(20));
+                after.amount = r.number(21);
+                after.display = static_cast<int>(r.integer(22));
+                h.after = after;
+            }
+            out.push_back(std::move(h));
+        });
+    return out;
+}
+
+}  // namespace server

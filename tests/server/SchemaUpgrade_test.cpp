@@ -1,0 +1,268 @@
+// A database written by the build before the base prices, holidays and rule history
+// (schema version 1) is brought to the current schema in place, every row kept: by the
+// store, by `vnd-server init` and by the server's start, on both backends.
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "TestDatabase.h"
+#include "server/Commands.h"
+#include "server/RuleStore.h"
+#include "server/Schema.h"
+#include "server/Server.h"
+
+namespace {
+
+using testdb::Backend;
+using Rows = std::vector<std::vector<std::string>>;
+
+// The tables of version 1, each with its rows in key order.
+constexpr const char* kVersion1Tables[][2] = {
+    {"FILIAL", "CDFILIAL"},
+    {"TABEPREC", "CDFILIAL, CDTABEPREC"},
+    {"TABEVEND", "CDFILIAL, CDTABEPREC, DTINIVGPREC"},
+    {"PRODUTO", "CDPRODUTO"},
+    {"PRODFILI", "CDFILIAL, CDPRODUTO"},
+    {"TIPOCONS", "CDTIPOCONS"},
+    {"PRECDIF", "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN,"
+                " DTINIVALID, DTFINVALID"},
+};
+
+const std::string kVersion1File = std::string(VND_TEST_DATA_DIR) + "/schema-v1.db";
+
+// Every row of the kept file's table, as SQL literals ready for an INSERT.
+std::vector<std::string> literalRowsOf(sqlite3* file, const std::string& table) {
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(file, ("SELECT * FROM " + table).c_str(), -1, &q, nullptr);
+    std::vector<std::string> out;
+    while (sqlite3_step(q) == SQLITE_ROW) {
+        std::string values;
+        for (int c = 0; c < sqlite3_column_count(q); ++c) {
+            values += c ? ", " : "";
+            if (sqlite3_column_type(q, c) == SQLITE_NULL) {
+                values += "NULL";
+                continue;
+            }
+            std::string text = reinterpret_cast<const char*>(sqlite3_column_text(q, c));
+            values += '\'';
+            for (char ch : text) {
+                values += ch == '\'' ? std::string("''") : std::string(1, ch);
+            }
+            values += '\'';
+        }
+        out.push_back(values);
+    }
+    sqlite3_finalize(q);
+    return out;
+}
+
+// A database of version 1 holding the kept file's rows: the file itself for SQLite; for
+// PostgreSQL the frozen version-1 tables, filled with the same rows.
+std::unique_ptr<testdb::TestDatabase> version1Database(Backend backend) {
+    auto db = std::make_unique<testdb::TestDatabase>(backend);
+    if (backend == Backend::Sqlite) {
+        std::filesystem::copy_file(kVersion1File, db->url().substr(std::string("sqlite:").size()));
+        return db;
+    }
+    for (std::string_view sql : server::schema::version1()) {
+        db->exec(std::string(sql));
+    }
+    db->exec("INSERT INTO SCHEMAVERSION (VERSION) VALUES (1)");
+    sqlite3* file = nullptr;
+    sqlite3_open_v2(kVersion1File.c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
+    for (const auto& [table, key] : kVersion1Tables) {
+        for (const std::string& values : literalRowsOf(file, table)) {
+            db->exec("INSERT INTO " + std::string(table) + " VALUES (" + values + ")");
+        }
+    }
+    sqlite3_close(file);
+    return db;
+}
+
+// Every row of every table of version 1.
+std::map<std::string, Rows> version1Rows(testdb::TestDatabase& db) {
+    std::map<std::string, Rows> out;
+    for (const auto& [table, key] : kVersion1Tables) {
+        out[table] = db.query("SELECT * FROM " + std::string(table) + " ORDER BY " + key);
+    }
+    return out;
+}
+
+int run(const std::vector<std::string>& args, std::string* out = nullptr) {
+    std::ostringstream o, e;
+    const int status = server::runCommand(args, o, e);
+    if (out) {
+        *out = o.str() + e.str();
+    }
+    return status;
+}
+
+class SchemaUpgrade : public testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        if (auto why = testdb::unavailable(GetParam())) {
+            GTEST_SKIP() << *why;
+        }
+    }
+};
+
+// The kept file as it was made: the demo set of 20 products and two rules (14 rows).
+TEST_P(SchemaUpgrade, TheKeptDatabaseIsOfVersion1WithItsRows) {
+    auto db = version1Database(GetParam());
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 1);
+    const auto rows = version1Rows(*db);
+    EXPECT_EQ(rows.at("FILIAL").size(), 3u);
+    EXPECT_EQ(rows.at("PRODUTO").size(), 20u);
+    EXPECT_EQ(rows.at("PRODFILI").size(), 30u);
+    EXPECT_EQ(rows.at("PRECDIF").size(), 14u);
+    EXPECT_EQ(rows.at("PRODUTO")[1][2], "FEIJÃO CARIOCA 1KG");
+    EXPECT_THROW(db->query("SELECT COUNT(*) FROM ITEMPREC"), std::runtime_error);
+}
+
+// Each way in upgrades the same, keeps every row and leaves new tables that work.
+TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> ways = {
+        {"store", [](const std::string& url) { server::openStore(url)->createSchema(); }},
+        {"init",
+         [](const std::string& url) {
+             std::string said;
+             ASSERT_EQ(run({"init", "--db", url}, &said), 0) << said;
+             EXPECT_NE(said.find("esquema versão 2"), std::string::npos) << said;
+         }},
+        {"server start",
+         [](const std::string& url) {
+             server::Server srv(url, "127.0.0.1:0");
+             srv.start();
+             EXPECT_EQ(srv.countRules(), 14);
+         }},
+    };
+    for (const auto& [name, upgrade] : ways) {
+        SCOPED_TRACE(name);
+        auto db = version1Database(GetParam());
+        const auto before = version1Rows(*db);
+        upgrade(db->url());
+        auto store = server::openStore(db->url());
+        EXPECT_EQ(store->schemaVersion(), 2);
+        EXPECT_EQ(version1Rows(*db), before);
+        const server::StoredCounts counts = store->storedCounts();
+        EXPECT_EQ(counts.rules, 14);
+        EXPECT_EQ(counts.basePrices + counts.holidays + counts.history, 0);
+        // The old rows read through the store as they were written.
+        const auto wholesale = store->rules(std::string("0001"), std::string("002"));
+        ASSERT_EQ(wholesale.size(), 4u);
+        EXPECT_EQ(wholesale[0].day, '7');  // key order: the Saturday row first
+        EXPECT_EQ(wholesale[0].timeStart, "0830");
+        EXPECT_EQ(wholesale[0].validTo, (wire::Date{2026, 3, 31}));
+        EXPECT_EQ(wholesale[0].percentage, 1);
+        EXPECT_DOUBLE_EQ(wholesale[0].amount, 12.5);
+        EXPECT_EQ(wholesale[0].updatedAt, "2026-12-09 22:17:30");
+
+        // Once more changes nothing.
+        store->createSchema();
+        EXPECT_EQ(version1Rows(*db), before);
+    }
+}
+
+TEST_P(SchemaUpgrade, TheNewTablesTakeTheirRowsAfterTheUpgrade) {
+    auto db = version1Database(GetParam());
+    const auto before = version1Rows(*db);
+    ASSERT_EQ(run({"init", "--db", db->url()}), 0);
+    // The demo's base prices and holidays go in over the old rules, none of which loses
+    // its backing.
+    EXPECT_EQ(server::initDatabase(db->url(), true, 20, server::ExistingData::Replace), 0);
+    EXPECT_EQ(version1Rows(*db), before);
+    db->exec("INSERT INTO PRECDIFHIST (" + std::string(server::schema::kHistoryColumns) +
+             ") VALUES ('0001', '001', '2026-01-01', '0000000001', '2', 'T', '0000', '2359',"
+             " '2026-02-01', '2026-02-28', 'E', '2026-12-09 10:00:00', 'ana', 'caixa-1',"
+             " 0, 1, 12.5, 1, '2026-12-01 09:00:00', NULL, NULL, NULL, NULL)");
+    const server::StoredCounts counts = server::openStore(db->url())->storedCounts();
+    EXPECT_EQ(counts.basePrices, (20 * 2 + 10) * 3);
+    EXPECT_EQ(counts.holidays, 42);
+    EXPECT_EQ(counts.history, 1);
+    EXPECT_EQ(db->query("SELECT NMUSUARIO, VRPRECDIF_ANT FROM PRECDIFHIST"),
+              (Rows{{"ana", "12.5"}}));
+}
+
+// An upgrade that fails part-way (here a view stands where the history table would go,
+// so its index cannot be made) leaves the database of version 1 exactly as it was.
+TEST_P(SchemaUpgrade, AFailedUpgradeLeavesTheDatabaseAsItWas) {
+    auto db = version1Database(GetParam());
+    db->exec("CREATE VIEW PRECDIFHIST AS SELECT * FROM PRECDIF");
+    const auto before = version1Rows(*db);
+    EXPECT_ANY_THROW(server::openStore(db->url())->createSchema());
+    server::Server srv(db->url(), "127.0.0.1:0");
+    EXPECT_ANY_THROW(srv.start());
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 1);
+    EXPECT_EQ(version1Rows(*db), before);
+    EXPECT_THROW(db->query("SELECT COUNT(*) FROM ITEMPREC"), std::runtime_error);
+}
+
+// Servers started together over one old database: one upgrades, the others wait for it
+// and find the work done; none fails.
+TEST_P(SchemaUpgrade, UpgradesRunningAtOnceAllSucceed) {
+    auto db = version1Database(GetParam());
+    const auto before = version1Rows(*db);
+    constexpr int kUpgrades = 4;
+    std::vector<std::string> failures(kUpgrades);
+    std::vector<std::unique_ptr<server::RuleStore>> stores;
+    for (int i = 0; i < kUpgrades; ++i) {
+        stores.push_back(server::openStore(db->url()));
+    }
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kUpgrades; ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                stores[static_cast<std::size_t>(i)]->createSchema();
+            } catch (const std::exception& e) {
+                failures[static_cast<std::size_t>(i)] = e.what();
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(failures, std::vector<std::string>(kUpgrades));
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 2);
+    EXPECT_EQ(version1Rows(*db), before);
+}
+
+// A database of a newer build is refused by every way in, in the user's words, and
+// left untouched.
+TEST_P(SchemaUpgrade, ANewerDatabaseIsRefusedAndLeftAlone) {
+    auto db = version1Database(GetParam());
+    db->exec("UPDATE SCHEMAVERSION SET VERSION = 3");
+    const std::string refusal =
+        "O banco de dados tem o esquema versão 3, mais novo que o deste servidor (2).";
+    try {
+        server::openStore(db->url())->createSchema();
+        ADD_FAILURE() << "upgraded";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(e.what(), refusal);
+    }
+    std::string said;
+    EXPECT_EQ(run({"init", "--db", db->url()}, &said), 1);
+    EXPECT_EQ(said, "vnd-server: " + refusal + "\n");
+    server::Server srv(db->url(), "127.0.0.1:0");
+    try {
+        srv.start();
+        ADD_FAILURE() << "started";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(e.what(), refusal);
+    }
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 3);
+    EXPECT_THROW(db->query("SELECT COUNT(*) FROM ITEMPREC"), std::runtime_error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, SchemaUpgrade,
+                         testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const testing::TestParamInfo<Backend>& p) {
+                             return std::string(testdb::name(p.param));
+                         });
+
+}  // namespace
