@@ -87,7 +87,9 @@ std::variant<Request, RequestError> parseRequest(std::string_view line) {
     request.method = message["method"].get<std::string>();
     if (message.contains("params")) {
         const json& params = message["params"];
-        if (!params.is_array()) {
+        // The station's word about who works there is the one message with named params.
+        const bool hello = request.notification && params.is_object() && request.method == "rpc.hello";
+        if (!params.is_array() && !hello) {
             return fail(rpc::kInvalidParams,
                         "Parâmetros inválidos: os argumentos devem ser posicionais (lista).");
         }

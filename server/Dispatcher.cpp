@@ -33,7 +33,22 @@ bool sameSecret(std::string_view given, std::string_view expected) {
 
 // Who a call is made for: without a word from the station, its address.
 RuleStore::Caller callerOf(const Dispatcher::Session& session) {
-    return {"", session.peer};
+    return {session.user, session.station.empty() ? session.peer : session.station};
+}
+
+// The user and the station of an rpc.hello: each a text of at most 64 characters (a longer
+// or missing one is not taken); the station's word, recorded as it is.
+void takeHello(const nlohmann::json& params, Dispatcher::Session& session) {
+    auto text = [&](const char* name) -> std::optional<std::string> {
+        if (!params.is_object() || !params.contains(name) || !params[name].is_string()) return std::nullopt;
+        std::string value = params[name].get<std::string>();
+        std::size_t characters = 0;
+        for (unsigned char c : value) characters += (c & 0xC0) != 0x80;
+        if (characters > 64) return std::nullopt;
+        return value;
+    };
+    if (auto user = text("user")) session.user = *user;
+    if (auto station = text("station")) session.station = *station;
 }
 
 std::string refusal(const nlohmann::json& id, const char* text) {
@@ -234,6 +249,10 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         }
         return {std::move(text), std::nullopt};
     };
+    if (asciiLower(request.method) == kHelloMethod) {
+        takeHello(request.params, session);
+        return answer(wire::encodeResult(request.id, nlohmann::json(nullptr)));
+    }
     // Object and method names are matched without regard to letter case, as the screen's
     // platform resolves them.
     const auto dot = request.method.rfind('.');

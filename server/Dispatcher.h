@@ -32,6 +32,8 @@ class Log;
 inline constexpr std::string_view kObjectName = "Vnd42400.rdmTabePreco";
 /// The method a connection authenticates with.
 inline constexpr std::string_view kAuthMethod = "rpc.auth";
+/// The notification with which a client names the user and the station (rpc.hello).
+inline constexpr std::string_view kHelloMethod = "rpc.hello";
 
 /// Routes "Vnd42400.rdmTabePreco.<method>" calls to the service and writes the answer.
 /// Thread-safe.
@@ -44,6 +46,8 @@ public:
         bool authenticated = false;
         bool closeAfterAnswer = false;  ///< set when the connection must end now
         std::string peer;               ///< the peer's address, for the log and lockouts
+        std::string user;               ///< as the client's rpc.hello named it; "" without one
+        std::string station;            ///< as the client's rpc.hello named it; "" without one
     };
 
     /// A checked call of the object's methods that needs the database: prepared where

@@ -469,7 +469,9 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectEmpty:
         case Verb::ExpectNotEmpty: {
-            std::string text = editOf(control(args[0])).text();
+            vol::Control& c = control(args[0]);
+            auto* memo = dynamic_cast<vol::Memo*>(&c);
+            std::string text = memo != nullptr ? memo->text() : editOf(c).text();
             bool wantEmpty = command.verb == Verb::ExpectEmpty;
             if (vol::EmptyString(text) != wantEmpty) {
                 fail(args[0] + " holds " + ScriptParser::quote(text) +

@@ -110,8 +110,8 @@ struct TNetConnection::Impl {
 
     // Sends one line and reads the one answer line; a transport failure or the end of the
     // time gives nullopt with `failure` set.
-    std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
-                                        std::string& failure, bool& late) {
+    // Sends one line; false with `failure` set (or `late`) when it could not be written.
+    bool send(const std::string& line, Clock::time_point deadline, std::string& failure, bool& late) {
         std::error_code error;
         bool done = false;
         auto written = [&](const std::error_code& e, std::size_t) {
@@ -126,12 +126,20 @@ struct TNetConnection::Impl {
         late = false;
         if (!runFor(deadline - Clock::now(), done)) {
             late = true;
-            return std::nullopt;
+            return false;
         }
         if (error) {
             failure = networkFailureText(error);
-            return std::nullopt;
+            return false;
         }
+        return true;
+    }
+
+    std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
+                                        std::string& failure, bool& late) {
+        if (!send(line, deadline, failure, late)) return std::nullopt;
+        std::error_code error;
+        bool done = false;
         std::array<char, 16384> buffer{};
         for (;;) {
             std::size_t bytes = 0;
@@ -233,6 +241,18 @@ void TNetConnection::Open() {
                 refusal = late ? "o servidor não respondeu à autenticação a tempo" : failure;
             } else if (const auto result = wire::parseResponse(*answer, id); !result.ok) {
                 refusal = "autenticação recusada: " + result.errorMessage;
+            }
+        }
+        if (!error && refusal.empty()) {
+            // Who works at this station: the server records it with every change made on
+            // this connection. A notification: the server sends no answer.
+            const nlohmann::json hello = {{"jsonrpc", "2.0"},
+                                          {"method", "rpc.hello"},
+                                          {"params", {{"user", Settings.user}, {"station", Settings.station}}}};
+            std::string failure;
+            bool late = false;
+            if (!impl_->send(wire::dumpJson(hello) + "\n", deadline, failure, late)) {
+                refusal = late ? "o servidor não recebeu a identificação a tempo" : failure;
             }
         }
     } catch (const std::system_error& e) {

@@ -31,26 +31,42 @@ void TfrmConPrecoDiferenciado::cdsHistoricoCalcFields(vol::DataSet& d) {
 }
 
 void TfrmConPrecoDiferenciado::sbtHistoricoClick(vol::Component&) {
-    std::vector<int> rows = selectedRules();
-    cdsRegras->setRecNo(rows.back());
-    const std::string product = cdsRegras->fieldByName("CDPRODUTO").asString();
-    const std::string shown = cdsRegras->displayText(rows.back(), cdsRegras->fieldIndex("CDARVPROD"));
-    wire::Value answer = vol::ServerCallValue(
-        *netTabePreco, "GetPrecDifHist",
-        {cdsRegras->fieldByName("CDFILIAL").asString(), cdsRegras->fieldByName("CDTABEPREC").asString(), product,
-         std::int64_t{0}, kHistoryRows},
-        vol::ProgressKind::Search);
+    std::string branch;
+    std::string table;
+    std::string product;
+    std::string shown;
+    const std::vector<int> rows = grdRegras->rowsToActOn();
+    if (!rows.empty()) {
+        cdsRegras->setRecNo(rows.back());
+        branch = cdsRegras->fieldByName("CDFILIAL").asString();
+        table = cdsRegras->fieldByName("CDTABEPREC").asString();
+        product = cdsRegras->fieldByName("CDPRODUTO").asString();
+        shown = cdsRegras->displayText(rows.back(), cdsRegras->fieldIndex("CDARVPROD"));
+    } else if (!vol::EmptyString(medProdIni->text())) {
+        // A product whose rules are all gone still has its history: the filter names it.
+        header_->Vd_Filial(true);
+        header_->Vd_TabePrec(true);
+        branch = medCdFilial->text();
+        table = medCdTabePrec->text();
+        product = productOf(*medProdIni, "PRODNCAD", true);
+        shown = medProdIni->editText();
+    } else {
+        selectedRules();
+        return;
+    }
+    wire::Value answer = vol::ServerCallValue(*netTabePreco, "GetPrecDifHist",
+                                              {branch, table, product, std::int64_t{0}, kHistoryRows},
+                                              vol::ProgressKind::Search);
     const auto* object = std::get_if<nlohmann::json>(&answer);
     if (object == nullptr || !object->contains("rows")) {
         throw std::runtime_error("O servidor respondeu um histórico inválido.");
     }
     cdsHistorico->loadPacket(wire::packetFromJson((*object)["rows"]));
-    const std::string title = "Histórico do produto " + shown;
     if (cdsHistorico->isEmpty()) {
         application().ui().showListEmpty("Não há alterações registradas para o produto " + shown + ".");
         return;
     }
-    application().ui().lookup(title, *cdsHistorico, 0);
+    application().ui().lookup("Histórico do produto " + shown, *cdsHistorico, 0);
 }
 
 }  // namespace vnd

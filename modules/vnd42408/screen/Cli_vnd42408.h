@@ -157,8 +157,6 @@ private:
     std::vector<int> selectedRules();
     /// The selected rows as DelPrecDif takes them: their ten key columns.
     wire::DataPacket keysOf(const std::vector<int>& rows) const;
-    /// One exported line of a page's row.
-    std::vector<std::string> exportLine(const wire::DataPacket& page, const wire::Row& row) const;
 
     void defineHeader();
     void defineFilter();
