@@ -15,18 +15,6 @@ namespace server {
 
 namespace {
 
-std::unique_ptr<RuleStore> openInitialised(const std::string& url) {
-    auto store = openStore(url);
-    const int version = store->schemaVersion();
-    if (version == 0) {
-        throw std::runtime_error("O banco de dados não foi inicializado; execute vnd-server init.");
-    }
-    if (version < kSchemaVersion) {
-        store->createSchema();  // brings an older database up to date, keeping its rows
-    }
-    return store;
-}
-
 PriceMoment momentOf(RuleStore& store, const PriceQuestion& q) {
     const std::string& at = q.at;
     const auto date = at.size() == 16 && at[10] == ' ' ? wire::Date::fromIso(at.substr(0, 10))
@@ -72,12 +60,12 @@ std::string csvCell(const std::string& text) {
 }  // namespace
 
 void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
-    auto store = openInitialised(q.url);
+    auto store = openCurrentStore(q.url);
     out << explanationText(explainPrice(*store, momentOf(*store, q), product));
 }
 
 void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
-    auto store = openInitialised(q.url);
+    auto store = openCurrentStore(q.url);
     const PriceMoment at = momentOf(*store, q);
     if (csv) {
         out << "CDPRODUTO;CDARVPROD;NMPRODUTO;VRPRECO;VRPRECOVIG;IDDIA;CDTIPOCONS;HRINI;HRFIN;"
@@ -121,7 +109,7 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
 
 void listHolidays(const std::string& url, const std::optional<std::string>& branch,
                   std::optional<int> year, std::ostream& out) {
-    auto store = openInitialised(url);
+    auto store = openCurrentStore(url);
     const wire::Date from = year ? wire::Date{*year, 1, 1} : wire::Date{1, 1, 1};
     const wire::Date to = year ? wire::Date{*year, 12, 31} : wire::Date{9999, 12, 31};
     for (const Holiday& h : PricingQueries(*store).holidays(branch, from, to)) {
@@ -131,7 +119,7 @@ void listHolidays(const std::string& url, const std::optional<std::string>& bran
 
 void addHoliday(const std::string& url, const std::string& branch, const std::string& date,
                 const std::string& name, std::ostream& out) {
-    auto store = openInitialised(url);
+    auto store = openCurrentStore(url);
     if (name.empty() || name.size() > 60) {
         throw std::invalid_argument("--name deve ter de 1 a 60 caracteres");
     }
@@ -146,7 +134,7 @@ void addHoliday(const std::string& url, const std::string& branch, const std::st
 
 void removeHoliday(const std::string& url, const std::string& branch, const std::string& date,
                    std::ostream& out) {
-    auto store = openInitialised(url);
+    auto store = openCurrentStore(url);
     const wire::Date day = dateArgument(date);
     if (!PricingQueries(*store).removeHoliday(branch, day)) {
         throw std::runtime_error("não há feriado em " + shortDate(day) + " para " + branch);
@@ -159,7 +147,7 @@ void importHolidays(const std::string& url, const std::string& file, std::ostrea
     if (!in) {
         throw std::runtime_error("não foi possível ler " + file);
     }
-    auto store = openInitialised(url);
+    auto store = openCurrentStore(url);
     std::vector<Holiday> holidays;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {

@@ -244,9 +244,11 @@ long PricingQueries::removeRules(const std::vector<RuleRow>& keys) {
             params.emplace_back(store_.caller().station);
             store_.execute("INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
                                ") SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA,"
-                               " CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID, 'E', {t11},"
+                               " CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID, 'E', {s11},"
                                " {t12}, {t13}, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA,"
-                               " DTULTATU, NULL, NULL, NULL, NULL FROM PRECDIF" +
+                               " DTULTATU, CAST(NULL AS SMALLINT), CAST(NULL AS SMALLINT),"
+                               " CAST(NULL AS DOUBLE PRECISION), CAST(NULL AS SMALLINT)"
+                               " FROM PRECDIF" +
                                std::string(kKeyIs),
                            params);
             params.resize(10);

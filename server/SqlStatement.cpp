@@ -46,6 +46,7 @@ std::string renderSql(std::string_view shared, SqlDialect dialect) {
         switch (marker[0]) {
             case 't': out += pg ? "$" + n + "::varchar" : "?" + n; break;
             case 'd': out += pg ? "$" + n + "::date" : "?" + n; break;
+            case 's': out += pg ? "$" + n + "::timestamp" : "?" + n; break;
             case 'i': out += pg ? "$" + n + "::bigint" : "CAST(?" + n + " AS INTEGER)"; break;
             case 'n': out += pg ? "$" + n + "::double precision" : "CAST(?" + n + " AS REAL)"; break;
             default: throw std::invalid_argument("marcador desconhecido {" + std::string(marker) + "}");

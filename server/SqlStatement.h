@@ -1,7 +1,7 @@
 #pragma once
 // Statements written once for both backends. The text is SQL common to SQLite and
 // PostgreSQL, with markers for what each spells its own way:
-//   {t1} {d1} {i1} {n1}  parameter 1 as text, date, integer or number
+//   {t1} {d1} {s1} {i1} {n1}  parameter 1 as text, date, timestamp, integer or number
 //   {date:COL}           a DATE column read as "YYYY-MM-DD"
 //   {stamp:COL}          a TIMESTAMP column read as "YYYY-MM-DD HH:MM:SS"
 // Parameters are texts (or null) and travel bound, never inside the SQL.

@@ -669,7 +669,7 @@ void SqliteRuleStore::prepareHistory() {
         return;
     }
     db_->exec("CREATE TEMP TRIGGER IF NOT EXISTS PRECDIF_HISTORIA BEFORE UPDATE ON main.PRECDIF"
-              " BEGIN INSERT INTO main.PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
+              " BEGIN INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
               ") VALUES (OLD.CDFILIAL, OLD.CDTABEPREC, OLD.DTINIVGPREC, OLD.CDPRODUTO, OLD.IDDIA,"
               " OLD.CDTIPOCONS, OLD.HRINI, OLD.HRFIN, OLD.DTINIVALID, OLD.DTFINVALID, 'S',"
               " vnd_operation_time(), vnd_caller_user(), vnd_caller_station(), OLD.IDDESCACRE,"

@@ -75,7 +75,9 @@ std::unique_ptr<testdb::TestDatabase> version1Database(Backend backend) {
     }
     db->exec("INSERT INTO SCHEMAVERSION (VERSION) VALUES (1)");
     sqlite3* file = nullptr;
-    sqlite3_open_v2(kVersion1File.c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
+    // Immutable: read without the -wal and -shm files a WAL database otherwise gets.
+    sqlite3_open_v2(("file:" + kVersion1File + "?immutable=1").c_str(), &file,
+                    SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     for (const auto& [table, key] : kVersion1Tables) {
         for (const std::string& values : literalRowsOf(file, table)) {
             db->exec("INSERT INTO " + std::string(table) + " VALUES (" + values + ")");
@@ -112,19 +114,6 @@ protected:
     }
 };
 
-// The kept file as it was made: the demo set of 20 products and two rules (14 rows).
-TEST_P(SchemaUpgrade, TheKeptDatabaseIsOfVersion1WithItsRows) {
-    auto db = version1Database(GetParam());
-    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 1);
-    const auto rows = version1Rows(*db);
-    EXPECT_EQ(rows.at("FILIAL").size(), 3u);
-    EXPECT_EQ(rows.at("PRODUTO").size(), 20u);
-    EXPECT_EQ(rows.at("PRODFILI").size(), 30u);
-    EXPECT_EQ(rows.at("PRECDIF").size(), 14u);
-    EXPECT_EQ(rows.at("PRODUTO")[1][2], "FEIJÃO CARIOCA 1KG");
-    EXPECT_THROW(db->query("SELECT COUNT(*) FROM ITEMPREC"), std::runtime_error);
-}
-
 // Each way in upgrades the same, keeps every row and leaves new tables that work.
 TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
     const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> ways = {
@@ -145,7 +134,11 @@ TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
     for (const auto& [name, upgrade] : ways) {
         SCOPED_TRACE(name);
         auto db = version1Database(GetParam());
+        EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 1);
         const auto before = version1Rows(*db);
+        // The kept file: the demo set of 20 products and two rules of 14 rows in all.
+        ASSERT_EQ(before.at("PRODUTO").size(), 20u);
+        ASSERT_EQ(before.at("PRECDIF").size(), 14u);
         upgrade(db->url());
         auto store = server::openStore(db->url());
         EXPECT_EQ(store->schemaVersion(), 2);
