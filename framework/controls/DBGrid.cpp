@@ -22,7 +22,8 @@ int DBGrid::loadedRows() const { return DataSet != nullptr && DataSet->active() 
 bool DBGrid::fetchMore() {
     // A view may ask again while a page is on its way (the wait pumps events): one fetch
     // at a time.
-    if (fetching_ || !canFetchMore() || !OnFetchPage) return false;
+    const bool firstPage = loadedRows() == 0;
+    if (fetching_ || (!firstPage && !canFetchMore()) || !OnFetchPage) return false;
     fetching_ = true;
     struct Done {
         bool& flag;

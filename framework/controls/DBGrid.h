@@ -43,8 +43,9 @@ public:
     /// Rows held by the dataset.
     int loadedRows() const;
     bool canFetchMore() const { return loadedRows() < total_; }
-    /// Asks for the page after the loaded rows; does nothing when all are loaded or a
-    /// fetch runs already. Returns true when rows were added.
+    /// Asks for the page after the loaded rows: with none loaded, the first page (a new
+    /// search); else the next while rows are missing. Does nothing while a fetch runs.
+    /// Returns true when rows were added.
     bool fetchMore();
     /// Fetches pages until the row is loaded (or no more come).
     void ensureLoaded(int row);

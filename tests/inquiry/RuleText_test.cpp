@@ -63,8 +63,9 @@ TEST(RuleTextTest, DaysTypesFlagsAndWindowsInWords) {
     EXPECT_EQ(RuleText::consumerType("01"), "01");
     EXPECT_EQ(RuleText::adjustment("0"), "Desconto");
     EXPECT_EQ(RuleText::adjustment("1"), "Acréscimo");
-    EXPECT_EQ(RuleText::yesNo("1"), "Sim");
-    EXPECT_EQ(RuleText::yesNo("0"), "Não");
+    // The display option is the item index of the registration screen's "Sim"/"Não" group.
+    EXPECT_EQ(RuleText::display("0"), "Sim");
+    EXPECT_EQ(RuleText::display("1"), "Não");
     EXPECT_EQ(RuleText::ruleCount(1), "1 regra");
     EXPECT_EQ(RuleText::ruleCount(1234), "1.234 regras");
     EXPECT_EQ(RuleText::ruleCount(1000000), "1.000.000 regras");

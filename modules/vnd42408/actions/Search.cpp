@@ -174,7 +174,7 @@ void TfrmConPrecoDiferenciado::cdsRegrasCalcFields(vol::DataSet& d) {
     d.fieldByName("VALIDADE").setAsString(RuleText::validity(get("DTINIVALID"), get("DTFINVALID"), pattern));
     d.fieldByName("AJUSTE").setAsString(RuleText::adjustment(get("IDDESCACRE")));
     d.fieldByName("VALOR").setAsString(RuleText::amount(get("IDVALPERC"), get("VRPRECDIF")));
-    d.fieldByName("VISUALIZA").setAsString(RuleText::yesNo(get("IDVISUALIZA")));
+    d.fieldByName("VISUALIZA").setAsString(RuleText::display(get("IDVISUALIZA")));
     d.fieldByName("ATUALIZADO").setAsString(RuleText::timestampText(get("DTULTATU"), pattern));
 }
 

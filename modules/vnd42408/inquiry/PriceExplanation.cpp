@@ -92,7 +92,7 @@ std::string PriceExplanation::text(const PriceQuestion& q, const json& answer, c
     if (price) {
         const bool belowZero = answer.value("abaixo_de_zero", false);
         line("Preço final: " + RuleText::money(*price) + (belowZero ? " (o desconto excede o preço)" : ""));
-        if (applied.is_object()) line("Visualiza: " + RuleText::yesNo(member(applied, "IDVISUALIZA")));
+        if (applied.is_object()) line("Visualiza: " + RuleText::display(member(applied, "IDVISUALIZA")));
     } else {
         line("Preço final: sem preço (não há preço base).");
     }

@@ -39,7 +39,7 @@ std::vector<std::string> RuleExport::fields(const wire::DataPacket& page, const 
             RuleText::adjustment(get("IDDESCACRE")),
             RuleText::form(get("IDVALPERC")),
             amount ? RuleText::decimal(*amount) : get("VRPRECDIF"),
-            RuleText::yesNo(get("IDVISUALIZA")),
+            RuleText::display(get("IDVISUALIZA")),
             RuleText::timestampText(get("DTULTATU"), pattern)};
 }
 

@@ -136,6 +136,6 @@ std::string RuleText::amount(std::string_view idValPerc, std::string_view value)
     return isSet(idValPerc) ? percent(*v) : money(*v);
 }
 
-std::string RuleText::yesNo(std::string_view flag) { return isSet(flag) ? "Sim" : "Não"; }
+std::string RuleText::display(std::string_view idVisualiza) { return isSet(idVisualiza) ? "Não" : "Sim"; }
 
 }  // namespace vnd

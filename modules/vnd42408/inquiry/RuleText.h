@@ -53,8 +53,9 @@ public:
     static std::string form(std::string_view idValPerc);
     /// The amount as money (value) or percentage (percentage): "R$ 2,00", "10,00 %".
     static std::string amount(std::string_view idValPerc, std::string_view value);
-    /// "Sim" (1) or "Não" (0).
-    static std::string yesNo(std::string_view flag);
+    /// The display option as the registration screen's radio group numbers it: 0 "Sim",
+    /// 1 "Não".
+    static std::string display(std::string_view idVisualiza);
 };
 
 }  // namespace vnd
