@@ -120,3 +120,25 @@ TEST_F(DispatcherTest, OversizedFrameAnswerNamesTheLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DispatcherTest, HelloNamesTheSessionsUserAndStationAndGetsNoAnswer) {
+    server::Dispatcher::Session session;
+    session.peer = "127.0.0.1";
+    auto hello = [](const json& params) {
+        return json{{"jsonrpc", "2.0"}, {"method", "rpc.hello"}, {"params", params}}.dump();
+    };
+    EXPECT_FALSE(dispatcher_->handle(hello({{"user", "maria"}, {"station", "RETAGUARDA-02"}}), session));
+    EXPECT_EQ(session.user, "maria");
+    EXPECT_EQ(session.station, "RETAGUARDA-02");
+    // A name beyond 64 characters, or not a text, is not taken; the former one stays.
+    EXPECT_FALSE(dispatcher_->handle(hello({{"user", std::string(65, 'x')}, {"station", 7}}), session));
+    EXPECT_EQ(session.user, "maria");
+    EXPECT_EQ(session.station, "RETAGUARDA-02");
+    // Named params are the hello's alone.
+    const json refused = answer(request("Vnd42400.rdmTabePreco.GetTabePrec", json{{"filial", "0001"}}));
+    EXPECT_EQ(refused["error"]["code"], rpc::kInvalidParams);
+}
+
+}  // namespace
