@@ -22,6 +22,7 @@ GridView::GridView(DBGrid& grid, UserInput& input, QWidget* parent)
     verticalHeader()->setDefaultSectionSize(18);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(true);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { selectionMoved(); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { selectionMoved(); });
 }
@@ -37,7 +38,8 @@ void GridView::mirror() {
     model_->sync();
     // Column widths follow the fields' widths in characters.
     const std::vector<int> fields = grid_->columnFields();
-    const int charWidth = fontMetrics().averageCharWidth();
+    // A digit's width: the grid's cells are mostly codes, dates, times and amounts.
+    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     for (std::size_t c = 0; c < fields.size() && grid_->DataSet != nullptr; ++c) {
         const FieldDef& def = grid_->DataSet->fieldDefs()[static_cast<std::size_t>(fields[c])];
         const int chars = def.displayWidth > 0 ? def.displayWidth : def.size;

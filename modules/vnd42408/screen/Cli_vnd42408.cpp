@@ -33,14 +33,14 @@ void hidden(vol::DataSet& d, std::initializer_list<const char*> names) {
 TfrmConPrecoDiferenciado::TfrmConPrecoDiferenciado(vol::Application& app)
     : TfrmRotiGeral(app, "frmConPrecoDiferenciado") {
     setCaption("Consulta de Preços Diferenciados");
-    setClientSize(880, 600);
+    setClientSize(1000, 600);
     setBorderStyle(vol::BorderStyle::Single);
     setPosition(20, 20);
 
     lblCodTela->setCaption("VND42408");
     lblCodTela->setGeometry({2, 584, 51, kLabelHeight});
-    grbDadosRel->setGeometry({0, 0, 825, 600});
-    panMenu->setGeometry({825, 0, 55, 600});
+    grbDadosRel->setGeometry({0, 0, 945, 600});
+    panMenu->setGeometry({945, 0, 55, 600});
     panBotoes->setGeometry({0, 0, 55, 280});
     // A query screen confirms nothing: its actions are the buttons below.
     sbtConfirma->setVisible(false);
@@ -74,7 +74,7 @@ void TfrmConPrecoDiferenciado::defineHeader() {
 void TfrmConPrecoDiferenciado::defineFilter() {
     grbFiltro = &make<vol::GroupBox>(grbDadosRel, "grbFiltro");
     grbFiltro->setCaption("Filtro");
-    grbFiltro->setGeometry({421, 2, 400, 92});
+    grbFiltro->setGeometry({421, 2, 520, 92});
     grbFiltro->setFontRole(FontRole::Bold);
     grbFiltro->setTabOrder(1);
 
@@ -119,15 +119,15 @@ void TfrmConPrecoDiferenciado::defineFilter() {
     nameField(*edtNmDia, {128, 67, 144, kEditHeight}, 7);
     edtNmDia->setFontRole(FontRole::Regular);
 
-    lblValidaEm = label("lblValidaEm", "Válida em", {300, 45, 70, kLabelHeight});
+    lblValidaEm = label("lblValidaEm", "Válida em", {300, 19, 70, kLabelHeight});
     depValidaEm = &make<vol::TDateEditPlus>(grbFiltro, "depValidaEm");
-    code(*depValidaEm, {300, 64, 94, kEditHeight}, 4);
+    code(*depValidaEm, {372, 15, 104, kEditHeight}, 4);
     depValidaEm->setValidDateBlue(true);
 }
 
 void TfrmConPrecoDiferenciado::defineGrid() {
     grdRegras = &make<vol::DBGrid>(grbDadosRel, "grdRegras");
-    grdRegras->setGeometry({4, 98, 817, 290});
+    grdRegras->setGeometry({4, 98, 937, 290});
     grdRegras->setTabStop(true);
     grdRegras->setTabOrder(2);
     grdRegras->DataSet = cdsRegras;
@@ -139,7 +139,7 @@ void TfrmConPrecoDiferenciado::defineGrid() {
 void TfrmConPrecoDiferenciado::definePriceQuestion() {
     grbPrecoVigente = &make<vol::GroupBox>(grbDadosRel, "grbPrecoVigente");
     grbPrecoVigente->setCaption("Por que este preço (F6)");
-    grbPrecoVigente->setGeometry({4, 408, 817, 172});
+    grbPrecoVigente->setGeometry({4, 408, 937, 172});
     grbPrecoVigente->setFontRole(FontRole::Bold);
     grbPrecoVigente->setTabOrder(3);
 
@@ -169,7 +169,7 @@ void TfrmConPrecoDiferenciado::definePriceQuestion() {
            "Não há tipo de consumidores registrados!");
 
     memExplicacao = &make<vol::Memo>(grbPrecoVigente, "memExplicacao");
-    memExplicacao->setGeometry({8, 44, 801, 120});
+    memExplicacao->setGeometry({8, 44, 921, 120});
     memExplicacao->setTabStop(true);
     memExplicacao->setTabOrder(3);
     memExplicacao->setFontRole(FontRole::Regular);
@@ -232,15 +232,15 @@ void TfrmConPrecoDiferenciado::defineDataSets() {
 
     // The grid's columns first, in the order they are shown; the stored columns after.
     cdsRegras = &makeComponent<vol::ClientDataSet>("cdsRegras");
-    stringField(*cdsRegras, "CDARVPROD", 10, "Produto", true);
-    stringField(*cdsRegras, "NMPRODUTO", 26, "Nome", true);
-    calculated(*cdsRegras, "DIA", "Dia", 14);
-    calculated(*cdsRegras, "TIPO", "Tipo", 6);
-    calculated(*cdsRegras, "HORARIO", "Horário", 14);
-    calculated(*cdsRegras, "VALIDADE", "Validade", 21);
-    calculated(*cdsRegras, "AJUSTE", "Tipo de ajuste", 11);
-    calculated(*cdsRegras, "VALOR", "Valor", 11);
-    calculated(*cdsRegras, "VISUALIZA", "Visualiza", 8);
+    stringField(*cdsRegras, "CDARVPROD", 9, "Produto", true);
+    stringField(*cdsRegras, "NMPRODUTO", 24, "Nome", true);
+    calculated(*cdsRegras, "DIA", "Dia", 13);
+    calculated(*cdsRegras, "TIPO", "Tipo", 5);
+    calculated(*cdsRegras, "HORARIO", "Horário", 13);
+    calculated(*cdsRegras, "VALIDADE", "Validade", 22);
+    calculated(*cdsRegras, "AJUSTE", "Tipo de ajuste", 12);
+    calculated(*cdsRegras, "VALOR", "Valor", 10);
+    calculated(*cdsRegras, "VISUALIZA", "Visualiza", 9);
     calculated(*cdsRegras, "ATUALIZADO", "Atualizado em", 16);
     hidden(*cdsRegras, {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO", "IDDIA", "CDTIPOCONS", "HRINI",
                         "HRFIN", "DTINIVALID", "DTFINVALID", "IDDESCACRE", "IDVALPERC", "VRPRECDIF", "IDVISUALIZA",
