@@ -4,26 +4,13 @@
 #include <ctime>
 
 #include "forms/Application.h"
+#include "pricetable/ScreenOpening.h"
 #include "screen/Cli_vnd42408.h"
 #include "units/Volpari.h"
 
 namespace vnd {
 
-void CriaConPrecoDiferenciado() {
-    vol::Application& app = vol::Application::instance();
-    app.setCursor(vol::Cursor::HourGlass);
-    // The cursor comes back whatever happens; the failure itself goes on to the host.
-    struct RestoreCursor {
-        vol::Application& app;
-        ~RestoreCursor() { app.setCursor(vol::Cursor::Default); }
-    } restore{app};
-    if (!boStCriado) {
-        app.createForm(frmConPrecoDiferenciado);
-        boStCriado = true;
-    }
-    frmConPrecoDiferenciado->show();
-    frmConPrecoDiferenciado->setWindowState(vol::WindowState::Normal);
-}
+void CriaConPrecoDiferenciado() { openScreen(frmConPrecoDiferenciado, boStCriado); }
 
 void TfrmConPrecoDiferenciado::FormCreate(vol::Component& sender) {
     TfrmRotiGeral::FormCreate(sender);
