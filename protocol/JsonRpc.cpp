@@ -41,7 +41,10 @@ std::size_t jsonDepth(std::string_view text) {
     return deepest;
 }
 
-std::variant<Request, RequestError> parseRequest(std::string_view line) {
+namespace {
+
+// The depth check and the parse every line goes through, batch or not.
+std::variant<json, RequestError> parseMessage(std::string_view line) {
     // The parser itself copes with any depth, but the codec, the checks and the error
     // texts walk a message recursively; a line of a million "[" must not reach them.
     if (jsonDepth(line) > kMaxJsonDepth) {
@@ -49,19 +52,67 @@ std::variant<Request, RequestError> parseRequest(std::string_view line) {
                             "Requisição inválida: a mensagem passa de " +
                                 std::to_string(kMaxJsonDepth) + " níveis de aninhamento."};
     }
-    json message;
     try {
-        message = json::parse(line);
+        return json::parse(line);
     } catch (const json::exception& e) {
         // Not only parse_error: a number beyond a double (1e400) is an out_of_range.
         return RequestError{nullptr, rpc::kParseError, std::string("JSON inválido: ") + e.what()};
     }
-    if (message.is_array()) {
-        // Every client of this server sends one call per line; batches would let one line
-        // hold an unbounded amount of work.
-        return RequestError{nullptr, rpc::kInvalidRequest,
-                            "Requisição inválida: lotes de chamadas não são aceitos."};
+}
+
+bool isHello(const std::string& method) {
+    return std::equal(method.begin(), method.end(), kHelloMethod.begin(), kHelloMethod.end(),
+                      [](char a, char b) {
+                          return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+                      });
+}
+
+}  // namespace
+
+std::variant<Request, RequestError> parseRequest(std::string_view line) {
+    auto parsed = parseMessage(line);
+    if (auto* error = std::get_if<RequestError>(&parsed)) {
+        return std::move(*error);
     }
+    const json& message = std::get<json>(parsed);
+    if (message.is_array()) {
+        // A server reads a batch with parseBatch, having told it by its first byte.
+        return RequestError{nullptr, rpc::kInvalidRequest,
+                            "Requisição inválida: esperada uma chamada, não um lote."};
+    }
+    return readRequest(message);
+}
+
+bool isBatch(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && line[first] == '[';
+}
+
+std::variant<json, RequestError> parseBatch(std::string_view line, std::size_t maxElements) {
+    auto parsed = parseMessage(line);
+    if (auto* error = std::get_if<RequestError>(&parsed)) {
+        return std::move(*error);
+    }
+    json& message = std::get<json>(parsed);
+    if (!message.is_array()) {
+        return RequestError{nullptr, rpc::kInvalidRequest,
+                            "Requisição inválida: esperado um lote de chamadas."};
+    }
+    if (message.empty()) {
+        return RequestError{nullptr, rpc::kInvalidRequest,
+                            "Requisição inválida: lote de chamadas vazio."};
+    }
+    // One line is answered by one line, all of whose calls hold a worker in turn: the
+    // bound keeps one peer's line from holding the server for ever.
+    if (message.size() > maxElements) {
+        return RequestError{nullptr, rpc::kInvalidRequest,
+                            "Requisição inválida: o lote tem " + std::to_string(message.size()) +
+                                " chamadas; o limite é " + std::to_string(maxElements) + "."};
+    }
+    return std::move(message);
+}
+
+std::variant<Request, RequestError> readRequest(const json& message) {
     if (!message.is_object()) {
         return RequestError{nullptr, rpc::kInvalidRequest,
                             "Requisição inválida: a mensagem deve ser um objeto JSON."};
@@ -87,9 +138,7 @@ std::variant<Request, RequestError> parseRequest(std::string_view line) {
     request.method = message["method"].get<std::string>();
     if (message.contains("params")) {
         const json& params = message["params"];
-        // The station's word about who works there is the one message with named params.
-        const bool hello = request.notification && params.is_object() && request.method == "rpc.hello";
-        if (!params.is_array() && !hello) {
+        if (!params.is_array() && !(params.is_object() && isHello(request.method))) {
             return fail(rpc::kInvalidParams,
                         "Parâmetros inválidos: os argumentos devem ser posicionais (lista).");
         }
@@ -100,14 +149,29 @@ std::variant<Request, RequestError> parseRequest(std::string_view line) {
 
 // The envelopes are written around the dumped pieces: building them as JSON objects
 // would copy the whole params or result (a packet of many rows) only to write it out.
-std::string encodeRequest(const json& id, const std::string& method, const json& params) {
-    std::string out = R"({"jsonrpc":"2.0","id":)";
-    out += dumpJson(id);
-    out += R"(,"method":)";
+namespace {
+
+void appendCall(std::string& out, std::string_view method, const json& params) {
+    out += R"("method":)";
     out += dumpJson(json(method));
     out += R"(,"params":)";
     out += dumpJson(params);
     out += '}';
+}
+
+}  // namespace
+
+std::string encodeRequest(const json& id, const std::string& method, const json& params) {
+    std::string out = R"({"jsonrpc":"2.0","id":)";
+    out += dumpJson(id);
+    out += ',';
+    appendCall(out, method, params);
+    return out;
+}
+
+std::string encodeNotification(std::string_view method, const json& params) {
+    std::string out = R"({"jsonrpc":"2.0",)";
+    appendCall(out, method, params);
     return out;
 }
 

@@ -45,7 +45,15 @@ private:
     int code_;
 };
 
-/// A well-formed request. params is always an array (absent params read as []).
+/// The notification in which a client names its user and workstation; the one method
+/// whose params are named (an object) rather than positional.
+inline constexpr std::string_view kHelloMethod = "rpc.hello";
+
+/// Most requests one batch line may hold.
+inline constexpr std::size_t kMaxBatch = 1000;
+
+/// A well-formed request. params is an array (absent params read as []), or an object
+/// for kHelloMethod.
 struct Request {
     nlohmann::json id;          ///< string, number or null
     bool notification = false;  ///< no "id" member: no answer is expected
@@ -62,13 +70,28 @@ struct RequestError {
 };
 
 /// Reads one line as a request: malformed JSON gives kParseError, anything that is not a
-/// single request object with a method and positional params gives kInvalidRequest or
-/// kInvalidParams; so does a line nested deeper than kMaxJsonDepth (kInvalidRequest).
+/// single request object with a method and positional params (named ones for
+/// kHelloMethod, letter case ignored) gives kInvalidRequest or kInvalidParams; so does a
+/// line nested deeper than kMaxJsonDepth (kInvalidRequest).
 std::variant<Request, RequestError> parseRequest(std::string_view line);
+/// The same for a message already parsed (an element of a batch).
+std::variant<Request, RequestError> readRequest(const nlohmann::json& message);
+
+/// True when the line is a batch: its first byte other than JSON blanks is "[". This is
+/// all a single request pays for batches.
+bool isBatch(std::string_view line);
+/// Reads a batch line: the array of its elements, unchecked (each goes to readRequest),
+/// or the one error that answers the whole line: kParseError for malformed JSON,
+/// kInvalidRequest for a line nested deeper than kMaxJsonDepth, an empty array or one of
+/// more than maxElements elements.
+std::variant<nlohmann::json, RequestError> parseBatch(std::string_view line,
+                                                      std::size_t maxElements = kMaxBatch);
 
 /// The line of a request (without the ending "\n").
 std::string encodeRequest(const nlohmann::json& id, const std::string& method,
                           const nlohmann::json& params);
+/// The line of a notification: a request without an id, which gets no answer.
+std::string encodeNotification(std::string_view method, const nlohmann::json& params);
 /// The line of a successful answer.
 std::string encodeResult(const nlohmann::json& id, const nlohmann::json& result);
 /// The line of an error answer.

@@ -18,6 +18,7 @@ Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& co
     std::error_code error;
     const auto peer = stream_.next_layer().remote_endpoint(error);
     session_.peer = error ? "?" : peer.address().to_string();
+    session_.station = session_.peer;  // until rpc.hello names the workstation
 }
 
 void Connection::start() {
@@ -185,12 +186,14 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     std::string out;
     for (std::size_t i = 0; i < frames.size() && !session_.closeAfterAnswer; ++i) {
         Dispatcher::Step step = prepare(frames[i]);
-        if (step.call) {
-            const auto& pool = step.call->writes ? context_.storeWorkers : context_.workers;
+        if (step.pending()) {
+            // A batch holding a store runs on the stores' workers, so that lookups never
+            // wait for a thread behind a store that waits for the database.
+            const auto& pool = step.writes() ? context_.storeWorkers : context_.workers;
             asio::post(pool, [self = shared_from_this(), out = std::move(out),
-                                          call = std::move(*step.call),
+                                          step = std::move(step),
                                           frames = std::move(frames), i]() mutable {
-                if (auto line = self->context_.dispatcher.complete(call, self->session_)) {
+                if (auto line = self->context_.dispatcher.finish(step, self->session_)) {
                     out += *line;
                     out += '\n';
                 }
@@ -222,10 +225,7 @@ std::string Connection::answer(const std::vector<wire::Frame>& frames, std::size
         if (session_.closeAfterAnswer) {
             break;  // nothing after a refused authentication is read, let alone answered
         }
-        Dispatcher::Step step = prepare(frames[i]);
-        std::optional<std::string> line =
-            step.call ? context_.dispatcher.complete(*step.call, session_) : step.answer;
-        if (line) {
+        if (auto line = context_.dispatcher.finish(prepare(frames[i]), session_)) {
             out += *line;
             out += '\n';
         }

@@ -1,5 +1,6 @@
 #pragma once
-// One client socket: reads request lines, answers each in order.
+// One client socket: reads request lines (a line may be a batch of requests), answers
+// each in order.
 
 #include <array>
 #include <chrono>
@@ -34,7 +35,9 @@ struct ConnectionContext {
 /// that accepts connections or does TLS handshakes; it writes the answers, then reads
 /// again. While it waits for a peer it holds no thread; a deadline ends it when the peer
 /// is idle too long, sends a request too slowly, does not take its answer, or has not
-/// logged in within the login time. Owned by the ConnectionManager.
+/// logged in within the login time. A batch line is one unit: its calls go to one worker
+/// (the stores' when it holds a store) and its one answer line is written when all have
+/// completed; stop() waits for it as for a call. Owned by the ConnectionManager.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
     /// socket must belong to an event loop that one thread runs. A refusing connection
@@ -63,7 +66,8 @@ private:
     /// The answer lines to frames from the first on, prepare and complete alike (on a
     /// worker: touches only the session).
     std::string answer(const std::vector<wire::Frame>& frames, std::size_t first);
-    /// The answer to one frame that is no call of the object's methods, or the call.
+    /// The answer to one frame that is no call of the object's methods, or the call or
+    /// batch to complete.
     Dispatcher::Step prepare(const wire::Frame& frame);
     /// Tells the manager the peer has logged in, once.
     void admitWhenAuthenticated();

@@ -1,8 +1,10 @@
 #include "Dispatcher.h"
 
+#include <algorithm>
 #include <variant>
 
 #include "AsciiLower.h"
+#include "Hello.h"
 #include "Log.h"
 #include "StoreCallError.h"
 #include "TransientFailure.h"
@@ -31,28 +33,29 @@ bool sameSecret(std::string_view given, std::string_view expected) {
     return difference == 0;
 }
 
-// Who a call is made for: without a word from the station, its address.
-RuleStore::Caller callerOf(const Dispatcher::Session& session) {
-    return {session.user, session.station.empty() ? session.peer : session.station};
-}
-
-// The user and the station of an rpc.hello: each a text of at most 64 characters (a longer
-// or missing one is not taken); the station's word, recorded as it is.
-void takeHello(const nlohmann::json& params, Dispatcher::Session& session) {
-    auto text = [&](const char* name) -> std::optional<std::string> {
-        if (!params.is_object() || !params.contains(name) || !params[name].is_string()) return std::nullopt;
-        std::string value = params[name].get<std::string>();
-        std::size_t characters = 0;
-        for (unsigned char c : value) characters += (c & 0xC0) != 0x80;
-        if (characters > 64) return std::nullopt;
-        return value;
-    };
-    if (auto user = text("user")) session.user = *user;
-    if (auto station = text("station")) session.station = *station;
+// Who a call is made for, as its connection said when the call arrived.
+RuleStore::Caller callerOf(const Dispatcher::Call& call) {
+    return {call.user, call.station};
 }
 
 std::string refusal(const nlohmann::json& id, const char* text) {
     return wire::encodeError(id, wire::rpc::kUnauthorized, text);
+}
+
+// The answer line of a batch whose elements' answers are these, comma-separated: none
+// at all when every element was a notification.
+std::optional<std::string> batchAnswer(const std::string& elements) {
+    if (elements.empty()) {
+        return std::nullopt;
+    }
+    return "[" + elements + "]";
+}
+
+void append(std::string& elements, const std::string& answer) {
+    if (!elements.empty()) {
+        elements += ',';
+    }
+    elements += answer;
 }
 
 }  // namespace
@@ -101,11 +104,33 @@ std::optional<std::string> Dispatcher::handle(std::string_view line) {
 }
 
 std::optional<std::string> Dispatcher::handle(std::string_view line, Session& session) {
-    Step step = prepare(line, session);
+    return finish(prepare(line, session), session);
+}
+
+std::optional<std::string> Dispatcher::finish(const Step& step, const Session& session) {
     if (step.call) {
         return complete(*step.call, session);
     }
+    if (step.batch) {
+        return complete(*step.batch, session);
+    }
     return step.answer;
+}
+
+bool Dispatcher::Batch::writes() const {
+    return std::any_of(calls.begin(), calls.end(), [](const Call& call) { return call.writes; });
+}
+
+// One after another, on the thread that took the batch: a batch holds one worker, as a
+// call does, and its stores run in the order sent.
+std::optional<std::string> Dispatcher::complete(const Batch& batch, const Session& session) {
+    std::string elements = batch.answered;
+    for (const Call& call : batch.calls) {
+        if (auto answer = complete(call, session)) {
+            append(elements, *answer);
+        }
+    }
+    return batchAnswer(elements);
 }
 
 Dispatcher::Step Dispatcher::prepare(std::string_view line, Session& session) {
@@ -149,12 +174,12 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
                 call.id, retryTransient(
                              [&] {
                                  return writes_.call(call.method, call.params, call.deadline,
-                                                     callerOf(session));
+                                                     callerOf(call));
                              },
                              call.deadline)));
         }
         return answer(wire::encodeResult(
-            call.id, reads_.call(call.method, call.params, call.deadline, callerOf(session))));
+            call.id, reads_.call(call.method, call.params, call.deadline, callerOf(call))));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.
@@ -225,17 +250,73 @@ std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
     return refusal(id, "Token de acesso inválido.");
 }
 
+Dispatcher::Step Dispatcher::reject(const wire::RequestError& error, Session& session) {
+    if (!token_.empty() && !session.authenticated) {
+        return {refuseUnauthenticated(nullptr, session), std::nullopt};
+    }
+    return {wire::encodeError(error.id, error.code, error.message), std::nullopt};
+}
+
+// A single request pays one look at its first byte for batches.
 Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
-    const bool gated = !token_.empty() && !session.authenticated;
+    if (wire::isBatch(line)) {
+        return routeBatch(line, session);
+    }
     auto parsed = wire::parseRequest(line);
     if (auto* error = std::get_if<wire::RequestError>(&parsed)) {
-        if (gated) {
-            return {refuseUnauthenticated(nullptr, session), std::nullopt};
-        }
-        return {wire::encodeError(error->id, error->code, error->message), std::nullopt};
+        return reject(*error, session);
     }
-    const wire::Request& request = std::get<wire::Request>(parsed);
-    if (asciiLower(request.method) == kAuthMethod) {
+    return routeRequest(std::get<wire::Request>(parsed), session);
+}
+
+Dispatcher::Step Dispatcher::routeBatch(std::string_view line, Session& session) {
+    auto parsed = wire::parseBatch(line);
+    if (auto* error = std::get_if<wire::RequestError>(&parsed)) {
+        return reject(*error, session);
+    }
+    Batch batch;
+    // In order, so that an rpc.auth or rpc.hello counts for the elements after it.
+    for (const nlohmann::json& element : std::get<nlohmann::json>(parsed)) {
+        auto request = wire::readRequest(element);
+        Step step = std::holds_alternative<wire::RequestError>(request)
+                        ? reject(std::get<wire::RequestError>(request), session)
+                        : routeRequest(std::get<wire::Request>(request), session);
+        if (session.closeAfterAnswer) {
+            return step;  // the connection ends: its refusal is all the peer is told
+        }
+        if (step.answer) {
+            append(batch.answered, *step.answer);
+        }
+        if (step.call) {
+            batch.calls.push_back(std::move(*step.call));
+        }
+    }
+    if (batch.calls.empty()) {
+        return {batchAnswer(batch.answered), std::nullopt};
+    }
+    return Step(std::move(batch));
+}
+
+std::string Dispatcher::greet(const wire::Request& request, Session& session) {
+    try {
+        Hello hello = Hello::read(request.params);
+        session.user = std::move(hello.user);
+        session.station = hello.station.empty() ? session.peer : std::move(hello.station);
+    } catch (const wire::RpcError& e) {
+        return wire::encodeError(request.id, e.code(), e.what());
+    }
+    if (log_.enabled(LogLevel::Debug)) {
+        log_.write(LogLevel::Debug, "conexão de " + session.peer + ": usuário \"" +
+                                        session.user + "\", estação \"" + session.station +
+                                        "\"");
+    }
+    return wire::encodeResult(request.id, true);
+}
+
+Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session& session) {
+    const bool gated = !token_.empty() && !session.authenticated;
+    const std::string lowered = asciiLower(request.method);
+    if (lowered == kAuthMethod) {
         return {authenticate(request.id, request.params, session), std::nullopt};
     }
     if (gated) {
@@ -249,9 +330,8 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
         }
         return {std::move(text), std::nullopt};
     };
-    if (asciiLower(request.method) == kHelloMethod) {
-        takeHello(request.params, session);
-        return answer(wire::encodeResult(request.id, nlohmann::json(nullptr)));
+    if (lowered == wire::kHelloMethod) {
+        return answer(greet(request, session));
     }
     // Object and method names are matched without regard to letter case, as the screen's
     // platform resolves them.
@@ -286,6 +366,8 @@ Dispatcher::Step Dispatcher::route(std::string_view line, Session& session) {
     call.notification = request.notification;
     call.writes = spec->writes;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
+    call.user = session.user;
+    call.station = session.station.empty() ? session.peer : session.station;
     return {std::nullopt, std::move(call)};
 }
 

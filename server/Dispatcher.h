@@ -11,6 +11,27 @@
 // right token is refused. Without a token (loopback only) rpc.auth is accepted and
 // answered true, so a client given a token also talks to such a server, and clients that
 // never send it work as before.
+//
+// Who is calling. After rpc.auth a client may send the notification
+//     {"jsonrpc":"2.0","method":"rpc.hello","params":{"user":"ana","station":"caixa-01"}}
+// naming its user and workstation (each at most 64 characters), which every later call
+// of the connection carries (Call::user, Call::station) so that the changes it makes
+// record them. Without it the user is empty and the station is the peer's address. A
+// hello that is not valid is ignored when it is a notification; sent with an id, it is
+// answered -32602. Answered true when sent with an id and valid.
+//
+// Batches. A line holding a JSON array of requests is answered by one line holding the
+// array of their answers, once every element has completed: the answers given without
+// the database first, then the calls' in the order sent. Notifications have no answer in
+// it, and a batch of notifications only gets no line at all. Each element is handled as
+// the same request on a line of its own: the gate, rpc.auth and rpc.hello (taken as they
+// come, so the calls after a successful rpc.auth pass the gate), the method and its
+// arguments' bounds, failNext, and its deadline, which counts from the batch's arrival
+// (the whole batch is answered within the longest deadline of its calls). A non-object
+// element gets its own error in the array. A line that is not JSON, an empty array or
+// one of more than wire::kMaxBatch elements is answered by one error, not an array. An
+// element that ends the connection (the gate, a refused rpc.auth) makes its refusal the
+// batch's whole answer, and no call of the batch runs.
 
 #include <atomic>
 #include <chrono>
@@ -19,10 +40,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "AuthThrottle.h"
 #include "PriceService.h"
 #include "ServerOptions.h"
+#include "protocol/JsonRpc.h"
 
 namespace server {
 
@@ -32,8 +55,6 @@ class Log;
 inline constexpr std::string_view kObjectName = "Vnd42400.rdmTabePreco";
 /// The method a connection authenticates with.
 inline constexpr std::string_view kAuthMethod = "rpc.auth";
-/// The notification with which a client names the user and the station (rpc.hello).
-inline constexpr std::string_view kHelloMethod = "rpc.hello";
 
 /// Routes "Vnd42400.rdmTabePreco.<method>" calls to the service and writes the answer.
 /// Thread-safe.
@@ -46,8 +67,8 @@ public:
         bool authenticated = false;
         bool closeAfterAnswer = false;  ///< set when the connection must end now
         std::string peer;               ///< the peer's address, for the log and lockouts
-        std::string user;               ///< as the client's rpc.hello named it; "" without one
-        std::string station;            ///< as the client's rpc.hello named it; "" without one
+        std::string user;               ///< as rpc.hello named it; empty until then
+        std::string station;            ///< as rpc.hello named it; the peer's until then
     };
 
     /// A checked call of the object's methods that needs the database: prepared where
@@ -59,13 +80,33 @@ public:
         bool notification = false;
         bool writes = false;  ///< SetPrecDif
         Clock::time_point deadline;
+        std::string user, station;  ///< the session's when the call was prepared
+    };
+
+    /// A batch with calls to complete.
+    struct Batch {
+        std::string answered;     ///< the answers given at once, comma-separated
+        std::vector<Call> calls;  ///< in the order sent
+        /// True when it holds a store: it then runs on the stores' workers.
+        bool writes() const;
     };
 
     /// What one line asks for: an answer given at once (or none, for a notification), or
-    /// a call to complete.
+    /// a call or a batch to complete.
     struct Step {
+        Step() = default;
+        Step(std::optional<std::string> answerLine, std::optional<Call> toComplete)
+            : answer(std::move(answerLine)), call(std::move(toComplete)) {}
+        explicit Step(Batch toComplete) : batch(std::move(toComplete)) {}
+
         std::optional<std::string> answer;
         std::optional<Call> call;
+        std::optional<Batch> batch;
+
+        /// Something is left to complete (on a worker).
+        bool pending() const { return call || batch; }
+        /// What is left to complete stores rules.
+        bool writes() const { return call ? call->writes : batch && batch->writes(); }
     };
 
     /// One service for everything (tests, tools).
@@ -82,6 +123,11 @@ public:
     /// Runs a prepared call against the database: its answer line (without "\n"), or
     /// nullopt for a notification. Never throws.
     std::optional<std::string> complete(const Call& call, const Session& session);
+    /// Runs a batch's calls one after another: the batch's answer line, or nullopt when
+    /// it holds nothing to answer. Never throws.
+    std::optional<std::string> complete(const Batch& batch, const Session& session);
+    /// The answer line of a prepared step: completes its call or batch, if any.
+    std::optional<std::string> finish(const Step& step, const Session& session);
 
     /// prepare and complete in one: the answer line (without "\n") for a request line;
     /// nullopt for a well-formed notification, which gets no answer. Never throws.
@@ -100,6 +146,11 @@ public:
 private:
     std::optional<std::string> takeFailure(const std::string& method);
     Step route(std::string_view line, Session& session);
+    Step routeBatch(std::string_view line, Session& session);
+    Step routeRequest(const wire::Request& request, Session& session);
+    /// The answer to a message that is no request, or the refusal when the gate is shut.
+    Step reject(const wire::RequestError& error, Session& session);
+    std::string greet(const wire::Request& request, Session& session);
     std::optional<std::string> authenticate(const nlohmann::json& id, const nlohmann::json& params,
                                             Session& session);
     std::string refuseUnauthenticated(const nlohmann::json& id, Session& session);

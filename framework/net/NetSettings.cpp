@@ -5,9 +5,6 @@
 #include <fstream>
 #include <string_view>
 
-#include <pwd.h>
-#include <unistd.h>
-
 namespace vol {
 
 namespace {
@@ -37,17 +34,6 @@ NetSettings NetSettings::fromEnvironment() {
     if (ec == std::errc() && end == timeout.data() + timeout.size() && seconds > 0) {
         s.callTimeout = std::chrono::seconds(seconds);
     }
-    // The account's name first: the environment can be set to anything by whoever starts
-    // the process, but it is all there is without a password database entry.
-    if (const passwd* account = getpwuid(geteuid()); account != nullptr && account->pw_name != nullptr) {
-        s.user = account->pw_name;
-    } else {
-        s.user = environment("USER");
-    }
-    char host[256] = {};
-    if (gethostname(host, sizeof host - 1) == 0) s.station = host;
-    s.user = s.user.substr(0, 64);
-    s.station = s.station.substr(0, 64);
     return s;
 }
 

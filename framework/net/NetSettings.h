@@ -18,15 +18,10 @@ struct NetSettings {
     std::chrono::milliseconds connectTimeout = std::chrono::seconds(10);
     /// How long one call waits for its answer; a rule for many products takes a while.
     std::chrono::milliseconds callTimeout = std::chrono::seconds(300);
-    /// Who works at this station and its name, told to the server after every open
-    /// (rpc.hello) so that it records them with each change; at most 64 characters each.
-    std::string user;
-    std::string station;
 
     /// The defaults, overridden by the environment of the host process:
     /// VND_SERVER_TOKEN_FILE (first line of that file) or VND_SERVER_TOKEN, VND_SERVER_CA,
-    /// VND_CALL_TIMEOUT (whole seconds); the user is the operating-system login, the
-    /// station the host name. A token file that cannot be read leaves the
+    /// VND_CALL_TIMEOUT (whole seconds). A token file that cannot be read leaves the
     /// token empty, so the server's refusal tells the user.
     static NetSettings fromEnvironment();
 };

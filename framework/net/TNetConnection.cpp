@@ -11,6 +11,7 @@
 
 #include "forms/Application.h"
 #include "net/NetFailure.h"
+#include "net/Workstation.h"
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
@@ -108,10 +109,10 @@ struct TNetConnection::Impl {
         return n <= 0;
     }
 
-    // Sends one line and reads the one answer line; a transport failure or the end of the
-    // time gives nullopt with `failure` set.
-    // Sends one line; false with `failure` set (or `late`) when it could not be written.
-    bool send(const std::string& line, Clock::time_point deadline, std::string& failure, bool& late) {
+    // Sends one line; a transport failure or the end of the time gives false with
+    // `failure` or `late` set.
+    bool send(const std::string& line, Clock::time_point deadline, std::string& failure,
+              bool& late) {
         std::error_code error;
         bool done = false;
         auto written = [&](const std::error_code& e, std::size_t) {
@@ -135,9 +136,13 @@ struct TNetConnection::Impl {
         return true;
     }
 
+    // Sends one line and reads the one answer line; a transport failure or the end of the
+    // time gives nullopt with `failure` or `late` set.
     std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
                                         std::string& failure, bool& late) {
-        if (!send(line, deadline, failure, late)) return std::nullopt;
+        if (!send(line, deadline, failure, late)) {
+            return std::nullopt;
+        }
         std::error_code error;
         bool done = false;
         std::array<char, 16384> buffer{};
@@ -244,14 +249,16 @@ void TNetConnection::Open() {
             }
         }
         if (!error && refusal.empty()) {
-            // Who works at this station: the server records it with every change made on
-            // this connection. A notification: the server sends no answer.
-            const nlohmann::json hello = {{"jsonrpc", "2.0"},
-                                          {"method", "rpc.hello"},
-                                          {"params", {{"user", Settings.user}, {"station", Settings.station}}}};
+            // Who is calling, for the changes this connection makes: a notification, so
+            // that no call waits for it and nothing is read for it.
+            const Workstation& self = Workstation::current();
             std::string failure;
             bool late = false;
-            if (!impl_->send(wire::dumpJson(hello) + "\n", deadline, failure, late)) {
+            if (!impl_->send(wire::encodeNotification(
+                                 wire::kHelloMethod,
+                                 {{"user", self.user}, {"station", self.host}}) +
+                                 "\n",
+                             deadline, failure, late)) {
                 refusal = late ? "o servidor não recebeu a identificação a tempo" : failure;
             }
         }

@@ -26,7 +26,10 @@ class Form;
 ///
 /// Settings (token, TLS authority, timeouts) start from NetSettings::fromEnvironment()
 /// and may be changed before an open. With a token, every open sends it first (the
-/// server's rpc.auth); a refused token fails the open with the server's text. An answer
+/// server's rpc.auth); a refused token fails the open with the server's text. Then every
+/// open tells the server who is calling (rpc.hello, a notification: no answer is awaited)
+/// with Workstation::current(); it is no call of the screen's, so the remote-call
+/// observer does not hear of it. An answer
 /// that is not a well-formed answer to the call, or none within the call timeout, fails
 /// the call with a Portuguese text naming host and port and closes the connection, so
 /// that nothing late is ever taken for the next call's answer.

@@ -1,12 +1,15 @@
 #include "net/TNetConnection.h"
 
 #include <filesystem>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "forms/Application.h"
 #include "forms/Form.h"
+#include "net/Workstation.h"
 #include "protocol/Asio.h"
+#include "server/Log.h"
 #include "server/Server.h"
 
 namespace {
@@ -117,6 +120,79 @@ TEST_F(NetConnection, ARestartBetweenCallsIsNotNoticed) {
     const auto result = net_.Call("GetTabePrec", {Value{std::string("0001")}});
     EXPECT_TRUE(result.ok) << result.errorMessage;
     EXPECT_EQ(opens_, 2);
+}
+
+// Every connection tells the server who is calling, a reconnect after a restart too; the
+// server's debug log shows the names its sessions took. The scenario runner does not
+// count the hello as a call of the screen's.
+TEST(NetConnectionHello, EveryOpenNamesTheLoginAndTheHost) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("vnd-net-hello-" + std::to_string(::getpid()) + ".db"))
+                                 .string();
+    server::initDatabase("sqlite:" + path, true, 5);
+    std::ostringstream logText;
+    server::Log log(logText, server::LogLevel::Debug);
+    server::ServerOptions options;
+    options.log = &log;
+    options.token = "a-long-shared-secret-0123456789";
+    server::Server server("sqlite:" + path, "127.0.0.1:0", options);
+    server.start();
+    std::vector<std::string> calls;
+    vol::Application::instance().setRemoteCallObserver(
+        [&calls](const std::string& method, const std::string&) { calls.push_back(method); });
+    {
+        vol::Form form{vol::Application::instance(), "frmTeste"};
+        vol::TNetConnection net{form, "netTabePreco"};
+        net.ServerName = "Vnd42400.rdmTabePreco";
+        net.ThrowException = false;
+        net.Settings.token = options.token;
+        net.OnBeforeConnect = [&](vol::Component&) {
+            net.Host = "127.0.0.1";
+            net.Port = server.port();
+        };
+        EXPECT_TRUE(net.Call("GetTabePrec", {Value{std::string("0001")}}).ok);
+        server.stop();
+        server.start();
+        const auto again = net.Call("GetTabePrec", {Value{std::string("0001")}});
+        EXPECT_TRUE(again.ok) << again.errorMessage;
+    }
+    vol::Application::instance().setRemoteCallObserver(nullptr);
+    server.stop();
+    const vol::Workstation& self = vol::Workstation::current();
+    EXPECT_FALSE(self.user.empty());
+    EXPECT_FALSE(self.host.empty());
+    const std::string named =
+        "conexão de 127.0.0.1: usuário \"" + self.user + "\", estação \"" + self.host + "\"";
+    const std::string text = logText.str();
+    std::size_t hellos = 0;
+    for (auto at = text.find(named); at != std::string::npos; at = text.find(named, at + 1)) {
+        ++hellos;
+    }
+    EXPECT_EQ(hellos, 2u) << text;
+    EXPECT_EQ(calls, (std::vector<std::string>{"GetTabePrec", "GetTabePrec"}));
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(path + suffix);
+    }
+}
+
+TEST(Workstation, NamesAreCutToSixtyFourCharactersOfValidText) {
+    struct Case {
+        std::string text;
+        std::string cut;
+    };
+    std::string accents;
+    for (int i = 0; i < 70; ++i) {
+        accents += "ã";
+    }
+    const Case cases[] = {
+        {"caixa-01", "caixa-01"},
+        {std::string(70, 'a'), std::string(64, 'a')},
+        {accents, accents.substr(0, 128)},
+        {"ana\xff", "ana\xef\xbf\xbd"},  // a byte that is no UTF-8 becomes U+FFFD
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(vol::Workstation::cut(c.text), c.cut) << c.text;
+    }
 }
 
 }  // namespace

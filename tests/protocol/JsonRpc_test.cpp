@@ -67,16 +67,6 @@ TEST(JsonRpc, AbsentParamsAndIdMakeAnEmptyNotification) {
     EXPECT_EQ(std::get<wire::Request>(parsed).params, json::array());
 }
 
-TEST(JsonRpc, OnlyTheHelloNotificationNamesItsParams) {
-    auto hello = wire::parseRequest(R"({"jsonrpc":"2.0","method":"rpc.hello","params":{"user":"ana"}})");
-    ASSERT_TRUE(std::holds_alternative<wire::Request>(hello));
-    EXPECT_EQ(std::get<wire::Request>(hello).params["user"], "ana");
-    for (const char* line : {R"({"jsonrpc":"2.0","id":1,"method":"rpc.hello","params":{"user":"ana"}})",
-                             R"({"jsonrpc":"2.0","method":"GetFilial","params":{"filial":"0001"}})"}) {
-        EXPECT_TRUE(std::holds_alternative<wire::RequestError>(wire::parseRequest(line))) << line;
-    }
-}
-
 TEST(JsonRpc, ResponsesGiveTheValueOrTheServersMessage) {
     auto ok = wire::parseResponse(wire::encodeResult(5, {{"$date", "2026-01-01"}}), 5);
     ASSERT_TRUE(ok.ok);

@@ -76,6 +76,11 @@ INSTANTIATE_TEST_SUITE_P(
         FirstLineCase{"token_not_text", line("rpc.auth", json::array({42}))},
         FirstLineCase{"no_params", line("rpc.auth", json::array())},
         FirstLineCase{"malformed_json", "{\"method\":\"rpc.auth\"\n"},
+        FirstLineCase{"a_batch", R"([{"jsonrpc":"2.0","id":1,"method":"rpc.hello","params":{}},)"
+                                 R"({"jsonrpc":"2.0","id":2,"method":"rpc.auth","params":[]}])"
+                                 "\n"},
+        FirstLineCase{"hello_first", R"({"jsonrpc":"2.0","method":"rpc.hello","params":{"user":"ana"}})"
+                                     "\n"},
         FirstLineCase{"notification", R"({"jsonrpc":"2.0","method":"rpc.auth","params":[]})"
                                       "\n"}),
     [](const testing::TestParamInfo<FirstLineCase>& p) { return p.param.name; });

@@ -45,7 +45,7 @@ TEST_F(DispatcherTest, BadCallsGetTheirErrors) {
     const std::string object = "Vnd42400.rdmTabePreco.";
     const Case cases[] = {
         {"{not json", rpc::kParseError, "JSON inválido"},
-        {"[]", rpc::kInvalidRequest, "lotes"},
+        {"[]", rpc::kInvalidRequest, "lote de chamadas vazio"},
         {R"({"jsonrpc":"2.0","id":1})", rpc::kInvalidRequest, "método não informado"},
         {request("Vnd99999.rdmOutro.GetFilial", json::array()), rpc::kMethodNotFound,
          "Objeto remoto desconhecido: \"Vnd99999.rdmOutro\""},
@@ -117,28 +117,6 @@ TEST_F(DispatcherTest, OversizedFrameAnswerNamesTheLimit) {
     EXPECT_EQ(reply["error"]["code"], rpc::kInvalidRequest);
     EXPECT_EQ(reply["id"], nullptr);
     EXPECT_NE(reply["error"]["message"].get<std::string>().find("1024"), std::string::npos);
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(DispatcherTest, HelloNamesTheSessionsUserAndStationAndGetsNoAnswer) {
-    server::Dispatcher::Session session;
-    session.peer = "127.0.0.1";
-    auto hello = [](const json& params) {
-        return json{{"jsonrpc", "2.0"}, {"method", "rpc.hello"}, {"params", params}}.dump();
-    };
-    EXPECT_FALSE(dispatcher_->handle(hello({{"user", "maria"}, {"station", "RETAGUARDA-02"}}), session));
-    EXPECT_EQ(session.user, "maria");
-    EXPECT_EQ(session.station, "RETAGUARDA-02");
-    // A name beyond 64 characters, or not a text, is not taken; the former one stays.
-    EXPECT_FALSE(dispatcher_->handle(hello({{"user", std::string(65, 'x')}, {"station", 7}}), session));
-    EXPECT_EQ(session.user, "maria");
-    EXPECT_EQ(session.station, "RETAGUARDA-02");
-    // Named params are the hello's alone.
-    const json refused = answer(request("Vnd42400.rdmTabePreco.GetTabePrec", json{{"filial", "0001"}}));
-    EXPECT_EQ(refused["error"]["code"], rpc::kInvalidParams);
 }
 
 }  // namespace

@@ -340,7 +340,7 @@ TEST_P(Pricing, HolidaysAreKeptFromTheCommandLineAndAnImportIsAllOrNothing) {
     const auto file = std::filesystem::temp_directory_path() / ("feriados-" + std::to_string(::getpid()) + ".csv");
     {
         std::ofstream csv(file);
-        csv << "\xEF\xBB\xBF0001;20/01/2026;São Sebastião\r\n0001;31/02/2026;Errado\r\n";
+        csv << "\xEF\xBB\xBF" "0001;20/01/2026;São Sebastião\r\n0001;31/02/2026;Errado\r\n";
     }
     const auto refused = run({"holidays", "import", file.string()});
     EXPECT_EQ(refused.first, 1);
