@@ -15,6 +15,7 @@
 #include "BenchClient.h"
 #include "BenchSupport.h"
 #include "inquiry/CsvFile.h"
+#include "inquiry/PageCursor.h"
 #include "inquiry/RuleExport.h"
 #include "protocol/ValueCodec.h"
 
@@ -28,9 +29,10 @@ std::string option(int argc, char** argv, const char* name) {
 }
 
 // GetPrecDif of branch 0001, table 001, every period, no filter, as the screen asks.
-wire::DataPacket page(bench::BenchClient& client, long offset, long limit, long& total) {
+wire::DataPacket page(bench::BenchClient& client, const std::string& firstProduct, long offset, long limit,
+                      long& total) {
     const wire::Value answer =
-        client.call("GetPrecDif", {std::string("0001"), std::string("001"), wire::Value(), std::string(),
+        client.call("GetPrecDif", {std::string("0001"), std::string("001"), wire::Value(), firstProduct,
                                    std::string(), std::string(), std::string(), wire::Value(),
                                    std::int64_t{offset}, std::int64_t{limit}});
     const auto& object = std::get<nlohmann::json>(answer);
@@ -52,7 +54,7 @@ int main(int argc, char** argv) {
         bench::BenchClient client(static_cast<unsigned short>(std::stoi(port)));
         const bench::RuleShape shape = bench::shapeForRows(std::stol(rows));
         long total = 0;
-        page(client, 0, 1, total);
+        page(client, "", 0, 1, total);
         if (total < shape.rows()) {
             const auto start = std::chrono::steady_clock::now();
             client.call("SetPrecDif", bench::listRule(bench::productCodes(shape.products), shape));
@@ -61,14 +63,14 @@ int main(int argc, char** argv) {
 
         // The grid's first page: what the person waits for after Pesquisar.
         auto start = std::chrono::steady_clock::now();
-        wire::DataPacket first = page(client, 0, 200, total);
+        wire::DataPacket first = page(client, "", 0, 200, total);
         const double firstPage = bench::secondsSince(start);
         std::printf("inquiry: first page of %zu rows of %ld in %.3f s (target < 1 s)\n", first.rows.size(), total,
                     firstPage);
 
         // A page far down the list, as a person scrolling to the end reaches it.
         start = std::chrono::steady_clock::now();
-        page(client, total - 200, 200, total);
+        page(client, "", total - 200, 200, total);
         std::printf("inquiry: last page in %.3f s\n", bench::secondsSince(start));
 
         // The export: every page of 10,000 into the CSV file, one page held at a time.
@@ -76,12 +78,14 @@ int main(int argc, char** argv) {
         const wire::DatePattern pattern("dd/mm/yyyy");
         vnd::CsvFile file(out);
         file.write(vnd::RuleExport::header());
-        for (long offset = 0;; offset += 10000) {
-            wire::DataPacket rowsOfPage = page(client, offset, 10000, total);
+        // As the screen walks them: each page from the last product seen.
+        vnd::PageCursor cursor("");
+        for (;;) {
+            wire::DataPacket rowsOfPage = page(client, cursor.firstProduct(), cursor.offset(), 10000, total);
             for (const wire::Row& row : rowsOfPage.rows) {
                 file.write(vnd::RuleExport::fields(rowsOfPage, row, pattern, "99.99.999;0; "));
             }
-            if (rowsOfPage.rows.empty() || offset + static_cast<long>(rowsOfPage.rows.size()) >= total) break;
+            if (!cursor.advance(rowsOfPage, 10000, total)) break;
         }
         file.commit();
         std::printf("inquiry: export of %ld lines in %.1f s; client peak %.1f MiB (target 200)\n", file.lines(),

@@ -2,6 +2,7 @@
 
 #include "forms/Application.h"
 #include "inquiry/CsvFile.h"
+#include "inquiry/PageCursor.h"
 #include "inquiry/RuleExport.h"
 #include "screen/Cli_vnd42408.h"
 #include "ui/UserInterface.h"
@@ -26,11 +27,14 @@ void TfrmConPrecoDiferenciado::sbtExportarClick(vol::Component& sender) {
     const std::string& picture = cdsRegras->fieldDef("CDARVPROD").editMask;
     // Every page, not only the ones the grid loaded; one page in memory at a time. Each
     // call shows the animation with the export's caption.
-    long total = 0;
-    for (int offset = 0;; offset += kExportPage) {
-        wire::DataPacket page = fetchRules(filter, offset, kExportPage, total, Msg("Exp_Inf"));
+    PageCursor cursor(filter.firstProduct);
+    for (;;) {
+        RuleFilter from = filter;
+        from.firstProduct = cursor.firstProduct();
+        long total = 0;
+        wire::DataPacket page = fetchRules(from, static_cast<int>(cursor.offset()), kExportPage, total, Msg("Exp_Inf"));
         for (const wire::Row& row : page.rows) file.write(RuleExport::fields(page, row, pattern, picture));
-        if (page.rows.empty() || offset + static_cast<long>(page.rows.size()) >= total) break;
+        if (!cursor.advance(page, kExportPage, total)) break;
     }
     file.commit();
 }
