@@ -23,7 +23,7 @@ const OptionRow kOptions[] = {
     {"server", "HOST:PORTA", "VND_SERVER", "endereço do servidor de aplicação (padrão 127.0.0.1:7400)"},
     {"picture", "MASCARA", "VND_PICTURE", "máscara do código de produto (padrão \"99.99.999;0; \")"},
     {"localdb", "ARQUIVO", "VND_LOCALDB", "banco local SQLite do host (padrão: nenhum)"},
-    {"modules", "PASTA", "VND_MODULE_DIR", "pasta dos módulos de tela libvnd*.so (padrão: a pasta lib da instalação)"},
+    {"modules", "PASTA", "VND_MODULE_DIR", "pasta dos módulos de tela libvnd*.so (padrão: lib/vnd/modules da instalação, ou lib)"},
     {"screenshot", "ARQUIVO", "", "abre a tela, grava-a como PNG em ARQUIVO e sai"},
     {"module", "CODIGO", "", "a tela que --open e --screenshot abrem (padrão VND42407; VND42408 a consulta)"},
     {"keys", "TECLAS", "", "com --screenshot: teclas pressionadas antes da imagem (\"Tab '12.5 F2\")"},
@@ -44,7 +44,9 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     QCommandLineOption help({"h", "help"}, "ajuda");
     QCommandLineOption open("open", "abre a tela ao iniciar");
+    QCommandLineOption version("version", "versão");
     parser.addOption(help);
+    parser.addOption(version);
     parser.addOption(open);
     for (const OptionRow& option : kOptions) parser.addOption(QCommandLineOption(option.name, option.description, option.valueName));
     if (!parser.parse(arguments)) {
@@ -67,6 +69,7 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
 
     HostOptions o;
     o.help = parser.isSet(help);
+    o.version = parser.isSet(version);
     o.openAtStart = parser.isSet(open);
     o.settings.branch = "0001";
     o.moduleFolder = defaultModuleFolder;
@@ -139,7 +142,8 @@ std::string HostOptions::helpText() {
     }
     text +=
         "  --open                      abre a tela ao iniciar\n"
-        "  -h, --help                  este texto\n\n"
+        "  -h, --help                  este texto\n"
+        "  --version                   mostra a versão e sai\n\n"
         "As telas abrem pelo menu Preços: Ctrl+F7 o cadastro, Ctrl+F8 a consulta; Ctrl+F4 fecha a tela ativa e\n"
         "Ctrl+Tab passa de uma tela aberta a outra.\n";
     return text;

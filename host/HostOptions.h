@@ -21,6 +21,7 @@ struct HostOptions {
     std::string screenCode = "VND42407";  ///< the screen --open and --screenshot open
     bool openAtStart = false;     ///< open the screen once the window shows
     bool help = false;            ///< print the help text and quit
+    bool version = false;         ///< print the version and quit
 
     /// Reads the arguments (program name first) and the environment. Returns the options,
     /// or sets error to a one-line reason and returns nullopt. defaultModuleFolder is used

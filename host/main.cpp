@@ -21,15 +21,21 @@
 #include "data/DataModule.h"
 #include "forms/Application.h"
 #include "forms/UserInput.h"
+#include "vnd/Version.h"
 
 namespace {
 
-// The build puts the modules in lib/ beside bin/; an installed host finds them the same way.
+// An installed host finds the screen modules in lib/vnd/modules of its own prefix
+// (/usr/bin/vnd-host: /usr/lib/vnd/modules), wherever the prefix is; the build tree puts
+// them in lib/ beside bin/.
 std::string defaultModuleFolder() {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return "lib";
-    return (exe.parent_path().parent_path() / "lib").string();
+    const std::filesystem::path prefix = exe.parent_path().parent_path();
+    const std::filesystem::path installed = prefix / "lib" / "vnd" / "modules";
+    if (std::filesystem::is_directory(installed, ec)) return installed.string();
+    return (prefix / "lib").string();
 }
 
 // The main window as it stands, with the dialog open over it (a lookup, a message) drawn
@@ -75,6 +81,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const host::HostOptions& options = *parsed;
+    if (options.version) {
+        std::cout << "vnd-host " << vnd::kVersion << "\n";
+        return 0;
+    }
     if (options.help) {
         std::cout << host::HostOptions::helpText();
         return 0;

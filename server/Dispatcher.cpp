@@ -58,6 +58,25 @@ void append(std::string& elements, const std::string& answer) {
     elements += answer;
 }
 
+
+// Method names become metric labels: unknown ones are folded into one, so that a peer
+// sending made-up names cannot grow the metrics without bound.
+std::string methodLabel(const std::string& method) {
+    const wire::MethodSpec* spec = wire::findMethod(method);
+    return spec != nullptr ? asciiLower(std::string(spec->name)) : "unknown";
+}
+
+std::string milliseconds(Dispatcher::Clock::duration elapsed) {
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count();
+    return std::to_string(micros / 1000) + "." + std::to_string(micros % 1000 / 100);
+}
+
+long rowsOf(const nlohmann::json& result, const char* key) {
+    if (!result.is_object()) return 0;
+    const auto it = result.find(key);
+    return it != result.end() && it->is_number_integer() ? it->get<long>() : 0;
+}
+
 }  // namespace
 
 Dispatcher::Dispatcher(PriceService& reads, PriceService& writes, const ServerOptions& options)
@@ -67,6 +86,7 @@ Dispatcher::Dispatcher(PriceService& reads, PriceService& writes, const ServerOp
       lookupTimeout_(options.dbTimeout),
       storeTimeout_(options.storeTimeout),
       log_(options.log ? *options.log : standardLog()),
+      metrics_(options.metrics ? *options.metrics : ownMetrics_),
       throttle_(options.authFailures, options.authWindow, options.authLockout) {}
 
 std::string Dispatcher::oversized(std::size_t limit) {
@@ -80,6 +100,69 @@ std::string Dispatcher::busy(std::size_t limit) {
                              "Servidor de aplicação ocupado: o limite de " +
                                  std::to_string(limit) +
                                  " conexões simultâneas foi atingido. Tente novamente.");
+}
+
+void Dispatcher::setToken(std::string token) {
+    if (token.empty()) {
+        throw std::invalid_argument("O novo token de acesso está vazio; o anterior continua valendo.");
+    }
+    std::lock_guard lock(mutex_);
+    token_ = std::move(token);
+}
+
+bool Dispatcher::tokenRequired() const {
+    std::lock_guard lock(mutex_);
+    return !token_.empty();
+}
+
+std::string Dispatcher::token() const {
+    std::lock_guard lock(mutex_);
+    return token_;
+}
+
+void Dispatcher::finished(const std::string& method, const Session& session,
+                          Clock::time_point arrived, const nlohmann::json* result,
+                          std::string_view error) {
+    const auto elapsed = Clock::now() - arrived;
+    metrics_.recordCall(methodLabel(method), result != nullptr, elapsed);
+    // A made-up name is shown, but not at any length.
+    const std::string shown = method.substr(0, 64);
+    // The user and station the connection's hello named; "-" before one.
+    const std::string user = session.user.empty() ? "-" : session.user;
+    if (result != nullptr) {
+        // Only the methods that change stored data count rows: a dry run answers with
+        // the same fields and writes nothing.
+        const wire::MethodSpec* spec = wire::findMethod(method);
+        const bool writes = spec != nullptr && spec->writes;
+        const long stored = writes ? rowsOf(*result, "stored") : 0;
+        const long replaced = writes ? rowsOf(*result, "replaced") : 0;
+        const long removed = writes ? rowsOf(*result, "removed") : 0;
+        metrics_.addRows(stored, replaced);
+        metrics_.addRemoved(removed);
+        if (!log_.enabled(LogLevel::Info)) return;
+        if (writes) {
+            log_.event(LogLevel::Info, "call",
+                       {{"method", shown}, {"peer", session.peer}, {"user", user},
+                        {"ms", milliseconds(elapsed)}, {"result", "ok"},
+                        {"stored", std::to_string(stored)}, {"replaced", std::to_string(replaced)},
+                        {"removed", std::to_string(removed)}});
+        } else {
+            log_.event(LogLevel::Info, "call",
+                       {{"method", shown}, {"peer", session.peer}, {"user", user},
+                        {"ms", milliseconds(elapsed)}, {"result", "ok"}});
+        }
+        return;
+    }
+    log_.event(LogLevel::Info, "call",
+               {{"method", shown}, {"peer", session.peer}, {"user", user},
+                {"ms", milliseconds(elapsed)}, {"result", "error"}, {"error", std::string(error)}});
+}
+
+void Dispatcher::refusedLogin(const Session& session, std::string_view reason,
+                              std::string message) {
+    metrics_.authFailure();
+    log_.event(LogLevel::Warning, "auth-refused",
+               {{"peer", session.peer}, {"reason", std::string(reason)}, {"msg", std::move(message)}});
 }
 
 void Dispatcher::failNext(const std::string& method, const std::string& message) {
@@ -165,35 +248,42 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
         }
         return text;
     };
+    auto failed = [&](const nlohmann::json& id, int code, const std::string& message) {
+        finished(call.method, session, call.arrived, nullptr, message);
+        return answer(wire::encodeError(id, code, message));
+    };
     try {
+        nlohmann::json result;
         if (call.writes) {
             // Another writer (a second server on the same database, or the database's own
             // lock order) can make a store fail that would succeed a moment later. The
             // transaction was rolled back whole, so the call is simply made again.
-            return answer(wire::encodeResult(
-                call.id, retryTransient(
-                             [&] {
-                                 return writes_.call(call.method, call.params, call.deadline,
-                                                     callerOf(call));
-                             },
-                             call.deadline)));
+            result = retryTransient(
+                [&] {
+                    return writes_.call(call.method, call.params, call.deadline,
+                                        callerOf(call));
+                },
+                call.deadline);
+        } else {
+            result = reads_.call(call.method, call.params, call.deadline, callerOf(call));
         }
-        return answer(wire::encodeResult(
-            call.id, reads_.call(call.method, call.params, call.deadline, callerOf(call))));
+        finished(call.method, session, call.arrived, &result, {});
+        return answer(wire::encodeResult(call.id, result));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.
+        metrics_.databaseError();
         const long n = record(call, session, e.detail());
-        return answer(wire::encodeError(call.id, e.code(),
-                                        std::string(e.what()) + " Ocorrência " +
-                                            std::to_string(n) + " no registro do servidor."));
+        return failed(call.id, e.code(),
+                      std::string(e.what()) + " Ocorrência " + std::to_string(n) +
+                          " no registro do servidor.");
     } catch (const wire::RpcError& e) {
-        return answer(wire::encodeError(call.id, e.code(), e.what()));
+        return failed(call.id, e.code(), e.what());
     } catch (const std::exception& e) {
         const long n = record(call, session, e.what());
-        return answer(wire::encodeError(call.id, wire::rpc::kInternalError,
-                                        "Erro interno do servidor. Ocorrência " +
-                                            std::to_string(n) + " no registro do servidor."));
+        return failed(call.id, wire::rpc::kInternalError,
+                      "Erro interno do servidor. Ocorrência " + std::to_string(n) +
+                          " no registro do servidor.");
     }
 }
 
@@ -204,8 +294,9 @@ std::string Dispatcher::refuseUnauthenticated(const nlohmann::json& id, Session&
         std::lock_guard lock(mutex_);
         failures = throttle_.failed(session.peer, Clock::now());
     }
-    log_.warning("autenticação recusada de " + session.peer +
-                 ": chamada sem o token de acesso (falha " + std::to_string(failures) + ")");
+    refusedLogin(session, "no-token",
+                 "autenticação recusada de " + session.peer +
+                     ": chamada sem o token de acesso (falha " + std::to_string(failures) + ")");
     return refusal(id, "Autenticação necessária: a conexão não apresentou o token de acesso "
                        "do servidor.");
 }
@@ -213,17 +304,21 @@ std::string Dispatcher::refuseUnauthenticated(const nlohmann::json& id, Session&
 std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
                                                     const nlohmann::json& params,
                                                     Session& session) {
+    const auto now = Clock::now();
+    std::unique_lock lock(mutex_);
     if (token_.empty()) {
+        lock.unlock();
         session.authenticated = true;
         return wire::encodeResult(id, true);
     }
-    const auto now = Clock::now();
-    std::unique_lock lock(mutex_);
     // A locked-out address is not even compared with the token: guessing is over for
     // the lockout's time, however fast the guesses come.
     if (const auto wait = throttle_.wait(session.peer, now); wait.count() > 0) {
         lock.unlock();
         session.closeAfterAnswer = true;
+        refusedLogin(session, "locked-out",
+                     "conexão de " + session.peer + " recusada: endereço bloqueado por " +
+                         std::to_string(wait.count()) + " s");
         return refusal(id, ("Muitas tentativas de autenticação inválidas deste endereço; tente "
                             "novamente em " +
                             std::to_string(wait.count()) + " s.")
@@ -240,8 +335,9 @@ std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
     const bool locked = throttle_.wait(session.peer, now).count() > 0;
     lock.unlock();
     session.closeAfterAnswer = true;
-    log_.warning("autenticação recusada de " + session.peer + ": token inválido (falha " +
-                 std::to_string(failures) + ")");
+    refusedLogin(session, "wrong-token",
+                 "autenticação recusada de " + session.peer + ": token inválido (falha " +
+                     std::to_string(failures) + ")");
     if (locked) {
         log_.warning("endereço " + session.peer + " bloqueado por " +
                      std::to_string(throttle_.lockout().count()) + " s após " +
@@ -251,7 +347,7 @@ std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
 }
 
 Dispatcher::Step Dispatcher::reject(const wire::RequestError& error, Session& session) {
-    if (!token_.empty() && !session.authenticated) {
+    if (!session.authenticated && tokenRequired()) {
         return {refuseUnauthenticated(nullptr, session), std::nullopt};
     }
     return {wire::encodeError(error.id, error.code, error.message), std::nullopt};
@@ -314,7 +410,8 @@ std::string Dispatcher::greet(const wire::Request& request, Session& session) {
 }
 
 Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session& session) {
-    const bool gated = !token_.empty() && !session.authenticated;
+    const Clock::time_point arrived = Clock::now();
+    const bool gated = !session.authenticated && tokenRequired();
     const std::string lowered = asciiLower(request.method);
     if (lowered == kAuthMethod) {
         return {authenticate(request.id, request.params, session), std::nullopt};
@@ -339,25 +436,28 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
     const std::string object = dot == std::string::npos ? "" : request.method.substr(0, dot);
     const std::string method = dot == std::string::npos ? request.method
                                                         : request.method.substr(dot + 1);
+    auto refuse = [&](int code, const std::string& message) -> Step {
+        finished(method, session, arrived, nullptr, message);
+        return answer(wire::encodeError(request.id, code, message));
+    };
     if (asciiLower(object) != asciiLower(kObjectName)) {
-        return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
-                                        "Objeto remoto desconhecido: \"" + object + "\"."));
+        return refuse(wire::rpc::kMethodNotFound, "Objeto remoto desconhecido: \"" + object + "\".");
     }
     const wire::MethodSpec* spec = wire::findMethod(method);
     if (spec == nullptr) {
-        return answer(wire::encodeError(request.id, wire::rpc::kMethodNotFound,
-                                        "Método desconhecido: \"" + method + "\" do objeto " +
-                                            std::string(kObjectName) + "."));
+        return refuse(wire::rpc::kMethodNotFound, "Método desconhecido: \"" + method +
+                                                      "\" do objeto " +
+                                                      std::string(kObjectName) + ".");
     }
     if (auto failure = takeFailure(method)) {
-        return answer(wire::encodeError(request.id, wire::rpc::kRefused, *failure));
+        return refuse(wire::rpc::kRefused, *failure);
     }
     try {
         // Arguments are checked where they arrive: a hostile one never reaches a worker,
         // the database, the checks or the error texts.
         wire::checkParams(*spec, request.params);
     } catch (const wire::RpcError& e) {
-        return answer(wire::encodeError(request.id, e.code(), e.what()));
+        return refuse(e.code(), e.what());
     }
     Call call;
     call.id = request.id;
@@ -365,6 +465,7 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
     call.params = request.params;
     call.notification = request.notification;
     call.writes = spec->writes;
+    call.arrived = arrived;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
     call.user = session.user;
     call.station = session.station.empty() ? session.peer : session.station;

@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "AuthThrottle.h"
+#include "Metrics.h"
 #include "PriceService.h"
 #include "ServerOptions.h"
 #include "protocol/JsonRpc.h"
@@ -79,6 +80,7 @@ public:
         nlohmann::json params;
         bool notification = false;
         bool writes = false;  ///< SetPrecDif
+        Clock::time_point arrived;  ///< when its line was read, for the call's duration
         Clock::time_point deadline;
         std::string user, station;  ///< the session's when the call was prepared
     };
@@ -139,6 +141,13 @@ public:
     /// The line sent to a connection refused because too many are open.
     static std::string busy(std::size_t limit);
 
+    /// Replaces the token connections must present from now on; connections already
+    /// logged in stay so. An empty token is refused (std::invalid_argument): a server
+    /// started with one may listen where one is required.
+    void setToken(std::string token);
+    /// Where calls, logins and database errors are counted.
+    Metrics& metrics() { return metrics_; }
+
     /// Makes the next call of method (its short name, letter case ignored) answer an error
     /// with this message without running.
     void failNext(const std::string& method, const std::string& message);
@@ -157,14 +166,23 @@ private:
     /// Logs a failure the peer must not see the inside of, and gives its occurrence
     /// number.
     long record(const Call& call, const Session& session, std::string_view detail);
+    /// Logs and counts one call that ended: its result (rows written) or its error.
+    void finished(const std::string& method, const Session& session, Clock::time_point arrived,
+                  const nlohmann::json* result, std::string_view error);
+    /// Logs and counts a refused login.
+    void refusedLogin(const Session& session, std::string_view reason, std::string message);
+    bool tokenRequired() const;
+    std::string token() const;
 
     PriceService& reads_;
     PriceService& writes_;
-    std::string token_;
+    std::string token_;  // guarded by mutex_: SIGHUP replaces it
     std::chrono::milliseconds lookupTimeout_;
     std::chrono::milliseconds storeTimeout_;
     Log& log_;
-    std::mutex mutex_;  // guards failures_ and throttle_
+    Metrics ownMetrics_;
+    Metrics& metrics_;
+    mutable std::mutex mutex_;  // guards token_, failures_ and throttle_
     std::map<std::string, std::string> failures_;  // lower-case short method -> message
     AuthThrottle throttle_;
     std::atomic<long> occurrences_{0};

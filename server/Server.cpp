@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -14,6 +15,7 @@
 #include "ConnectionManager.h"
 #include "DatabaseUrl.h"
 #include "Dispatcher.h"
+#include "Log.h"
 #include "PriceService.h"
 #include "RuleStore.h"
 #include "protocol/Asio.h"
@@ -136,6 +138,9 @@ struct Server::Impl {
     mutable std::mutex mutex;
     std::unique_ptr<Run> run;
     std::map<std::string, std::string> pendingFailures;  // asked for while stopped
+    Metrics ownMetrics;
+
+    Log& log() { return options.log ? *options.log : standardLog(); }
 
     void accept() {
         Run& r = *run;
@@ -194,6 +199,11 @@ struct Server::Impl {
     // any socket buffer, and a peer that does not read it loses only the notice.
     void refuse(asio::ip::tcp::socket socket) {
         std::error_code ignored;
+        const auto peer = socket.remote_endpoint(ignored);
+        log().event(LogLevel::Warning, "connection-refused",
+                    {{"peer", ignored ? std::string("?") : peer.address().to_string()},
+                     {"reason", "busy"},
+                     {"max-connections", std::to_string(options.maxConnections)}});
         const std::string line = Dispatcher::busy(options.maxConnections) + "\n";
         socket.non_blocking(true, ignored);
         socket.write_some(asio::buffer(line), ignored);
@@ -210,6 +220,9 @@ Server::Server(std::string dbUrl, std::string listen, ServerOptions options)
     impl_->url = std::move(dbUrl);
     impl_->address = splitAddress(listen);
     impl_->options = std::move(options);
+    if (impl_->options.metrics == nullptr) {
+        impl_->options.metrics = &impl_->ownMetrics;
+    }
 }
 
 Server::~Server() {
@@ -277,6 +290,7 @@ void Server::start() {
         run->manager, *run->dispatcher, run->workers->get_executor(),
         run->storeWorkers->get_executor(), *run->tls, !options.tlsCertificateFile.empty(),
         impl_->options});
+    impl_->options.metrics->watchConnections([&manager = run->manager] { return manager.size(); });
     impl_->boundPort = run->acceptor.local_endpoint().port();
     impl_->run = std::move(run);
     impl_->accept();
@@ -323,7 +337,74 @@ void Server::stop() {
     for (std::thread& t : r.threads) {
         t.join();
     }
+    impl_->options.metrics->watchConnections({});
     impl_->run.reset();  // closes the database
+}
+
+void Server::reload(const std::optional<std::string>& token) {
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->run) {
+        throw std::runtime_error("O servidor não está em execução.");
+    }
+    Run& r = *impl_->run;
+    // Both are checked before either is taken, so a bad file changes nothing.
+    const bool tls = !impl_->options.tlsCertificateFile.empty();
+    if (tls) {
+        makeTlsContext(impl_->options);
+    }
+    if (token && token->empty()) {
+        throw std::runtime_error("O novo token de acesso está vazio; o anterior continua valendo.");
+    }
+    // The dispatcher alone holds the token in force; the options keep the one the
+    // server started with, read by connections without a lock (only whether it is
+    // empty, which a reload never changes).
+    if (token) {
+        r.dispatcher->setToken(*token);
+    }
+    if (!tls) {
+        return;
+    }
+    // The context is changed on the acceptor's strand, where connections are made, so
+    // that no connection is being made from it meanwhile. Connections made before keep
+    // the certificate they were made with.
+    std::promise<void> done;
+    asio::post(r.strand, [&] {
+        try {
+            r.tls->use_certificate_chain_file(impl_->options.tlsCertificateFile);
+            r.tls->use_private_key_file(impl_->options.tlsKeyFile, asio::ssl::context::pem);
+            done.set_value();
+        } catch (...) {
+            done.set_exception(std::current_exception());
+        }
+    });
+    try {
+        done.get_future().get();
+    } catch (const std::system_error& e) {
+        throw std::runtime_error("Não foi possível ler o certificado TLS " +
+                                 impl_->options.tlsCertificateFile + " ou sua chave " +
+                                 impl_->options.tlsKeyFile + ": " + e.code().message());
+    }
+}
+
+bool Server::databaseAnswers() {
+    std::string url;
+    StoreSettings settings;
+    {
+        std::lock_guard lock(impl_->mutex);
+        url = impl_->url;
+        settings = storeSettings(impl_->options, impl_->options.dbConnectTimeout);
+    }
+    // A connection of its own: the server's connections may be busy with a long store,
+    // and the question is whether the database answers now.
+    try {
+        return openStore(url, settings)->schemaVersion() > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+Metrics& Server::metrics() {
+    return *impl_->options.metrics;
 }
 
 bool Server::running() const {

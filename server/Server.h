@@ -3,8 +3,10 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "Metrics.h"
 #include "ServerOptions.h"
 #include "demodata/DemoDataSet.h"
 #include "protocol/LineFramer.h"
@@ -39,6 +41,17 @@ public:
     bool running() const;
     /// The port listened on (known after the first start).
     unsigned short port() const;
+
+    /// Takes a new token (when given: connections logged in stay so, new ones must
+    /// present it) and reads the TLS certificate and key files again, for the
+    /// connections made from now on; no connection is dropped. A certificate or key that
+    /// cannot be read, or a token that is empty, changes nothing and throws
+    /// std::runtime_error (Portuguese text). Only while running.
+    void reload(const std::optional<std::string>& token);
+    /// Whether the database answers now, on a connection of its own (for /healthz).
+    bool databaseAnswers();
+    /// The server's counters (kept across stop and start).
+    Metrics& metrics();
 
     /// Test hook: the next call of method (short name, e.g. "SetPrecDif") answers a
     /// JSON-RPC error with this message and stores nothing.

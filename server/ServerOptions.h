@@ -12,6 +12,7 @@
 namespace server {
 
 class Log;
+class Metrics;
 
 /// Limits and security settings of one server. The defaults serve the screens of one
 /// store on loopback; every limit protects the server from one misbehaving peer.
@@ -70,6 +71,8 @@ struct ServerOptions {
 
     /// Where the server logs (nullptr: standard error).
     Log* log = nullptr;
+    /// Where the server counts its calls for /metrics (nullptr: the server's own).
+    Metrics* metrics = nullptr;
 
     /// The unauthenticated cap in force.
     std::size_t unauthenticatedLimit() const {

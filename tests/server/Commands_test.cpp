@@ -66,6 +66,56 @@ TEST(Commands, WrongUsageAndFailuresGiveTheirStatus) {
     EXPECT_NE(never.err.find("não foi inicializado"), std::string::npos) << never.err;
 }
 
+// Every command answers --help (its own options, in Portuguese) and --version.
+TEST(Commands, EveryCommandHasHelpAndVersion) {
+    for (const char* command : {"", "init", "serve", "rules", "backup"}) {
+        std::vector<std::string> prefix;
+        if (*command != '\0') prefix.push_back(command);
+        auto with = [&](const char* flag) {
+            std::vector<std::string> args = prefix;
+            args.push_back(flag);
+            return run(args);
+        };
+        const Outcome help = with("--help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find(std::string("uso: vnd-server") + (*command ? " " : "") + command),
+                  std::string::npos)
+            << help.out;
+        EXPECT_NE(help.out.find("mostra esta ajuda"), std::string::npos) << help.out;
+        const Outcome version = with("--version");
+        EXPECT_EQ(version.status, 0) << command;
+        EXPECT_TRUE(version.out.rfind("vnd-server ", 0) == 0 && isdigit(version.out[11]))
+            << version.out;
+    }
+    EXPECT_NE(run({"serve", "--help"}).out.find("--max-connections N"), std::string::npos);
+}
+
+TEST(Commands, BackupCopiesSqliteOnly) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    ASSERT_EQ(run({"init", "--db", db.url(), "--demo", "--products", "5"}).status, 0);
+    const std::string copy = db.url().substr(7) + ".copia";
+    const Outcome done = run({"backup", "--db", db.url(), "--to", copy});
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(run({"rules", "--db", "sqlite:" + copy}).status, 0);
+    std::filesystem::remove(copy);
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"backup", "--db", db.url()}, 2, "--to"},
+        {{"backup", "--db", "postgresql://vnd@127.0.0.1:1/vnd", "--to", copy}, 2, "pg_dump"},
+        {{"backup", "--db", db.url() + ".nada", "--to", copy}, 1, "não existe"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(copy));
+}
+
 TEST(Commands, PasswordsStayOutOfMessages) {
     EXPECT_EQ(server::redactUrl("postgresql://vnd:segredo@db:5432/vnd"),
               "postgresql://vnd:***@db:5432/vnd");

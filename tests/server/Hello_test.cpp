@@ -1,11 +1,13 @@
 // rpc.hello: the user and workstation a connection names, kept in its session and carried
 // by every call it makes after.
 
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "LineClient.h"
+#include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
 #include "server/Dispatcher.h"
@@ -142,7 +144,8 @@ TEST_F(HelloDispatcher, BeforeTheTokenItIsRefusedLikeAnyCall) {
 }
 
 // Over the wire: the server takes the names into the connection's session (its debug
-// log shows them), with the peer's address standing for a station not named.
+// log shows them) and the rule history records them with the changes made after, with
+// the peer's address standing for a station not named.
 TEST(HelloOverTheWire, NamesTheConnectionsUserAndStation) {
     testdb::TestDatabase db{testdb::Backend::Sqlite};
     server::initDatabase(db.url(), true, 5);
@@ -155,9 +158,26 @@ TEST(HelloOverTheWire, NamesTheConnectionsUserAndStation) {
     {
         testdb::LineClient client(server.port());
         ASSERT_TRUE(client.send(hello({{"user", "ana"}, {"station", "caixa-01"}}) + "\n"));
+        EXPECT_TRUE(client.call("SetPrecDif", testdb::baseRule()).contains("result"));
         EXPECT_EQ(client.call("rpc.hello", {{"user", "bruno"}})["result"], true);
         EXPECT_EQ(client.call("rpc.hello", {{"user", 5}})["error"]["code"], rpc::kInvalidParams);
-        EXPECT_TRUE(client.call("GetTabePrec", json::array({"0001"})).contains("result"));
+        EXPECT_TRUE(client.call("SetPrecDif", testdb::baseRule()).contains("result"));
+    }
+    {
+        // A connection that names nobody: no user, and its address for the station.
+        testdb::LineClient client(server.port());
+        EXPECT_TRUE(client.call("SetPrecDif", testdb::baseRule()).contains("result"));
+        const json history =
+            client.call("GetPrecDifHist", json::array({"0001", "001", "0000000001", 0, 10}))["result"];
+        std::multiset<std::pair<std::string, std::string>> who;
+        for (const json& row : history["rows"]["$packet"]["rows"]) {
+            who.insert({row[12].get<std::string>(), row[13].get<std::string>()});
+        }
+        // The first replacement was made by bruno at the peer's address (his hello named
+        // no station), the second by nobody.
+        EXPECT_EQ(who, (std::multiset<std::pair<std::string, std::string>>{
+                           {"bruno", "127.0.0.1"}, {"", "127.0.0.1"}}))
+            << history.dump();
     }
     server.stop();
     const std::string text = logText.str();

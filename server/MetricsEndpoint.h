@@ -1,0 +1,40 @@
+#pragma once
+// The plain HTTP port an administrator's monitoring reads: /metrics and /healthz.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace server {
+
+/// Serves, on its own thread and port, GET /metrics (the server's counters in the
+/// Prometheus text format) and GET /healthz (200 "ok" when the database answers, 503
+/// otherwise); anything else is 404, a method other than GET or HEAD 405. One request
+/// per connection, answered and closed; a peer gets a few seconds to send its request.
+/// Nothing secret is on these pages, but the port should stay on loopback or a
+/// monitoring network all the same.
+class MetricsEndpoint {
+public:
+    using Page = std::function<std::string()>;
+    using Health = std::function<bool()>;
+
+    /// Listens on listen ("HOST:PORT", port 0 picks a free one) at once. Throws
+    /// std::runtime_error (Portuguese text) when it cannot.
+    MetricsEndpoint(const std::string& listen, Page metrics, Health health);
+    /// Stops listening and ends the thread.
+    ~MetricsEndpoint();
+    MetricsEndpoint(const MetricsEndpoint&) = delete;
+    MetricsEndpoint& operator=(const MetricsEndpoint&) = delete;
+
+    unsigned short port() const;
+
+    /// The whole HTTP/1.0 answer to a request head (request line and headers): no I/O.
+    static std::string answer(std::string_view head, const Page& metrics, const Health& health);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace server

@@ -1,0 +1,379 @@
+// The server as an administrator runs it: from a configuration file as a service, its
+// log, SIGHUP, TLS certificates renewed in place, and backups taken while it stores.
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "HttpGet.h"
+#include "LineClient.h"
+#include "RuleArguments.h"
+#include "TestDatabase.h"
+#include "server/Log.h"
+#include "server/PostgresPrivileges.h"
+#include "server/RuleStore.h"
+#include "server/Server.h"
+#include "server/SqliteBackup.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testdb::LineClient;
+
+constexpr const char* kToken = "primeiro-token-de-teste-0123456789";
+constexpr const char* kNewToken = "segundo-token-de-teste-9876543210";
+
+nlohmann::json authLine(const std::string& token) {
+    return {{"jsonrpc", "2.0"}, {"id", 0}, {"method", "rpc.auth"}, {"params", {token}}};
+}
+
+bool logsIn(LineClient& client, const std::string& token) {
+    client.send(authLine(token).dump() + "\n");
+    const auto answer = client.receive(std::chrono::seconds(10));
+    return answer && answer->value("result", false);
+}
+
+void writeSecret(const fs::path& file, const std::string& text) {
+    std::ofstream(file) << text << "\n";
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// vnd-server serve as a service manager runs it: standard output read for its first
+// line, standard error (the log) kept in a file.
+class ServeProcess {
+public:
+    ServeProcess(const std::vector<std::string>& args, const fs::path& log) {
+        int out[2];
+        if (pipe(out) != 0) throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            const int err = ::open(log.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+            dup2(err, STDERR_FILENO);
+            close(out[0]);
+            close(out[1]);
+            std::vector<std::string> all = {VND_SERVER_BINARY};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (std::string& a : all) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(VND_SERVER_BINARY, argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        char c = 0;
+        while (firstLine_.size() < 4096 && read(out[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
+        close(out[0]);
+    }
+    ~ServeProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& firstLine() const { return firstLine_; }
+    /// The port after "TEXT" in the first line, 0 when missing.
+    unsigned short portAfter(const std::string& text) const {
+        const auto at = firstLine_.find(text);
+        return at == std::string::npos
+                   ? 0
+                   : static_cast<unsigned short>(std::stoi(firstLine_.substr(at + text.size())));
+    }
+    void signal(int number) { kill(pid_, number); }
+    /// The exit status after SIGTERM, -1 when it did not end within 20 s.
+    int terminate() {
+        kill(pid_, SIGTERM);
+        for (int i = 0; i < 400; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string firstLine_;
+};
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Started from its configuration file, the server logs its start and stop, one line per
+// call and per refused login, takes a new token on SIGHUP without dropping a connection,
+// and no token ever shows in its log or output.
+TEST(ServeAsAService, RunsFromItsConfigurationFileAndLogsEveryCallButNoSecret) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    server::initDatabase(db.url(), true, 5);
+    const fs::path dir = fs::path(db.url().substr(7)).parent_path();
+    const fs::path stem = fs::path(db.url().substr(7)).filename();
+    const fs::path token = dir / (stem.string() + ".token");
+    const fs::path config = dir / (stem.string() + ".conf");
+    const fs::path log = dir / (stem.string() + ".log");
+    writeSecret(token, kToken);
+    std::ofstream(config) << "# test\ndb = " << db.url() << "\nlisten = 127.0.0.1:0\n"
+                          << "token-file = " << token.string() << "\nmetrics = 127.0.0.1:0\n"
+                          << "max-connections = 10\nlog-level = debug\n";
+    ServeProcess serve({"serve", "--config", config.string(), "--log-level", "info"}, log);
+    const unsigned short port = serve.portAfter("em 127.0.0.1:");
+    const unsigned short metrics = serve.portAfter("métricas em 127.0.0.1:");
+    ASSERT_NE(port, 0) << serve.firstLine() << readFile(log);
+    ASSERT_NE(metrics, 0) << serve.firstLine();
+
+    {
+        LineClient guesser(port);
+        EXPECT_FALSE(logsIn(guesser, "um-token-quase-certo-0123456789"));
+    }
+    LineClient client(port);
+    ASSERT_TRUE(logsIn(client, kToken));
+    EXPECT_TRUE(client.call("GetFilial", nlohmann::json::array({"", "T"})).contains("result"));
+    EXPECT_TRUE(client.call("SetPrecDif", testdb::baseRule()).contains("result"));
+
+    writeSecret(token, kNewToken);
+    serve.signal(SIGHUP);
+    std::string text;
+    for (int i = 0; i < 100 && occurrences(text, "event=reload") == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        text = readFile(log);
+    }
+    ASSERT_EQ(occurrences(text, "event=reload"), 1u) << text;
+    // The connection logged in before stays; new ones need the new token.
+    EXPECT_TRUE(client.call("GetTabePrec", nlohmann::json::array({"0001"})).contains("result"));
+    {
+        LineClient old(port);
+        EXPECT_FALSE(logsIn(old, kToken));
+        LineClient renewed(port);
+        EXPECT_TRUE(logsIn(renewed, kNewToken));
+    }
+    const auto page = testdb::httpGet(metrics, "/metrics");
+    EXPECT_NE(page.body.find("vnd_calls_total{method=\"setprecdif\",result=\"ok\"} 1"),
+              std::string::npos)
+        << page.body;
+    EXPECT_NE(page.body.find("vnd_auth_failures_total 2"), std::string::npos) << page.body;
+    EXPECT_EQ(testdb::httpGet(metrics, "/healthz").status, 200);
+
+    EXPECT_EQ(serve.terminate(), 0);
+    text = readFile(log);
+    EXPECT_EQ(occurrences(text, " event=call "), 3u) << text;
+    EXPECT_EQ(occurrences(text, " event=auth-refused "), 2u) << text;
+    EXPECT_NE(text.find("event=start version="), std::string::npos) << text;
+    EXPECT_NE(text.find(" event=stop "), std::string::npos) << text;
+    EXPECT_NE(text.find("method=SetPrecDif peer=127.0.0.1 user=- ms="), std::string::npos) << text;
+    EXPECT_NE(text.find("result=ok stored="), std::string::npos) << text;
+    // The command line's level wins over the file's: no debug lines.
+    EXPECT_EQ(text.find(" DEBUG "), std::string::npos) << text;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_search(line, std::regex("^\\d{4}-\\d\\d-\\d\\dT[0-9:.]+Z (INFO |WARN |ERROR) event=")))
+            << line;
+    }
+    for (const std::string& secret : {std::string(kToken), std::string(kNewToken),
+                                      std::string("um-token-quase-certo")}) {
+        EXPECT_EQ(text.find(secret), std::string::npos) << secret << " in the log";
+        EXPECT_EQ(serve.firstLine().find(secret), std::string::npos);
+    }
+    fs::remove(token);
+    fs::remove(config);
+    fs::remove(log);
+}
+
+// A database whose URL carries a password (trusted by the test cluster): whatever fails
+// in it, the log never repeats the password.
+TEST(ServeAsAService, NoDatabasePasswordInTheLog) {
+    if (auto why = testdb::postgresUnavailable()) {
+        GTEST_SKIP() << *why;
+    }
+    testdb::TestDatabase db(testdb::Backend::Postgres);
+    server::initDatabase(db.url(), true, 5);
+    std::string url = db.url();
+    url.insert(url.find('@', url.find("://")), ":segredo");
+    std::ostringstream text;
+    server::Log log(text, server::LogLevel::Debug);
+    server::ServerOptions options;
+    options.log = &log;
+    server::Server srv(url, "127.0.0.1:0", options);
+    srv.start();
+    LineClient client(srv.port());
+    EXPECT_TRUE(client.call("GetFilial", nlohmann::json::array({"", "T"})).contains("result"));
+    db.exec("ALTER TABLE PRECDIF RENAME TO PRECDIF_FORA");
+    EXPECT_TRUE(client.call("SetPrecDif", testdb::baseRule()).contains("error"));
+    srv.stop();
+    EXPECT_NE(text.str().find("ocorrência"), std::string::npos) << text.str();
+    EXPECT_EQ(occurrences(text.str(), " event=call "), 2u) << text.str();
+    EXPECT_EQ(text.str().find("segredo"), std::string::npos) << text.str();
+}
+
+// A renewed certificate is taken by the connections made after the reload; those made
+// before go on with theirs.
+TEST(TlsReload, NewConnectionsGetTheRenewedCertificateAndOldOnesStay) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    server::initDatabase(db.url(), true, 5);
+    const fs::path dir = fs::path(db.url().substr(7)).parent_path();
+    const std::string stem = fs::path(db.url().substr(7)).filename().string();
+    const fs::path cert = dir / (stem + ".pem"), key = dir / (stem + ".key");
+    fs::copy_file(VND_TEST_TLS_DIR "/server.pem", cert);
+    fs::copy_file(VND_TEST_TLS_DIR "/server.key", key);
+    server::ServerOptions options;
+    options.tlsCertificateFile = cert.string();
+    options.tlsKeyFile = key.string();
+    server::Server srv(db.url(), "127.0.0.1:0", options);
+    srv.start();
+    auto presents = [&](const char* trusted) {
+        try {
+            LineClient probe(srv.port(), trusted);
+            return probe.call("GetFilial", nlohmann::json::array({"", "T"})).contains("result");
+        } catch (const std::system_error&) {
+            return false;  // the handshake refused the certificate
+        }
+    };
+    EXPECT_TRUE(presents(VND_TEST_TLS_DIR "/ca.pem"));
+    EXPECT_FALSE(presents(VND_TEST_TLS_DIR "/renewed.pem"));
+    LineClient before(srv.port(), VND_TEST_TLS_DIR "/ca.pem");
+    ASSERT_TRUE(before.call("GetFilial", nlohmann::json::array({"", "T"})).contains("result"));
+
+    // A broken renewal changes nothing.
+    std::ofstream(cert, std::ios::trunc) << "not a certificate\n";
+    EXPECT_THROW(srv.reload(std::nullopt), std::runtime_error);
+    EXPECT_TRUE(presents(VND_TEST_TLS_DIR "/ca.pem"));
+
+    fs::copy_file(VND_TEST_TLS_DIR "/renewed.pem", cert, fs::copy_options::overwrite_existing);
+    fs::copy_file(VND_TEST_TLS_DIR "/renewed.key", key, fs::copy_options::overwrite_existing);
+    srv.reload(std::nullopt);
+    EXPECT_TRUE(presents(VND_TEST_TLS_DIR "/renewed.pem"));
+    EXPECT_FALSE(presents(VND_TEST_TLS_DIR "/ca.pem"));
+    EXPECT_TRUE(before.call("GetTabePrec", nlohmann::json::array({"0001"})).contains("result"));
+    srv.stop();
+    fs::remove(cert);
+    fs::remove(key);
+}
+
+long countRules(const std::string& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    long n = -1;
+    if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM PRECDIF", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW) {
+        n = sqlite3_column_int64(st, 0);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+// Copies taken while stores of 200 rows each commit hold whole stores only: the rows of
+// a store are all in a copy or none are.
+TEST(Backup, ACopyTakenDuringStoresHoldsWholeStoresOnly) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    server::initDatabase(db.url(), true, 200);
+    const std::string path = db.url().substr(7);
+    std::atomic<bool> done{false};
+    std::atomic<int> stores{0};
+    std::thread writer([&] {
+        auto store = server::openStore(db.url());
+        for (int day = 1; day <= 28 && !done; ++day) {
+            std::vector<server::RuleRow> rows;
+            for (int product = 1; product <= 200; ++product) {
+                server::RuleRow r;
+                r.branch = "0001";
+                r.table = "001";
+                r.periodStart = wire::Date{2026, 1, 1};
+                const std::string code = std::to_string(product);
+                r.product = std::string(10 - code.size(), '0') + code;
+                r.day = 'T';
+                r.consumerType = "T";
+                r.timeStart = "0000";
+                r.timeEnd = "2359";
+                r.validFrom = wire::Date{2026, 2, day};
+                r.validTo = wire::Date{2026, 2, day};
+                r.amount = 1;
+                rows.push_back(r);
+            }
+            store->upsertRules(rows);
+            ++stores;
+        }
+    });
+    const std::string copy = path + ".copia";
+    std::vector<long> seen;
+    for (int i = 0; i < 6; ++i) {
+        server::backupSqlite(path, copy);
+        seen.push_back(countRules(copy));
+    }
+    done = true;
+    writer.join();
+    for (long n : seen) {
+        EXPECT_EQ(n % 200, 0) << n << " rows: a store copied in part";
+    }
+    EXPECT_EQ(fs::status(copy).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(fs::exists(copy + ".parcial"));
+    fs::remove(copy);
+    EXPECT_THROW(server::backupSqlite(path + ".missing", copy), std::runtime_error);
+    EXPECT_FALSE(fs::exists(copy));
+}
+
+}  // namespace
+
+namespace {
+
+void superuser(const std::string& sql) {
+    PGconn* conn = PQconnectdb(std::getenv("VND_TEST_PG_URL"));
+    PGresult* r = PQexec(conn, sql.c_str());
+    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    const std::string error = PQerrorMessage(conn);
+    PQclear(r);
+    PQfinish(conn);
+    if (!ok) throw std::runtime_error(sql + ": " + error);
+}
+
+// A role that may not make temporary tables fails every store; the server says so at
+// start, and stops saying it once the privilege is granted.
+TEST(StorePrivileges, ARoleWithoutTemporaryIsNamed) {
+    if (auto why = testdb::postgresUnavailable()) {
+        GTEST_SKIP() << *why;
+    }
+    const std::string suffix = std::to_string(::getpid());
+    const std::string database = "vnd_priv_" + suffix, role = "vnd_app_" + suffix;
+    superuser("CREATE DATABASE " + database);
+    superuser("CREATE ROLE " + role + " LOGIN");
+    superuser("REVOKE TEMPORARY ON DATABASE " + database + " FROM PUBLIC");
+    std::string url = std::getenv("VND_TEST_PG_URL");
+    url = "postgresql://" + role + url.substr(url.find('@'), url.rfind('/') - url.find('@')) +
+          "/" + database;
+    const auto missing = server::missingStorePrivilege(url);
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_NE(missing->find("GRANT TEMPORARY ON DATABASE " + database + " TO " + role),
+              std::string::npos)
+        << *missing;
+    superuser("GRANT TEMPORARY ON DATABASE " + database + " TO " + role);
+    EXPECT_FALSE(server::missingStorePrivilege(url).has_value());
+    EXPECT_FALSE(server::missingStorePrivilege("sqlite:/tmp/x.db").has_value());
+    superuser("DROP DATABASE " + database);
+    superuser("DROP ROLE " + role);
+}
+
+}  // namespace
