@@ -23,8 +23,9 @@ const OptionRow kOptions[] = {
     {"server", "HOST:PORTA", "VND_SERVER", "endereço do servidor de aplicação (padrão 127.0.0.1:7400)"},
     {"picture", "MASCARA", "VND_PICTURE", "máscara do código de produto (padrão \"99.99.999;0; \")"},
     {"localdb", "ARQUIVO", "VND_LOCALDB", "banco local SQLite do host (padrão: nenhum)"},
-    {"modules", "PASTA", "VND_MODULE_DIR", "pasta dos módulos de tela (padrão: lib/vnd/modules da instalação, ou lib)"},
+    {"modules", "PASTA", "VND_MODULE_DIR", "pasta dos módulos de tela libvnd*.so (padrão: lib/vnd/modules da instalação, ou lib)"},
     {"screenshot", "ARQUIVO", "", "abre a tela, grava-a como PNG em ARQUIVO e sai"},
+    {"module", "CODIGO", "", "a tela que --open e --screenshot abrem (padrão VND42407; VND42408 a consulta)"},
     {"keys", "TECLAS", "", "com --screenshot: teclas pressionadas antes da imagem (\"Tab '12.5 F2\")"},
 };
 
@@ -105,6 +106,12 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
             o.localDatabase = v->toStdString();
         } else if (name == "modules") {
             o.moduleFolder = v->toStdString();
+        } else if (name == "module") {
+            if (v->trimmed().isEmpty()) {
+                error = "--module: informe o código da tela, por exemplo VND42408";
+                return std::nullopt;
+            }
+            o.screenCode = v->trimmed().toUpper().toStdString();
         } else if (name == "screenshot") {
             o.screenshot = v->toStdString();
         } else if (name == "keys") {
@@ -122,8 +129,9 @@ std::optional<HostOptions> HostOptions::parse(const QStringList& arguments, cons
 std::string HostOptions::helpText() {
     std::string text =
         "Uso: vnd-host [opções]\n"
-        "A retaguarda de vendas: abre a tela \"Cadastro Automático de Preços Diferenciados\"\n"
-        "(VND42407) do seu módulo, com um servidor de aplicação e um banco local.\n\n"
+        "A retaguarda de vendas: abre as telas de preços diferenciados dos módulos da pasta\n"
+        "de módulos (VND42407, o cadastro; VND42408, a consulta), com um servidor de\n"
+        "aplicação e um banco local.\n\n"
         "Opções (a opção da linha de comando vale mais que a sua variável de ambiente):\n";
     for (const OptionRow& option : kOptions) {
         std::string left = std::string("  --") + option.name + " " + option.valueName;
@@ -136,7 +144,7 @@ std::string HostOptions::helpText() {
         "  --open                      abre a tela ao iniciar\n"
         "  -h, --help                  este texto\n"
         "  --version                   mostra a versão e sai\n\n"
-        "A tela também abre pelo menu Preços ou com Ctrl+F7; Ctrl+F4 fecha a tela ativa e\n"
+        "As telas abrem pelo menu Preços: Ctrl+F7 o cadastro, Ctrl+F8 a consulta; Ctrl+F4 fecha a tela ativa e\n"
         "Ctrl+Tab passa de uma tela aberta a outra.\n";
     return text;
 }

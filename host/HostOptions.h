@@ -15,9 +15,10 @@ namespace host {
 struct HostOptions {
     vol::HostSettings settings;   ///< branch, fixed flag, server, product picture
     std::string localDatabase;    ///< the local SQLite file; empty: none
-    std::string moduleFolder;     ///< where libvnd42407.so is looked for
+    std::string moduleFolder;     ///< where the screen modules (libvnd*.so) are looked for
     std::string screenshot;       ///< write a PNG of the opened screen here and quit
     std::string keys;             ///< with screenshot: keys pressed before the picture
+    std::string screenCode = "VND42407";  ///< the screen --open and --screenshot open
     bool openAtStart = false;     ///< open the screen once the window shows
     bool help = false;            ///< print the help text and quit
     bool version = false;         ///< print the version and quit

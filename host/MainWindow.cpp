@@ -8,7 +8,11 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include <QFileInfo>
+
+#include "Glyphs.h"
 #include "MdiFormManager.h"
+#include "ModuleCatalog.h"
 #include "ModuleLoader.h"
 #include "QtText.h"
 #include "forms/Application.h"
@@ -18,9 +22,14 @@ namespace host {
 
 MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, ModuleLoader& module,
                        const HostOptions& options, QWidget* parent)
-    : QMainWindow(parent), app_(app), module_(module), area_(new QMdiArea(this)), forms_(nullptr),
-      openScreen_(nullptr), notice_(new QLabel(this)) {
+    : MainWindow(app, input, std::vector<ModuleLoader*>{&module}, options, parent) {}
+
+MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, std::vector<ModuleLoader*> modules,
+                       const HostOptions& options, QWidget* parent)
+    : QMainWindow(parent), app_(app), modules_(std::move(modules)), area_(new QMdiArea(this)), forms_(nullptr),
+      notice_(new QLabel(this)) {
     setWindowTitle("Retaguarda de Vendas");
+    setWindowIcon(vol::Glyphs::application());
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area_->setBackground(QColor(128, 128, 128));
@@ -31,9 +40,26 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, ModuleLoade
     QAction* quit = file->addAction("&Sair", this, &QWidget::close);
     quit->setShortcut(QKeySequence("Alt+F4"));
     QMenu* prices = menuBar()->addMenu("&Preços");
-    openScreen_ = prices->addAction("Cadastro Automático de Preços &Diferenciados", this, [this] { openScreen(); });
-    openScreen_->setShortcut(QKeySequence("Ctrl+F7"));
-    openScreen_->setShortcutContext(Qt::ApplicationShortcut);
+    for (ModuleLoader* module : modules_) {
+        const PackageInfoTable* info = module->packageInfo();
+        const bool ready = module->state() == ModuleState::Initialized || module->state() == ModuleState::Running;
+        QAction* entry = nullptr;
+        if (ready && info != nullptr && info->caption != nullptr) {
+            entry = prices->addAction(vol::toQt(info->caption), this, [this, module] { openScreen(*module); });
+            if (info->shortcut != nullptr && *info->shortcut != '\0') {
+                entry->setShortcut(QKeySequence(vol::toQt(info->shortcut)));
+                entry->setShortcutContext(Qt::ApplicationShortcut);
+            }
+        } else {
+            // Listed all the same, so the person sees the screen exists and why it cannot open.
+            const QString name = QFileInfo(vol::toQt(module->path())).fileName();
+            entry = prices->addAction(name + " (indisponível)", this, [this, module] { openScreen(*module); });
+            entry->setStatusTip(vol::toQt(module->error()));
+            entry->setToolTip(vol::toQt(module->error()));
+        }
+        screenActions_.push_back(entry);
+    }
+    if (modules_.empty()) prices->addAction("Nenhum módulo de tela encontrado")->setEnabled(false);
     windows_ = menuBar()->addMenu("&Janelas");
     // The usual multi-document keys. Closing goes through the screen's own close, with
     // its close handling, exactly as the title bar's button does.
@@ -67,15 +93,20 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, ModuleLoade
 MainWindow::~MainWindow() = default;
 
 void MainWindow::openScreen() {
-    if (module_.state() != ModuleState::Initialized && module_.state() != ModuleState::Running) {
+    if (modules_.empty()) return;
+    openScreen(*modules_.front());
+}
+
+void MainWindow::openScreen(ModuleLoader& module) {
+    if (module.state() != ModuleState::Initialized && module.state() != ModuleState::Running) {
         QMessageBox box(QMessageBox::Warning, windowTitle(),
-                        vol::toQt(module_.error().empty() ? "O módulo não está disponível." : module_.error()),
+                        vol::toQt(module.error().empty() ? "O módulo não está disponível." : module.error()),
                         QMessageBox::NoButton, this);
         box.addButton("OK", QMessageBox::AcceptRole);
         box.exec();
         return;
     }
-    module_.open(app_);
+    module.open(app_);
 }
 
 bool MainWindow::saveScreenshot(const QString& file) {

@@ -2,6 +2,7 @@
 // The host's main window: the multi-document area, the menu and the status bar.
 
 #include <QMainWindow>
+#include <vector>
 
 #include "HostOptions.h"
 
@@ -21,22 +22,32 @@ namespace host {
 class ModuleLoader;
 
 /// The back-office desktop: a multi-document area where the screens open as child
-/// windows, the menu entry (Ctrl+F7) that opens the price-rule screen through its
-/// module, and a status bar with the branch, the server and the local database.
+/// windows, the "Preços" menu with one entry per screen module found (its caption and
+/// shortcut from the module's package table; a module that failed to load is listed as
+/// unavailable and its entry tells why), and a status bar with the branch, the server
+/// and the local database.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
+    MainWindow(vol::Application& app, vol::UserInput& input, std::vector<ModuleLoader*> modules,
+               const HostOptions& options, QWidget* parent = nullptr);
+    /// A desktop with one module.
     MainWindow(vol::Application& app, vol::UserInput& input, ModuleLoader& module, const HostOptions& options,
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
     QMdiArea* mdiArea() const { return area_; }
     vol::MdiFormManager* forms() const { return forms_; }
-    QAction* openScreenAction() const { return openScreen_; }
+    /// The menu entry of the first module.
+    QAction* openScreenAction() const { return screenActions_.empty() ? nullptr : screenActions_.front(); }
+    /// The menu entries of the modules, in the modules' order.
+    const std::vector<QAction*>& screenActions() const { return screenActions_; }
 
-    /// Opens the screen (the module's IniProc inside the action boundary). A module that
-    /// could not be loaded is reported to the person instead.
+    /// Opens the first module's screen.
     void openScreen();
+    /// Opens a module's screen (its IniProc inside the action boundary). A module that
+    /// could not be loaded is reported to the person instead, with its reason.
+    void openScreen(ModuleLoader& module);
     /// Renders the window as it stands into a PNG file; false when it cannot be written.
     bool saveScreenshot(const QString& file);
     /// Shows a message in the status bar, e.g. a failed local database.
@@ -53,10 +64,10 @@ private:
     void fillWindowMenu();
 
     vol::Application& app_;
-    ModuleLoader& module_;
+    std::vector<ModuleLoader*> modules_;
     QMdiArea* area_;
     vol::MdiFormManager* forms_;
-    QAction* openScreen_;
+    std::vector<QAction*> screenActions_;
     QMenu* windows_;
     QList<QAction*> listed_;  // the entries of the open screens in the window menu
     QLabel* notice_;

@@ -11,7 +11,9 @@
 #include <memory>
 
 #include "HostOptions.h"
+#include "Glyphs.h"
 #include "MainWindow.h"
+#include "ModuleCatalog.h"
 #include "ModuleLoader.h"
 #include "QtText.h"
 #include "QtUserInterface.h"
@@ -92,6 +94,8 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("vnd-host");
     QApplication::setApplicationDisplayName("Retaguarda de Vendas");
+    // Every window, the screens' child windows included, shows the application's own icon.
+    QApplication::setWindowIcon(vol::Glyphs::application());
 
     vol::Application& app = vol::Application::instance();
     app.settings() = options.settings;
@@ -109,8 +113,10 @@ int main(int argc, char** argv) {
     app.setDataModule(&dtmDBGeral);
 
     vol::UserInput input(app);
-    host::ModuleLoader module(options.moduleFolder + "/libvnd42407.so");
-    auto window = std::make_unique<host::MainWindow>(app, input, module, options);
+    host::ModuleCatalog modules(options.moduleFolder);
+    // Each module goes as far as it can; one that fails is listed with its reason.
+    modules.start();
+    auto window = std::make_unique<host::MainWindow>(app, input, modules.loaders(), options);
     if (!databaseNotice.isEmpty()) {
         window->setNotice(databaseNotice);
         std::cerr << "vnd-host: " << databaseNotice.toStdString() << "\n";
@@ -127,16 +133,28 @@ int main(int argc, char** argv) {
         app.setWaitHook([qtUi = ui.get()] { qtUi->pump(); });
     }
 
-    bool started = module.start();
     window->show();
     int rc = 0;
-    if (!started) std::cerr << "vnd-host: " << module.error() << "\n";
+    for (const auto& m : modules.modules()) {
+        if (!m->error().empty()) std::cerr << "vnd-host: " << m->error() << "\n";
+    }
+    if (modules.modules().empty()) std::cerr << "vnd-host: nenhum módulo de tela em " << options.moduleFolder << "\n";
+    // The screen --open and --screenshot open.
+    host::ModuleLoader* chosen = modules.byCode(options.screenCode);
+    std::string chosenError = "O módulo da tela " + options.screenCode + " não está disponível.";
+    // A module that failed names no code; its file name (libvnd42408.so) still does.
+    const std::string fileName = "lib" + QString::fromStdString(options.screenCode).toLower().toStdString() + ".so";
+    for (const auto& m : modules.modules()) {
+        if (chosen == nullptr && !m->error().empty() && m->path().ends_with("/" + fileName)) chosenError = m->error();
+    }
+    const bool started = chosen != nullptr;
 
     if (unattended) {
         if (!started) {
+            std::cerr << "vnd-host: " << chosenError << "\n";
             rc = 1;
         } else {
-            module.open(app);
+            chosen->open(app);
             settle(300);
             QString ignored;
             const std::vector<host::ScriptedKey> keys = *host::parseScriptedKeys(vol::toQt(options.keys), ignored);
@@ -166,11 +184,10 @@ int main(int argc, char** argv) {
             QApplication::exec();
         }
     } else {
-        if (!started) {
-            window->setNotice(vol::toQt(module.error()));
-            QTimer::singleShot(0, window.get(), [&] { window->openScreen(); });
+        if (options.openAtStart && !started) {
+            window->setNotice(vol::toQt(chosenError));
         } else if (options.openAtStart) {
-            QTimer::singleShot(0, window.get(), [&] { window->openScreen(); });
+            QTimer::singleShot(0, window.get(), [&] { window->openScreen(*chosen); });
         }
         rc = QApplication::exec();
     }
@@ -179,10 +196,9 @@ int main(int argc, char** argv) {
     // finalization, the module before the framework objects it used.
     app.destroyAll();
     window.reset();
-    if (module.state() == host::ModuleState::Initialized || module.state() == host::ModuleState::Running) {
-        if (!module.finalize()) std::cerr << "vnd-host: " << module.error() << "\n";
-    }
-    module.unload();
+    std::vector<std::string> errors;
+    modules.finalize(errors);
+    for (const std::string& e : errors) std::cerr << "vnd-host: " << e << "\n";
     app.setWaitHook(nullptr);
     app.setUserInterface(nullptr);
     app.setDataModule(nullptr);

@@ -1,26 +1,13 @@
 // Opening, creation, activation, closing and destruction of the screen.
 
 #include "forms/Application.h"
+#include "pricetable/ScreenOpening.h"
 #include "screen/Cli_vnd42407.h"
 #include "units/Volpari.h"
 
 namespace vnd {
 
-void CriaCadAutPrecoDeferenciado() {
-    vol::Application& app = vol::Application::instance();
-    app.setCursor(vol::Cursor::HourGlass);
-    // The cursor comes back whatever happens; the failure itself goes on to the host.
-    struct RestoreCursor {
-        vol::Application& app;
-        ~RestoreCursor() { app.setCursor(vol::Cursor::Default); }
-    } restore{app};
-    if (!boStCriado) {
-        app.createForm(frmCadAutPrecoDeferenciado);
-        boStCriado = true;
-    }
-    frmCadAutPrecoDeferenciado->show();
-    frmCadAutPrecoDeferenciado->setWindowState(vol::WindowState::Normal);
-}
+void CriaCadAutPrecoDeferenciado() { openScreen(frmCadAutPrecoDeferenciado, boStCriado); }
 
 void TfrmCadAutPrecoDeferenciado::FormCreate(vol::Component& sender) {
     TfrmRotiGeral::FormCreate(sender);
@@ -37,11 +24,7 @@ void TfrmCadAutPrecoDeferenciado::netTabePrecoBeforeConnect(vol::Component&) {
 
 void TfrmCadAutPrecoDeferenciado::FormActivate(vol::Component&) {
     if (boPrimVez) {
-        medCdFilial->setText(vol::FiliProc());
-        edtNmFilial->setText(vol::NomeFiliProc());
-        medCdFilial->setEnabled(!vol::ModuFili());
-        btnFilial->setEnabled(medCdFilial->enabled());
-        if (medCdFilial->enabled()) {
+        if (header_->presetBranch()) {
             medCdFilial->setFocus();
         } else {
             medCdTabePrec->setFocus();

@@ -9,24 +9,17 @@ namespace {
 const std::array<PackageUnitInfo, 1> kUnits{{
     {"Cli_vnd42407", &vnd::initializeScreenUnit, &vnd::finalizeScreenUnit},
 }};
-const PackageInfoTable kTable{static_cast<int>(kUnits.size()), kUnits.data()};
+const PackageInfoTable kTable{static_cast<int>(kUnits.size()), kUnits.data(), "VND42407",
+                              "Cadastro Automático de Preços Diferenciados", "Ctrl+F7"};
 }  // namespace
 
 extern "C" {
 
 __attribute__((visibility("default"))) void IniProc() { vnd::CriaCadAutPrecoDeferenciado(); }
 
-__attribute__((visibility("default"))) void Initialize() {
-    for (int i = 0; i < kTable.unitCount; ++i) {
-        if (kTable.units[i].initialization != nullptr) kTable.units[i].initialization();
-    }
-}
+__attribute__((visibility("default"))) void Initialize() { vol::plugin::initializeUnits(kTable); }
 
-__attribute__((visibility("default"))) void Finalize() {
-    for (int i = kTable.unitCount - 1; i >= 0; --i) {
-        if (kTable.units[i].finalization != nullptr) kTable.units[i].finalization();
-    }
-}
+__attribute__((visibility("default"))) void Finalize() { vol::plugin::finalizeUnits(kTable); }
 
 __attribute__((visibility("default"))) const PackageInfoTable* GetPackageInfoTable() { return &kTable; }
 }

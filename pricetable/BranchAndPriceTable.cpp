@@ -1,7 +1,6 @@
 // The branch and the price table of the rule: checks, chained clearing and lookups.
 
-#include "protocol/DatePattern.h"
-#include "screen/Cli_vnd42407.h"
+#include "pricetable/PriceTableHeader.h"
 #include "units/Consiste.h"
 #include "units/ServerCall.h"
 
@@ -11,15 +10,15 @@ using vol::Ajusta;
 using vol::EmptyString;
 using vol::MensErro;
 
-void TfrmCadAutPrecoDeferenciado::callInto(vol::ClientDataSet& target, const std::string& method,
-                                           std::vector<wire::Value> args) {
+void PriceTableHeader::callInto(vol::ClientDataSet& target, const std::string& method,
+                                std::vector<wire::Value> args) {
     // The dataset is replaced only by a complete, accepted answer; a failed call leaves it
     // as it was.
-    wire::DataPacket packet = vol::ServerCall(*netTabePreco, method, args, vol::ProgressKind::Search);
+    wire::DataPacket packet = vol::ServerCall(net_, method, args, vol::ProgressKind::Search);
     target.loadPacket(packet);
 }
 
-void TfrmCadAutPrecoDeferenciado::Vd_Filial(bool required) {
+void PriceTableHeader::Vd_Filial(bool required) {
     try {
         std::string code = medCdFilial->text();
         if (EmptyString(code)) {
@@ -37,7 +36,7 @@ void TfrmCadAutPrecoDeferenciado::Vd_Filial(bool required) {
     }
 }
 
-void TfrmCadAutPrecoDeferenciado::Vd_TabePrec(bool required) {
+void PriceTableHeader::Vd_TabePrec(bool required) {
     try {
         std::string code = medCdTabePrec->text();
         if (EmptyString(code)) {
@@ -58,39 +57,37 @@ void TfrmCadAutPrecoDeferenciado::Vd_TabePrec(bool required) {
     }
 }
 
-void TfrmCadAutPrecoDeferenciado::medCdFilialExit(vol::Component&) { Vd_Filial(false); }
-
-void TfrmCadAutPrecoDeferenciado::medCdTabePrecExit(vol::Component&) { Vd_TabePrec(false); }
-
-void TfrmCadAutPrecoDeferenciado::medCdFilialChange(vol::Component&) {
+void PriceTableHeader::medCdFilialChange() {
     edtNmFilial->setText({});
     medCdTabePrec->setText({});
     edtNmTabePrec->setText({});
     depDtIniVig->Clear();
     depDtFinVig->Clear();
+    changed();
 }
 
-void TfrmCadAutPrecoDeferenciado::medCdTabePrecChange(vol::Component&) {
+void PriceTableHeader::medCdTabePrecChange() {
     edtNmTabePrec->setText({});
     depDtIniVig->Clear();
     depDtFinVig->Clear();
+    changed();
 }
 
-void TfrmCadAutPrecoDeferenciado::btnFilialBeforePesq(vol::Component&, bool&) {
+void PriceTableHeader::btnFilialBeforePesq() {
     callInto(*cdsFilial, "GetFilial", {std::string(), std::string("T")});
 }
 
-void TfrmCadAutPrecoDeferenciado::btnFilialAfterPesq(vol::Component&) {
+void PriceTableHeader::btnFilialAfterPesq() {
     medCdFilial->setText(cdsFilial->fieldByName("CDFILIAL").asString());
     edtNmFilial->setText(cdsFilial->fieldByName("NMFILIAL").asString());
 }
 
-void TfrmCadAutPrecoDeferenciado::btnTabePrecBeforePesq(vol::Component&, bool&) {
+void PriceTableHeader::btnTabePrecBeforePesq() {
     Vd_Filial(true);
     callInto(*cdsTabePrec, "GetTabePrec", {medCdFilial->text()});
 }
 
-void TfrmCadAutPrecoDeferenciado::btnTabePrecAfterPesq(vol::Component&) {
+void PriceTableHeader::btnTabePrecAfterPesq() {
     medCdTabePrec->setText(cdsTabePrec->fieldByName("CDTABEPREC").asString());
     edtNmTabePrec->setText(cdsTabePrec->fieldByName("NMTABEPREC").asString());
 }

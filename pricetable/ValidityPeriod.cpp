@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "forms/Application.h"
+#include "pricetable/PriceTableHeader.h"
 #include "protocol/DatePattern.h"
-#include "screen/Cli_vnd42407.h"
 #include "units/Consiste.h"
 
 namespace vnd {
@@ -12,18 +12,18 @@ namespace vnd {
 using vol::EmptyString;
 using vol::MensErro;
 
-std::string TfrmCadAutPrecoDeferenciado::datePattern() const {
+std::string PriceTableHeader::datePattern() const {
     return vol::Application::instance().settings().shortDateFormat;
 }
 
-wire::Date TfrmCadAutPrecoDeferenciado::periodDate(const std::string& field) {
+wire::Date PriceTableHeader::periodDate(const std::string& field) {
     std::string text = cdsTabeVend->fieldByName(field).asString();
     std::optional<wire::Date> d = wire::DatePattern(datePattern()).parse(text);
     if (!d) throw std::runtime_error("O servidor respondeu uma data inválida: '" + text + "'.");
     return *d;
 }
 
-void TfrmCadAutPrecoDeferenciado::Vd_DtIniVig(bool required) {
+void PriceTableHeader::Vd_DtIniVig(bool required) {
     try {
         if (EmptyString(depDtIniVig->text())) {
             if (required) MensErro(Msg("Vig_Inf"));
@@ -41,11 +41,12 @@ void TfrmCadAutPrecoDeferenciado::Vd_DtIniVig(bool required) {
     }
 }
 
-void TfrmCadAutPrecoDeferenciado::depDtIniVigExit(vol::Component&) { Vd_DtIniVig(false); }
+void PriceTableHeader::depDtIniVigChange() {
+    depDtFinVig->Clear();
+    changed();
+}
 
-void TfrmCadAutPrecoDeferenciado::depDtIniVigChange(vol::Component&) { depDtFinVig->Clear(); }
-
-void TfrmCadAutPrecoDeferenciado::btnDtIniVigBeforePesq(vol::Component&, bool&) {
+void PriceTableHeader::btnDtIniVigBeforePesq() {
     Vd_Filial(true);
     Vd_TabePrec(true);
     callInto(*cdsTabeVend, "getVigencia",
@@ -61,13 +62,13 @@ void TfrmCadAutPrecoDeferenciado::btnDtIniVigBeforePesq(vol::Component&, bool&) 
     }
 }
 
-void TfrmCadAutPrecoDeferenciado::btnDtIniVigAfterPesq(vol::Component&) {
+void PriceTableHeader::btnDtIniVigAfterPesq() {
     // The start date's change clears the end date, so the end date is written last.
     depDtIniVig->SetDate(periodDate("DTINIVGPREC"));
     depDtFinVig->SetDate(periodDate("DTFINVGPREC"));
 }
 
-void TfrmCadAutPrecoDeferenciado::cdsTabeVendCalcFields(vol::DataSet& sender) {
+void PriceTableHeader::cdsTabeVendCalcFields(vol::DataSet& sender) {
     wire::DatePattern pattern(datePattern());
     auto start = pattern.parse(sender.fieldByName("DTINIVGPREC").asString());
     auto end = pattern.parse(sender.fieldByName("DTFINVGPREC").asString());

@@ -1,6 +1,7 @@
 #include "screen/Cli_vnd42407.h"
 
 #include "forms/Application.h"
+#include "pricetable/ScreenLayout.h"
 
 namespace vnd {
 
@@ -8,56 +9,8 @@ using vol::Bevel;
 using vol::ColorRole;
 using vol::FontRole;
 using vol::Rect;
+using namespace layout;
 
-namespace {
-// Heights the toolkit gives each kind of control at the screen's font.
-constexpr int kEditHeight = 21;
-constexpr int kLabelHeight = 13;
-constexpr int kBoxHeight = 17;
-constexpr int kLookupSize = 21;
-
-// An entry the user types into: info background, a tab stop at its place in the order.
-void entry(vol::Control& c, Rect r, int tabOrder) {
-    c.setGeometry(r);
-    c.setColorRole(ColorRole::InfoBackground);
-    c.setTabStop(true);
-    c.setTabOrder(tabOrder);
-}
-
-// A name shown beside a code: disabled, out of the tab order, button face.
-void nameField(vol::Edit& e, Rect r, int tabOrder) {
-    e.setGeometry(r);
-    e.setEnabled(false);
-    e.setTabStop(false);
-    e.setTabOrder(tabOrder);
-    e.setColorRole(ColorRole::ButtonFace);
-}
-
-void lookup(vol::TBtnPesquisa& b, int left, int top, vol::Control* associate, std::string title,
-            vol::DataSource* source, std::string emptyError, int height = kLookupSize) {
-    b.setGeometry({left, top, kLookupSize, height});
-    b.Associate = associate;
-    b.Title = std::move(title);
-    b.DataSource = source;
-    b.EmptyError = std::move(emptyError);
-    b.setTabStop(false);
-}
-
-void boldLabel(vol::Label& l, std::string caption, Rect r) {
-    l.setCaption(std::move(caption));
-    l.setGeometry(r);
-    l.setFontRole(FontRole::Bold);
-}
-
-void stringField(vol::DataSet& d, std::string name, int size, std::string title, bool visible) {
-    vol::FieldDef f;
-    f.name = std::move(name);
-    f.size = size;
-    f.displayLabel = std::move(title);
-    f.visible = visible;
-    d.addField(std::move(f));
-}
-}  // namespace
 
 TfrmCadAutPrecoDeferenciado::TfrmCadAutPrecoDeferenciado(vol::Application& app)
     : TfrmRotiGeral(app, "frmCadAutPrecoDeferenciado") {
@@ -83,55 +36,24 @@ TfrmCadAutPrecoDeferenciado::TfrmCadAutPrecoDeferenciado(vol::Application& app)
     wireEvents();
 }
 
+TfrmCadAutPrecoDeferenciado::~TfrmCadAutPrecoDeferenciado() = default;
+
 void TfrmCadAutPrecoDeferenciado::defineHeader() {
-    panTabela = &make<vol::Panel>(grbDadosRel, "panTabela");
-    panTabela->setGeometry({4, 8, 413, 84});
-    panTabela->setBevels(Bevel::Raised, Bevel::Lowered);
-    panTabela->setTabOrder(0);
-
-    lblFilial = &make<vol::Label>(panTabela, "lblFilial");
-    boldLabel(*lblFilial, "Filial", {6, 8, 30, kLabelHeight});
-    medCdFilial = &make<vol::MaskEdit>(panTabela, "medCdFilial");
-    medCdFilial->setEditMask(">aaaa;0; ");
-    medCdFilial->setMaxLength(4);
-    entry(*medCdFilial, {90, 5, 40, kEditHeight}, 0);
-    btnFilial = &make<vol::TBtnPesquisa>(panTabela, "btnFilial");
-    lookup(*btnFilial, 134, 5, medCdFilial, "Filial", dtsFilial, "Não há filial cadastrada.");
-    btnFilial->setTabOrder(1);
-    edtNmFilial = &make<vol::Edit>(panTabela, "edtNmFilial");
-    nameField(*edtNmFilial, {159, 5, 248, kEditHeight}, 2);
-
-    lblTabela = &make<vol::Label>(panTabela, "lblTabela");
-    boldLabel(*lblTabela, "Tabela Preço", {6, 34, 80, kLabelHeight});
-    medCdTabePrec = &make<vol::MaskEdit>(panTabela, "medCdTabePrec");
-    medCdTabePrec->setEditMask("999;1; ");
-    medCdTabePrec->setMaxLength(3);
-    medCdTabePrec->setText("   ");
-    entry(*medCdTabePrec, {90, 31, 40, kEditHeight}, 3);
-    btnTabePrec = &make<vol::TBtnPesquisa>(panTabela, "btnTabePrec");
-    lookup(*btnTabePrec, 134, 31, medCdTabePrec, "Tabela de Preço", dtsTabePrec,
-           "Não há tabela de preço cadastrada.");
-    btnTabePrec->setTabOrder(4);
-    edtNmTabePrec = &make<vol::Edit>(panTabela, "edtNmTabePrec");
-    nameField(*edtNmTabePrec, {159, 31, 248, kEditHeight}, 5);
-
-    lblVigencia = &make<vol::Label>(panTabela, "lblVigencia");
-    boldLabel(*lblVigencia, "Vigência", {6, 60, 52, kLabelHeight});
-    depDtIniVig = &make<vol::TDateEditPlus>(panTabela, "depDtIniVig");
-    entry(*depDtIniVig, {90, 57, 100, kEditHeight}, 6);
-    lblDtFinVig = &make<vol::Label>(panTabela, "lblDtFinVig");
-    boldLabel(*lblDtFinVig, "a", {197, 60, 10, kLabelHeight});
-    lblDtFinVig->setAlignment(vol::Alignment::Center);
-    depDtFinVig = &make<vol::TDateEditPlus>(panTabela, "depDtFinVig");
-    depDtFinVig->setGeometry({214, 57, 100, kEditHeight});
-    depDtFinVig->setEnabled(false);
-    depDtFinVig->setTabStop(false);
-    depDtFinVig->setTabOrder(7);
-    depDtFinVig->setColorRole(ColorRole::ButtonFace);
-    btnDtIniVig = &make<vol::TBtnPesquisa>(panTabela, "btnDtIniVig");
-    lookup(*btnDtIniVig, 318, 57, depDtIniVig, "Vigência", dtsTabeVend, "Não há vigência cadastrada.");
-    btnDtIniVig->setTabOrder(8);
-    for (vol::TDateEditPlus* d : {depDtIniVig, depDtFinVig}) d->setValidDateBlue(true);
+    header_->define(grbDadosRel, {4, 8, 413, 84}, 0);
+    panTabela = header_->panTabela;
+    lblFilial = header_->lblFilial;
+    medCdFilial = header_->medCdFilial;
+    btnFilial = header_->btnFilial;
+    edtNmFilial = header_->edtNmFilial;
+    lblTabela = header_->lblTabela;
+    medCdTabePrec = header_->medCdTabePrec;
+    btnTabePrec = header_->btnTabePrec;
+    edtNmTabePrec = header_->edtNmTabePrec;
+    lblVigencia = header_->lblVigencia;
+    depDtIniVig = header_->depDtIniVig;
+    lblDtFinVig = header_->lblDtFinVig;
+    depDtFinVig = header_->depDtFinVig;
+    btnDtIniVig = header_->btnDtIniVig;
 }
 
 void TfrmCadAutPrecoDeferenciado::defineProducts() {
@@ -311,45 +233,13 @@ void TfrmCadAutPrecoDeferenciado::defineDataSets() {
     netTabePreco->ServerName = "Vnd42400.rdmTabePreco";
     netTabePreco->ThrowException = false;
 
-    cdsFilial = &makeComponent<vol::ClientDataSet>("cdsFilial");
-    stringField(*cdsFilial, "CDFILIAL", 4, "Código", true);
-    stringField(*cdsFilial, "NMFILIAL", 30, "Nome", true);
-    stringField(*cdsFilial, "CDSEGMER", 5, "", false);
-    stringField(*cdsFilial, "SEGMENTO", 48, "", false);
-    cdsFilial->fieldDef("SEGMENTO").readOnly = true;
-    stringField(*cdsFilial, "IDPRECDIFCOM", 1, "", false);
-    stringField(*cdsFilial, "CDGRPRODPDV", 10, "", false);
-    stringField(*cdsFilial, "GRUPOPROD", 53, "", false);
-    cdsFilial->fieldDef("GRUPOPROD").readOnly = true;
-    stringField(*cdsFilial, "IDUTMODPRODFIL", 1, "Módulo de Produtos", false);
-    dtsFilial = &makeComponent<vol::DataSource>("dtsFilial");
-    dtsFilial->setDataSet(cdsFilial);
-
-    cdsTabePrec = &makeComponent<vol::ClientDataSet>("cdsTabePrec");
-    stringField(*cdsTabePrec, "CDFILIAL", 4, "", false);
-    stringField(*cdsTabePrec, "CDTABEPREC", 3, "Código", true);
-    stringField(*cdsTabePrec, "NMTABEPREC", 20, "Nome", true);
-    dtsTabePrec = &makeComponent<vol::DataSource>("dtsTabePrec");
-    dtsTabePrec->setDataSet(cdsTabePrec);
-
-    cdsTabeVend = &makeComponent<vol::ClientDataSet>("cdsTabeVend");
-    for (const char* name : {"DTINIVGPREC", "DTFINVGPREC"}) {
-        vol::FieldDef f;
-        f.name = name;
-        f.size = 30;
-        f.displayLabel = std::string(name) == "DTINIVGPREC" ? "Data Inicial" : "Data Final";
-        f.displayWidth = 18;
-        f.readOnly = true;
-        cdsTabeVend->addField(std::move(f));
-    }
-    vol::FieldDef situacao;
-    situacao.name = "SITUACAO";
-    situacao.size = 10;
-    situacao.displayLabel = "Situação";
-    situacao.kind = vol::FieldKind::Calculated;
-    cdsTabeVend->addField(std::move(situacao));
-    dtsTabeVend = &makeComponent<vol::DataSource>("dtsTabeVend");
-    dtsTabeVend->setDataSet(cdsTabeVend);
+    header_ = std::make_unique<PriceTableHeader>(*this, *netTabePreco);
+    cdsFilial = header_->cdsFilial;
+    dtsFilial = header_->dtsFilial;
+    cdsTabePrec = header_->cdsTabePrec;
+    dtsTabePrec = header_->dtsTabePrec;
+    cdsTabeVend = header_->cdsTabeVend;
+    dtsTabeVend = header_->dtsTabeVend;
 
     // The product list and the picked products share their four fields.
     cdsProduto = &makeComponent<vol::ClientDataSet>("cdsProduto");
@@ -363,34 +253,10 @@ void TfrmCadAutPrecoDeferenciado::defineDataSets() {
     dtsProduto = &makeComponent<vol::DataSource>("dtsProduto");
     dtsProduto->setDataSet(cdsProduto);
 
-    qryTipoCons = &makeComponent<vol::TADOIBQuery>("qryTipoCons");
-    qryTipoCons->SQL = {
-        "SELECT CDTIPOCONS, NMTIPOCONS",
-        "   FROM TIPOCONS",
-        "WHERE",
-        "   ((CDTIPOCONS = :P_CDTIPOCONS) OR  (:P_TCDTIPOCONS =  'T'))",
-        "   ORDER BY CDTIPOCONS",
-    };
-    // SQLite refuses the bare ORDER BY CDTIPOCONS of the branch query as ambiguous (both
-    // tables have the column); the query means the consumer type's own code.
-    qryTipoConsFili = &makeComponent<vol::TADOIBQuery>("qryTipoConsFili");
-    qryTipoConsFili->SQL = {
-        "SELECT",
-        "  T.CDTIPOCONS, T.NMTIPOCONS",
-        "FROM",
-        "   TIPOCONS T, TIPOCONSFILI TF",
-        "WHERE",
-        "   (TF.CDFILIAL   = :P_CDFILIAL) AND",
-        "   (TF.CDTIPOCONS = T.CDTIPOCONS)",
-        "ORDER BY T.CDTIPOCONS",
-        "",
-    };
-    for (vol::TADOIBQuery* q : {qryTipoCons, qryTipoConsFili}) {
-        stringField(*q, "CDTIPOCONS", 2, "Código", true);
-        stringField(*q, "NMTIPOCONS", 20, "Nome", true);
-    }
-    dtsTipoCons = &makeComponent<vol::DataSource>("dtsTipoCons");
-    dtsTipoCons->setDataSet(qryTipoConsFili);
+    consumerTypes_ = std::make_unique<ConsumerTypeQueries>(*this);
+    qryTipoCons = consumerTypes_->qryTipoCons;
+    qryTipoConsFili = consumerTypes_->qryTipoConsFili;
+    dtsTipoCons = consumerTypes_->dtsTipoCons;
 }
 
 void TfrmCadAutPrecoDeferenciado::defineCatalogue() {
@@ -416,15 +282,9 @@ void TfrmCadAutPrecoDeferenciado::defineCatalogue() {
         "VRDESC|O percentual de desconto deve estar entre 0 e 100.",
         "VRACRE|O percentual de acréscimo deve estar entre 0 e 100.",
         "Cons_n_Cad|Tipo de consumidor não cadastrado!",
-        "Fili_Inf|Filial deve ser informada.",
-        "Fili_N_Cad|Filial não cadastrada.",
-        "TabePrec_Inf|Tabela de preço deve ser informada.",
-        "TabePrec_N_Cad|Tabela de preço não cadastrada.",
-        "Vig_Inf|Vigência deve ser informada.",
-        "Vig_N_Cad|Vigência não cadastrada.",
-        "Ativa|Ativa",
-        "Inativa|Inativa",
     };
+    const auto& header = PriceTableHeader::catalogue();
+    msgPadrao->Messages.insert(msgPadrao->Messages.end(), header.begin(), header.end());
 }
 
 void TfrmCadAutPrecoDeferenciado::wireEvents() {
@@ -441,21 +301,7 @@ void TfrmCadAutPrecoDeferenciado::wireEvents() {
     OnActivate = notify(&T::FormActivate);
     netTabePreco->OnBeforeConnect = notify(&T::netTabePrecoBeforeConnect);
 
-    medCdFilial->OnChange = notify(&T::medCdFilialChange);
-    medCdFilial->OnExit = notify(&T::medCdFilialExit);
-    medCdTabePrec->OnChange = notify(&T::medCdTabePrecChange);
-    medCdTabePrec->OnExit = notify(&T::medCdTabePrecExit);
-    btnFilial->OnBeforePesq = before(&T::btnFilialBeforePesq);
-    btnFilial->OnAfterPesq = notify(&T::btnFilialAfterPesq);
-    btnTabePrec->OnBeforePesq = before(&T::btnTabePrecBeforePesq);
-    btnTabePrec->OnAfterPesq = notify(&T::btnTabePrecAfterPesq);
-
-    depDtIniVig->OnChange = notify(&T::depDtIniVigChange);
-    depDtIniVig->OnExit = notify(&T::depDtIniVigExit);
-    btnDtIniVig->OnBeforePesq = before(&T::btnDtIniVigBeforePesq);
-    btnDtIniVig->OnAfterPesq = notify(&T::btnDtIniVigAfterPesq);
-    cdsTabeVend->OnCalcFields = [this](vol::DataSet& d) { cdsTabeVendCalcFields(d); };
-
+    // The header wires its own fields.
     rbtTodos->OnClick = notify(&T::rbtTodosClick);
     rbtLista->OnClick = notify(&T::rbtListaClick);
     rbtIntervalo->OnClick = notify(&T::rbtIntervaloClick);

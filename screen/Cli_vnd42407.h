@@ -1,6 +1,7 @@
 #pragma once
 // The differentiated-price screen: its controls, components and handlers.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 #include "data/TADOIBQuery.h"
 #include "forms/TfrmRotiGeral.h"
 #include "net/TNetConnection.h"
+#include "pricetable/ConsumerTypeQueries.h"
+#include "pricetable/PriceTableHeader.h"
 #include "protocol/Value.h"
 
 namespace vnd {
@@ -29,13 +32,14 @@ namespace vnd {
 /// code range, for one consumer type or all, on chosen days and a time window, inside a
 /// validity period of a branch's price table) and sends it whole to the application
 /// server. Its methods live by subsystem: lifecycle in module/, the definition here, the
-/// header selection in pricetable/, products and consumer type in selection/, the rule
+/// header in pricetable/ (shared with the other price screens), products and consumer type in selection/, the rule
 /// checks in checks/, the confirm action in submit/.
 class TfrmCadAutPrecoDeferenciado : public vol::TfrmRotiGeral {
 public:
     explicit TfrmCadAutPrecoDeferenciado(vol::Application& app);
+    ~TfrmCadAutPrecoDeferenciado() override;
 
-    // Header: branch, price table, validity period.
+    // Header: branch, price table, validity period (the header's own controls).
     vol::Panel* panTabela;
     vol::Label* lblFilial;
     vol::MaskEdit* medCdFilial;
@@ -123,25 +127,10 @@ public:
     void FormDestroy(vol::Component& sender) override;
     void netTabePrecoBeforeConnect(vol::Component& sender);
 
-    // Branch and price table.
-    void Vd_Filial(bool required);
-    void Vd_TabePrec(bool required);
-    void medCdFilialExit(vol::Component& sender);
-    void medCdTabePrecExit(vol::Component& sender);
-    void medCdFilialChange(vol::Component& sender);
-    void medCdTabePrecChange(vol::Component& sender);
-    void btnFilialBeforePesq(vol::Component& sender, bool& goOn);
-    void btnFilialAfterPesq(vol::Component& sender);
-    void btnTabePrecBeforePesq(vol::Component& sender, bool& goOn);
-    void btnTabePrecAfterPesq(vol::Component& sender);
-
-    // Validity period.
-    void Vd_DtIniVig(bool required);
-    void depDtIniVigExit(vol::Component& sender);
-    void depDtIniVigChange(vol::Component& sender);
-    void btnDtIniVigBeforePesq(vol::Component& sender, bool& goOn);
-    void btnDtIniVigAfterPesq(vol::Component& sender);
-    void cdsTabeVendCalcFields(vol::DataSet& sender);
+    // Branch, price table and validity period: the header's checks.
+    void Vd_Filial(bool required) { header_->Vd_Filial(required); }
+    void Vd_TabePrec(bool required) { header_->Vd_TabePrec(required); }
+    void Vd_DtIniVig(bool required) { header_->Vd_DtIniVig(required); }
 
     // Products.
     void rbtTodosClick(vol::Component& sender);
@@ -185,12 +174,6 @@ public:
 private:
     /// The catalogue's text of a key.
     std::string Msg(const std::string& key) const { return msgPadrao->Msg(key); }
-    /// One remote lookup into a client dataset: animation, call, result check, load.
-    void callInto(vol::ClientDataSet& target, const std::string& method, std::vector<wire::Value> args);
-    /// The client's short date pattern, sent with every call that answers dates as text.
-    std::string datePattern() const;
-    /// A date column of cdsTabeVend's current row read with the client's pattern.
-    wire::Date periodDate(const std::string& field);
     /// The enabled states of the product controls after a mode was chosen.
     void setProductModeControls(bool rangeEditsEnabled);
     /// Fills cdsProduto with the branch's products and keeps the search's answer.
@@ -212,6 +195,9 @@ private:
     void defineDataSets();
     void defineCatalogue();
     void wireEvents();
+
+    std::unique_ptr<PriceTableHeader> header_;
+    std::unique_ptr<ConsumerTypeQueries> consumerTypes_;
 };
 
 }  // namespace vnd

@@ -15,11 +15,7 @@ void TfrmCadAutPrecoDeferenciado::Vd_TipoCons() {
             return;
         }
         edtCdTipoConsumidor->setText(vol::Ajusta(edtCdTipoConsumidor->text(), 2));
-        qryTipoCons->Close();
-        qryTipoCons->ParamByName("P_TCDTIPOCONS").setAsString({});
-        qryTipoCons->ParamByName("P_CDTIPOCONS").setAsString(edtCdTipoConsumidor->text());
-        qryTipoCons->Open();
-        if (qryTipoCons->IsEmpty()) MensErro(Msg("Cons_n_Cad"));
+        if (!consumerTypes_->find(edtCdTipoConsumidor->text())) MensErro(Msg("Cons_n_Cad"));
         stTipoCons = edtCdTipoConsumidor->text();
         edtNmTipoConsumidor->setText(qryTipoCons->fieldByName("NMTIPOCONS").asString());
     } catch (...) {
@@ -36,25 +32,13 @@ void TfrmCadAutPrecoDeferenciado::edtCdTipoConsumidorChange(vol::Component&) {
 
 void TfrmCadAutPrecoDeferenciado::btnListaTipoConsumidorBeforePesq(vol::Component&, bool&) {
     Vd_Filial(true);
-    qryTipoConsFili->Close();
-    qryTipoConsFili->ParamByName("P_CDFILIAL").setAsString(medCdFilial->text());
-    qryTipoConsFili->Open();
-    if (qryTipoConsFili->IsEmpty()) {
-        // A branch without its own consumer types offers every type.
-        qryTipoCons->Close();
-        qryTipoCons->ParamByName("P_CDTIPOCONS").setAsString({});
-        qryTipoCons->ParamByName("P_TCDTIPOCONS").setAsString("T");
-        qryTipoCons->Open();
-        dtsTipoCons->setDataSet(qryTipoCons);
-    } else {
-        dtsTipoCons->setDataSet(qryTipoConsFili);
-    }
+    consumerTypes_->openForBranch(medCdFilial->text());
 }
 
 void TfrmCadAutPrecoDeferenciado::btnListaTipoConsumidorAfterPesq(vol::Component&) {
-    vol::TADOIBQuery* source = qryTipoConsFili->IsEmpty() ? qryTipoCons : qryTipoConsFili;
-    edtCdTipoConsumidor->setText(source->fieldByName("CDTIPOCONS").asString());
-    edtNmTipoConsumidor->setText(source->fieldByName("NMTIPOCONS").asString());
+    vol::TADOIBQuery& source = consumerTypes_->listed();
+    edtCdTipoConsumidor->setText(source.fieldByName("CDTIPOCONS").asString());
+    edtNmTipoConsumidor->setText(source.fieldByName("NMTIPOCONS").asString());
 }
 
 }  // namespace vnd

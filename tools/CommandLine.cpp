@@ -78,6 +78,7 @@ RunOptions CommandLine::parse(const std::vector<std::string>& args) {
             options.localDb = value(a);
         } else if (a == "--module") {
             options.modulePath = value(a);
+            options.modulePaths.push_back(options.modulePath);
         } else if (a == "--products") {
             options.products = wholeNumber(value(a), a, 0, 10'000'000);
             productsGiven = true;
@@ -114,7 +115,9 @@ std::string CommandLine::usage() {
            "                     local database, in a temporary folder removed at exit\n"
            "  --server HOST:PORT an application server that is already running\n"
            "  --localdb FILE     the host's local database to use with --server\n"
-           "  --module PATH      the screen module (default: libvnd42407.so of the build)\n"
+           "  --module PATH      a screen module to load; repeat it for several (default:\n"
+           "                     every libvnd*.so of the build); `screen CODE` picks the\n"
+           "                     screen a scenario acts on, VND42407 until then\n"
            "  --products N       size of the demo product set (default 200)\n"
            "  -v, --verbose      print every command and every message shown\n"
            "make-localdb writes the demo local database into FILE.\n"

@@ -14,7 +14,8 @@ struct RunOptions {
     std::string serverHost;  ///< --server HOST:PORT
     int serverPort = 0;
     std::string localDb;             ///< --localdb FILE (also the make-localdb FILE)
-    std::string modulePath;          ///< --module PATH; empty: the one beside the runner
+    std::string modulePath;          ///< the last --module PATH; empty: none given
+    std::vector<std::string> modulePaths;  ///< every --module PATH; none: the build's modules
     int products = 200;              ///< --products N
     bool verbose = false;            ///< --verbose: echo every command and message
     std::vector<std::string> files;  ///< the scenario files, in order

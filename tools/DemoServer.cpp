@@ -68,6 +68,21 @@ void DemoServer::holdStore(int milliseconds) {
     });
 }
 
+void DemoServer::removeRulesOf(const std::string& product) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    const std::string file = (folder_.path() / "server.db").string();
+    bool ok = sqlite3_open(file.c_str(), &db) == SQLITE_OK;
+    sqlite3_busy_timeout(db, 5000);
+    ok = ok && sqlite3_prepare_v2(db, "DELETE FROM PRECDIF WHERE CDPRODUTO = ?", -1, &statement, nullptr) == SQLITE_OK;
+    ok = ok && sqlite3_bind_text(statement, 1, product.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK;
+    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+    const std::string why = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    if (!ok) throw std::runtime_error("cannot remove the rules of " + product + ": " + why);
+}
+
 long DemoServer::storedRules() {
     return server_->countRules();
 }

@@ -40,6 +40,10 @@ class DemoServer {
     /// arriving meanwhile waits for it (the server's busy wait), then goes on. Throws
     /// std::runtime_error when the database cannot be held.
     void holdStore(int milliseconds);
+    /// Another user removes every stored rule of the product (CDPRODUTO) through a
+    /// connection of their own to the server's database. Throws std::runtime_error when
+    /// the database refuses.
+    void removeRulesOf(const std::string& product);
     /// Rows in the PRECDIF table.
     long storedRules();
 

@@ -36,6 +36,10 @@ ModuleHandle::ModuleHandle(const std::string& path) : path_(path) {
         auto initialize = entry<InitializeEntry>(handle_, vol::plugin::kInitialize, path_);
         finalize_ = entry<FinalizeEntry>(handle_, vol::plugin::kFinalize, path_);
         initialize();
+        if (auto table = reinterpret_cast<GetPackageInfoTableEntry>(dlsym(handle_, vol::plugin::kGetPackageInfoTable))) {
+            const PackageInfoTable* info = table();
+            if (info != nullptr && info->screenCode != nullptr) screenCode_ = info->screenCode;
+        }
     } catch (...) {
         dlclose(handle_);
         throw;

@@ -19,6 +19,9 @@ class ModuleHandle {
     ModuleHandle& operator=(const ModuleHandle&) = delete;
 
     const std::string& path() const { return path_; }
+    /// The code of the module's screen from its package table ("VND42407"); empty when
+    /// the module has no table or names no screen.
+    const std::string& screenCode() const { return screenCode_; }
 
     /// Calls IniProc; a failure passes on as the exception the module raised (run it
     /// inside the application's action boundary, as the host does).
@@ -33,6 +36,7 @@ class ModuleHandle {
     void* symbol(const std::string& name) const;
 
     std::string path_;
+    std::string screenCode_;
     void* handle_ = nullptr;
     void (*iniProc_)() = nullptr;
     void (*finalize_)() = nullptr;

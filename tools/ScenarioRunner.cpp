@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <ostream>
 #include <stdexcept>
 #include <thread>
@@ -9,7 +11,9 @@
 #include "DemoServer.h"
 #include "ModuleHandle.h"
 #include "ScreenPrinter.h"
+#include "controls/DBGrid.h"
 #include "controls/Edit.h"
+#include "controls/Memo.h"
 #include "controls/RadioGroup.h"
 #include "forms/Application.h"
 #include "forms/Form.h"
@@ -21,8 +25,10 @@ namespace tools {
 
 namespace {
 
-/// The form that IniProc creates.
+/// The form that IniProc creates, for a module whose package table names no screen.
 constexpr const char* kScreenName = "frmCadAutPrecoDeferenciado";
+/// The screen a scenario acts on until it says otherwise.
+constexpr const char* kFirstScreen = "VND42407";
 
 /// Ends the scenario at the running line.
 struct Failure : std::runtime_error {
@@ -37,6 +43,30 @@ std::string joined(const std::vector<std::string>& texts) {
     std::string out;
     for (const std::string& t : texts) out += (out.empty() ? "" : ", ") + ScriptParser::quote(t);
     return out;
+}
+
+vol::DBGrid& gridOf(vol::Control& c) {
+    auto* grid = dynamic_cast<vol::DBGrid*>(&c);
+    if (grid == nullptr)
+        fail(c.name() + " is a " + ScreenPrinter::kindName(c.kind()) + ", not a grid");
+    return *grid;
+}
+
+/// The file's lines, its byte-order mark left out of the first.
+std::vector<std::string> linesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        fail("no file " + path + " was written");
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (lines.empty() && line.starts_with("\xEF\xBB\xBF"))
+            line.erase(0, 3);
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 const vol::Edit& editOf(const vol::Control& c) {
@@ -57,15 +87,22 @@ std::string describeCommand(const Command& command) {
 
 }  // namespace
 
-ScenarioRunner::ScenarioRunner(std::string file, ModuleHandle& module, DemoServer* demo,
+ScenarioRunner::ScenarioRunner(std::string file, std::vector<ModuleHandle*> modules, DemoServer* demo,
                                const vol::HostSettings& settings, std::ostream& out, bool verbose)
     : file_(std::move(file)),
-      module_(module),
+      modules_(std::move(modules)),
+      files_("vnd-script-files"),
       demo_(demo),
       out_(out),
       verbose_(verbose),
       app_(vol::Application::instance()),
       input_(app_) {
+    if (modules_.empty())
+        throw std::invalid_argument("no screen module to run the scenario on");
+    for (std::size_t i = 0; i < modules_.size(); ++i) {
+        if (modules_[i]->screenCode() == kFirstScreen)
+            current_ = i;
+    }
     app_.settings() = settings;
     app_.setToday(std::nullopt);
     app_.setUserInterface(&ui_);
@@ -119,7 +156,7 @@ void ScenarioRunner::execute(const Command& command) {
         // Queuing answers is no action of the person's: the list checks read what the
         // last real action showed.
         if (command.verb != Verb::Pick && command.verb != Verb::PickNone && command.verb != Verb::Answer &&
-            command.verb != Verb::Dump) {
+            command.verb != Verb::SaveAs && command.verb != Verb::Dump) {
             listsBeforeAction_ = ui_.listsShown();
         }
         act(command);
@@ -141,11 +178,20 @@ void ScenarioRunner::collectShown() {
 }
 
 vol::Form* ScenarioRunner::screen() const {
+    // Each screen shows its code in its code label.
+    const std::string& code = module().screenCode();
     for (vol::Form* form : app_.forms()) {
-        if (form->name() == kScreenName)
+        vol::Control* label = form->findControl("lblCodTela");
+        if (code.empty() ? form->name() == kScreenName : label != nullptr && label->caption() == code)
             return form;
     }
     return nullptr;
+}
+
+std::string ScenarioRunner::fileOf(const std::string& name) const {
+    if (name.find('/') != std::string::npos)
+        fail("a scenario's file is named without folders: " + name);
+    return (files_.path() / name).string();
 }
 
 vol::Form& ScenarioRunner::requireScreen() const {
@@ -188,7 +234,7 @@ void ScenarioRunner::act(const Command& command) {
             break;
         case Verb::Open:
             // The host's menu entry: IniProc inside the action boundary.
-            app_.runAction([this] { module_.iniProc(); });
+            app_.runAction([this] { module().iniProc(); });
             break;
         case Verb::Close:
             input_.close(requireScreen());
@@ -199,6 +245,43 @@ void ScenarioRunner::act(const Command& command) {
             input_.activate(form);
             break;
         }
+        case Verb::Screen: {
+            auto it = std::find_if(modules_.begin(), modules_.end(),
+                                   [&](const ModuleHandle* m) { return m->screenCode() == args[0]; });
+            if (it == modules_.end())
+                fail("no module loaded has the screen " + args[0]);
+            current_ = static_cast<std::size_t>(it - modules_.begin());
+            break;
+        }
+        case Verb::Press: {
+            vol::Form& form = requireScreen();
+            if (args[0] == "Del") {
+                input_.key(form, vol::Key::Delete);
+            } else if (!input_.shortcut(form, args[0])) {
+                fail("no enabled button of the screen answers " + args[0]);
+            }
+            break;
+        }
+        case Verb::SelectRows: {
+            vol::DBGrid& grid = gridOf(usable(args[0]));
+            std::vector<int> rows;
+            for (std::size_t i = 1; i < args.size(); ++i) {
+                const int row = std::atoi(args[i].c_str());
+                if (row < 1 || row > grid.totalRows())
+                    fail(args[0] + " has " + std::to_string(grid.totalRows()) + " rows, no row " + args[i]);
+                rows.push_back(row - 1);
+            }
+            input_.selectRows(grid, rows);
+            break;
+        }
+        case Verb::SaveAs:
+            ui_.queueSaveFile(fileOf(args[0]));
+            break;
+        case Verb::ServerRemoveProduct:
+            if (demo_ == nullptr)
+                fail("the server commands need --demo");
+            demo_->removeRulesOf(args[0]);
+            break;
         case Verb::ServerStop:
         case Verb::ServerStart:
         case Verb::ServerFailNext:
@@ -386,7 +469,9 @@ void ScenarioRunner::expect(const Command& command) {
         }
         case Verb::ExpectEmpty:
         case Verb::ExpectNotEmpty: {
-            std::string text = editOf(control(args[0])).text();
+            vol::Control& c = control(args[0]);
+            auto* memo = dynamic_cast<vol::Memo*>(&c);
+            std::string text = memo != nullptr ? memo->text() : editOf(c).text();
             bool wantEmpty = command.verb == Verb::ExpectEmpty;
             if (vol::EmptyString(text) != wantEmpty) {
                 fail(args[0] + " holds " + ScriptParser::quote(text) +
@@ -415,7 +500,7 @@ void ScenarioRunner::expect(const Command& command) {
             break;
         }
         case Verb::ExpectState: {
-            std::optional<std::string> value = module_.stateText(args[0]);
+            std::optional<std::string> value = module().stateText(args[0]);
             if (!value)
                 fail("the module publishes no state item " + args[0]);
             if (*value != args[1])
@@ -440,6 +525,53 @@ void ScenarioRunner::expect(const Command& command) {
             if (std::to_string(rows) != args[0]) {
                 fail("PRECDIF holds " + std::to_string(rows) + " rows, not " + args[0]);
             }
+            break;
+        }
+        case Verb::ExpectGridRows:
+        case Verb::ExpectGridLoaded: {
+            vol::DBGrid& grid = gridOf(control(args[0]));
+            const bool total = command.verb == Verb::ExpectGridRows;
+            const int rows = total ? grid.totalRows() : grid.loadedRows();
+            if (std::to_string(rows) != args[1])
+                fail(args[0] + " has " + std::to_string(rows) + (total ? " rows" : " rows loaded") + ", not " +
+                     args[1]);
+            break;
+        }
+        case Verb::ExpectGridCell: {
+            vol::DBGrid& grid = gridOf(control(args[0]));
+            const int row = std::stoi(args[1]) - 1;
+            const int column = grid.columnOf(args[2]);
+            if (column < 0)
+                fail(args[0] + " has no column " + ScriptParser::quote(args[2]));
+            if (row >= grid.loadedRows())
+                fail(args[0] + " has " + std::to_string(grid.loadedRows()) + " rows loaded, no row " + args[1]);
+            const std::string text = grid.cellText(row, column);
+            if (text != args[3])
+                fail(args[0] + " row " + args[1] + " " + args[2] + " shows " + ScriptParser::quote(text) +
+                     ", not " + ScriptParser::quote(args[3]));
+            break;
+        }
+        case Verb::ExpectMemoContains: {
+            vol::Control& c = control(args[0]);
+            auto* memo = dynamic_cast<vol::Memo*>(&c);
+            if (memo == nullptr)
+                fail(args[0] + " is a " + ScreenPrinter::kindName(c.kind()) + ", not a memo");
+            if (memo->text().find(args[1]) == std::string::npos)
+                fail(args[0] + " does not contain " + ScriptParser::quote(args[1]) + "; it holds " +
+                     ScriptParser::quote(memo->text()));
+            break;
+        }
+        case Verb::ExpectFileLines: {
+            const std::size_t lines = linesOf(fileOf(args[0])).size();
+            if (std::to_string(lines) != args[1])
+                fail(args[0] + " has " + std::to_string(lines) + " lines, not " + args[1]);
+            break;
+        }
+        case Verb::ExpectFileContains: {
+            const std::vector<std::string> lines = linesOf(fileOf(args[0]));
+            if (std::none_of(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.find(args[1]) != std::string::npos; }))
+                fail(args[0] + " has no line containing " + ScriptParser::quote(args[1]));
             break;
         }
         default:

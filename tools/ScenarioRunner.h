@@ -7,6 +7,7 @@
 
 #include "CallRecorder.h"
 #include "ScriptParser.h"
+#include "TempDirectory.h"
 #include "forms/HostSettings.h"
 #include "forms/UserInput.h"
 #include "ui/ScriptedUserInterface.h"
@@ -31,8 +32,10 @@ class ModuleHandle;
 class ScenarioRunner {
   public:
     /// demo is null when the scenario runs against a server of its own; the commands
-    /// that need the in-process server then fail.
-    ScenarioRunner(std::string file, ModuleHandle& module, DemoServer* demo,
+    /// that need the in-process server then fail. The scenario acts on the screen of the
+    /// module whose code `screen` chose last: at first the VND42407 module when it is
+    /// loaded, else the first one.
+    ScenarioRunner(std::string file, std::vector<ModuleHandle*> modules, DemoServer* demo,
                    const vol::HostSettings& settings, std::ostream& out, bool verbose = false);
     /// Gives the application back its silent user interface, clock and no call observer.
     ~ScenarioRunner();
@@ -57,10 +60,16 @@ class ScenarioRunner {
     vol::Form& requireScreen() const;
     vol::Control& control(const std::string& name) const;
     vol::Control& usable(const std::string& name) const;
+    /// The module of the screen the scenario acts on.
+    ModuleHandle& module() const { return *modules_.at(current_); }
+    /// A file of the scenario's own folder (exports are written there).
+    std::string fileOf(const std::string& name) const;
     void dump() const;
 
     std::string file_;
-    ModuleHandle& module_;
+    std::vector<ModuleHandle*> modules_;
+    std::size_t current_ = 0;
+    TempDirectory files_;
     DemoServer* demo_;
     std::ostream& out_;
     bool verbose_;

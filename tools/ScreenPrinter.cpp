@@ -5,7 +5,9 @@
 
 #include "ScriptParser.h"
 #include "controls/CheckBox.h"
+#include "controls/DBGrid.h"
 #include "controls/Edit.h"
+#include "controls/Memo.h"
 #include "controls/RadioButton.h"
 #include "controls/RadioGroup.h"
 #include "forms/Form.h"
@@ -62,6 +64,10 @@ const char* ScreenPrinter::kindName(vol::ControlKind kind) {
             return "lookup button";
         case vol::ControlKind::FlatButton:
             return "flat button";
+        case vol::ControlKind::Grid:
+            return "grid";
+        case vol::ControlKind::Memo:
+            return "memo";
     }
     return "control";
 }
@@ -80,6 +86,12 @@ void ScreenPrinter::dump(const vol::Form& form, bool active, std::ostream& out) 
             if (index >= 0 && static_cast<std::size_t>(index) < group->items().size()) {
                 value += " " + ScriptParser::quote(group->items()[static_cast<std::size_t>(index)]);
             }
+        } else if (auto* grid = dynamic_cast<const vol::DBGrid*>(c)) {
+            value = "rows=" + std::to_string(grid->totalRows()) + " loaded=" + std::to_string(grid->loadedRows()) +
+                    " current=" + std::to_string(grid->currentRow() + 1) +
+                    " selected=" + std::to_string(grid->selectedRows().size());
+        } else if (auto* memo = dynamic_cast<const vol::Memo*>(c)) {
+            value = "text=" + ScriptParser::quote(memo->text());
         } else if (!c->caption().empty()) {
             value = "caption=" + ScriptParser::quote(c->caption());
         }

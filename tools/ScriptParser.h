@@ -20,6 +20,11 @@ enum class Verb {
     ServerStart,
     ServerFailNext,
     ServerHoldStore,
+    ServerRemoveProduct,
+    Screen,
+    Press,
+    SelectRows,
+    SaveAs,
     CallTimeout,
     Wait,
     Focus,
@@ -50,6 +55,12 @@ enum class Verb {
     ExpectScreen,
     ExpectArg,
     ExpectStored,
+    ExpectGridRows,
+    ExpectGridLoaded,
+    ExpectGridCell,
+    ExpectMemoContains,
+    ExpectFileLines,
+    ExpectFileContains,
     Dump
 };
 

@@ -1,5 +1,6 @@
 // vnd-script: runs scenario files against the screen module, headless.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -25,18 +26,27 @@ constexpr int kPassed = 0;
 constexpr int kFailed = 1;
 constexpr int kBadSetup = 2;
 
-/// The module of the build this runner belongs to: build/<preset>/lib beside bin.
-std::string defaultModulePath() {
+/// The screen modules of the build this runner belongs to: every libvnd*.so of
+/// build/<preset>/lib beside bin, in name order.
+std::vector<std::string> defaultModulePaths() {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::vector<std::string> found;
     if (!ec) {
-        for (auto candidate : {exe.parent_path().parent_path() / "lib" / "libvnd42407.so",
-                               exe.parent_path() / "libvnd42407.so"}) {
-            if (std::filesystem::exists(candidate))
-                return candidate.string();
+        for (const auto& folder : {exe.parent_path().parent_path() / "lib", exe.parent_path()}) {
+            for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+                const std::string name = entry.path().filename().string();
+                if (name.starts_with("libvnd") && name.ends_with(".so"))
+                    found.push_back(entry.path().string());
+            }
+            if (!found.empty())
+                break;
         }
     }
-    return "libvnd42407.so";  // left to the loader's search path
+    std::sort(found.begin(), found.end());
+    if (found.empty())
+        found.push_back("libvnd42407.so");  // left to the loader's search path
+    return found;
 }
 
 /// The host's data module for the length of one scenario.
@@ -62,7 +72,7 @@ struct Totals {
 /// Runs one scenario file in an environment of its own (fresh databases with --demo, a
 /// freshly loaded module), so no file sees what another left.
 int runFile(const std::string& file, const tools::RunOptions& options,
-            const std::string& modulePath, Totals& totals) {
+            const std::vector<std::string>& modulePaths, Totals& totals) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::cerr << file << ": cannot read the file\n";
@@ -94,8 +104,20 @@ int runFile(const std::string& file, const tools::RunOptions& options,
             settings.serverPort = options.serverPort;
         }
         LocalDatabaseSession database(localDb);
-        tools::ModuleHandle module(modulePath);
-        tools::ScenarioRunner runner(file, module, demo.get(), settings, std::cout,
+        // Every module, as the host loads them; unloaded in reverse order.
+        std::vector<std::unique_ptr<tools::ModuleHandle>> modules;
+        struct UnloadInReverse {
+            std::vector<std::unique_ptr<tools::ModuleHandle>>& modules;
+            ~UnloadInReverse() {
+                while (!modules.empty()) modules.pop_back();
+            }
+        } unload{modules};
+        std::vector<tools::ModuleHandle*> loaded;
+        for (const std::string& path : modulePaths) {
+            modules.push_back(std::make_unique<tools::ModuleHandle>(path));
+            loaded.push_back(modules.back().get());
+        }
+        tools::ScenarioRunner runner(file, loaded, demo.get(), settings, std::cout,
                                      options.verbose);
         bool ok = runner.run(script.commands);
         totals.passed += runner.passed();
@@ -135,12 +157,12 @@ int main(int argc, char** argv) {
             break;
     }
 
-    const std::string modulePath =
-        options.modulePath.empty() ? defaultModulePath() : options.modulePath;
+    const std::vector<std::string> modulePaths =
+        options.modulePaths.empty() ? defaultModulePaths() : options.modulePaths;
     Totals totals;
     int status = kPassed;
     for (const std::string& file : options.files) {
-        status = runFile(file, options, modulePath, totals);
+        status = runFile(file, options, modulePaths, totals);
         if (status != kPassed)
             break;
     }

@@ -71,6 +71,8 @@ bool Control::acceptsFocus() const {
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
         case ControlKind::RadioGroup:
+        case ControlKind::Grid:
+        case ControlKind::Memo:
             return true;
         default:
             return false;

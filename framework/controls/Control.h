@@ -24,7 +24,9 @@ enum class ControlKind {
     GroupBox,
     Panel,
     LookupButton,
-    FlatButton
+    FlatButton,
+    Grid,
+    Memo
 };
 
 /// Font roles: the form's font, the bold caption font of groups and header labels, or the

@@ -8,7 +8,11 @@ ClientDataSet::ClientDataSet(Form& owner, std::string name) : DataSet(owner, std
 
 void ClientDataSet::createDataSet() { openEmpty(); }
 
-void ClientDataSet::loadPacket(const wire::DataPacket& packet) {
+void ClientDataSet::loadPacket(const wire::DataPacket& packet) { setRows(rowsOf(packet)); }
+
+void ClientDataSet::appendPacket(const wire::DataPacket& packet) { appendRows(rowsOf(packet)); }
+
+std::deque<wire::Row> ClientDataSet::rowsOf(const wire::DataPacket& packet) {
     if (fields_.empty()) {
         for (const wire::FieldDesc& f : packet.fields) {
             FieldDef def;
@@ -36,7 +40,7 @@ void ClientDataSet::loadPacket(const wire::DataPacket& packet) {
         }
         rows.push_back(std::move(out));
     }
-    setRows(std::move(rows));
+    return rows;
 }
 
 wire::DataPacket ClientDataSet::packet() const {

@@ -19,6 +19,9 @@ public:
     /// from the packet throws std::runtime_error naming it; extra columns are ignored);
     /// a dataset without declared fields takes the packet's fields.
     void loadPacket(const wire::DataPacket& packet);
+    /// Adds the packet's rows after the last row, as loadPacket takes them (the next page
+    /// of a paged answer); a closed dataset is opened with them.
+    void appendPacket(const wire::DataPacket& packet);
     /// The data fields and every row as a packet; throws std::logic_error when closed.
     wire::DataPacket packet() const;
 
@@ -28,6 +31,11 @@ public:
     void post();
     /// Drops the record being inserted.
     void cancel();
+
+private:
+    /// The packet's rows in the declared fields' order; declares the packet's fields when
+    /// none is declared.
+    std::deque<wire::Row> rowsOf(const wire::DataPacket& packet);
 };
 
 }  // namespace vol

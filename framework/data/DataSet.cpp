@@ -117,6 +117,17 @@ void DataSet::setRows(std::deque<wire::Row> rows) {
     first();
 }
 
+void DataSet::appendRows(std::deque<wire::Row> rows) {
+    if (!active_) {
+        setRows(std::move(rows));
+        return;
+    }
+    const std::size_t from = rows_.size();
+    for (wire::Row& r : rows) rows_.push_back(std::move(r));
+    for (std::size_t r = from; r < rows_.size(); ++r) calculate(static_cast<int>(r));
+    if (current_ < 0 && !rows_.empty()) first();
+}
+
 void DataSet::openEmpty() { setRows({}); }
 
 void DataSet::calculate(int row) {

@@ -61,6 +61,9 @@ protected:
 
     /// Replaces the rows and opens the dataset; calculated fields are computed.
     void setRows(std::deque<wire::Row> rows);
+    /// Adds rows after the last one (the dataset stays open, its current record stays);
+    /// calculated fields are computed for the new rows only.
+    void appendRows(std::deque<wire::Row> rows);
     /// Opens the dataset with no rows.
     void openEmpty();
     void calculate(int row);

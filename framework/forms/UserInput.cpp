@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "controls/DBGrid.h"
 #include "controls/Edit.h"
 #include "controls/RadioButton.h"
 #include "controls/RadioGroup.h"
@@ -94,6 +95,21 @@ bool UserInput::typeChar(Form& form, char32_t ch, bool* accepted) {
     return ran;
 }
 
+bool UserInput::selectRows(DBGrid& grid, const std::vector<int>& rows) {
+    return app_.runAction([&] {
+        if (!grid.focused()) {
+            grid.setFocus();
+            if (!grid.focused()) return;
+        }
+        if (!rows.empty()) grid.ensureLoaded(*std::max_element(rows.begin(), rows.end()));
+        grid.setSelectedRows(rows);
+    });
+}
+
+bool UserInput::fetchMore(DBGrid& grid) {
+    return app_.runAction([&] { grid.fetchMore(); });
+}
+
 bool UserInput::key(Form& form, Key k) {
     return app_.runAction([&] {
         Control* focused = form.focusedControl();
@@ -111,6 +127,9 @@ bool UserInput::key(Form& form, Key k) {
                 break;
             case Key::Delete:
                 if (edit != nullptr) edit->deleteForward();
+                if (auto* grid = dynamic_cast<DBGrid*>(focused); grid != nullptr && grid->OnDeleteKey) {
+                    grid->OnDeleteKey(*grid);
+                }
                 break;
             case Key::Left:
             case Key::Right:

@@ -2,11 +2,13 @@
 // What a person does with keyboard and mouse, in terms of the control model.
 
 #include <string>
+#include <vector>
 
 namespace vol {
 
 class Application;
 class Control;
+class DBGrid;
 class Edit;
 class Form;
 class RadioGroup;
@@ -37,7 +39,8 @@ public:
     /// A key with a meaning of its own, on the focused control of the form. Tab, Shift+Tab
     /// and Enter move on as tab() does; F2 opens the lookup of the button associated with
     /// the control; Space clicks a focused check box or radio button and picks the marked
-    /// item of a radio group (the first when none is). The arrows move the caret of an
+    /// item of a radio group (the first when none is). Delete in a grid raises the grid's
+    /// OnDeleteKey. The arrows move the caret of an
     /// edit (left, right) and, in a radio group or among the radio buttons of one parent,
     /// move to the previous (up, left) or next (down, right) item and pick it; at either
     /// end they stay.
@@ -49,6 +52,11 @@ public:
     /// A click: a control that takes the focus gets it first (the exit of the control
     /// left runs, and when it fails the click does not happen); then the control's click.
     bool click(Control& control);
+    /// Selects rows of a grid (the grid takes the focus first; pages up to the last row
+    /// asked are fetched), the last one becoming the current row.
+    bool selectRows(DBGrid& grid, const std::vector<int>& rows);
+    /// The grid's next page, as scrolling past the loaded rows asks for it.
+    bool fetchMore(DBGrid& grid);
     /// Chooses an item of a radio group (the group takes the focus first).
     bool selectItem(RadioGroup& group, int index);
     /// The keyboard shortcut of a flat button of the form ("F10", "Ctrl+S"): true when an

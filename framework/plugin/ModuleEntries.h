@@ -11,10 +11,15 @@ struct PackageUnitInfo {
     void (*finalization)();
 };
 
-/// The table of a module's units, in initialization order.
+/// The table of a module's units, in initialization order, and what the host shows of
+/// the module: its screen's code, the caption of its menu entry and the entry's shortcut
+/// in the toolkit's portable text form ("Ctrl+F7"; empty for none).
 struct PackageInfoTable {
     int unitCount;
     const PackageUnitInfo* units;
+    const char* screenCode;
+    const char* caption;
+    const char* shortcut;
 };
 
 /// Opens the module's screen (creates it when none exists). A failure passes to the

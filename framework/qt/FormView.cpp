@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
@@ -17,13 +18,16 @@
 #include "FlatButton.h"
 #include "FrameBox.h"
 #include "Glyphs.h"
+#include "GridView.h"
 #include "QtText.h"
 #include "RadioGroupWidget.h"
 #include "ToggleButton.h"
 #include "controls/CheckBox.h"
+#include "controls/DBGrid.h"
 #include "controls/Edit.h"
 #include "controls/Label.h"
 #include "controls/MaskEdit.h"
+#include "controls/Memo.h"
 #include "controls/Panel.h"
 #include "controls/RadioButton.h"
 #include "controls/RadioGroup.h"
@@ -76,6 +80,9 @@ FormView::~FormView() { detach(); }
 
 void FormView::detach() {
     if (form_ == nullptr) return;
+    for (auto& [control, widget] : widgets_) {
+        if (auto* grid = dynamic_cast<GridView*>(widget)) grid->detach();
+    }
     form_->removeObserver(this);
     form_ = nullptr;
 }
@@ -192,6 +199,21 @@ QWidget* FormView::makeWidget(Control& control, QWidget* parent) {
                 if (form_ != nullptr) input_.click(*c);
             });
             return button;
+        }
+        case ControlKind::Grid: {
+            auto* grid = new GridView(static_cast<DBGrid&>(control), input_, parent);
+            grid->setFocusPolicy(Qt::ClickFocus);
+            watch(grid, c);
+            watch(grid->viewport(), c);
+            return grid;
+        }
+        case ControlKind::Memo: {
+            auto* memo = new QPlainTextEdit(parent);
+            memo->setReadOnly(true);
+            memo->setFocusPolicy(Qt::ClickFocus);
+            watch(memo, c);
+            watch(memo->viewport(), c);
+            return memo;
         }
     }
     return new QWidget(parent);
@@ -324,6 +346,15 @@ void FormView::mirror(Control& control) {
         case ControlKind::FlatButton:
             static_cast<QToolButton*>(w)->setText(caption);
             break;
+        case ControlKind::Grid:
+            static_cast<GridView*>(w)->mirror();
+            break;
+        case ControlKind::Memo: {
+            auto* memo = static_cast<QPlainTextEdit*>(w);
+            const QString text = toQt(static_cast<Memo&>(control).text());
+            if (memo->toPlainText() != text) memo->setPlainText(text);
+            break;
+        }
     }
 
     const Rect& g = control.geometry();
@@ -446,6 +477,18 @@ bool FormView::handleKey(QKeyEvent* event) {
 
     Control* focused = form.focusedControl();
     if (focused == nullptr) return true;
+
+    if (focused->kind() == ControlKind::Grid) {
+        // The table moves its own current row and selection and tells the model; Delete
+        // is the grid's action.
+        if (key == Qt::Key_Delete && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+            input_.key(form, Key::Delete);
+            return true;
+        }
+        return false;
+    }
+    // A read-only text scrolls, selects and copies with its own keys.
+    if (focused->kind() == ControlKind::Memo) return false;
 
     if (isTextEntry(focused->kind())) {
         auto* edit = static_cast<Edit*>(focused);

@@ -66,4 +66,43 @@ QIcon Glyphs::confirm() {
     });
 }
 
+QIcon Glyphs::application() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 64.0, size / 64.0);
+        // The tag: a rounded body with a cut corner and its string hole.
+        QPainterPath tag;
+        tag.moveTo(6, 30);
+        tag.lineTo(30, 6);
+        tag.lineTo(56, 6);
+        tag.quadTo(58, 6, 58, 8);
+        tag.lineTo(58, 34);
+        tag.lineTo(34, 58);
+        tag.quadTo(32, 60, 30, 58);
+        tag.lineTo(6, 34);
+        tag.quadTo(4, 32, 6, 30);
+        QLinearGradient fill(0, 0, 64, 64);
+        fill.setColorAt(0, QColor(255, 196, 64));
+        fill.setColorAt(1, QColor(222, 120, 20));
+        p.setPen(QPen(QColor(120, 60, 10), 2.5));
+        p.setBrush(fill);
+        p.drawPath(tag);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(47, 17), 4.5, 4.5);
+        QFont f;
+        f.setBold(true);
+        f.setPixelSize(26);
+        p.setFont(f);
+        p.setPen(QColor(30, 70, 30));
+        p.drawText(QRectF(12, 20, 34, 32), Qt::AlignCenter, "R$");
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
 }  // namespace vol

@@ -14,6 +14,9 @@ public:
     static QIcon calendar();
     /// The green tick of the confirm button.
     static QIcon confirm();
+    /// The application's icon: a price tag with the currency sign, at the sizes window
+    /// frames, task bars and menus ask for.
+    static QIcon application();
 };
 
 }  // namespace vol

@@ -1,6 +1,7 @@
 #include "QtUserInterface.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -47,6 +48,16 @@ bool QtUserInterface::askYesNo(const std::string& text) {
     box.exec();
     QApplication::restoreOverrideCursor();
     return box.clickedButton() == yes;
+}
+
+std::optional<std::string> QtUserInterface::askSaveFile(const std::string& title, const std::string& suggestedName,
+                                                        const std::string& filter) {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    // The toolkit's own dialog asks before an existing file is replaced.
+    const QString path = QFileDialog::getSaveFileName(dialogParent(), toQt(title), toQt(suggestedName), toQt(filter));
+    QApplication::restoreOverrideCursor();
+    if (path.isEmpty()) return std::nullopt;
+    return fromQt(path);
 }
 
 std::optional<int> QtUserInterface::lookup(const std::string& title, const DataSet& data, int startRow) {

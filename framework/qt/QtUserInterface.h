@@ -11,7 +11,7 @@ namespace vol {
 class ProgressWidget;
 
 /// The person at a Qt desktop: a modal error box, a Yes/No question with "Sim" and
-/// "Não", the lookup and multi-pick lists (ListDialog), the notice of an empty list, the
+/// "Não", the lookup and multi-pick lists (ListDialog), the save-file dialog, the notice of an empty list, the
 /// progress animation over the main window, and the hourglass as an override cursor.
 /// Dialogs are parented to the window given (the host's main window).
 class QtUserInterface : public UserInterface {
@@ -30,6 +30,8 @@ public:
     std::optional<int> lookup(const std::string& title, const DataSet& data, int startRow = 0) override;
     std::optional<std::vector<int>> pickMany(const std::string& title, const DataSet& data,
                                              const std::vector<int>& ticked = {}) override;
+    std::optional<std::string> askSaveFile(const std::string& title, const std::string& suggestedName,
+                                           const std::string& filter) override;
     void showListEmpty(const std::string& text) override;
     void showProgress(ProgressKind kind, const std::string& caption) override;
     void hideProgress() override;

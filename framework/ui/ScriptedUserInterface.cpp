@@ -30,6 +30,20 @@ void ScriptedUserInterface::showError(const std::string& text) {
     if (progressVisible_) faults_.push_back("the message \"" + text + "\" was shown under the progress animation");
 }
 
+void ScriptedUserInterface::queueSaveFile(std::optional<std::string> path) { saveFiles_.push_back(std::move(path)); }
+
+std::optional<std::string> ScriptedUserInterface::askSaveFile(const std::string& title, const std::string&,
+                                                              const std::string&) {
+    lastSaveQuestion_ = title;
+    if (saveFiles_.empty()) {
+        faults_.push_back("a save-file question was asked with no answer queued: " + title);
+        return std::nullopt;
+    }
+    std::optional<std::string> path = std::move(saveFiles_.front());
+    saveFiles_.pop_front();
+    return path;
+}
+
 bool ScriptedUserInterface::askYesNo(const std::string& text) {
     lastQuestion_ = text;
     if (answers_.empty()) {

@@ -33,6 +33,11 @@ public:
     void queuePick(std::optional<std::vector<std::string>> texts);
     /// The answer to the next question.
     void queueAnswer(bool yes);
+    /// The answer to the next save-file question: a path, or nullopt to cancel it.
+    void queueSaveFile(std::optional<std::string> path);
+    /// The title of the last save-file question, if any.
+    const std::optional<std::string>& lastSaveQuestion() const { return lastSaveQuestion_; }
+    std::size_t pendingSaveFiles() const { return saveFiles_.size(); }
 
     /// The errors shown since the last call, oldest first; the call empties the record.
     std::vector<std::string> takeErrors();
@@ -56,6 +61,8 @@ public:
     std::optional<int> lookup(const std::string& title, const DataSet& data, int startRow) override;
     std::optional<std::vector<int>> pickMany(const std::string& title, const DataSet& data,
                                              const std::vector<int>& ticked) override;
+    std::optional<std::string> askSaveFile(const std::string& title, const std::string& suggestedName,
+                                           const std::string& filter) override;
     void showListEmpty(const std::string& text) override;
     void showProgress(ProgressKind kind, const std::string& caption) override;
     void hideProgress() override;
@@ -67,6 +74,8 @@ private:
 
     std::deque<std::optional<std::vector<std::string>>> picks_;
     std::deque<bool> answers_;
+    std::deque<std::optional<std::string>> saveFiles_;
+    std::optional<std::string> lastSaveQuestion_;
     std::vector<std::string> errors_;
     std::vector<std::string> faults_;
     std::optional<std::string> lastQuestion_;

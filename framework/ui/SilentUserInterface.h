@@ -5,7 +5,7 @@
 
 namespace vol {
 
-/// Answers every question with No and every list with nothing; errors go to the
+/// Answers every question with No, every list and save-file question with nothing; errors go to the
 /// standard error stream. Used until a host installs a real user interface.
 class SilentUserInterface : public UserInterface {
 public:
@@ -13,6 +13,9 @@ public:
     bool askYesNo(const std::string&) override { return false; }
     std::optional<int> lookup(const std::string&, const DataSet&, int) override { return std::nullopt; }
     std::optional<std::vector<int>> pickMany(const std::string&, const DataSet&, const std::vector<int>&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> askSaveFile(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }
     void showListEmpty(const std::string&) override {}

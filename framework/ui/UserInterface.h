@@ -35,6 +35,11 @@ public:
     /// changes.
     virtual std::optional<std::vector<int>> pickMany(const std::string& title, const DataSet& data,
                                                      const std::vector<int>& ticked) = 0;
+    /// The save-file question: where to write a file of the kind described by `filter`
+    /// ("Arquivos CSV (*.csv)"), proposing `suggestedName`. Returns the path the person
+    /// chose (an existing file's replacement already confirmed), or nullopt when cancelled.
+    virtual std::optional<std::string> askSaveFile(const std::string& title, const std::string& suggestedName,
+                                                   const std::string& filter) = 0;
     /// The notice of a lookup or list with nothing to list.
     virtual void showListEmpty(const std::string& text) = 0;
     /// Shows the progress animation with its caption (may be empty) until hideProgress.

@@ -20,4 +20,10 @@ wire::DataPacket ServerCall(TNetConnection& connection, const std::string& metho
                             const std::vector<wire::Value>& args, ProgressKind kind,
                             const std::string& caption = {});
 
+/// The same call for a method that answers something other than a data packet (an
+/// object such as {"total":N,"rows":...}): returns the answer's value as it came.
+wire::Value ServerCallValue(TNetConnection& connection, const std::string& method,
+                            const std::vector<wire::Value>& args, ProgressKind kind,
+                            const std::string& caption = {});
+
 }  // namespace vol

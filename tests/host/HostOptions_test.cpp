@@ -63,9 +63,23 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(HostOptionsHelpTest, NamesEveryOptionAndItsVariable) {
     std::string help = host::HostOptions::helpText();
     for (const char* word : {"--branch", "VND_BRANCH", "--fixed-branch", "--server", "VND_SERVER", "--picture",
-                             "--localdb", "VND_LOCALDB", "--modules", "VND_MODULE_DIR", "--screenshot"}) {
+                             "--localdb", "VND_LOCALDB", "--modules", "VND_MODULE_DIR", "--screenshot", "--module",
+                             "Ctrl+F8"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
+}
+
+TEST(HostOptionsModuleTest, NamesTheScreenOpenedAtStartByItsCode) {
+    std::string error;
+    const QProcessEnvironment env;
+    auto defaults = host::HostOptions::parse({"vnd-host"}, env, "/opt/lib", error);
+    ASSERT_TRUE(defaults.has_value());
+    EXPECT_EQ(defaults->screenCode, "VND42407");
+    auto inquiry = host::HostOptions::parse({"vnd-host", "--open", "--module", "vnd42408"}, env, "/opt/lib", error);
+    ASSERT_TRUE(inquiry.has_value()) << error;
+    EXPECT_EQ(inquiry->screenCode, "VND42408");
+    EXPECT_FALSE(host::HostOptions::parse({"vnd-host", "--module", " "}, env, "/opt/lib", error).has_value());
+    EXPECT_NE(error.find("--module"), std::string::npos);
 }
 
 // The clerk reads the help; vnd-server's is Portuguese too.
