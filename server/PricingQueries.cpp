@@ -12,10 +12,6 @@ namespace server {
 
 namespace {
 
-SqlParam iso(const std::optional<wire::Date>& date) {
-    return date ? SqlParam(date->iso()) : std::nullopt;
-}
-
 wire::Date dateOf(std::string_view text) {
     const auto date = wire::Date::fromIso(text);
     if (!date) {
@@ -34,16 +30,48 @@ constexpr std::string_view kKeyIs =
     " AND IDDIA = {t5} AND CDTIPOCONS = {t6} AND HRINI = {t7} AND HRFIN = {t8}"
     " AND DTINIVALID = {d9} AND DTFINVALID = {d10}";
 
-// The filter's conditions on PRECDIF R, parameters 1 to 8.
-constexpr std::string_view kFilter =
-    " WHERE R.CDFILIAL = {t1} AND R.CDTABEPREC = {t2} AND ({d3} IS NULL OR R.DTINIVGPREC = {d3})"
-    " AND ({t4} = '' OR R.CDPRODUTO >= {t4}) AND ({t5} = '' OR R.CDPRODUTO <= {t5})"
-    " AND ({t6} = '' OR R.CDTIPOCONS = {t6}) AND ({t7} = '' OR R.IDDIA = {t7})"
-    " AND ({d8} IS NULL OR (R.DTINIVALID <= {d8} AND R.DTFINVALID >= {d8}))";
+// The filter's conditions on PRECDIF R and their parameters. Only the conditions asked
+// for are written: "? IS NULL OR COLUMN = ?" would keep the database from using the key,
+// and a branch's listing would then read and sort every rule it has.
+struct FilterSql {
+    std::string where;
+    std::vector<SqlParam> params;
 
-std::vector<SqlParam> filterParams(const RuleFilter& f) {
-    return {f.branch,       f.table,        iso(f.periodStart), f.firstProduct,
-            f.lastProduct,  f.consumerType, f.day,              iso(f.validOn)};
+    void add(std::string_view condition, SqlParam value) {
+        params.push_back(std::move(value));
+        const std::string n = std::to_string(params.size());
+        std::string text(condition);
+        for (auto at = text.find('#'); at != std::string::npos; at = text.find('#')) {
+            text.replace(at, 1, n);
+        }
+        where += text;
+    }
+};
+
+FilterSql filterSql(const RuleFilter& f) {
+    FilterSql sql;
+    sql.where = " WHERE";
+    sql.add(" R.CDFILIAL = {t#}", f.branch);
+    sql.add(" AND R.CDTABEPREC = {t#}", f.table);
+    if (f.periodStart) {
+        sql.add(" AND R.DTINIVGPREC = {d#}", f.periodStart->iso());
+    }
+    if (!f.firstProduct.empty()) {
+        sql.add(" AND R.CDPRODUTO >= {t#}", f.firstProduct);
+    }
+    if (!f.lastProduct.empty()) {
+        sql.add(" AND R.CDPRODUTO <= {t#}", f.lastProduct);
+    }
+    if (!f.consumerType.empty()) {
+        sql.add(" AND R.CDTIPOCONS = {t#}", f.consumerType);
+    }
+    if (!f.day.empty()) {
+        sql.add(" AND R.IDDIA = {t#}", f.day);
+    }
+    if (f.validOn) {
+        sql.add(" AND R.DTINIVALID <= {d#} AND R.DTFINVALID >= {d#}", f.validOn->iso());
+    }
+    return sql;
 }
 
 // The rule columns of R, as readRuleRow reads them.
@@ -255,7 +283,8 @@ bool PricingQueries::removeHoliday(const std::string& branch, const wire::Date& 
 
 long PricingQueries::countRules(const RuleFilter& filter) {
     long count = 0;
-    store_.query("SELECT COUNT(*) FROM PRECDIF R" + std::string(kFilter), filterParams(filter),
+    const FilterSql sql = filterSql(filter);
+    store_.query("SELECT COUNT(*) FROM PRECDIF R" + sql.where, sql.params,
                  [&](const SqlRow& r) { count = static_cast<long>(r.integer(0)); });
     return count;
 }
@@ -263,17 +292,20 @@ long PricingQueries::countRules(const RuleFilter& filter) {
 void PricingQueries::listRules(
     const RuleFilter& filter, long offset, long limit,
     const std::function<void(const RuleRow&, std::string_view, std::string_view)>& fn) {
-    std::vector<SqlParam> params = filterParams(filter);
-    params.emplace_back(std::to_string(limit));
-    params.emplace_back(std::to_string(offset));
+    FilterSql sql = filterSql(filter);
+    const std::string limitAt = std::to_string(sql.params.size() + 1);
+    const std::string offsetAt = std::to_string(sql.params.size() + 2);
+    sql.params.emplace_back(std::to_string(limit));
+    sql.params.emplace_back(std::to_string(offset));
     RuleRow row;
     store_.query("SELECT " + ruleColumnsOf("R") +
                      ", P.CDARVPROD, P.NMPRODUTO FROM PRECDIF R"
                      " LEFT JOIN PRODUTO P ON P.CDPRODUTO = R.CDPRODUTO" +
-                     std::string(kFilter) +
+                     sql.where +
                      " ORDER BY R.CDPRODUTO, R.DTINIVGPREC, R.IDDIA, R.CDTIPOCONS, R.HRINI,"
-                     " R.HRFIN, R.DTINIVALID, R.DTFINVALID LIMIT {i9} OFFSET {i10}",
-                 params,
+                     " R.HRFIN, R.DTINIVALID, R.DTFINVALID LIMIT {i" + limitAt + "} OFFSET {i" +
+                     offsetAt + "}",
+                 sql.params,
                  [&](const SqlRow& r) {
                      readRuleRow(r, 0, row);
                      fn(row, r.text(15), r.text(16));
