@@ -13,11 +13,11 @@ namespace {
 
 using nlohmann::json;
 
-constexpr ArgSpec text(std::string_view name) { return {name, ArgType::Text}; }
-constexpr ArgSpec boolean(std::string_view name) { return {name, ArgType::Boolean}; }
-constexpr ArgSpec integer(std::string_view name) { return {name, ArgType::Integer}; }
-constexpr ArgSpec date(std::string_view name) { return {name, ArgType::Date}; }
-constexpr ArgSpec dateOrNull(std::string_view name) { return {name, ArgType::Date, true}; }
+constexpr ArgDescription text(std::string_view name) { return {name, ArgType::Text}; }
+constexpr ArgDescription boolean(std::string_view name) { return {name, ArgType::Boolean}; }
+constexpr ArgDescription integer(std::string_view name) { return {name, ArgType::Integer}; }
+constexpr ArgDescription date(std::string_view name) { return {name, ArgType::Date}; }
+constexpr ArgDescription dateOrNull(std::string_view name) { return {name, ArgType::Date, true}; }
 
 // SetPrecDif's and SimPrecDif's 29 arguments, in the screen's order. Argument 26 is
 // always empty from the screen and never read, so its length is not bounded.
@@ -30,15 +30,15 @@ constexpr std::array kRuleArgs = {
     text("produto final"), text("produto inicial"), text("horário inicial"),
     text("horário final"), date("validade inicial"), date("validade final"),
     date("início da vigência"),
-    ArgSpec{"valor", ArgType::Number, false, kMaxArgumentText, kMaxRuleAmount},
-    ArgSpec{"produtos marcados", ArgType::Text, false, 0},
-    ArgSpec{"pacote de produtos", ArgType::Packet, true}, text("tipo de consumidor"),
+    ArgDescription{"valor", ArgType::Number, false, kMaxArgumentText, kMaxRuleAmount},
+    ArgDescription{"produtos marcados", ArgType::Text, false, 0},
+    ArgDescription{"pacote de produtos", ArgType::Packet, true}, text("tipo de consumidor"),
     integer("visualiza")};
 
 constexpr std::array kGetFilialArgs = {text("filial"), text("todas")};
 constexpr std::array kGetTabePrecArgs = {text("filial")};
 constexpr std::array kGetVigenciaArgs = {text("filial"), text("tabela de preço"),
-                                         ArgSpec{"início da vigência", ArgType::DateOrDay},
+                                         ArgDescription{"início da vigência", ArgType::DateOrDay},
                                          text("todas"), text("formato de data")};
 constexpr std::array kGetPrecoVigenteArgs = {text("filial"), text("tabela de preço"),
                                              text("produto"), text("tipo de consumidor"),
@@ -52,24 +52,24 @@ constexpr std::array kGetPrecDifArgs = {
     text("dia"),           dateOrNull("válida em"),     integer("início"),
     integer("quantidade")};
 constexpr std::array kDelPrecDifArgs = {text("filial"), text("tabela de preço"),
-                                        ArgSpec{"regras", ArgType::Packet}};
+                                        ArgDescription{"regras", ArgType::Packet}};
 constexpr std::array kGetPrecDifHistArgs = {text("filial"), text("tabela de preço"),
                                             text("produto"), integer("início"),
                                             integer("quantidade")};
 constexpr std::array kGetFeriadoArgs = {text("filial"), integer("ano")};
 
 const std::array kMethods = {
-    MethodSpec{"SetPrecDif", kRuleArgs, true},
-    MethodSpec{"SimPrecDif", kRuleArgs, false},
-    MethodSpec{"GetFilial", kGetFilialArgs},
-    MethodSpec{"GetTabePrec", kGetTabePrecArgs},
-    MethodSpec{"getVigencia", kGetVigenciaArgs},
-    MethodSpec{"GetPrecoVigente", kGetPrecoVigenteArgs},
-    MethodSpec{"GetPrecosVigentes", kGetPrecosVigentesArgs},
-    MethodSpec{"GetPrecDif", kGetPrecDifArgs},
-    MethodSpec{"DelPrecDif", kDelPrecDifArgs, true},
-    MethodSpec{"GetPrecDifHist", kGetPrecDifHistArgs},
-    MethodSpec{"GetFeriado", kGetFeriadoArgs},
+    MethodDescription{"SetPrecDif", kRuleArgs, true},
+    MethodDescription{"SimPrecDif", kRuleArgs, false},
+    MethodDescription{"GetFilial", kGetFilialArgs},
+    MethodDescription{"GetTabePrec", kGetTabePrecArgs},
+    MethodDescription{"getVigencia", kGetVigenciaArgs},
+    MethodDescription{"GetPrecoVigente", kGetPrecoVigenteArgs},
+    MethodDescription{"GetPrecosVigentes", kGetPrecosVigentesArgs},
+    MethodDescription{"GetPrecDif", kGetPrecDifArgs},
+    MethodDescription{"DelPrecDif", kDelPrecDifArgs, true},
+    MethodDescription{"GetPrecDifHist", kGetPrecDifHistArgs},
+    MethodDescription{"GetFeriado", kGetFeriadoArgs},
 };
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -85,7 +85,7 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-const char* expected(const ArgSpec& arg) {
+const char* expected(const ArgDescription& arg) {
     switch (arg.type) {
         case ArgType::Boolean: return "lógico (true/false)";
         case ArgType::Integer: return "inteiro";
@@ -102,7 +102,7 @@ const char* expected(const ArgSpec& arg) {
 
 class Checker {
 public:
-    explicit Checker(const MethodSpec& method) : method_(method) {}
+    explicit Checker(const MethodDescription& method) : method_(method) {}
 
     [[noreturn]] void refuse(std::size_t i, const std::string& why) const {
         throw RpcError(rpc::kInvalidParams, std::string(method_.name) + ": o argumento " +
@@ -112,7 +112,7 @@ public:
     }
 
     void check(std::size_t i, const json& value) const {
-        const ArgSpec& arg = method_.args[i];
+        const ArgDescription& arg = method_.args[i];
         if (arg.nullable && value.is_null()) {
             return;
         }
@@ -133,7 +133,7 @@ public:
     }
 
 private:
-    static bool hasForm(const ArgSpec& arg, const json& value) {
+    static bool hasForm(const ArgDescription& arg, const json& value) {
         switch (arg.type) {
             case ArgType::Boolean: return value.is_boolean();
             case ArgType::Integer: return value.is_number_integer();
@@ -180,15 +180,15 @@ private:
         }
     }
 
-    const MethodSpec& method_;
+    const MethodDescription& method_;
 };
 
 }  // namespace
 
-std::span<const MethodSpec> methods() { return kMethods; }
+std::span<const MethodDescription> methods() { return kMethods; }
 
-const MethodSpec* findMethod(std::string_view name) {
-    for (const MethodSpec& m : kMethods) {
+const MethodDescription* findMethod(std::string_view name) {
+    for (const MethodDescription& m : kMethods) {
         if (sameName(m.name, name)) {
             return &m;
         }
@@ -196,7 +196,7 @@ const MethodSpec* findMethod(std::string_view name) {
     return nullptr;
 }
 
-void checkParams(const MethodSpec& method, const json& params) {
+void checkParams(const MethodDescription& method, const json& params) {
     const std::size_t count = method.args.size();
     if (!params.is_array() || params.size() != count) {
         const std::size_t got = params.is_array() ? params.size() : 0;

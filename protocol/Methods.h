@@ -23,7 +23,7 @@ enum class ArgType {
 };
 
 /// One positional argument.
-struct ArgSpec {
+struct ArgDescription {
     std::string_view name;  ///< Portuguese, as a refusal names it ("filial")
     ArgType type;
     bool nullable = false;  ///< null is accepted as well
@@ -34,9 +34,9 @@ struct ArgSpec {
 };
 
 /// One method: its name as the server spells it and its arguments in order.
-struct MethodSpec {
+struct MethodDescription {
     std::string_view name;
-    std::span<const ArgSpec> args;
+    std::span<const ArgDescription> args;
     bool writes = false;  ///< changes stored data (runs on the store threads)
 };
 
@@ -48,14 +48,14 @@ inline constexpr std::size_t kMaxPacketFields = 16;
 inline constexpr double kMaxRuleAmount = 1e9;
 
 /// Every method of the remote object, SetPrecDif first.
-std::span<const MethodSpec> methods();
+std::span<const MethodDescription> methods();
 /// The method with this short name, letter case ignored; nullptr when there is none.
-const MethodSpec* findMethod(std::string_view name);
+const MethodDescription* findMethod(std::string_view name);
 
 /// Checks the count and the form of every argument, and the size limits of texts,
 /// packets and numbers. Throws RpcError(kInvalidParams) with a Portuguese text naming
 /// the method and the argument ("GetFilial espera 2 argumentos; recebeu 1.",
 /// "GetFilial: o argumento 1 (filial) deve ser texto.").
-void checkParams(const MethodSpec& method, const nlohmann::json& params);
+void checkParams(const MethodDescription& method, const nlohmann::json& params);
 
 }  // namespace wire

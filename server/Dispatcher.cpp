@@ -74,8 +74,8 @@ void append(std::string& elements, const std::string& answer) {
 // Method names become metric labels: unknown ones are folded into one, so that a peer
 // sending made-up names cannot grow the metrics without bound.
 std::string methodLabel(const std::string& method) {
-    const wire::MethodSpec* spec = wire::findMethod(method);
-    return spec != nullptr ? asciiLower(std::string(spec->name)) : "unknown";
+    const wire::MethodDescription* described = wire::findMethod(method);
+    return described != nullptr ? asciiLower(std::string(described->name)) : "unknown";
 }
 
 std::string milliseconds(Dispatcher::Clock::duration elapsed) {
@@ -144,8 +144,8 @@ void Dispatcher::finished(const std::string& method, const Session& session,
     if (result != nullptr) {
         // Only the methods that change stored data count rows: a dry run answers with
         // the same fields and writes nothing.
-        const wire::MethodSpec* spec = wire::findMethod(method);
-        const bool writes = spec != nullptr && spec->writes;
+        const wire::MethodDescription* described = wire::findMethod(method);
+        const bool writes = described != nullptr && described->writes;
         const long stored = writes ? rowsOf(*result, "stored") : 0;
         const long replaced = writes ? rowsOf(*result, "replaced") : 0;
         const long removed = writes ? rowsOf(*result, "removed") : 0;
@@ -456,8 +456,8 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
     if (asciiLower(object) != asciiLower(kObjectName)) {
         return refuse(wire::rpc::kMethodNotFound, "Objeto remoto desconhecido: \"" + object + "\".");
     }
-    const wire::MethodSpec* spec = wire::findMethod(method);
-    if (spec == nullptr) {
+    const wire::MethodDescription* described = wire::findMethod(method);
+    if (described == nullptr) {
         return refuse(wire::rpc::kMethodNotFound, "Método desconhecido: \"" + method +
                                                       "\" do objeto " +
                                                       std::string(kObjectName) + ".");
@@ -468,7 +468,7 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
     try {
         // Arguments are checked where they arrive: a hostile one never reaches a worker,
         // the database, the checks or the error texts.
-        wire::checkParams(*spec, request.params);
+        wire::checkParams(*described, request.params);
     } catch (const wire::RpcError& e) {
         return refuse(e.code(), e.what());
     }
@@ -477,7 +477,7 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
     call.method = method;
     call.params = request.params;
     call.notification = request.notification;
-    call.writes = spec->writes;
+    call.writes = described->writes;
     call.arrived = arrived;
     call.deadline = Clock::now() + (call.writes ? storeTimeout_ : lookupTimeout_);
     call.user = session.user;

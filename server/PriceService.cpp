@@ -83,14 +83,14 @@ json PriceService::guarded(const std::string& method, const json& params,
 
 json PriceService::run(const std::string& method, const json& params,
                        const RuleStore::Caller& caller, Form form) {
-    const wire::MethodSpec* spec = wire::findMethod(method);
-    if (spec == nullptr) {
+    const wire::MethodDescription* described = wire::findMethod(method);
+    if (described == nullptr) {
         throw wire::RpcError(wire::rpc::kMethodNotFound, "Método desconhecido: " + method + ".");
     }
-    wire::checkParams(*spec, params);
+    wire::checkParams(*described, params);
     store_->setCaller(caller);
     for (const Route& route : kRoutes) {
-        if (route.name != spec->name) {
+        if (route.name != described->name) {
             continue;
         }
         const MethodContext context{*store_, params};
@@ -101,7 +101,7 @@ json PriceService::run(const std::string& method, const json& params,
             return route.text != nullptr ? route.text(context)
                                          : wire::dumpJson(route.handler(context));
         };
-        if (spec->writes) {
+        if (described->writes) {
             return answer();
         }
         json result;

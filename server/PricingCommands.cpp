@@ -10,6 +10,7 @@
 #include "RuleRowForms.h"
 #include "pricing/Decimal4.h"
 #include "pricing/Money.h"
+#include "protocol/DatePattern.h"
 
 namespace server {
 
@@ -168,12 +169,9 @@ void importHolidays(const std::string& url, const std::string& file, std::ostrea
         h.branch = line.substr(0, first);
         const std::string dateText = line.substr(first + 1, second - first - 1);
         h.name = line.substr(second + 1);
-        const auto date = dateText.size() == 10 ? wire::Date::fromIso(
-                                                      dateText.substr(6, 4) + "-" +
-                                                      dateText.substr(3, 2) + "-" +
-                                                      dateText.substr(0, 2))
-                                                : std::nullopt;
-        if (!date || dateText[2] != '/' || dateText[5] != '/') {
+        static const wire::DatePattern pattern("dd/mm/yyyy");
+        const auto date = pattern.parse(dateText);
+        if (!date) {
             fail("data inválida '" + dateText + "'");
         }
         h.date = *date;

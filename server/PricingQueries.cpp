@@ -74,29 +74,6 @@ FilterSql filterSql(const RuleFilter& f) {
     return sql;
 }
 
-// The rule columns of R, as readRuleRow reads them.
-std::string ruleColumnsOf(std::string_view alias) {
-    std::string columns(schema::kRuleSelect);
-    std::string out;
-    std::size_t start = 0;
-    while (start < columns.size()) {
-        std::size_t end = columns.find(", ", start);
-        if (end == std::string::npos) {
-            end = columns.size();
-        }
-        std::string column = columns.substr(start, end - start);
-        const auto colon = column.find(':');
-        if (colon != std::string::npos) {
-            column.insert(colon + 1, std::string(alias) + ".");
-        } else {
-            column.insert(0, std::string(alias) + ".");
-        }
-        out += (out.empty() ? "" : ", ") + column;
-        start = end + 2;
-    }
-    return out;
-}
-
 }  // namespace
 
 std::optional<PricedProduct> PricingQueries::product(const std::string& branch,
@@ -298,9 +275,12 @@ void PricingQueries::listRules(
     sql.params.emplace_back(std::to_string(limit));
     sql.params.emplace_back(std::to_string(offset));
     RuleRow row;
-    store_.query("SELECT " + ruleColumnsOf("R") +
-                     ", P.CDARVPROD, P.NMPRODUTO FROM PRECDIF R"
-                     " LEFT JOIN PRODUTO P ON P.CDPRODUTO = R.CDPRODUTO" +
+    // The product's tree code and name are looked up row by row, so that the rule's own
+    // columns need no table name beside PRECDIF's.
+    store_.query("SELECT " + std::string(schema::kRuleSelect) +
+                     ", (SELECT P.CDARVPROD FROM PRODUTO P WHERE P.CDPRODUTO = R.CDPRODUTO),"
+                     " (SELECT P.NMPRODUTO FROM PRODUTO P WHERE P.CDPRODUTO = R.CDPRODUTO)"
+                     " FROM PRECDIF R" +
                      sql.where +
                      " ORDER BY R.CDPRODUTO, R.DTINIVGPREC, R.IDDIA, R.CDTIPOCONS, R.HRINI,"
                      " R.HRFIN, R.DTINIVALID, R.DTFINVALID LIMIT {i" + limitAt + "} OFFSET {i" +
