@@ -17,9 +17,9 @@
 #include "protocol/JsonRpc.h"
 #include "protocol/RuleArguments.h"
 #include "protocol/ValueCodec.h"
-#include "server/Dispatcher.h"
-#include "server/PriceService.h"
-#include "server/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/service/PriceService.h"
+#include "server/net/Server.h"
 #include "submit/PickedCodes.h"
 #include "units/Pesqlista.h"
 

@@ -8,7 +8,7 @@
 #include "BenchClient.h"
 #include "BenchSupport.h"
 #include "StoreFloor.h"
-#include "server/Server.h"
+#include "server/net/Server.h"
 
 namespace {
 

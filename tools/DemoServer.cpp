@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "demodata/LocalDatabase.h"
-#include "server/Log.h"
-#include "server/Server.h"
+#include "server/ops/Log.h"
+#include "server/net/Server.h"
 
 namespace tools {
 

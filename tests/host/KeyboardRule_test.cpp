@@ -18,7 +18,7 @@
 #include "data/DataModule.h"
 #include "forms/Application.h"
 #include "forms/UserInput.h"
-#include "server/Server.h"
+#include "server/net/Server.h"
 #include "ui/ScriptedUserInterface.h"
 
 namespace {

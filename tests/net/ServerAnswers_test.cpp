@@ -10,7 +10,7 @@
 #include "forms/Form.h"
 #include "net/TNetConnection.h"
 #include "protocol/Asio.h"
-#include "server/Server.h"
+#include "server/net/Server.h"
 
 namespace {
 

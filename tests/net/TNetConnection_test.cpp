@@ -9,8 +9,8 @@
 #include "forms/Form.h"
 #include "net/Workstation.h"
 #include "protocol/Asio.h"
-#include "server/Log.h"
-#include "server/Server.h"
+#include "server/ops/Log.h"
+#include "server/net/Server.h"
 
 namespace {
 

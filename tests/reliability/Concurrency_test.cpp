@@ -14,8 +14,8 @@
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
-#include "server/RuleStore.h"
-#include "server/Server.h"
+#include "server/store/RuleStore.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "RuleCensus.h"
 #include "ServerProcess.h"
 #include "TestDatabase.h"
-#include "server/Server.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "ServerProcess.h"
 #include "protocol/Asio.h"
-#include "server/Server.h"
+#include "server/net/Server.h"
 
 namespace {
 

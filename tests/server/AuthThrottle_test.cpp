@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "server/AuthThrottle.h"
+#include "server/rpc/AuthThrottle.h"
 
 namespace {
 

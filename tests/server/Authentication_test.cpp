@@ -11,11 +11,11 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/Commands.h"
-#include "server/Dispatcher.h"
-#include "server/Server.h"
-#include "server/TokenSource.h"
-#include "server/TransientFailure.h"
+#include "server/cli/Commands.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/net/Server.h"
+#include "server/cli/TokenSource.h"
+#include "server/service/TransientFailure.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <sys/stat.h>
 
 #include "TestDatabase.h"
-#include "server/Commands.h"
-#include "server/RuleStore.h"
-#include "server/Server.h"
+#include "server/cli/Commands.h"
+#include "server/store/RuleStore.h"
+#include "server/net/Server.h"
 
 namespace {
 

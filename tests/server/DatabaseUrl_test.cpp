@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "server/DatabaseUrl.h"
+#include "server/store/DatabaseUrl.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/Dispatcher.h"
-#include "server/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/Dispatcher.h"
-#include "server/Log.h"
-#include "server/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/ops/Log.h"
+#include "server/net/Server.h"
 
 namespace {
 

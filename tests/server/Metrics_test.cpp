@@ -9,9 +9,9 @@
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
-#include "server/Metrics.h"
-#include "server/MetricsEndpoint.h"
-#include "server/Server.h"
+#include "server/ops/Metrics.h"
+#include "server/ops/MetricsEndpoint.h"
+#include "server/net/Server.h"
 
 namespace {
 

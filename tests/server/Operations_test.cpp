@@ -20,11 +20,11 @@
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
-#include "server/Log.h"
-#include "server/PostgresPrivileges.h"
-#include "server/RuleStore.h"
-#include "server/Server.h"
-#include "server/SqliteBackup.h"
+#include "server/ops/Log.h"
+#include "server/store/postgres/PostgresPrivileges.h"
+#include "server/store/RuleStore.h"
+#include "server/net/Server.h"
+#include "server/store/sqlite/SqliteBackup.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "protocol/ValueCodec.h"
-#include "server/PacketBuilder.h"
+#include "server/methods/PacketBuilder.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/Commands.h"
-#include "server/Dispatcher.h"
-#include "server/PriceService.h"
-#include "server/Server.h"
+#include "server/cli/Commands.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/service/PriceService.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/PriceService.h"
-#include "server/Server.h"
+#include "server/service/PriceService.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <sqlite3.h>
 
 #include "TestDatabase.h"
-#include "server/Commands.h"
-#include "server/RuleStore.h"
-#include "server/Schema.h"
-#include "server/Server.h"
+#include "server/cli/Commands.h"
+#include "server/store/RuleStore.h"
+#include "server/store/Schema.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "server/ConfigFile.h"
-#include "server/ServeSettings.h"
-#include "server/UsageError.h"
+#include "server/cli/ConfigFile.h"
+#include "server/cli/ServeSettings.h"
+#include "server/cli/UsageError.h"
 
 namespace {
 

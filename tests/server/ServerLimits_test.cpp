@@ -15,7 +15,7 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/Server.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/Asio.h"
-#include "server/Server.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/Log.h"
-#include "server/Server.h"
+#include "server/ops/Log.h"
+#include "server/net/Server.h"
 
 namespace {
 

@@ -1,0 +1,190 @@
+#include "server/cli/PricingCommands.h"
+
+#include <fstream>
+#include <iomanip>
+#include <ostream>
+#include <stdexcept>
+#include <vector>
+
+#include "server/service/PriceExplanation.h"
+#include "server/methods/RuleRowForms.h"
+#include "server/pricing/Decimal4.h"
+#include "server/pricing/Money.h"
+#include "protocol/DatePattern.h"
+
+namespace server {
+
+namespace {
+
+PriceMoment momentOf(RuleStore& store, const PriceQuestion& q) {
+    const std::string& at = q.at;
+    const auto date = at.size() == 16 && at[10] == ' ' ? wire::Date::fromIso(at.substr(0, 10))
+                                                       : std::nullopt;
+    if (!date) {
+        throw std::invalid_argument("--at deve ser \"AAAA-MM-DD HH:MM\": " + at);
+    }
+    return priceMoment(store, q.branch, q.table, q.consumerType, *date, at.substr(11));
+}
+
+wire::Date dateArgument(const std::string& text) {
+    const auto date = wire::Date::fromIso(text);
+    if (!date) {
+        throw std::invalid_argument("--date deve ser uma data AAAA-MM-DD existente: " + text);
+    }
+    return *date;
+}
+
+std::string cents(const std::optional<long long>& value, bool csv) {
+    if (!value) {
+        return "";
+    }
+    return csv ? decimalText(*value) : moneyText(*value);
+}
+
+// A CSV cell: quoted when it holds the separator, a quote or a line break.
+std::string csvCell(const std::string& text) {
+    if (text.find_first_of(";\"\n\r") == std::string::npos) {
+        return text;
+    }
+    std::string out = "\"";
+    for (char c : text) {
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
+    auto store = openCurrentStore(q.url);
+    out << explanationText(explainPrice(*store, momentOf(*store, q), product));
+}
+
+void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
+    auto store = openCurrentStore(q.url);
+    const PriceMoment at = momentOf(*store, q);
+    if (csv) {
+        out << "CDPRODUTO;CDARVPROD;NMPRODUTO;VRPRECO;VRPRECOVIG;IDDIA;CDTIPOCONS;HRINI;HRFIN;"
+               "DTINIVALID;DTFINVALID;IDDESCACRE;IDVALPERC;VRPRECDIF;IDVISUALIZA\n";
+    } else if (!at.period) {
+        out << "Nenhuma vigência da tabela " << q.table << " em " << shortDate(at.moment.date)
+            << ": sem preços.\n";
+    }
+    forEachPrice(*store, at, [&](const PricedProduct& p, const RuleRow* r, const PriceResult& price) {
+        const std::optional<long long> base =
+            p.base ? std::optional(Decimal4::fromDouble(*p.base).roundedCents()) : std::nullopt;
+        if (csv) {
+            out << p.code << ';' << p.treeCode << ';' << csvCell(p.name) << ';' << cents(base, true)
+                << ';' << cents(price.cents, true);
+            if (r != nullptr) {
+                const long long amount = Decimal4::fromDouble(r->amount).units();
+                std::string amountText = std::to_string(amount / 10000) + "," +
+                                         (std::to_string(10000 + std::llabs(amount % 10000)).substr(1));
+                out << ';' << r->day << ';' << r->consumerType << ';' << r->timeStart << ';'
+                    << r->timeEnd << ';' << shortDate(r->validFrom) << ';' << shortDate(r->validTo)
+                    << ';' << r->surcharge << ';' << r->percentage << ';' << amountText << ';'
+                    << r->display;
+            } else {
+                out << ";;;;;;;;;;";
+            }
+            out << '\n';
+            return;
+        }
+        out << p.code << "  " << std::left << std::setw(9) << p.treeCode << std::right << "  "
+            << std::setw(12) << (base ? "R$ " + moneyText(*base) : std::string("sem preço"))
+            << "  " << std::setw(12)
+            << (price.cents ? "R$ " + moneyText(*price.cents) : std::string("-")) << "  "
+            << p.name;
+        if (r != nullptr) {
+            out << "  [regra " << r->day << '/' << r->consumerType << ' ' << r->timeStart << '-'
+                << r->timeEnd << ']';
+        }
+        out << '\n';
+    });
+}
+
+void listHolidays(const std::string& url, const std::optional<std::string>& branch,
+                  std::optional<int> year, std::ostream& out) {
+    auto store = openCurrentStore(url);
+    const wire::Date from = year ? wire::Date{*year, 1, 1} : wire::Date{1, 1, 1};
+    const wire::Date to = year ? wire::Date{*year, 12, 31} : wire::Date{9999, 12, 31};
+    for (const Holiday& h : PricingQueries(*store).holidays(branch, from, to)) {
+        out << h.branch << ';' << shortDate(h.date) << ';' << h.name << '\n';
+    }
+}
+
+void addHoliday(const std::string& url, const std::string& branch, const std::string& date,
+                const std::string& name, std::ostream& out) {
+    auto store = openCurrentStore(url);
+    if (name.empty() || name.size() > 60) {
+        throw std::invalid_argument("--name deve ter de 1 a 60 caracteres");
+    }
+    if (branch != "T" && store->branches(branch).empty()) {
+        throw std::invalid_argument("filial " + branch + " não cadastrada");
+    }
+    const Holiday h{branch, dateArgument(date), name};
+    const bool added = PricingQueries(*store).putHolidays({h}) == 1;
+    out << "vnd-server: feriado " << shortDate(h.date) << " (" << branch << ") "
+        << (added ? "incluído" : "renomeado") << ": " << name << '\n';
+}
+
+void removeHoliday(const std::string& url, const std::string& branch, const std::string& date,
+                   std::ostream& out) {
+    auto store = openCurrentStore(url);
+    const wire::Date day = dateArgument(date);
+    if (!PricingQueries(*store).removeHoliday(branch, day)) {
+        throw std::runtime_error("não há feriado em " + shortDate(day) + " para " + branch);
+    }
+    out << "vnd-server: feriado " << shortDate(day) << " (" << branch << ") excluído\n";
+}
+
+void importHolidays(const std::string& url, const std::string& file, std::ostream& out) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("não foi possível ler " + file);
+    }
+    auto store = openCurrentStore(url);
+    std::vector<Holiday> holidays;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (number == 1 && line.starts_with("\xEF\xBB\xBF")) {
+            line.erase(0, 3);
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty()) {
+            continue;
+        }
+        auto fail = [&](const std::string& why) {
+            throw std::runtime_error(file + ", linha " + std::to_string(number) + ": " + why +
+                                     "; nenhum feriado foi gravado");
+        };
+        const auto first = line.find(';');
+        const auto second = first == std::string::npos ? first : line.find(';', first + 1);
+        if (second == std::string::npos) {
+            fail("esperado filial;dd/mm/aaaa;nome");
+        }
+        Holiday h;
+        h.branch = line.substr(0, first);
+        const std::string dateText = line.substr(first + 1, second - first - 1);
+        h.name = line.substr(second + 1);
+        static const wire::DatePattern pattern("dd/mm/yyyy");
+        const auto date = pattern.parse(dateText);
+        if (!date) {
+            fail("data inválida '" + dateText + "'");
+        }
+        h.date = *date;
+        if (h.name.empty() || h.name.size() > 60) {
+            fail("o nome deve ter de 1 a 60 caracteres");
+        }
+        if (h.branch != "T" && store->branches(h.branch).empty()) {
+            fail("filial " + h.branch + " não cadastrada");
+        }
+        holidays.push_back(std::move(h));
+    }
+    const long added = PricingQueries(*store).putHolidays(holidays);
+    out << "vnd-server: " << holidays.size() << " feriados importados (" << added << " novos)\n";
+}
+
+}  // namespace server

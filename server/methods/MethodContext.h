@@ -1,0 +1,26 @@
+#pragma once
+// What one method of the remote object is run with.
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "server/store/RuleStore.h"
+
+namespace server {
+
+/// A call's store (told who makes the call) and its checked positional params: they
+/// have the count and the forms their method's description gives (wire::checkParams).
+struct MethodContext {
+    RuleStore& store;
+    const nlohmann::json& params;
+};
+
+/// A method of the remote object: its answer, or an exception (wire::RpcError for a
+/// refusal, StoreError when the database fails).
+using MethodHandler = nlohmann::json (*)(const MethodContext&);
+/// A method whose answer is large: it writes the answer's JSON text itself (compact, byte
+/// for byte what wire::dumpJson of its JSON form gives), without a JSON tree.
+using TextMethodHandler = std::string (*)(const MethodContext&);
+
+}  // namespace server

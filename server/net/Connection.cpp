@@ -1,0 +1,286 @@
+#include "server/net/Connection.h"
+
+#include <algorithm>
+
+#include "server/net/ConnectionManager.h"
+
+namespace server {
+
+using Clock = std::chrono::steady_clock;
+
+Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& context,
+                       bool refusing)
+    : stream_(std::move(socket), context.tls),
+      timer_(stream_.get_executor()),
+      context_(context),
+      framer_(context.options.frameLimit),
+      refusing_(refusing) {
+    std::error_code error;
+    const auto peer = stream_.next_layer().remote_endpoint(error);
+    session_.peer = error ? "?" : peer.address().to_string();
+    session_.station = session_.peer;  // until rpc.hello names the workstation
+}
+
+void Connection::start() {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        // Until it has logged in, a peer holds its slot for the login time at most,
+        // whether it stalls in the handshake or never sends rpc.auth.
+        self->loginDeadline_ = Clock::now() + self->context_.options.authTimeout;
+        self->arm(self->loginDeadline_);
+        if (!self->context_.useTls) {
+            // Writes are tried at once and left to the event loop only when the socket
+            // cannot take them (see write()).
+            std::error_code ignored;
+            self->stream_.next_layer().non_blocking(true, ignored);
+            self->begin();
+            return;
+        }
+        self->stream_.async_handshake(asio::ssl::stream_base::server,
+                                      [self](const std::error_code& e) {
+                                          if (e) {
+                                              self->end();
+                                              return;
+                                          }
+                                          self->begin();
+                                      });
+    });
+}
+
+// After the handshake: a refusing connection says why and ends; without a token the peer
+// is logged in now; then the first request is read.
+void Connection::begin() {
+    if (refusing_) {
+        session_.closeAfterAnswer = true;
+        busy_ = true;
+        deliver(Dispatcher::busy(context_.options.maxConnections) + "\n");
+        return;
+    }
+    if (context_.options.token.empty()) {
+        session_.authenticated = true;
+    }
+    admitWhenAuthenticated();
+    read();
+}
+
+void Connection::admitWhenAuthenticated() {
+    if (pending_ && session_.authenticated) {
+        pending_ = false;
+        context_.manager.admitted(shared_from_this());
+    }
+}
+
+void Connection::stop() {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+        self->stopping_ = true;
+        // Idle: the connection ends now. Busy: the answer being computed or written is
+        // sent first, then write() ends it.
+        if (!self->busy_) {
+            self->end();
+        }
+    });
+}
+
+void Connection::close() {
+    asio::post(stream_.get_executor(), [self = shared_from_this()] { self->end(); });
+}
+
+void Connection::closeSocket() {
+    std::error_code ignored;
+    timer_.cancel();
+    stream_.next_layer().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    stream_.next_layer().close(ignored);
+}
+
+void Connection::end() {
+    if (!ended_) {
+        ended_ = true;
+        context_.manager.remove(shared_from_this());
+    }
+}
+
+// One timer per connection, re-armed only when a deadline comes sooner than the one it
+// waits for: moving a deadline later (every request does) is a store into deadline_,
+// not a system call. When it fires it ends the peer only if the current deadline has
+// passed; otherwise it waits again for that one.
+void Connection::arm(Clock::time_point deadline) {
+    deadline_ = deadline;
+    if (deadline < timerExpiry_) {
+        waitFor(deadline);
+    }
+}
+
+void Connection::disarm() {
+    deadline_ = Clock::time_point::max();
+}
+
+void Connection::waitFor(Clock::time_point expiry) {
+    timerExpiry_ = expiry;
+    timer_.expires_at(expiry);  // a wait it replaces ends with operation_aborted
+    timer_.async_wait([self = shared_from_this()](const std::error_code& e) {
+        if (e || self->ended_) {
+            return;
+        }
+        if (Clock::now() >= self->deadline_) {
+            self->end();
+        } else if (self->deadline_ != Clock::time_point::max()) {
+            self->waitFor(self->deadline_);
+        } else {
+            self->timerExpiry_ = Clock::time_point::max();  // disarmed: the next arm waits
+        }
+    });
+}
+
+void Connection::read() {
+    if (stopping_ || ended_) {
+        end();
+        return;
+    }
+    // Between requests the peer may stay quiet for the idle time (before it has logged
+    // in, for what is left of the login time); once a request has begun it must end
+    // within the request time, however slowly its bytes come.
+    auto deadline = midLine_ ? requestStarted_ + context_.options.requestTimeout
+                             : Clock::now() + context_.options.idleTimeout;
+    if (pending_) {
+        deadline = std::min(deadline, loginDeadline_);
+    }
+    arm(deadline);
+    auto handler = [self = shared_from_this()](const std::error_code& e, std::size_t n) {
+        self->onRead(e, n);
+    };
+    if (context_.useTls) {
+        stream_.async_read_some(asio::buffer(buffer_), std::move(handler));
+    } else {
+        stream_.next_layer().async_read_some(asio::buffer(buffer_), std::move(handler));
+    }
+}
+
+void Connection::onRead(const std::error_code& error, std::size_t bytes) {
+    if (error || ended_) {
+        end();
+        return;
+    }
+    const std::string_view data(buffer_.data(), bytes);
+    if (!midLine_ && bytes > 0) {
+        requestStarted_ = Clock::now();
+    }
+    const bool endsLine = bytes > 0 && data.back() == '\n';
+    if (bytes > 0) {
+        midLine_ = !endsLine;
+        // A piece that finishes one line and starts the next restarts the request clock.
+        if (!endsLine && data.find('\n') != std::string_view::npos) {
+            requestStarted_ = Clock::now();
+        }
+    }
+    std::vector<wire::Frame> frames = framer_.feed(data);
+    if (frames.empty()) {
+        read();
+        return;
+    }
+    disarm();
+    busy_ = true;
+    // What needs no database (logging in, a malformed line) is answered on this thread;
+    // from the first call of the object's methods on, the lines go to a worker, which
+    // may wait for the database as long as the call's deadline allows. No more is read
+    // until these lines are answered, so a client that sends faster than it reads is
+    // held back by TCP instead of by our memory.
+    std::string out;
+    for (std::size_t i = 0; i < frames.size() && !session_.closeAfterAnswer; ++i) {
+        Dispatcher::Step step = prepare(frames[i]);
+        if (step.pending()) {
+            // A batch holding a store runs on the stores' workers, so that lookups never
+            // wait for a thread behind a store that waits for the database.
+            const auto& pool = step.writes() ? context_.storeWorkers : context_.workers;
+            asio::post(pool, [self = shared_from_this(), out = std::move(out),
+                                          step = std::move(step),
+                                          frames = std::move(frames), i]() mutable {
+                if (auto line = self->context_.dispatcher.finish(step, self->session_)) {
+                    out += *line;
+                    out += '\n';
+                }
+                out += self->answer(frames, i + 1);
+                asio::post(self->stream_.get_executor(), [self, out = std::move(out)]() mutable {
+                    self->deliver(std::move(out));
+                });
+            });
+            return;
+        }
+        if (step.answer) {
+            out += *step.answer;
+            out += '\n';
+        }
+    }
+    deliver(std::move(out));
+}
+
+Dispatcher::Step Connection::prepare(const wire::Frame& frame) {
+    if (frame.kind == wire::Frame::Kind::Oversized) {
+        return {Dispatcher::oversized(framer_.limit()), std::nullopt};
+    }
+    return context_.dispatcher.prepare(frame.text, session_);
+}
+
+std::string Connection::answer(const std::vector<wire::Frame>& frames, std::size_t first) {
+    std::string out;
+    for (std::size_t i = first; i < frames.size(); ++i) {
+        if (session_.closeAfterAnswer) {
+            break;  // nothing after a refused authentication is read, let alone answered
+        }
+        if (auto line = context_.dispatcher.finish(prepare(frames[i]), session_)) {
+            out += *line;
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+void Connection::deliver(std::string out) {
+    admitWhenAuthenticated();
+    outgoing_ = std::move(out);
+    if (outgoing_.empty()) {
+        busy_ = false;
+        read();
+    } else {
+        write();
+    }
+}
+
+void Connection::write() {
+    if (ended_) {
+        return;
+    }
+    std::size_t sent = 0;
+    if (!context_.useTls) {
+        // A short answer fits the socket's buffer: sent here at once, it needs neither a
+        // deadline nor a trip through the event loop.
+        std::error_code error;
+        sent = stream_.next_layer().write_some(asio::buffer(outgoing_), error);
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+            sent = 0;  // the socket is full: the event loop writes it all
+        } else if (error || sent == outgoing_.size()) {
+            written(error);
+            return;
+        }
+    }
+    arm(Clock::now() + context_.options.writeTimeout);
+    auto handler = [self = shared_from_this()](const std::error_code& e, std::size_t) {
+        self->written(e);
+    };
+    if (context_.useTls) {
+        asio::async_write(stream_, asio::buffer(outgoing_), std::move(handler));
+    } else {
+        asio::async_write(stream_.next_layer(), asio::buffer(outgoing_) + sent, std::move(handler));
+    }
+}
+
+void Connection::written(const std::error_code& error) {
+    busy_ = false;
+    outgoing_.clear();
+    disarm();
+    if (error || stopping_ || session_.closeAfterAnswer) {
+        end();
+        return;
+    }
+    read();
+}
+
+}  // namespace server

@@ -1,0 +1,104 @@
+#pragma once
+// One client socket: reads request lines (a line may be a batch of requests), answers
+// each in order.
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+
+#include "server/rpc/Dispatcher.h"
+#include "server/net/ServerOptions.h"
+#include "protocol/Asio.h"
+#include "protocol/LineFramer.h"
+
+namespace server {
+
+class ConnectionManager;
+
+/// What every connection of one server run shares.
+struct ConnectionContext {
+    ConnectionManager& manager;
+    Dispatcher& dispatcher;
+    asio::any_io_executor workers;       ///< where lookups run, away from the socket threads
+    asio::any_io_executor storeWorkers;  ///< where stores run
+    asio::ssl::context& tls;        ///< used only when useTls
+    bool useTls = false;
+    const ServerOptions& options;
+};
+
+/// A connection runs on one socket thread's event loop: it reads, answers what needs no
+/// database (logging in, malformed lines) in place and hands calls of the object's
+/// methods to a worker, so that a database that stops answering never holds a thread
+/// that accepts connections or does TLS handshakes; it writes the answers, then reads
+/// again. While it waits for a peer it holds no thread; a deadline ends it when the peer
+/// is idle too long, sends a request too slowly, does not take its answer, or has not
+/// logged in within the login time. A batch line is one unit: its calls go to one worker
+/// (the stores' when it holds a store) and its one answer line is written when all have
+/// completed; stop() waits for it as for a call. Owned by the ConnectionManager.
+class Connection : public std::enable_shared_from_this<Connection> {
+public:
+    /// socket must belong to an event loop that one thread runs. A refusing connection
+    /// only tells its peer that the server is busy (after the TLS handshake, so that a
+    /// TLS client can read it) and ends.
+    Connection(asio::ip::tcp::socket socket, const ConnectionContext& context,
+               bool refusing = false);
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    /// Starts the TLS handshake when asked for, then reading.
+    void start();
+    /// Ends the connection once the answers being computed or written are sent.
+    void stop();
+    /// Ends the connection now.
+    void close();
+    /// Closes the socket; called by the manager from the connection's thread.
+    void closeSocket();
+    /// True until the peer has logged in (or, without a token, finished the handshake).
+    bool pending() const { return pending_; }
+
+private:
+    void begin();
+    void read();
+    void onRead(const std::error_code& error, std::size_t bytes);
+    /// The answer lines to frames from the first on, prepare and complete alike (on a
+    /// worker: touches only the session).
+    std::string answer(const std::vector<wire::Frame>& frames, std::size_t first);
+    /// The answer to one frame that is no call of the object's methods, or the call or
+    /// batch to complete.
+    Dispatcher::Step prepare(const wire::Frame& frame);
+    /// Tells the manager the peer has logged in, once.
+    void admitWhenAuthenticated();
+    /// Writes out, or reads on when there is nothing to write.
+    void deliver(std::string out);
+    void write();
+    void written(const std::error_code& error);
+    void arm(std::chrono::steady_clock::time_point deadline);
+    void disarm();
+    void waitFor(std::chrono::steady_clock::time_point expiry);
+    void end();
+
+    asio::ssl::stream<asio::ip::tcp::socket> stream_;
+    asio::steady_timer timer_;
+    ConnectionContext context_;
+    wire::LineFramer framer_;
+    Dispatcher::Session session_;
+    std::array<char, 16384> buffer_{};
+    std::string outgoing_;
+    std::chrono::steady_clock::time_point requestStarted_{};
+    // The time the peer must act by, and the time the timer waits for (never later).
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point timerExpiry_ =
+        std::chrono::steady_clock::time_point::max();
+    bool midLine_ = false;   // bytes of an unfinished line have arrived
+    bool busy_ = false;      // a worker is answering, or an answer is being written
+    bool stopping_ = false;
+    bool ended_ = false;
+    bool refusing_ = false;
+    bool pending_ = true;
+    std::chrono::steady_clock::time_point loginDeadline_{};
+};
+
+}  // namespace server

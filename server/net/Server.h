@@ -1,0 +1,80 @@
+#pragma once
+// The application server: the remote object "Vnd42400.rdmTabePreco" on a TCP port.
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "server/ops/Metrics.h"
+#include "server/net/ServerOptions.h"
+#include "demodata/DemoDataSet.h"
+#include "protocol/LineFramer.h"
+
+namespace server {
+
+/// A JSON-RPC server over one database, serving on its own threads. The program
+/// `vnd-server serve` and the scenario runner both use it.
+class Server {
+public:
+    /// dbUrl: "sqlite:PATH" or "postgresql://..."; listen: "HOST:PORT" (port 0 picks a
+    /// free port at the first start). Nothing is opened yet.
+    Server(std::string dbUrl, std::string listen = "127.0.0.1:7400",
+           std::size_t frameLimit = wire::kDefaultFrameLimit);
+    /// The same with every limit and security setting given.
+    Server(std::string dbUrl, std::string listen, ServerOptions options);
+    /// Stops the server when running.
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    /// Opens the database (upgrading one of an older schema first, every row kept) and
+    /// returns once the port listens. A later start after stop() listens on the same
+    /// port again. Throws std::runtime_error (Portuguese text) for a database that cannot
+    /// be opened, was never initialised or is of a newer schema, a port in use, an
+    /// address other than loopback without a token, or with a token but neither TLS nor
+    /// allowPlainText, or a TLS certificate or key that cannot be read.
+    void start();
+    /// Stops accepting, lets the answers in flight be sent, closes every connection,
+    /// waits for the calls under way and closes the database. Harmless when not running.
+    void stop();
+    bool running() const;
+    /// The port listened on (known after the first start).
+    unsigned short port() const;
+
+    /// Takes a new token (when given: connections logged in stay so, new ones must
+    /// present it) and reads the TLS certificate and key files again, for the
+    /// connections made from now on; no connection is dropped. A certificate or key that
+    /// cannot be read, or a token that is empty, changes nothing and throws
+    /// std::runtime_error (Portuguese text). Only while running.
+    void reload(const std::optional<std::string>& token);
+    /// Whether the database answers now, on a connection of its own (for /healthz).
+    bool databaseAnswers();
+    /// The server's counters (kept across stop and start).
+    Metrics& metrics();
+
+    /// Test hook: the next call of method (short name, e.g. "SetPrecDif") answers a
+    /// JSON-RPC error with this message and stores nothing.
+    void failNext(const std::string& method, const std::string& message);
+    /// Rows in PRECDIF (opens the database for the count when not running).
+    long countRules();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+/// What initDatabase does with a database that already holds reference rows or rules.
+enum class ExistingData { Refuse, Replace };
+
+/// Creates (a SQLite file: readable by its owner only) or upgrades the schema of the
+/// database at url. With demo it then replaces the reference data by the demo data set
+/// of `products` products; a database that holds any reference row or rule is refused
+/// (std::runtime_error saying what it holds, nothing replaced) unless existing is
+/// Replace. Replacing removes, in the same transaction, the stored rules the new data no
+/// longer backs, and returns how many; every other rule is kept. Throws
+/// std::invalid_argument for a bad URL, std::runtime_error for a database failure.
+long initDatabase(const std::string& url, bool demo, int products = demo::kDefaultProducts,
+                  ExistingData existing = ExistingData::Refuse);
+
+}  // namespace server

@@ -1,0 +1,36 @@
+#pragma once
+// Checks a SetPrecDif request against the stored data and expands it into PRECDIF rows.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "server/store/RuleStore.h"
+#include "protocol/RuleArguments.h"
+
+namespace server {
+
+/// What the store knows about the names a request uses, read before it is checked.
+struct RuleContext {
+    bool branchExists = false;
+    bool tableExists = false;                         ///< the table, in that branch
+    std::optional<demo::ValidityPeriod> period;       ///< the one starting on periodStart
+    bool consumerTypeExists = false;                  ///< ignored for "T"
+    std::vector<ProductRef> branchProducts;           ///< in code order
+};
+
+/// Reads from the store everything checkRule needs for this request.
+RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& request);
+
+/// Checks every condition a stored rule must meet and returns its rows: one per product
+/// and per ticked day ("every day" gives the one day T), with distinct keys. Throws
+/// wire::RpcError with rpc::kRefused and a Portuguese text at the first condition that
+/// fails. Pure: no I/O.
+std::vector<RuleRow> checkRule(const wire::RuleArguments& request, const RuleContext& context);
+/// The same checks; the rows in compact form (products x days), in the same order.
+RuleRows checkRuleRows(const wire::RuleArguments& request, const RuleContext& context);
+
+/// True for four digits forming a time of day, 0000 to 2359.
+bool isTimeOfDay(const std::string& hhmm);
+
+}  // namespace server

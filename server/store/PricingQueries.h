@@ -1,0 +1,102 @@
+#pragma once
+// The reads and changes of prices, holidays, rules and their history, written once for
+// both backends over the store's shared statements.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "server/store/RuleStore.h"
+#include "server/pricing/DayFacts.h"
+
+namespace server {
+
+/// A product of a branch's assortment with its base price in one validity period.
+struct PricedProduct {
+    std::string code;       ///< CDPRODUTO
+    std::string treeCode;   ///< CDARVPROD
+    std::string name;       ///< NMPRODUTO
+    std::optional<double> base;  ///< ITEMPREC.VRPRECO; none when not stored
+};
+
+/// Which stored rules a listing takes; empty texts and absent dates take every row.
+struct RuleFilter {
+    std::string branch;
+    std::string table;
+    std::optional<wire::Date> periodStart;
+    std::string firstProduct;
+    std::string lastProduct;
+    std::string consumerType;
+    std::string day;
+    std::optional<wire::Date> validOn;  ///< rows valid on this date
+};
+
+/// One row of PRECDIFHIST.
+struct HistoryRow {
+    RuleRow key;  ///< the ten key columns; the values are those before the change
+    char operation = 'S';  ///< S replaced, E removed
+    std::string at;        ///< DTOPERACAO, "YYYY-MM-DD HH:MM:SS" (UTC)
+    std::string user;
+    std::string station;
+    std::optional<RuleRow> after;  ///< the values after a replacement
+};
+
+/// Stateless: every method runs its statements on the store it is given.
+class PricingQueries {
+public:
+    explicit PricingQueries(RuleStore& store) : store_(store) {}
+
+    /// The product as the branch sells it, with its base price in the period; nullopt
+    /// when the branch does not sell it.
+    std::optional<PricedProduct> product(const std::string& branch, const std::string& table,
+                                         const wire::Date& periodStart, const std::string& code);
+    /// Every product the branch sells with its base price and its stored rules of the
+    /// period, product by product in code order; the rules in key order. The assortment is
+    /// held (code, tree code, name and price of each product); the rules are read as they
+    /// are used, never all at once. fn must not use the store.
+    void forEachPricedProduct(
+        const std::string& branch, const std::string& table, const wire::Date& periodStart,
+        const std::function<void(const PricedProduct&, const std::vector<RuleRow>&)>& fn);
+    /// The product's stored rules of the period, in key order.
+    std::vector<RuleRow> productRules(const std::string& branch, const std::string& table,
+                                      const wire::Date& periodStart, const std::string& code);
+    /// Calls fn for every stored rule of the period whose product is in `products`
+    /// (sorted), in key order.
+    void forEachRuleOf(const std::string& branch, const std::string& table,
+                       const wire::Date& periodStart, const std::vector<std::string>& products,
+                       const std::function<void(const RuleRow&)>& fn);
+
+    /// Holidays of the branch and of every branch ("T") from `from` to `to`, both
+    /// included, in date order.
+    std::vector<Holiday> holidays(const std::optional<std::string>& branch, const wire::Date& from,
+                                  const wire::Date& to);
+    /// Adds or renames holidays, all in one transaction; how many were new.
+    long putHolidays(const std::vector<Holiday>& holidays);
+    /// Removes a holiday; false when there was none.
+    bool removeHoliday(const std::string& branch, const wire::Date& date);
+
+    /// How many stored rules the filter takes.
+    long countRules(const RuleFilter& filter);
+    /// The filter's rules from `offset` on, at most `limit`, in the listing's order
+    /// (product, period, day, consumer type, window, validity), each with its product's
+    /// tree code and name.
+    void listRules(const RuleFilter& filter, long offset, long limit,
+                   const std::function<void(const RuleRow&, std::string_view treeCode,
+                                            std::string_view name)>& fn);
+    /// Removes these rows (keys) in one transaction, each copied into the history first as
+    /// removed by the store's caller. A key that is not stored refuses the whole call
+    /// (wire::RpcError kRefused naming it) and nothing is removed.
+    long removeRules(const std::vector<RuleRow>& keys);
+
+    /// Rows of the product's history in the branch's table.
+    long countHistory(const std::string& branch, const std::string& table, const std::string& product);
+    /// The product's history, newest first.
+    std::vector<HistoryRow> history(const std::string& branch, const std::string& table,
+                                    const std::string& product, long offset, long limit);
+
+private:
+    RuleStore& store_;
+};
+
+}  // namespace server

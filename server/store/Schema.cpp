@@ -1,0 +1,84 @@
+#include "server/store/Schema.h"
+
+#include "server/store/RuleStore.h"
+
+namespace server::schema {
+
+const std::vector<std::string_view>& version1() {
+    static const std::vector<std::string_view> statements = {
+        "CREATE TABLE IF NOT EXISTS SCHEMAVERSION (VERSION INTEGER NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS FILIAL (CDFILIAL VARCHAR(4) PRIMARY KEY,"
+        " NMFILIAL VARCHAR(30) NOT NULL, CDSEGMER VARCHAR(5), SEGMENTO VARCHAR(48),"
+        " IDPRECDIFCOM VARCHAR(1), CDGRPRODPDV VARCHAR(10), GRUPOPROD VARCHAR(53),"
+        " IDUTMODPRODFIL VARCHAR(1))",
+        "CREATE TABLE IF NOT EXISTS TABEPREC (CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDTABEPREC VARCHAR(3) NOT NULL, NMTABEPREC VARCHAR(20) NOT NULL,"
+        " PRIMARY KEY (CDFILIAL, CDTABEPREC))",
+        "CREATE TABLE IF NOT EXISTS TABEVEND (CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDTABEPREC VARCHAR(3) NOT NULL, DTINIVGPREC DATE NOT NULL, DTFINVGPREC DATE NOT NULL,"
+        " PRIMARY KEY (CDFILIAL, CDTABEPREC, DTINIVGPREC))",
+        "CREATE TABLE IF NOT EXISTS PRODUTO (CDPRODUTO VARCHAR(10) PRIMARY KEY,"
+        " CDARVPROD VARCHAR(20) NOT NULL, NMPRODUTO VARCHAR(50) NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS PRODFILI (CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDPRODUTO VARCHAR(10) NOT NULL, PRIMARY KEY (CDFILIAL, CDPRODUTO))",
+        "CREATE TABLE IF NOT EXISTS TIPOCONS (CDTIPOCONS VARCHAR(2) PRIMARY KEY,"
+        " NMTIPOCONS VARCHAR(30) NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS PRECDIF (CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDTABEPREC VARCHAR(3) NOT NULL, DTINIVGPREC DATE NOT NULL,"
+        " CDPRODUTO VARCHAR(10) NOT NULL, IDDIA CHAR(1) NOT NULL,"
+        " CDTIPOCONS VARCHAR(2) NOT NULL, HRINI CHAR(4) NOT NULL, HRFIN CHAR(4) NOT NULL,"
+        " DTINIVALID DATE NOT NULL, DTFINVALID DATE NOT NULL, IDDESCACRE SMALLINT NOT NULL,"
+        " IDVALPERC SMALLINT NOT NULL, VRPRECDIF DOUBLE PRECISION NOT NULL,"
+        " IDVISUALIZA SMALLINT NOT NULL, DTULTATU TIMESTAMP NOT NULL,"
+        " PRIMARY KEY (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA, CDTIPOCONS,"
+        " HRINI, HRFIN, DTINIVALID, DTFINVALID))",
+    };
+    return statements;
+}
+
+const std::vector<std::string_view>& version2() {
+    static const std::vector<std::string_view> statements = {
+        "CREATE TABLE IF NOT EXISTS ITEMPREC (CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDTABEPREC VARCHAR(3) NOT NULL, DTINIVGPREC DATE NOT NULL,"
+        " CDPRODUTO VARCHAR(10) NOT NULL, VRPRECO DOUBLE PRECISION NOT NULL,"
+        " PRIMARY KEY (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO))",
+        "CREATE TABLE IF NOT EXISTS FERIADO (CDFILIAL VARCHAR(4) NOT NULL,"
+        " DTFERIADO DATE NOT NULL, NMFERIADO VARCHAR(60) NOT NULL,"
+        " PRIMARY KEY (CDFILIAL, DTFERIADO))",
+        // Append only: one row per replaced or removed rule row, so no key.
+        "CREATE TABLE IF NOT EXISTS PRECDIFHIST (CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDTABEPREC VARCHAR(3) NOT NULL, DTINIVGPREC DATE NOT NULL,"
+        " CDPRODUTO VARCHAR(10) NOT NULL, IDDIA CHAR(1) NOT NULL,"
+        " CDTIPOCONS VARCHAR(2) NOT NULL, HRINI CHAR(4) NOT NULL, HRFIN CHAR(4) NOT NULL,"
+        " DTINIVALID DATE NOT NULL, DTFINVALID DATE NOT NULL, IDOPERACAO CHAR(1) NOT NULL,"
+        " DTOPERACAO TIMESTAMP NOT NULL, NMUSUARIO VARCHAR(64) NOT NULL,"
+        " NMESTACAO VARCHAR(64) NOT NULL, IDDESCACRE_ANT SMALLINT NOT NULL,"
+        " IDVALPERC_ANT SMALLINT NOT NULL, VRPRECDIF_ANT DOUBLE PRECISION NOT NULL,"
+        " IDVISUALIZA_ANT SMALLINT NOT NULL, DTULTATU_ANT TIMESTAMP NOT NULL,"
+        " IDDESCACRE SMALLINT, IDVALPERC SMALLINT, VRPRECDIF DOUBLE PRECISION,"
+        " IDVISUALIZA SMALLINT)",
+        // A product's history is read newest first within its price table.
+        "CREATE INDEX IF NOT EXISTS PRECDIFHIST_PRODUTO ON PRECDIFHIST"
+        " (CDFILIAL, CDTABEPREC, CDPRODUTO, DTOPERACAO)",
+    };
+    return statements;
+}
+
+std::vector<std::string_view> upgradeFrom(int version) {
+    static_assert(kSchemaVersion == 2, "a new schema version needs its upgrade step here");
+    std::vector<std::string_view> out;
+    if (version < 1) {
+        out.insert(out.end(), version1().begin(), version1().end());
+    }
+    if (version < 2) {
+        out.insert(out.end(), version2().begin(), version2().end());
+    }
+    return out;
+}
+
+std::string newerVersionMessage(int version) {
+    return "O banco de dados tem o esquema versão " + std::to_string(version) +
+           ", mais novo que o deste servidor (" + std::to_string(kSchemaVersion) + ").";
+}
+
+}  // namespace server::schema

@@ -1,0 +1,54 @@
+#pragma once
+// The shared storage: a PostgreSQL database used by many hosts and server processes.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "server/store/RuleStore.h"
+
+namespace server {
+
+/// RuleStore over libpq. Every value travels as a bound parameter or through COPY, never
+/// inside SQL text. Rules are upserted by COPY into a temporary table and one
+/// INSERT ... SELECT ... ON CONFLICT, inside one transaction. Every wait for the database
+/// is bounded by the call's deadline; a connection lost or abandoned is opened again by
+/// the next statement outside a transaction.
+class PostgresRuleStore : public RuleStore {
+public:
+    /// Connects with a libpq connection URI. Throws StoreError.
+    explicit PostgresRuleStore(const std::string& url);
+    PostgresRuleStore(const std::string& url, const StoreSettings& settings);
+    ~PostgresRuleStore() override;
+
+    void createSchema() override;
+    int schemaVersion() override;
+    StoredCounts storedCounts() override;
+    long replaceReferenceData(const demo::DataSet& set) override;
+    std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
+    std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
+    std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,
+                                              const std::optional<wire::Date>& start) override;
+    bool consumerTypeExists(const std::string& code) override;
+    std::vector<ProductRef> branchProducts(const std::string& branch) override;
+    std::vector<ProductRef> branchProductsAmong(const std::string& branch,
+                                                const std::vector<std::string>& codes) override;
+    UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
+    UpsertCounts upsertRule(const RuleRows& rows) override;
+    void query(std::string_view sql, const std::vector<SqlParam>& params,
+               const std::function<void(const SqlRow&)>& fn, SqlRows rows) override;
+    long execute(std::string_view sql, const std::vector<SqlParam>& params) override;
+    void writeTransaction(const std::function<void()>& body) override;
+    void setDeadline(std::chrono::steady_clock::time_point deadline) override;
+    void interrupt() override;
+
+private:
+    struct Connection;
+    class CopyStream;
+    // One transaction: the lines `send` writes go through COPY into a staging table,
+    // then into PRECDIF by one INSERT ... SELECT ... ON CONFLICT.
+    UpsertCounts upsertLines(const std::function<void(CopyStream&)>& send);
+    std::unique_ptr<Connection> conn_;
+};
+
+}  // namespace server

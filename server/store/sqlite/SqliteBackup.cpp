@@ -1,0 +1,98 @@
+#include "server/store/sqlite/SqliteBackup.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace server {
+
+namespace {
+
+struct CloseDatabase {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Database = std::unique_ptr<sqlite3, CloseDatabase>;
+
+Database open(const std::string& path, int flags, const std::string& what) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    Database db(raw);
+    if (rc != SQLITE_OK) {
+        throw std::runtime_error("Não foi possível abrir " + what + " " + path + ": " +
+                                 (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)) + ".");
+    }
+    // A writer holds its lock for a moment; the copy waits for it rather than failing.
+    sqlite3_busy_timeout(db.get(), 5000);
+    return db;
+}
+
+}  // namespace
+
+long backupSqlite(const std::string& source, const std::string& target) {
+    namespace fs = std::filesystem;
+    if (!fs::is_regular_file(source)) {
+        throw std::runtime_error("O banco de dados " + source + " não existe.");
+    }
+    Database from = open(source, SQLITE_OPEN_READONLY, "o banco de dados");
+    const std::string partial = target + ".parcial";
+    fs::remove(partial);
+    // Made by us, for the owner only, before SQLite opens it: the copy holds the same
+    // prices as the database.
+    const int fd = ::open(partial.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        throw std::runtime_error("Não foi possível criar a cópia " + partial + ".");
+    }
+    ::close(fd);
+    long pages = 0;
+    try {
+        Database to = open(partial, SQLITE_OPEN_READWRITE, "a cópia");
+        sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
+        if (backup == nullptr) {
+            throw std::runtime_error("Não foi possível copiar " + source + ": " +
+                                     sqlite3_errmsg(to.get()) + ".");
+        }
+        // All pages in one step: the copy then reads under one read transaction and so
+        // sees one state of the database, whatever writers do meanwhile. A step is tried
+        // again a few times while a writer holds its lock.
+        int rc = SQLITE_OK;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            rc = sqlite3_backup_step(backup, -1);
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        pages = sqlite3_backup_pagecount(backup);
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE) {
+            throw std::runtime_error("A cópia de " + source + " falhou: " + sqlite3_errstr(rc) +
+                                     ".");
+        }
+        sqlite3_stmt* check = nullptr;
+        std::string verdict;
+        if (sqlite3_prepare_v2(to.get(), "PRAGMA quick_check", -1, &check, nullptr) ==
+                SQLITE_OK &&
+            sqlite3_step(check) == SQLITE_ROW) {
+            verdict = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+        }
+        sqlite3_finalize(check);
+        if (verdict != "ok") {
+            throw std::runtime_error("A cópia de " + source + " não passou na verificação: " +
+                                     verdict + ".");
+        }
+        // The copy goes back to a single file: a backup is one file to keep.
+        sqlite3_exec(to.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    } catch (...) {
+        fs::remove(partial);
+        throw;
+    }
+    fs::rename(partial, target);
+    return pages;
+}
+
+}  // namespace server
