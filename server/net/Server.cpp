@@ -339,6 +339,8 @@ void Server::stop() {
     }
     impl_->options.metrics->watchConnections({});
     impl_->run.reset();  // closes the database
+    // Whoever stopped the server may read its log now; a stalled log is not waited for long.
+    impl_->log().flush(std::chrono::seconds(2));
 }
 
 void Server::reload(const std::optional<std::string>& token) {

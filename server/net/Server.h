@@ -36,7 +36,9 @@ public:
     /// allowPlainText, or a TLS certificate or key that cannot be read.
     void start();
     /// Stops accepting, lets the answers in flight be sent, closes every connection,
-    /// waits for the calls under way and closes the database. Harmless when not running.
+    /// waits for the calls under way and closes the database; the lines the server logged
+    /// are then written (a log that takes nothing is given two seconds). Harmless when not
+    /// running.
     void stop();
     bool running() const;
     /// The port listened on (known after the first start).
