@@ -15,6 +15,7 @@
 #include "server/net/ConnectionManager.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/rpc/Dispatcher.h"
+#include "server/ops/HealthProbe.h"
 #include "server/ops/Log.h"
 #include "server/service/PriceService.h"
 #include "server/store/RuleStore.h"
@@ -139,6 +140,19 @@ struct Server::Impl {
     std::unique_ptr<Run> run;
     std::map<std::string, std::string> pendingFailures;  // asked for while stopped
     Metrics ownMetrics;
+    std::unique_ptr<HealthProbe> health;  // asks databaseAnswers()
+
+    // Whether the database answers now, on a connection of its own: the server's
+    // connections may be busy with a long store. Takes no lock (url and options are set
+    // once), so that stop() may wait for it.
+    bool databaseAnswers() const {
+        try {
+            return openStore(url, storeSettings(options, options.dbConnectTimeout))
+                       ->schemaVersion() > 0;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
 
     Log& log() { return options.log ? *options.log : standardLog(); }
 
@@ -223,6 +237,10 @@ Server::Server(std::string dbUrl, std::string listen, ServerOptions options)
     if (impl_->options.metrics == nullptr) {
         impl_->options.metrics = &impl_->ownMetrics;
     }
+    const ServerOptions& o = impl_->options;
+    impl_->health = std::make_unique<HealthProbe>(
+        [impl = impl_.get()] { return impl->databaseAnswers(); }, o.healthInterval,
+        2 * o.healthInterval + 2 * o.dbConnectTimeout);
 }
 
 Server::~Server() {
@@ -293,6 +311,7 @@ void Server::start() {
     impl_->options.metrics->watchConnections([&manager = run->manager] { return manager.size(); });
     impl_->boundPort = run->acceptor.local_endpoint().port();
     impl_->run = std::move(run);
+    impl_->health->open(true);  // the database has just answered
     impl_->accept();
     for (auto& loop : impl_->run->loops) {
         impl_->run->keepRunning.push_back(asio::make_work_guard(*loop));
@@ -305,6 +324,7 @@ void Server::stop() {
     if (!impl_->run) {
         return;
     }
+    impl_->health->close();
     Run& r = *impl_->run;
     asio::post(r.strand, [&r] {
         std::error_code ignored;
@@ -388,21 +408,8 @@ void Server::reload(const std::optional<std::string>& token) {
     }
 }
 
-bool Server::databaseAnswers() {
-    std::string url;
-    StoreSettings settings;
-    {
-        std::lock_guard lock(impl_->mutex);
-        url = impl_->url;
-        settings = storeSettings(impl_->options, impl_->options.dbConnectTimeout);
-    }
-    // A connection of its own: the server's connections may be busy with a long store,
-    // and the question is whether the database answers now.
-    try {
-        return openStore(url, settings)->schemaVersion() > 0;
-    } catch (const std::exception&) {
-        return false;
-    }
+bool Server::healthy() {
+    return impl_->health->healthy();
 }
 
 Metrics& Server::metrics() {
