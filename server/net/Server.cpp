@@ -118,8 +118,9 @@ struct Run {
     asio::steady_timer acceptPause{strand};
     ConnectionManager manager;
     std::unique_ptr<asio::ssl::context> tls;
-    std::unique_ptr<PriceService> reads;
-    std::unique_ptr<PriceService> writes;
+    // Shared with a count under way (countRules), which runs outside the server's lock.
+    std::shared_ptr<PriceService> reads;
+    std::shared_ptr<PriceService> writes;
     std::unique_ptr<Dispatcher> dispatcher;
     std::unique_ptr<asio::thread_pool> workers;       // lookups
     std::unique_ptr<asio::thread_pool> storeWorkers;  // stores
@@ -257,9 +258,9 @@ void Server::start() {
     run->tls = makeTlsContext(options);
     // Two connections to the database: a long store on one leaves the other free for
     // the lookups of every other screen.
-    run->reads = std::make_unique<PriceService>(
+    run->reads = std::make_shared<PriceService>(
         openCurrentStore(impl_->url, storeSettings(options, options.dbTimeout)));
-    run->writes = std::make_unique<PriceService>(
+    run->writes = std::make_shared<PriceService>(
         openStore(impl_->url, storeSettings(options, options.storeTimeout)));
     run->dispatcher = std::make_unique<Dispatcher>(*run->reads, *run->writes, options);
     for (const auto& [method, message] : impl_->pendingFailures) {
@@ -436,12 +437,15 @@ void Server::failNext(const std::string& method, const std::string& message) {
 }
 
 long Server::countRules() {
-    std::unique_lock lock(impl_->mutex);
-    if (impl_->run) {
-        return impl_->run->reads->countRules();
+    std::shared_ptr<PriceService> reads;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (impl_->run) {
+            reads = impl_->run->reads;
+        }
     }
-    lock.unlock();
-    return openStore(impl_->url)->countRules();
+    // The count waits for the database as long as it must, holding nothing of the server's.
+    return reads ? reads->countRules() : openStore(impl_->url)->countRules();
 }
 
 long initDatabase(const std::string& url, bool demo, int products, ExistingData existing) {

@@ -61,7 +61,10 @@ public:
     /// Test hook: the next call of method (short name, e.g. "SetPrecDif") answers a
     /// JSON-RPC error with this message and stores nothing.
     void failNext(const std::string& method, const std::string& message);
-    /// Rows in PRECDIF (opens the database for the count when not running).
+    /// Rows in PRECDIF (opens the database for the count when not running). While the
+    /// count waits for the database, the server's other members do not wait for it; a
+    /// stop() meanwhile interrupts it (std::runtime_error) and the database is closed
+    /// when it ends.
     long countRules();
 
 private:
