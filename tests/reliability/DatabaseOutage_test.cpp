@@ -27,6 +27,7 @@
 #include "RuleCensus.h"
 #include "ServerProcess.h"
 #include "TestDatabase.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

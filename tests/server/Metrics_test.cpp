@@ -14,6 +14,7 @@
 #include "server/ops/HealthProbe.h"
 #include "server/ops/Metrics.h"
 #include "server/ops/MetricsEndpoint.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

@@ -23,6 +23,7 @@
 #include "server/ops/Log.h"
 #include "server/store/postgres/PostgresPrivileges.h"
 #include "server/store/RuleStore.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/store/sqlite/SqliteBackup.h"
 

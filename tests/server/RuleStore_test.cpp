@@ -13,6 +13,7 @@
 #include "protocol/ValueCodec.h"
 #include "server/service/PriceService.h"
 #include "server/rpc/StoreCallError.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {
