@@ -124,7 +124,7 @@ vnd-server serves the price-rule screens of a retail chain's stores over
 JSON-RPC on TCP, storing in SQLite or PostgreSQL. Runs as the systemd service
 vnd-server.service, configured in /etc/vnd-server/vnd-server.conf.")
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
-  ${VND_PACKAGING}/server/postinst ${VND_PACKAGING}/server/postrm ${VND_PACKAGING}/server/conffiles)
+  ${VND_PACKAGING}/server/postinst ${VND_PACKAGING}/server/prerm ${VND_PACKAGING}/server/postrm ${VND_PACKAGING}/server/conffiles)
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_HOST_PACKAGE_NAME vnd-host)
 set(CPACK_DEBIAN_HOST_DESCRIPTION "back-office desktop for the differentiated-price screen
