@@ -91,10 +91,10 @@ fi
 # (bindnow), as Debian's hardening flags make them.
 elves=0
 while IFS= read -r -d '' file; do
-  [[ $(head -c 4 "$file") == $'\x7fELF' ]] || continue
+  cmp -s -n 4 "$file" <(printf '\177ELF') || continue
   elves=$((elves + 1))
-  readelf -lW "$file" | grep -q GNU_RELRO || fail "${file#"$root"} is not linked with -z relro"
-  readelf -dW "$file" | grep -Eq 'BIND_NOW|FLAGS_1.* NOW' || fail "${file#"$root"} is not linked with -z now"
+  [[ $(readelf -lW "$file") == *GNU_RELRO* ]] || fail "${file#"$root"} is not linked with -z relro"
+  grep -Eq 'BIND_NOW|FLAGS_1.* NOW' <<<"$(readelf -dW "$file")" || fail "${file#"$root"} is not linked with -z now"
 done < <(find "$root/usr" -type f -print0)
 [[ $elves -ge 5 ]] || fail "only $elves ELF files in the packages"
 
