@@ -89,8 +89,10 @@ void QtUserInterface::showListEmpty(const std::string& text) {
 
 void QtUserInterface::showProgress(ProgressKind kind, const std::string& caption) {
     QWidget* parent = dialogParent();
-    if (!progress_ || progress_->parentWidget() != parent) {
-        delete progress_.data();
+    // One read of the guarded pointer, so that the check and the use see the same object.
+    ProgressWidget* shown = progress_.data();
+    if (shown == nullptr || shown->parentWidget() != parent) {
+        delete shown;
         progress_ = new ProgressWidget(parent);
     }
     QString text = toQt(caption);
