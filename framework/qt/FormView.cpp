@@ -193,7 +193,6 @@ QWidget* FormView::makeWidget(Control& control, QWidget* parent) {
         }
         case ControlKind::FlatButton: {
             auto* button = new FlatButton(parent);
-            button->setIcon(Glyphs::confirm());
             button->setFocusPolicy(Qt::NoFocus);
             connect(button, &QToolButton::clicked, this, [this, c] {
                 if (form_ != nullptr) input_.click(*c);
@@ -210,6 +209,9 @@ QWidget* FormView::makeWidget(Control& control, QWidget* parent) {
         case ControlKind::Memo: {
             auto* memo = new QPlainTextEdit(parent);
             memo->setReadOnly(true);
+            // Read with the keyboard as any text: the arrows, Page Up/Down, Ctrl+Home and
+            // Ctrl+End move through it, Shift selects, Ctrl+C copies.
+            memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
             memo->setFocusPolicy(Qt::ClickFocus);
             watch(memo, c);
             watch(memo->viewport(), c);
@@ -343,9 +345,19 @@ void FormView::mirror(Control& control) {
         }
         case ControlKind::LookupButton:
             break;
-        case ControlKind::FlatButton:
-            static_cast<QToolButton*>(w)->setText(caption);
+        case ControlKind::FlatButton: {
+            auto& flat = static_cast<TButtonFlat&>(control);
+            auto* button = static_cast<FlatButton*>(w);
+            button->setText(caption);
+            // Drawn once per glyph, not at every change of the button's state.
+            const QVariant glyph = static_cast<int>(flat.glyph());
+            if (button->property("glyph") != glyph) {
+                button->setIcon(Glyphs::button(flat.glyph()));
+                button->setProperty("glyph", glyph);
+            }
+            button->setKeyLabel(toQt(flat.keyLabel()));
             break;
+        }
         case ControlKind::Grid:
             static_cast<GridView*>(w)->mirror();
             break;
