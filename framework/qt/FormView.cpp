@@ -333,6 +333,8 @@ void FormView::mirror(Control& control) {
             box->setTitle(caption);
             box->setItems(group.items());
             box->setItemIndex(group.itemIndex());
+            // The keyboard follows the marked item, and its focus frame with it.
+            if (group.focused()) applyFocus();
             break;
         }
         case ControlKind::GroupBox:
@@ -374,8 +376,10 @@ void FormView::mirror(Control& control) {
     if (control.kind() == ControlKind::LookupButton) hint = QSize(21, 21);
     int shownWidth = g.width > 0 ? g.width : hint.width();
     // Labels size themselves to their caption, as they always have on these screens; the
-    // substitute font may be a little wider than the one they were drawn with.
-    if (control.kind() == ControlKind::Label && static_cast<Label&>(control).alignment() == Alignment::Left) {
+    // substitute font may be a little wider than the one they were drawn with. So do check
+    // boxes and radio buttons, whose focus frame goes round their caption.
+    const bool toggle = control.kind() == ControlKind::CheckBox || control.kind() == ControlKind::RadioButton;
+    if (toggle || (control.kind() == ControlKind::Label && static_cast<Label&>(control).alignment() == Alignment::Left)) {
         shownWidth = std::max(shownWidth, w->sizeHint().width());
     }
     w->setGeometry(g.left, g.top, shownWidth, g.height > 0 ? g.height : hint.height());
