@@ -27,7 +27,8 @@ std::string TfrmConPrecoDiferenciado::removalQuestion(const std::vector<int>& ro
     question += "\n";
     for (std::size_t i = 0; i < rows.size() && i < kRulesNamed; ++i) {
         const int row = rows[i];
-        question += "\n" + shown(row, "CDARVPROD") + " " + shown(row, "NMPRODUTO") + ": " + shown(row, "DIA") +
+        // Two short lines a rule, so the question box does not break them anywhere.
+        question += "\n" + shown(row, "CDARVPROD") + " " + shown(row, "NMPRODUTO") + "\n    " + shown(row, "DIA") +
                     ", consumidor " + shown(row, "TIPO") + ", " + shown(row, "HORARIO") + ", " +
                     shown(row, "VALIDADE");
     }
