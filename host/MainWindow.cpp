@@ -94,8 +94,12 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, std::vector
     if (s.branchFixed) branch += " (fixa)";
     statusBar()->addWidget(new QLabel(branch, this));
     statusBar()->addWidget(new QLabel(QString("Servidor %1:%2").arg(vol::toQt(s.serverHost)).arg(s.serverPort), this));
-    QString db = options.localDatabase.empty() ? QString("sem banco local") : vol::toQt(options.localDatabase);
-    statusBar()->addWidget(new QLabel("Banco local: " + db, this));
+    // The file's name is enough for the clerk; its whole path is in the tooltip, for support.
+    const QString dbPath = vol::toQt(options.localDatabase);
+    auto* db = new QLabel(dbPath.isEmpty() ? QString("Banco local: sem banco local")
+                                           : "Banco local: " + QFileInfo(dbPath).fileName(), this);
+    db->setToolTip(dbPath);
+    statusBar()->addWidget(db);
     statusBar()->addWidget(notice_, 1);
 
     // Room for a screen at its defined position (635, 90) and size.
