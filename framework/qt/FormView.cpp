@@ -393,7 +393,8 @@ void FormView::mirror(Control& control) {
 void FormView::mirrorEdit(Edit& edit, QLineEdit* line) {
     QString text = toQt(edit.editText());
     if (line->text() != text) line->setText(text);
-    if (edit.allSelected()) {
+    // Only the field with the caret shows its selection, as text fields do.
+    if (edit.allSelected() && edit.focused()) {
         line->selectAll();
     } else {
         line->setCursorPosition(edit.caret());

@@ -178,6 +178,13 @@ TEST_F(FormViewTest, KeyboardEntrySelectsTheTextSoTypingReplacesIt) {
     press(Qt::Key_Backtab, Qt::ShiftModifier);
     typeKeys("Bia");
     EXPECT_EQ(form->edtNome->text(), "Bia");
+    // Left behind with its text selected, the field no longer shows the selection,
+    // whatever changes it later.
+    press(Qt::Key_Tab);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    press(Qt::Key_Tab);
+    form->edtNome->setHint("Nome do cliente");
+    EXPECT_FALSE(static_cast<QLineEdit*>(widget("edtNome"))->hasSelectedText());
 }
 
 TEST_F(FormViewTest, AFailedExitKeepsTheFocusInTheModelAndOnScreen) {
