@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 #include "ListDialog.h"
 #include "ProgressWidget.h"
@@ -32,12 +35,23 @@ QWidget* QtUserInterface::dialogParent() const {
 
 namespace {
 
+// Lets a box's text keep its own lines: the box widens to its longest line (up to most of
+// the screen) instead of breaking a line of a listed rule in two.
+void keepLines(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+    if (label == nullptr || !box.text().contains('\n')) return;
+    int widest = 0;
+    for (const QString& line : box.text().split('\n')) widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    label->setMinimumWidth(std::min(widest + 8, 900));
+}
+
 // A message box with one "OK".
 void showBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
     // A box that waits for the person must show the normal pointer, even mid-action.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     QMessageBox box(icon, QApplication::applicationDisplayName(), toQt(text), QMessageBox::NoButton, parent);
     box.addButton("OK", QMessageBox::AcceptRole);
+    keepLines(box);
     box.exec();
     QApplication::restoreOverrideCursor();
 }
@@ -55,6 +69,7 @@ bool QtUserInterface::askYesNo(const std::string& text, DefaultAnswer byDefault)
     QPushButton* yes = box.addButton("&Sim", QMessageBox::YesRole);
     QPushButton* no = box.addButton("&Não", QMessageBox::NoRole);
     box.setDefaultButton(byDefault == DefaultAnswer::Yes ? yes : no);
+    keepLines(box);
     box.setEscapeButton(no);
     box.exec();
     QApplication::restoreOverrideCursor();
