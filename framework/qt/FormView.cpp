@@ -73,6 +73,7 @@ FormView::FormView(Form& form, UserInput& input, QWidget* parent)
     installEventFilter(this);
     for (Control* c : form.controls()) build(*c);
     form.addObserver(this);
+    focusShown_ = form.focusedControl();
     applyFocus();
 }
 
@@ -253,7 +254,14 @@ void FormView::controlChanged(Control& control) {
     mirror(control);
 }
 
-void FormView::focusChanged(Control*) { applyFocus(); }
+void FormView::focusChanged(Control* now) {
+    // The field left shows no selection any more, also where the toolkit sends it no
+    // focus-out (a window that is not the active one).
+    Control* left = focusShown_;
+    focusShown_ = now;
+    if (left != nullptr && left != now && isTextEntry(left->kind())) mirror(*left);
+    applyFocus();
+}
 
 void FormView::formChanged(Form&) { emit formPropertiesChanged(); }
 
