@@ -6,7 +6,6 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -17,6 +16,7 @@
 
 #include "server/store/DatabaseUrl.h"
 #include "server/store/Schema.h"
+#include "server/ops/NumberText.h"
 #include "protocol/ValueCodec.h"
 
 namespace server {
@@ -62,12 +62,6 @@ void appendCopyField(std::string& line, std::string_view value) {
             default: line += c;
         }
     }
-}
-
-std::string numberText(double value) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, end);
 }
 
 // classifies a failed statement by its SQLSTATE: what another writer causes, what a
