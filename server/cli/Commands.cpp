@@ -113,8 +113,9 @@ void printRules(const std::string& url, const std::string* branch, const std::st
                                << '\t' << r.product << '\t' << r.day << '\t' << r.consumerType
                                << '\t' << r.timeStart << '\t' << r.timeEnd << '\t'
                                << r.validFrom.iso() << '\t' << r.validTo.iso() << '\t'
-                               << r.surcharge << '\t' << r.percentage << '\t'
-                               << numberText(r.amount) << '\t' << r.display << '\t'
+                               << columnValue(r.adjustment) << '\t' << columnValue(r.amountKind)
+                               << '\t' << numberText(r.amount) << '\t'
+                               << columnValue(r.display) << '\t'
                                << r.updatedAt << '\n';
                        });
 }

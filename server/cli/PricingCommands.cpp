@@ -82,8 +82,8 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
                                          (std::to_string(10000 + std::llabs(amount % 10000)).substr(1));
                 out << ';' << r->day << ';' << r->consumerType << ';' << r->timeStart << ';'
                     << r->timeEnd << ';' << shortDate(r->validFrom) << ';' << shortDate(r->validTo)
-                    << ';' << r->surcharge << ';' << r->percentage << ';' << amountText << ';'
-                    << r->display;
+                    << ';' << columnValue(r->adjustment) << ';' << columnValue(r->amountKind)
+                    << ';' << amountText << ';' << columnValue(r->display);
             } else {
                 out << ";;;;;;;;;;";
             }

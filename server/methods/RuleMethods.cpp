@@ -226,11 +226,13 @@ json getPrecDifHist(const MethodContext& call) {
         packet.text(std::string_view(&k.day, 1)).text(k.consumerType).text(k.timeStart);
         packet.text(k.timeEnd).date(k.validFrom.iso()).date(k.validTo.iso());
         packet.text(std::string_view(&h.operation, 1)).text(h.at).text(h.user).text(h.station);
-        packet.integer(k.surcharge).integer(k.percentage).number(k.amount).integer(k.display);
+        packet.integer(columnValue(k.adjustment)).integer(columnValue(k.amountKind));
+        packet.number(k.amount).integer(columnValue(k.display));
         packet.text(k.updatedAt);
         if (h.after) {
-            packet.integer(h.after->surcharge).integer(h.after->percentage);
-            packet.number(h.after->amount).integer(h.after->display);
+            packet.integer(columnValue(h.after->adjustment));
+            packet.integer(columnValue(h.after->amountKind));
+            packet.number(h.after->amount).integer(columnValue(h.after->display));
         } else {
             packet.null().null().null().null();
         }

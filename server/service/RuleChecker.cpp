@@ -241,10 +241,13 @@ RuleRows checkRuleRows(const wire::RuleArguments& r, const RuleContext& c) {
     rows.shared.timeEnd = r.timeEnd;
     rows.shared.validFrom = r.validFrom;
     rows.shared.validTo = r.validTo;
-    rows.shared.surcharge = static_cast<int>(*r.adjustment);
-    rows.shared.percentage = static_cast<int>(*r.amountKind);
+    rows.shared.adjustment = *r.adjustment == wire::Adjustment::Surcharge ? Adjustment::Surcharge
+                                                                          : Adjustment::Discount;
+    rows.shared.amountKind = *r.amountKind == wire::AmountKind::Percentage
+                                 ? AmountKind::Percentage
+                                 : AmountKind::Money;
     rows.shared.amount = r.amount;
-    rows.shared.display = static_cast<int>(*r.display);
+    rows.shared.display = *r.display == wire::Display::Hidden ? Display::Hidden : Display::Shown;
     rows.products = std::move(products);
     rows.days = days;
     return rows;

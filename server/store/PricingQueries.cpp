@@ -358,10 +358,10 @@ std::vector<HistoryRow> PricingQueries::history(const std::string& branch,
             h.station.assign(r.text(18));
             if (!r.isNull(19)) {
                 RuleRow after = h.key;
-                after.surcharge = static_cast<int>(r.integer(19));
-                after.percentage = static_cast<int>(r.integer(20));
+                after.adjustment = readColumnValue<Adjustment>(r, 19, "IDDESCACRE");
+                after.amountKind = readColumnValue<AmountKind>(r, 20, "IDVALPERC");
                 after.amount = r.number(21);
-                after.display = static_cast<int>(r.integer(22));
+                after.display = readColumnValue<Display>(r, 22, "IDVISUALIZA");
                 h.after = after;
             }
             out.push_back(std::move(h));

@@ -83,10 +83,10 @@ void readRuleRow(const SqlRow& r, int first, RuleRow& row) {
     text(7, row.timeEnd);
     row.validFrom = date(8);
     row.validTo = date(9);
-    row.surcharge = static_cast<int>(r.integer(first + 10));
-    row.percentage = static_cast<int>(r.integer(first + 11));
+    row.adjustment = readColumnValue<Adjustment>(r, first + 10, "IDDESCACRE");
+    row.amountKind = readColumnValue<AmountKind>(r, first + 11, "IDVALPERC");
     row.amount = r.number(first + 12);
-    row.display = static_cast<int>(r.integer(first + 13));
+    row.display = readColumnValue<Display>(r, first + 13, "IDVISUALIZA");
     text(14, row.updatedAt);
 }
 

@@ -195,8 +195,20 @@ private:
     Caller caller_;
 };
 
-/// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row.
+/// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row. Throws
+/// StoreError for a value the column may not hold.
 void readRuleRow(const SqlRow& r, int first, RuleRow& row);
+/// The member of a closed set (Adjustment, AmountKind, Display) a column holds; throws
+/// StoreError, naming the column, for any value but 0 and 1.
+template <class Set>
+Set readColumnValue(const SqlRow& r, int column, std::string_view name) {
+    const long long value = r.integer(column);
+    if (const auto member = fromColumnValue<Set>(value)) {
+        return *member;
+    }
+    throw StoreError(StoreFailure::Other, "Valor inválido no banco de dados: " +
+                                              std::string(name) + " = " + std::to_string(value));
+}
 
 /// Whether opening a store may create its database. Only `init` creates one: everything
 /// else needs a database that exists, so that a mistyped path is an error, not a new file.

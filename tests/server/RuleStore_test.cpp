@@ -85,7 +85,7 @@ TEST_P(Storage, SameKeyIsReplacedAndOtherRowsAreKept) {
     for (const server::RuleRow& r : rows()) {
         if (r.day == '2' && r.consumerType == "T" && r.validFrom == wire::Date{2026, 2, 1}) {
             nine += r.amount == 9.5 ? 1 : 0;
-            twoTwentyFive += r.amount == 2.25 && r.surcharge == 1 ? 1 : 0;
+            twoTwentyFive += r.amount == 2.25 && r.adjustment == server::Adjustment::Surcharge ? 1 : 0;
         }
     }
     EXPECT_EQ(nine, 2);
@@ -116,10 +116,10 @@ TEST_P(Storage, RowsCarryEveryColumnOfTheRule) {
     EXPECT_EQ(r.timeEnd, "1745");
     EXPECT_EQ(r.validFrom, (wire::Date{2026, 2, 1}));
     EXPECT_EQ(r.validTo, (wire::Date{2026, 2, 28}));
-    EXPECT_EQ(r.surcharge, 0);
-    EXPECT_EQ(r.percentage, 1);
+    EXPECT_EQ(r.adjustment, server::Adjustment::Discount);
+    EXPECT_EQ(r.amountKind, server::AmountKind::Percentage);
     EXPECT_DOUBLE_EQ(r.amount, 12.75);
-    EXPECT_EQ(r.display, 0);
+    EXPECT_EQ(r.display, server::Display::Shown);
     EXPECT_EQ(r.updatedAt.size(), 19u) << r.updatedAt;  // YYYY-MM-DD HH:MM:SS
 }
 

@@ -764,8 +764,9 @@ struct RuleLine {
         }
         for (const std::string& field :
              {r.consumerType, r.timeStart, r.timeEnd, r.validFrom.iso(), r.validTo.iso(),
-              std::to_string(r.surcharge), std::to_string(r.percentage), numberText(r.amount),
-              std::to_string(r.display)}) {
+              std::to_string(columnValue(r.adjustment)),
+              std::to_string(columnValue(r.amountKind)), numberText(r.amount),
+              std::to_string(columnValue(r.display))}) {
             tail += '\t';
             appendCopyField(tail, field);
         }

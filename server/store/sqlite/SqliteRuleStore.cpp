@@ -330,13 +330,13 @@ public:
         text(8, timeEnd_, r.timeEnd);
         date(9, validFrom_, r.validFrom);
         date(10, validTo_, r.validTo);
-        integer(11, surcharge_, r.surcharge);
-        integer(12, percentage_, r.percentage);
+        integer(11, adjustment_, columnValue(r.adjustment));
+        integer(12, amountKind_, columnValue(r.amountKind));
         if (first_ || amount_ != r.amount) {
             amount_ = r.amount;
             sqlite3_bind_double(upsert_.get(), 13, amount_);
         }
-        integer(14, display_, r.display);
+        integer(14, display_, columnValue(r.display));
         first_ = false;
         // An upsert that updates leaves the last insert rowid alone; only a new row sets it
         // (rowids SQLite picks are never 0). This tells replaced rows from new ones without
@@ -389,7 +389,7 @@ private:
     std::string branch_, table_, product_, consumerType_, timeStart_, timeEnd_;
     char day_[1] = {' '};
     HeldDate periodStart_, validFrom_, validTo_;
-    int surcharge_ = 0, percentage_ = 0, display_ = 0;
+    int adjustment_ = 0, amountKind_ = 0, display_ = 0;
     double amount_ = 0;
     UpsertCounts counts_;
 };
