@@ -14,6 +14,7 @@
 #include "server/net/Connection.h"
 #include "server/net/ConnectionManager.h"
 #include "server/store/DatabaseUrl.h"
+#include "server/store/DemoReferenceData.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/ops/Log.h"
 #include "server/service/PriceService.h"
@@ -451,7 +452,7 @@ long initDatabase(const std::string& url, bool demo, int products, ExistingData 
                                  "sem filial, tabela, vigência ou produto seriam removidas. "
                                  "Para substituí-los mesmo assim, use --force.");
     }
-    return store->replaceReferenceData(demo::makeDataSet(products));
+    return store->replaceReferenceData(referenceDataOf(demo::makeDataSet(products)));
 }
 
 }  // namespace server

@@ -62,7 +62,7 @@ void checkPriceTable(RuleStore& store, const std::string& branch, const std::str
     }
     const auto tables = store.priceTables(branch);
     if (std::none_of(tables.begin(), tables.end(),
-                     [&](const demo::PriceTable& t) { return t.code == table; })) {
+                     [&](const PriceTable& t) { return t.code == table; })) {
         refuse("Tabela de preço " + table + " não cadastrada na filial " + branch + ".");
     }
 }

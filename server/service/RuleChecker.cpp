@@ -132,7 +132,7 @@ RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& r) {
     }
     const auto tables = store.priceTables(r.branch);
     c.tableExists = std::any_of(tables.begin(), tables.end(),
-                                [&](const demo::PriceTable& t) { return t.code == r.table; });
+                                [&](const PriceTable& t) { return t.code == r.table; });
     if (c.tableExists) {
         const auto periods = store.periods(r.branch, r.table, r.periodStart);
         if (!periods.empty()) {

@@ -14,7 +14,7 @@ namespace server {
 struct RuleContext {
     bool branchExists = false;
     bool tableExists = false;                         ///< the table, in that branch
-    std::optional<demo::ValidityPeriod> period;       ///< the one starting on periodStart
+    std::optional<ValidityPeriod> period;       ///< the one starting on periodStart
     bool consumerTypeExists = false;                  ///< ignored for "T"
     std::vector<ProductRef> branchProducts;           ///< in code order
 };

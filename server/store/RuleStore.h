@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "server/pricing/RuleRow.h"
+#include "server/store/ReferenceData.h"
 #include "server/store/SqlStatement.h"
 #include "server/store/StoreError.h"
-#include "demodata/DemoDataSet.h"
 #include "protocol/Date.h"
 
 namespace server {
@@ -117,15 +117,15 @@ public:
     /// branch, price table, validity period or product is gone, or whose product the
     /// branch no longer sells. All other rules, and the rule history, are kept. Returns
     /// how many rules were removed.
-    virtual long replaceReferenceData(const demo::DataSet& set) = 0;
+    virtual long replaceReferenceData(const ReferenceData& set) = 0;
 
     /// Every branch when code is absent, else the one with that exact code (or none).
-    virtual std::vector<demo::Branch> branches(const std::optional<std::string>& code) = 0;
+    virtual std::vector<Branch> branches(const std::optional<std::string>& code) = 0;
     /// The branch's price tables in code order.
-    virtual std::vector<demo::PriceTable> priceTables(const std::string& branch) = 0;
+    virtual std::vector<PriceTable> priceTables(const std::string& branch) = 0;
     /// The table's validity periods in start order; only the one starting on `start`
     /// when given.
-    virtual std::vector<demo::ValidityPeriod> periods(const std::string& branch,
+    virtual std::vector<ValidityPeriod> periods(const std::string& branch,
                                                       const std::string& table,
                                                       const std::optional<wire::Date>& start) = 0;
     virtual bool consumerTypeExists(const std::string& code) = 0;

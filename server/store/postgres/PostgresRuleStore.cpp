@@ -614,52 +614,52 @@ StoredCounts PostgresRuleStore::storedCounts() {
     return StoredCounts::fromColumns(n);
 }
 
-long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
+long PostgresRuleStore::replaceReferenceData(const ReferenceData& set) {
     Connection::Transaction tx(*conn_);
     for (std::string_view table : schema::kReferenceTables) {
         conn_->exec("DELETE FROM " + std::string(table));
     }
     std::vector<std::vector<std::string>> rows;
-    for (const demo::Branch& b : set.branches) {
+    for (const Branch& b : set.branches) {
         rows.push_back({b.code, b.name, b.segmentCode, b.segment, b.differentiatedPrices,
                         b.posGroupCode, b.posGroup, b.usesProductModule});
     }
     conn_->copy("COPY FILIAL FROM STDIN", rows);
     rows.clear();
-    for (const demo::PriceTable& t : set.priceTables) {
+    for (const PriceTable& t : set.priceTables) {
         rows.push_back({t.branch, t.code, t.name});
     }
     conn_->copy("COPY TABEPREC FROM STDIN", rows);
     rows.clear();
-    for (const demo::ValidityPeriod& p : set.periods) {
+    for (const ValidityPeriod& p : set.periods) {
         rows.push_back({p.branch, p.table, p.start, p.end});
     }
     conn_->copy("COPY TABEVEND FROM STDIN", rows);
     rows.clear();
-    for (const demo::Product& p : set.products) {
+    for (const Product& p : set.products) {
         rows.push_back({p.code, p.treeCode, p.name});
     }
     conn_->copy("COPY PRODUTO FROM STDIN", rows);
     rows.clear();
-    for (const demo::BranchLink& l : set.assortment) {
-        rows.push_back({l.branch, l.code});
+    for (const AssortmentRow& l : set.assortment) {
+        rows.push_back({l.branch, l.product});
     }
     conn_->copy("COPY PRODFILI FROM STDIN", rows);
     rows.clear();
-    for (const demo::ConsumerType& c : set.consumerTypes) {
+    for (const ConsumerType& c : set.consumerTypes) {
         rows.push_back({c.code, c.name});
     }
     conn_->copy("COPY TIPOCONS FROM STDIN", rows);
     rows.clear();
-    for (const demo::Holiday& h : set.holidays) {
-        rows.push_back({h.branch, h.date, h.name});
+    for (const Holiday& h : set.holidays) {
+        rows.push_back({h.branch, h.date.iso(), h.name});
     }
     conn_->copy("COPY FERIADO (" + std::string(schema::kHolidayColumns) + ") FROM STDIN", rows);
     {
         // Up to a million rows: streamed as they are written, never all as text at once.
         CopyStream out(*conn_, "COPY ITEMPREC (" + std::string(schema::kBasePriceColumns) +
                                    ") FROM STDIN");
-        for (const demo::BasePrice& p : set.basePrices) {
+        for (const BasePrice& p : set.basePrices) {
             for (std::string_view field : {std::string_view(p.branch), std::string_view(p.table),
                                            std::string_view(p.periodStart),
                                            std::string_view(p.product)}) {
@@ -677,14 +677,14 @@ long PostgresRuleStore::replaceReferenceData(const demo::DataSet& set) {
     return std::atol(PQcmdTuples(removed.get()));
 }
 
-std::vector<demo::Branch> PostgresRuleStore::branches(const std::optional<std::string>& code) {
+std::vector<Branch> PostgresRuleStore::branches(const std::optional<std::string>& code) {
     conn_->ensureOpen();
     Result r = conn_->exec(
         "SELECT CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV, GRUPOPROD,"
         " IDUTMODPRODFIL FROM FILIAL WHERE $1::varchar IS NULL OR CDFILIAL = $1::varchar"
         " ORDER BY CDFILIAL",
         {code});
-    std::vector<demo::Branch> out;
+    std::vector<Branch> out;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
         auto v = [&](int c) { return std::string(PQgetvalue(r.get(), i, c)); };
         out.push_back({v(0), v(1), v(2), v(3), v(4), v(5), v(6), v(7)});
@@ -692,13 +692,13 @@ std::vector<demo::Branch> PostgresRuleStore::branches(const std::optional<std::s
     return out;
 }
 
-std::vector<demo::PriceTable> PostgresRuleStore::priceTables(const std::string& branch) {
+std::vector<PriceTable> PostgresRuleStore::priceTables(const std::string& branch) {
     conn_->ensureOpen();
     Result r = conn_->exec(
         "SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC WHERE CDFILIAL = $1::varchar"
         " ORDER BY CDTABEPREC",
         {branch});
-    std::vector<demo::PriceTable> out;
+    std::vector<PriceTable> out;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
         out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1),
                        PQgetvalue(r.get(), i, 2)});
@@ -706,7 +706,7 @@ std::vector<demo::PriceTable> PostgresRuleStore::priceTables(const std::string& 
     return out;
 }
 
-std::vector<demo::ValidityPeriod> PostgresRuleStore::periods(
+std::vector<ValidityPeriod> PostgresRuleStore::periods(
     const std::string& branch, const std::string& table, const std::optional<wire::Date>& start) {
     conn_->ensureOpen();
     Result r = conn_->exec(
@@ -715,7 +715,7 @@ std::vector<demo::ValidityPeriod> PostgresRuleStore::periods(
         " AND CDTABEPREC = $2::varchar AND ($3::date IS NULL OR DTINIVGPREC = $3::date)"
         " ORDER BY DTINIVGPREC",
         {branch, table, start ? Param(start->iso()) : std::nullopt});
-    std::vector<demo::ValidityPeriod> out;
+    std::vector<ValidityPeriod> out;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
         out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1),
                        PQgetvalue(r.get(), i, 2), PQgetvalue(r.get(), i, 3)});

@@ -522,40 +522,40 @@ StoredCounts SqliteRuleStore::storedCounts() {
     return StoredCounts::fromColumns(n);
 }
 
-long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
+long SqliteRuleStore::replaceReferenceData(const ReferenceData& set) {
     SqliteTransaction tx(*db_);
     for (std::string_view table : schema::kReferenceTables) {
         db_->exec("DELETE FROM " + std::string(table));
     }
     Statement branch(db_->connection(), "INSERT INTO FILIAL VALUES (?,?,?,?,?,?,?,?)");
-    for (const demo::Branch& b : set.branches) {
+    for (const Branch& b : set.branches) {
         branch.bind(1, b.code).bind(2, b.name).bind(3, b.segmentCode).bind(4, b.segment);
         branch.bind(5, b.differentiatedPrices).bind(6, b.posGroupCode).bind(7, b.posGroup);
         branch.bind(8, b.usesProductModule).step();
         branch.reset();
     }
     Statement table(db_->connection(), "INSERT INTO TABEPREC VALUES (?,?,?)");
-    for (const demo::PriceTable& t : set.priceTables) {
+    for (const PriceTable& t : set.priceTables) {
         table.bind(1, t.branch).bind(2, t.code).bind(3, t.name).step();
         table.reset();
     }
     Statement period(db_->connection(), "INSERT INTO TABEVEND VALUES (?,?,?,?)");
-    for (const demo::ValidityPeriod& p : set.periods) {
+    for (const ValidityPeriod& p : set.periods) {
         period.bind(1, p.branch).bind(2, p.table).bind(3, p.start).bind(4, p.end).step();
         period.reset();
     }
     Statement product(db_->connection(), "INSERT INTO PRODUTO VALUES (?,?,?)");
-    for (const demo::Product& p : set.products) {
+    for (const Product& p : set.products) {
         product.bind(1, p.code).bind(2, p.treeCode).bind(3, p.name).step();
         product.reset();
     }
     Statement sells(db_->connection(), "INSERT INTO PRODFILI VALUES (?,?)");
-    for (const demo::BranchLink& l : set.assortment) {
-        sells.bind(1, l.branch).bind(2, l.code).step();
+    for (const AssortmentRow& l : set.assortment) {
+        sells.bind(1, l.branch).bind(2, l.product).step();
         sells.reset();
     }
     Statement type(db_->connection(), "INSERT INTO TIPOCONS VALUES (?,?)");
-    for (const demo::ConsumerType& c : set.consumerTypes) {
+    for (const ConsumerType& c : set.consumerTypes) {
         type.bind(1, c.code).bind(2, c.name).step();
         type.reset();
     }
@@ -564,8 +564,8 @@ long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     Statement price(db_->connection(), "INSERT INTO ITEMPREC (" +
                                            std::string(schema::kBasePriceColumns) +
                                            ") VALUES (?,?,?,?,?)");
-    const demo::BasePrice* previous = nullptr;
-    for (const demo::BasePrice& p : set.basePrices) {
+    const BasePrice* previous = nullptr;
+    for (const BasePrice& p : set.basePrices) {
         if (!previous || previous->branch != p.branch || previous->table != p.table ||
             previous->periodStart != p.periodStart) {
             price.bind(1, p.branch).bind(2, p.table).bind(3, p.periodStart);
@@ -577,8 +577,8 @@ long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     Statement holiday(db_->connection(), "INSERT INTO FERIADO (" +
                                              std::string(schema::kHolidayColumns) +
                                              ") VALUES (?,?,?)");
-    for (const demo::Holiday& h : set.holidays) {
-        holiday.bind(1, h.branch).bind(2, h.date).bind(3, h.name).step();
+    for (const Holiday& h : set.holidays) {
+        holiday.bind(1, h.branch).bind(2, h.date.iso()).bind(3, h.name).step();
         holiday.reset();
     }
     db_->exec(schema::kDeleteUnbackedRules);
@@ -587,7 +587,7 @@ long SqliteRuleStore::replaceReferenceData(const demo::DataSet& set) {
     return removed;
 }
 
-std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::string>& code) {
+std::vector<Branch> SqliteRuleStore::branches(const std::optional<std::string>& code) {
     Statement q(db_->connection(),
                 "SELECT CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV,"
                 " GRUPOPROD, IDUTMODPRODFIL FROM FILIAL WHERE ?1 IS NULL OR CDFILIAL = ?1"
@@ -595,7 +595,7 @@ std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::str
     if (code) {
         q.bind(1, *code);
     }
-    std::vector<demo::Branch> out;
+    std::vector<Branch> out;
     while (q.step()) {
         out.push_back({q.text(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5),
                        q.text(6), q.text(7)});
@@ -603,19 +603,19 @@ std::vector<demo::Branch> SqliteRuleStore::branches(const std::optional<std::str
     return out;
 }
 
-std::vector<demo::PriceTable> SqliteRuleStore::priceTables(const std::string& branch) {
+std::vector<PriceTable> SqliteRuleStore::priceTables(const std::string& branch) {
     Statement q(db_->connection(),
                 "SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC WHERE CDFILIAL = ?"
                 " ORDER BY CDTABEPREC");
     q.bind(1, branch);
-    std::vector<demo::PriceTable> out;
+    std::vector<PriceTable> out;
     while (q.step()) {
         out.push_back({q.text(0), q.text(1), q.text(2)});
     }
     return out;
 }
 
-std::vector<demo::ValidityPeriod> SqliteRuleStore::periods(const std::string& branch,
+std::vector<ValidityPeriod> SqliteRuleStore::periods(const std::string& branch,
                                                            const std::string& table,
                                                            const std::optional<wire::Date>& start) {
     Statement q(db_->connection(),
@@ -626,7 +626,7 @@ std::vector<demo::ValidityPeriod> SqliteRuleStore::periods(const std::string& br
     if (start) {
         q.bind(3, start->iso());
     }
-    std::vector<demo::ValidityPeriod> out;
+    std::vector<ValidityPeriod> out;
     while (q.step()) {
         out.push_back({q.text(0), q.text(1), q.text(2), q.text(3)});
     }

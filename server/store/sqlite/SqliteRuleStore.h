@@ -24,10 +24,10 @@ public:
     void createSchema() override;
     int schemaVersion() override;
     StoredCounts storedCounts() override;
-    long replaceReferenceData(const demo::DataSet& set) override;
-    std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
-    std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
-    std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,
+    long replaceReferenceData(const ReferenceData& set) override;
+    std::vector<Branch> branches(const std::optional<std::string>& code) override;
+    std::vector<PriceTable> priceTables(const std::string& branch) override;
+    std::vector<ValidityPeriod> periods(const std::string& branch, const std::string& table,
                                               const std::optional<wire::Date>& start) override;
     bool consumerTypeExists(const std::string& code) override;
     std::vector<ProductRef> branchProducts(const std::string& branch) override;
