@@ -7,7 +7,7 @@
 
 #include "server/cli/Command.h"
 #include "server/store/DatabaseUrl.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/cli/UsageError.h"
 #include "server/ops/NumberText.h"
 #include "vnd/Version.h"

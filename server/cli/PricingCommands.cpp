@@ -11,6 +11,7 @@
 #include "server/pricing/Decimal4.h"
 #include "server/pricing/Money.h"
 #include "protocol/DatePattern.h"
+#include "server/store/StoreFactory.h"
 
 namespace server {
 

@@ -18,7 +18,7 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/ops/Log.h"
 #include "server/service/PriceService.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "protocol/Asio.h"
 
 namespace server {

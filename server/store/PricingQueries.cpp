@@ -6,6 +6,7 @@
 
 #include "server/methods/RuleRowForms.h"
 #include "server/store/Schema.h"
+#include "server/store/Timestamps.h"
 #include "protocol/JsonRpc.h"
 
 namespace server {

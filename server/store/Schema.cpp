@@ -1,7 +1,5 @@
 #include "server/store/Schema.h"
 
-#include "server/store/RuleStore.h"
-
 namespace server::schema {
 
 const std::vector<std::string_view>& version1() {

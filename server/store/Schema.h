@@ -5,6 +5,15 @@
 #include <string_view>
 #include <vector>
 
+namespace server {
+
+/// The schema version this build writes; init and the server's start upgrade older
+/// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
+/// and the rule history (PRECDIFHIST).
+inline constexpr int kSchemaVersion = 2;
+
+}  // namespace server
+
 namespace server::schema {
 
 /// CREATE TABLE IF NOT EXISTS statements of schema version 1, valid in SQLite and
@@ -46,6 +55,16 @@ inline constexpr std::string_view kHistoryColumns =
     "DTINIVALID, DTFINVALID, IDOPERACAO, DTOPERACAO, NMUSUARIO, NMESTACAO, "
     "IDDESCACRE_ANT, IDVALPERC_ANT, VRPRECDIF_ANT, IDVISUALIZA_ANT, DTULTATU_ANT, "
     "IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA";
+/// The columns of the reference tables in table order.
+inline constexpr std::string_view kBranchColumns =
+    "CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV, GRUPOPROD, "
+    "IDUTMODPRODFIL";
+inline constexpr std::string_view kPriceTableColumns = "CDFILIAL, CDTABEPREC, NMTABEPREC";
+inline constexpr std::string_view kPeriodColumns =
+    "CDFILIAL, CDTABEPREC, DTINIVGPREC, DTFINVGPREC";
+inline constexpr std::string_view kProductColumns = "CDPRODUTO, CDARVPROD, NMPRODUTO";
+inline constexpr std::string_view kAssortmentColumns = "CDFILIAL, CDPRODUTO";
+inline constexpr std::string_view kConsumerTypeColumns = "CDTIPOCONS, NMTIPOCONS";
 /// The columns of ITEMPREC in table order; the first four are its key.
 inline constexpr std::string_view kBasePriceColumns =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, VRPRECO";

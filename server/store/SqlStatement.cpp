@@ -28,6 +28,12 @@ std::string renderSql(std::string_view shared, SqlDialect dialect) {
             out += pg ? "to_char(" + std::string(column) + ", 'YYYY-MM-DD')" : std::string(column);
             continue;
         }
+        if (marker.starts_with("list:")) {
+            const std::string n(marker.substr(5));
+            out += pg ? "SELECT json_array_elements_text($" + n + "::json)"
+                      : "SELECT value FROM json_each(?" + n + ")";
+            continue;
+        }
         if (marker.starts_with("stamp:")) {
             const std::string_view column = marker.substr(6);
             out += pg ? "to_char(" + std::string(column) + ", 'YYYY-MM-DD HH24:MI:SS')"
@@ -53,6 +59,31 @@ std::string renderSql(std::string_view shared, SqlDialect dialect) {
         }
     }
     return out;
+}
+
+std::string listParam(const std::vector<std::string>& texts) {
+    std::string out = "[";
+    for (const std::string& text : texts) {
+        if (out.size() > 1) {
+            out += ',';
+        }
+        out += '"';
+        for (const char c : text) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[(c >> 4) & 0xf];
+                out += kHex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+        out += '"';
+    }
+    return out + "]";
 }
 
 long long SqlRow::integer(int column) const {

@@ -8,6 +8,7 @@
 #include "protocol/JsonRpc.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/net/Server.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/ops/Log.h"
 #include "server/net/Server.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "server/service/PriceService.h"
 #include "server/rpc/StoreCallError.h"
 #include "server/net/Server.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

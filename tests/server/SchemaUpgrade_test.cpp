@@ -13,7 +13,7 @@
 
 #include "TestDatabase.h"
 #include "server/cli/Commands.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/store/Schema.h"
 #include "server/net/Server.h"
 

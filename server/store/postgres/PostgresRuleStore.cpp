@@ -17,7 +17,7 @@
 #include "server/store/DatabaseUrl.h"
 #include "server/store/Schema.h"
 #include "server/ops/NumberText.h"
-#include "protocol/ValueCodec.h"
+#include "server/store/Timestamps.h"
 
 namespace server {
 
@@ -29,16 +29,6 @@ struct ClearResult {
     void operator()(PGresult* r) const { PQclear(r); }
 };
 using Result = std::unique_ptr<PGresult, ClearResult>;
-
-// The (CDPRODUTO, CDARVPROD) rows of a result.
-std::vector<ProductRef> productRefs(const Result& r) {
-    std::vector<ProductRef> out;
-    out.reserve(static_cast<std::size_t>(PQntuples(r.get())));
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1)});
-    }
-    return out;
-}
 
 struct FinishConn {
     void operator()(PGconn* c) const { PQfinish(c); }
@@ -333,9 +323,6 @@ struct PostgresRuleStore::Connection {
         return collect(what);
     }
 
-    // Sends tab-separated lines through COPY ... FROM STDIN.
-    void copy(std::string_view copySql, const std::vector<std::vector<std::string>>& rows);
-
     // Rolls back unless committed. A transaction left with a command under way (a COPY
     // cut short) or on a connection in doubt is ended by dropping the connection, which
     // the server rolls back.
@@ -431,23 +418,6 @@ private:
     std::string what_;
     std::string chunk_;
 };
-
-
-// Sends tab-separated lines through COPY ... FROM STDIN.
-void PostgresRuleStore::Connection::copy(std::string_view copySql, const std::vector<std::vector<std::string>>& rows) {
-    CopyStream out(*this, copySql);
-    for (const auto& row : rows) {
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            if (i > 0) {
-                out.text() += '\t';
-            }
-            appendCopyField(out.text(), row[i]);
-        }
-        out.text() += '\n';
-        out.lineDone();
-    }
-    out.finish();
-}
 
 
 PostgresRuleStore::PostgresRuleStore(const std::string& url, const StoreSettings& settings)
@@ -559,8 +529,14 @@ long PostgresRuleStore::execute(std::string_view sql, const std::vector<SqlParam
     return std::atol(PQcmdTuples(r.get()));
 }
 
-void PostgresRuleStore::writeTransaction(const std::function<void()>& body) {
+void PostgresRuleStore::writeTransaction(const std::function<void()>& body, WriteScope scope) {
     Connection::Transaction tx(*conn_);
+    if (scope == WriteScope::Exclusive) {
+        // Servers starting together would each find the old schema version and create the
+        // same tables, and all but the first would fail on the catalogue's unique keys. A
+        // lock of this database schema's own lets one go while the others wait.
+        conn_->exec("SELECT pg_advisory_xact_lock(hashtext('vnd-server schema ' || current_schema()))");
+    }
     body();
     tx.commit();
 }
@@ -571,182 +547,32 @@ void PostgresRuleStore::interrupt() {
 
 PostgresRuleStore::~PostgresRuleStore() = default;
 
-int PostgresRuleStore::schemaVersion() {
-    conn_->ensureOpen();
-    Result exists = conn_->exec("SELECT to_regclass('schemaversion') IS NOT NULL");
-    if (std::string(PQgetvalue(exists.get(), 0, 0)) != "t") {
-        return 0;
-    }
-    Result r = conn_->exec("SELECT COALESCE(MAX(VERSION), 0) FROM SCHEMAVERSION");
-    return std::atoi(PQgetvalue(r.get(), 0, 0));
+bool PostgresRuleStore::hasTable(std::string_view name) {
+    Result r = conn_->exec("SELECT to_regclass($1::text) IS NOT NULL", {std::string(name)});
+    return std::string_view(PQgetvalue(r.get(), 0, 0)) == "t";
 }
 
-void PostgresRuleStore::createSchema() {
-    Connection::Transaction tx(*conn_);
-    // Servers starting together would each find the old version and create the same
-    // tables, and all but the first would fail on the catalogue's unique keys. A lock of
-    // this database schema's own lets one upgrade while the others wait, then find the
-    // version it wrote.
-    conn_->exec("SELECT pg_advisory_xact_lock(hashtext('vnd-server schema ' || current_schema()))");
-    const int version = schemaVersion();
-    if (version > kSchemaVersion) {
-        throw std::runtime_error(schema::newerVersionMessage(version));
-    }
-    if (version == kSchemaVersion) {
-        return;
-    }
-    for (std::string_view sql : schema::upgradeFrom(version)) {
-        conn_->exec(sql);
-    }
-    conn_->exec("DELETE FROM SCHEMAVERSION");
-    conn_->exec("INSERT INTO SCHEMAVERSION (VERSION) VALUES ($1::integer)",
-                {std::to_string(kSchemaVersion)});
-    tx.commit();
-}
-
-StoredCounts PostgresRuleStore::storedCounts() {
-    conn_->ensureOpen();
-    Result r = conn_->exec(schema::kCountEveryTable);
-    std::array<long, StoredCounts::kTables> n{};
-    for (std::size_t i = 0; i < n.size(); ++i) {
-        n[i] = std::atol(PQgetvalue(r.get(), 0, static_cast<int>(i)));
-    }
-    return StoredCounts::fromColumns(n);
-}
-
-long PostgresRuleStore::replaceReferenceData(const ReferenceData& set) {
-    Connection::Transaction tx(*conn_);
-    for (std::string_view table : schema::kReferenceTables) {
-        conn_->exec("DELETE FROM " + std::string(table));
-    }
-    std::vector<std::vector<std::string>> rows;
-    for (const Branch& b : set.branches) {
-        rows.push_back({b.code, b.name, b.segmentCode, b.segment, b.differentiatedPrices,
-                        b.posGroupCode, b.posGroup, b.usesProductModule});
-    }
-    conn_->copy("COPY FILIAL FROM STDIN", rows);
-    rows.clear();
-    for (const PriceTable& t : set.priceTables) {
-        rows.push_back({t.branch, t.code, t.name});
-    }
-    conn_->copy("COPY TABEPREC FROM STDIN", rows);
-    rows.clear();
-    for (const ValidityPeriod& p : set.periods) {
-        rows.push_back({p.branch, p.table, p.start, p.end});
-    }
-    conn_->copy("COPY TABEVEND FROM STDIN", rows);
-    rows.clear();
-    for (const Product& p : set.products) {
-        rows.push_back({p.code, p.treeCode, p.name});
-    }
-    conn_->copy("COPY PRODUTO FROM STDIN", rows);
-    rows.clear();
-    for (const AssortmentRow& l : set.assortment) {
-        rows.push_back({l.branch, l.product});
-    }
-    conn_->copy("COPY PRODFILI FROM STDIN", rows);
-    rows.clear();
-    for (const ConsumerType& c : set.consumerTypes) {
-        rows.push_back({c.code, c.name});
-    }
-    conn_->copy("COPY TIPOCONS FROM STDIN", rows);
-    rows.clear();
-    for (const Holiday& h : set.holidays) {
-        rows.push_back({h.branch, h.date.iso(), h.name});
-    }
-    conn_->copy("COPY FERIADO (" + std::string(schema::kHolidayColumns) + ") FROM STDIN", rows);
-    {
-        // Up to a million rows: streamed as they are written, never all as text at once.
-        CopyStream out(*conn_, "COPY ITEMPREC (" + std::string(schema::kBasePriceColumns) +
-                                   ") FROM STDIN");
-        for (const BasePrice& p : set.basePrices) {
-            for (std::string_view field : {std::string_view(p.branch), std::string_view(p.table),
-                                           std::string_view(p.periodStart),
-                                           std::string_view(p.product)}) {
-                appendCopyField(out.text(), field);
+void PostgresRuleStore::insertRows(std::string_view table, std::string_view columns,
+                                   const std::function<bool(std::vector<SqlCell>&)>& next) {
+    // Streamed as the rows come, never all as text at once.
+    CopyStream out(*conn_, "COPY " + std::string(table) + " (" + std::string(columns) +
+                               ") FROM STDIN");
+    std::vector<SqlCell> cells;
+    while (next(cells)) {
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (i > 0) {
                 out.text() += '\t';
             }
-            out.text() += numberText(p.price);
-            out.text() += '\n';
-            out.lineDone();
+            if (const auto* text = std::get_if<std::string_view>(&cells[i])) {
+                appendCopyField(out.text(), *text);
+            } else {
+                out.text() += numberText(std::get<double>(cells[i]));
+            }
         }
-        out.finish();
+        out.text() += '\n';
+        out.lineDone();
     }
-    Result removed = conn_->exec(schema::kDeleteUnbackedRules);
-    tx.commit();
-    return std::atol(PQcmdTuples(removed.get()));
-}
-
-std::vector<Branch> PostgresRuleStore::branches(const std::optional<std::string>& code) {
-    conn_->ensureOpen();
-    Result r = conn_->exec(
-        "SELECT CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV, GRUPOPROD,"
-        " IDUTMODPRODFIL FROM FILIAL WHERE $1::varchar IS NULL OR CDFILIAL = $1::varchar"
-        " ORDER BY CDFILIAL",
-        {code});
-    std::vector<Branch> out;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        auto v = [&](int c) { return std::string(PQgetvalue(r.get(), i, c)); };
-        out.push_back({v(0), v(1), v(2), v(3), v(4), v(5), v(6), v(7)});
-    }
-    return out;
-}
-
-std::vector<PriceTable> PostgresRuleStore::priceTables(const std::string& branch) {
-    conn_->ensureOpen();
-    Result r = conn_->exec(
-        "SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC WHERE CDFILIAL = $1::varchar"
-        " ORDER BY CDTABEPREC",
-        {branch});
-    std::vector<PriceTable> out;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1),
-                       PQgetvalue(r.get(), i, 2)});
-    }
-    return out;
-}
-
-std::vector<ValidityPeriod> PostgresRuleStore::periods(
-    const std::string& branch, const std::string& table, const std::optional<wire::Date>& start) {
-    conn_->ensureOpen();
-    Result r = conn_->exec(
-        "SELECT CDFILIAL, CDTABEPREC, to_char(DTINIVGPREC, 'YYYY-MM-DD'),"
-        " to_char(DTFINVGPREC, 'YYYY-MM-DD') FROM TABEVEND WHERE CDFILIAL = $1::varchar"
-        " AND CDTABEPREC = $2::varchar AND ($3::date IS NULL OR DTINIVGPREC = $3::date)"
-        " ORDER BY DTINIVGPREC",
-        {branch, table, start ? Param(start->iso()) : std::nullopt});
-    std::vector<ValidityPeriod> out;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1),
-                       PQgetvalue(r.get(), i, 2), PQgetvalue(r.get(), i, 3)});
-    }
-    return out;
-}
-
-bool PostgresRuleStore::consumerTypeExists(const std::string& code) {
-    conn_->ensureOpen();
-    Result r = conn_->exec("SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = $1::varchar", {code});
-    return PQntuples(r.get()) > 0;
-}
-
-std::vector<ProductRef> PostgresRuleStore::branchProducts(const std::string& branch) {
-    conn_->ensureOpen();
-    return productRefs(conn_->exec(
-        "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
-        " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = $1::varchar ORDER BY P.CDPRODUTO",
-        {branch}));
-}
-
-std::vector<ProductRef> PostgresRuleStore::branchProductsAmong(
-    const std::string& branch, const std::vector<std::string>& codes) {
-    conn_->ensureOpen();
-    // The list goes in as one JSON array.
-    return productRefs(
-        conn_->exec("SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
-                    " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = $1::varchar"
-                    " AND F.CDPRODUTO IN (SELECT json_array_elements_text($2::json))"
-                    " ORDER BY P.CDPRODUTO",
-                    {branch, wire::dumpJson(nlohmann::json(codes))}));
+    out.finish();
 }
 
 namespace {

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "server/store/Schema.h"
-#include "protocol/ValueCodec.h"
+#include "server/store/Timestamps.h"
 
 namespace server {
 
@@ -106,15 +106,18 @@ StoreFailure failureOf(int code, const Watch* watch) {
 // its bindings and steps, not a parse of its SQL every time.
 class StatementCache {
   public:
-    sqlite3_stmt* get(sqlite3* db, std::string_view sql) {
+    // A statement written for both backends (SqlStatement.h) is kept under its shared
+    // text and rendered only when first prepared.
+    sqlite3_stmt* get(sqlite3* db, std::string_view sql, bool shared = false) {
         auto it = prepared_.find(sql);
         if (it != prepared_.end()) {
             return it->second.get();
         }
+        const std::string text = shared ? renderSql(sql, SqlDialect::Sqlite) : std::string(sql);
         sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
+        if (sqlite3_prepare_v3(db, text.data(), static_cast<int>(text.size()),
                                SQLITE_PREPARE_PERSISTENT, &raw, nullptr) != SQLITE_OK) {
-            fail(db, sql);
+            fail(db, text);
         }
         prepared_.emplace(std::string(sql), raw);
         return raw;
@@ -141,8 +144,8 @@ struct Connection {
 // never holds its snapshot of the database past its use.
 class Statement {
   public:
-    Statement(Connection c, std::string_view sql)
-        : db_(c.db), watch_(c.watch), stmt_(c.cache.get(c.db, sql)) {}
+    Statement(Connection c, std::string_view sql, bool shared = false)
+        : db_(c.db), watch_(c.watch), stmt_(c.cache.get(c.db, sql, shared)) {}
     ~Statement() {
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
@@ -447,7 +450,7 @@ void SqliteRuleStore::setDeadline(std::chrono::steady_clock::time_point deadline
 void SqliteRuleStore::query(std::string_view sql, const std::vector<SqlParam>& params,
                             const std::function<void(const SqlRow&)>& fn, SqlRows) {
     // A SQLite read already steps through its rows one at a time.
-    Statement q(db_->connection(), renderSql(sql, SqlDialect::Sqlite));
+    Statement q(db_->connection(), sql, true);
     bindAll(q, params);
     const SqliteRow row(q.get());
     while (q.step()) {
@@ -456,7 +459,7 @@ void SqliteRuleStore::query(std::string_view sql, const std::vector<SqlParam>& p
 }
 
 long SqliteRuleStore::execute(std::string_view sql, const std::vector<SqlParam>& params) {
-    Statement q(db_->connection(), renderSql(sql, SqlDialect::Sqlite));
+    Statement q(db_->connection(), sql, true);
     bindAll(q, params);
     while (q.step()) {
     }
@@ -469,7 +472,9 @@ void SqliteRuleStore::readTogether(const std::function<void()>& body) {
     tx.commit();
 }
 
-void SqliteRuleStore::writeTransaction(const std::function<void()>& body) {
+void SqliteRuleStore::writeTransaction(const std::function<void()>& body, WriteScope) {
+    // Every write transaction has the database to itself: BEGIN IMMEDIATE takes the one
+    // write lock.
     SqliteTransaction tx(*db_);
     db_->operationTime = operationTimestamp();
     body();
@@ -481,192 +486,38 @@ void SqliteRuleStore::interrupt() {
     sqlite3_interrupt(db_->get());
 }
 
-int SqliteRuleStore::schemaVersion() {
-    Statement exists(db_->connection(),
-                     "SELECT 1 FROM sqlite_master WHERE type='table' AND name='SCHEMAVERSION'");
-    if (!exists.step()) {
-        return 0;
-    }
-    Statement version(db_->connection(), "SELECT MAX(VERSION) FROM SCHEMAVERSION");
-    return version.step() ? static_cast<int>(version.integer(0)) : 0;
-}
-
-void SqliteRuleStore::createSchema() {
-    // The write lock comes first: another process upgrading at the same time is waited
-    // for, and then finds the version it wrote.
-    SqliteTransaction tx(*db_);
-    const int version = schemaVersion();
-    if (version > kSchemaVersion) {
-        throw std::runtime_error(schema::newerVersionMessage(version));
-    }
-    if (version == kSchemaVersion) {
-        return;
-    }
-    for (std::string_view sql : schema::upgradeFrom(version)) {
-        db_->exec(sql);
-    }
-    db_->exec("DELETE FROM SCHEMAVERSION");
-    Statement(db_->connection(), "INSERT INTO SCHEMAVERSION (VERSION) VALUES (?)")
-        .bind(1, static_cast<long long>(kSchemaVersion))
-        .step();
-    tx.commit();
-}
-
-StoredCounts SqliteRuleStore::storedCounts() {
-    Statement q(db_->connection(), schema::kCountEveryTable);
-    q.step();
-    std::array<long, StoredCounts::kTables> n{};
-    for (std::size_t i = 0; i < n.size(); ++i) {
-        n[i] = static_cast<long>(q.integer(static_cast<int>(i)));
-    }
-    return StoredCounts::fromColumns(n);
-}
-
-long SqliteRuleStore::replaceReferenceData(const ReferenceData& set) {
-    SqliteTransaction tx(*db_);
-    for (std::string_view table : schema::kReferenceTables) {
-        db_->exec("DELETE FROM " + std::string(table));
-    }
-    Statement branch(db_->connection(), "INSERT INTO FILIAL VALUES (?,?,?,?,?,?,?,?)");
-    for (const Branch& b : set.branches) {
-        branch.bind(1, b.code).bind(2, b.name).bind(3, b.segmentCode).bind(4, b.segment);
-        branch.bind(5, b.differentiatedPrices).bind(6, b.posGroupCode).bind(7, b.posGroup);
-        branch.bind(8, b.usesProductModule).step();
-        branch.reset();
-    }
-    Statement table(db_->connection(), "INSERT INTO TABEPREC VALUES (?,?,?)");
-    for (const PriceTable& t : set.priceTables) {
-        table.bind(1, t.branch).bind(2, t.code).bind(3, t.name).step();
-        table.reset();
-    }
-    Statement period(db_->connection(), "INSERT INTO TABEVEND VALUES (?,?,?,?)");
-    for (const ValidityPeriod& p : set.periods) {
-        period.bind(1, p.branch).bind(2, p.table).bind(3, p.start).bind(4, p.end).step();
-        period.reset();
-    }
-    Statement product(db_->connection(), "INSERT INTO PRODUTO VALUES (?,?,?)");
-    for (const Product& p : set.products) {
-        product.bind(1, p.code).bind(2, p.treeCode).bind(3, p.name).step();
-        product.reset();
-    }
-    Statement sells(db_->connection(), "INSERT INTO PRODFILI VALUES (?,?)");
-    for (const AssortmentRow& l : set.assortment) {
-        sells.bind(1, l.branch).bind(2, l.product).step();
-        sells.reset();
-    }
-    Statement type(db_->connection(), "INSERT INTO TIPOCONS VALUES (?,?)");
-    for (const ConsumerType& c : set.consumerTypes) {
-        type.bind(1, c.code).bind(2, c.name).step();
-        type.reset();
-    }
-    // A million rows for the largest demo sets: one prepared insert, the branch, table
-    // and period bound again only when they change.
-    Statement price(db_->connection(), "INSERT INTO ITEMPREC (" +
-                                           std::string(schema::kBasePriceColumns) +
-                                           ") VALUES (?,?,?,?,?)");
-    const BasePrice* previous = nullptr;
-    for (const BasePrice& p : set.basePrices) {
-        if (!previous || previous->branch != p.branch || previous->table != p.table ||
-            previous->periodStart != p.periodStart) {
-            price.bind(1, p.branch).bind(2, p.table).bind(3, p.periodStart);
-        }
-        price.bind(4, p.product).bind(5, p.price).step();
-        sqlite3_reset(price.get());  // keeps the bindings
-        previous = &p;
-    }
-    Statement holiday(db_->connection(), "INSERT INTO FERIADO (" +
-                                             std::string(schema::kHolidayColumns) +
-                                             ") VALUES (?,?,?)");
-    for (const Holiday& h : set.holidays) {
-        holiday.bind(1, h.branch).bind(2, h.date.iso()).bind(3, h.name).step();
-        holiday.reset();
-    }
-    db_->exec(schema::kDeleteUnbackedRules);
-    const long removed = sqlite3_changes(db_->get());
-    tx.commit();
-    return removed;
-}
-
-std::vector<Branch> SqliteRuleStore::branches(const std::optional<std::string>& code) {
-    Statement q(db_->connection(),
-                "SELECT CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV,"
-                " GRUPOPROD, IDUTMODPRODFIL FROM FILIAL WHERE ?1 IS NULL OR CDFILIAL = ?1"
-                " ORDER BY CDFILIAL");
-    if (code) {
-        q.bind(1, *code);
-    }
-    std::vector<Branch> out;
-    while (q.step()) {
-        out.push_back({q.text(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5),
-                       q.text(6), q.text(7)});
-    }
-    return out;
-}
-
-std::vector<PriceTable> SqliteRuleStore::priceTables(const std::string& branch) {
-    Statement q(db_->connection(),
-                "SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC WHERE CDFILIAL = ?"
-                " ORDER BY CDTABEPREC");
-    q.bind(1, branch);
-    std::vector<PriceTable> out;
-    while (q.step()) {
-        out.push_back({q.text(0), q.text(1), q.text(2)});
-    }
-    return out;
-}
-
-std::vector<ValidityPeriod> SqliteRuleStore::periods(const std::string& branch,
-                                                           const std::string& table,
-                                                           const std::optional<wire::Date>& start) {
-    Statement q(db_->connection(),
-                "SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, DTFINVGPREC FROM TABEVEND"
-                " WHERE CDFILIAL = ?1 AND CDTABEPREC = ?2 AND (?3 IS NULL OR DTINIVGPREC = ?3)"
-                " ORDER BY DTINIVGPREC");
-    q.bind(1, branch).bind(2, table);
-    if (start) {
-        q.bind(3, start->iso());
-    }
-    std::vector<ValidityPeriod> out;
-    while (q.step()) {
-        out.push_back({q.text(0), q.text(1), q.text(2), q.text(3)});
-    }
-    return out;
-}
-
-bool SqliteRuleStore::consumerTypeExists(const std::string& code) {
-    Statement q(db_->connection(), "SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = ?");
-    q.bind(1, code);
+bool SqliteRuleStore::hasTable(std::string_view name) {
+    Statement q(db_->connection(), "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+    q.bind(1, name);
     return q.step();
 }
 
-std::vector<ProductRef> SqliteRuleStore::branchProducts(const std::string& branch) {
-    // Ordered by the assortment's own key (the same code): its index gives that order,
-    // where ordering by the product's column would sort every row again.
-    Statement q(db_->connection(),
-                "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
-                " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ? ORDER BY F.CDPRODUTO");
-    q.bind(1, branch);
-    std::vector<ProductRef> out;
-    while (q.step()) {
-        out.push_back({q.text(0), q.text(1)});
+void SqliteRuleStore::insertRows(std::string_view table, std::string_view columns,
+                                 const std::function<bool(std::vector<SqlCell>&)>& next) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (" + std::string(columns) +
+                      ") VALUES (?";
+    for (const char c : columns) {
+        if (c == ',') {
+            sql += ",?";
+        }
     }
-    return out;
-}
-
-std::vector<ProductRef> SqliteRuleStore::branchProductsAmong(
-    const std::string& branch, const std::vector<std::string>& codes) {
-    // The list goes in as one JSON array; the assortment's index is searched once per
-    // listed code, in code order.
-    Statement q(db_->connection(),
-                "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
-                " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ?1"
-                " AND F.CDPRODUTO IN (SELECT value FROM json_each(?2)) ORDER BY F.CDPRODUTO");
-    q.bind(1, branch).bind(2, wire::dumpJson(nlohmann::json(codes)));
-    std::vector<ProductRef> out;
-    while (q.step()) {
-        out.push_back({q.text(0), q.text(1)});
+    sql += ")";
+    // One prepared insert for every row: up to a million of them for the largest sets.
+    Statement insert(db_->connection(), sql);
+    std::vector<SqlCell> cells;
+    while (next(cells)) {
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const int at = static_cast<int>(i) + 1;
+            if (const auto* text = std::get_if<std::string_view>(&cells[i])) {
+                sqlite3_bind_text(insert.get(), at, text->data(), static_cast<int>(text->size()),
+                                  SQLITE_STATIC);
+            } else {
+                sqlite3_bind_double(insert.get(), at, std::get<double>(cells[i]));
+            }
+        }
+        insert.step();
+        sqlite3_reset(insert.get());
     }
-    return out;
 }
 
 // Every row an upsert replaces is copied into the history by a trigger of this
