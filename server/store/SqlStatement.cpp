@@ -3,6 +3,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "server/store/StoreError.h"
+
 namespace server {
 
 std::string renderSql(std::string_view shared, SqlDialect dialect) {
@@ -86,19 +88,31 @@ std::string listParam(const std::vector<std::string>& texts) {
     return out + "]";
 }
 
-long long SqlRow::integer(int column) const {
-    const std::string_view t = text(column);
-    long long value = 0;
-    std::from_chars(t.data(), t.data() + t.size(), value);
+namespace {
+
+// The whole text as a number, or a store error naming it: a cell that is no number is
+// no 0.
+template <class Number>
+Number wholeNumber(std::string_view text) {
+    Number value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        throw StoreError(StoreFailure::Other,
+                         "Valor inválido no banco de dados: \"" + std::string(text) +
+                             "\" não é um número.");
+    }
     return value;
+}
+
+}  // namespace
+
+long long SqlRow::integer(int column) const {
+    return isNull(column) ? 0 : wholeNumber<long long>(text(column));
 }
 
 double SqlRow::number(int column) const {
     // Both backends give the shortest text that reads back as the stored double.
-    const std::string_view t = text(column);
-    double value = 0;
-    std::from_chars(t.data(), t.data() + t.size(), value);
-    return value;
+    return isNull(column) ? 0 : wholeNumber<double>(text(column));
 }
 
 std::optional<double> SqlRow::optionalNumber(int column) const {

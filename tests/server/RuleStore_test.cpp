@@ -397,4 +397,64 @@ TEST(SqliteStore, LookupsLeaveNoReadOpen) {
     sqlite3_close(other);
 }
 
+// A value its column may not hold (SQLite keeps what it is given) is refused when read,
+// never taken for 0: a discount read where a surcharge was meant is a wrong price.
+TEST(SqliteStore, AStoredValueItsColumnMayNotHoldIsRefused) {
+    testdb::TestDatabase db(Backend::Sqlite);
+    server::initDatabase(db.url(), true, 20);
+    server::PriceService(server::openStore(db.url())).call("SetPrecDif", testdb::baseRule());
+    for (const char* corrupt : {"IDDESCACRE = 'x'", "IDVALPERC = '1.5'", "IDVISUALIZA = 2",
+                                "VRPRECDIF = 'abc'", "VRPRECDIF = '2,5'"}) {
+        db.exec("UPDATE PRECDIF SET " + std::string(corrupt) +
+                " WHERE CDPRODUTO = '0000000007'");
+        try {
+            server::openStore(db.url())->rules({}, {});
+            ADD_FAILURE() << corrupt << " was read";
+        } catch (const server::StoreError& e) {
+            EXPECT_NE(std::string(e.what()).find("Valor inválido"), std::string::npos) << e.what();
+        }
+        db.exec("UPDATE PRECDIF SET IDDESCACRE = 0, IDVALPERC = 0, IDVISUALIZA = 1,"
+                " VRPRECDIF = 1.5");
+    }
+    EXPECT_EQ(server::openStore(db.url())->rules({}, {}).size(), 20u);
+}
+
+// A cell is read as a number only when its whole text is one; a cell that is null reads
+// as 0.
+TEST(SqlRow, ReadsNumbersOnlyFromTheirWholeText) {
+    class Cell : public server::SqlRow {
+    public:
+        explicit Cell(const char* text) : text_(text) {}
+        bool isNull(int) const override { return text_ == nullptr; }
+        std::string_view text(int) const override { return text_ ? text_ : ""; }
+
+    private:
+        const char* text_;
+    };
+    struct Case {
+        const char* text;
+        std::optional<long long> integer;  // nullopt: refused
+        std::optional<double> number;
+    } const cases[] = {
+        {"42", 42, 42.0},         {"-7", -7, -7.0},         {"1.5", std::nullopt, 1.5},
+        {"1e3", std::nullopt, 1000.0}, {nullptr, 0, 0.0},   {"", std::nullopt, std::nullopt},
+        {"abc", std::nullopt, std::nullopt}, {"12abc", std::nullopt, std::nullopt},
+        {" 12", std::nullopt, std::nullopt}, {"99999999999999999999", std::nullopt, 1e20},
+    };
+    for (const Case& c : cases) {
+        const Cell cell(c.text);
+        const std::string name = c.text ? c.text : "null";
+        if (c.integer) {
+            EXPECT_EQ(cell.integer(0), *c.integer) << name;
+        } else {
+            EXPECT_THROW(cell.integer(0), server::StoreError) << name;
+        }
+        if (c.number) {
+            EXPECT_EQ(cell.number(0), *c.number) << name;
+        } else {
+            EXPECT_THROW(cell.number(0), server::StoreError) << name;
+        }
+    }
+}
+
 }  // namespace

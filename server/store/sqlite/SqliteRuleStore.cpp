@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cerrno>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -206,10 +207,29 @@ public:
                                     static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c)))
                  : std::string_view();
     }
-    long long integer(int c) const override { return sqlite3_column_int64(stmt_, c); }
-    double number(int c) const override { return sqlite3_column_double(stmt_, c); }
+    // A column holds what it was given: a text is read as a number only when it is one.
+    long long integer(int c) const override {
+        if (sqlite3_column_type(stmt_, c) == SQLITE_FLOAT) {
+            // A whole number only: 1.5 is no integer, nor is it 1.
+            const double value = sqlite3_column_double(stmt_, c);
+            if (!(std::trunc(value) == value && std::fabs(value) < 9.2e18)) {
+                throw StoreError(StoreFailure::Other, "Valor inválido no banco de dados: " +
+                                                          std::to_string(value) +
+                                                          " não é um número inteiro.");
+            }
+            return static_cast<long long>(value);
+        }
+        return storedAsText(c) ? SqlRow::integer(c) : sqlite3_column_int64(stmt_, c);
+    }
+    double number(int c) const override {
+        return storedAsText(c) ? SqlRow::number(c) : sqlite3_column_double(stmt_, c);
+    }
 
 private:
+    bool storedAsText(int c) const {
+        const int type = sqlite3_column_type(stmt_, c);
+        return type == SQLITE_TEXT || type == SQLITE_BLOB;
+    }
     sqlite3_stmt* stmt_;
 };
 
