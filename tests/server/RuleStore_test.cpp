@@ -1,7 +1,9 @@
 // Storage behaviour through the remote methods, on both backends: upsert, atomicity, the
 // reading methods' packets and the schema.
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -417,6 +419,50 @@ TEST(SqliteStore, AStoredValueItsColumnMayNotHoldIsRefused) {
                 " VRPRECDIF = 1.5");
     }
     EXPECT_EQ(server::openStore(db.url())->rules({}, {}).size(), 20u);
+}
+
+// A statement the server gives up on (the call's deadline, the shutdown) is cancelled on
+// the database too, instead of running on until the database's own bound.
+TEST(PostgresStore, AnAbandonedStatementIsCancelledOnTheDatabase) {
+    if (auto why = testdb::postgresUnavailable()) {
+        GTEST_SKIP() << *why;
+    }
+    testdb::TestDatabase db(Backend::Postgres);
+    struct Case {
+        const char* name;
+        server::StoreFailure failure;
+    };
+    for (const Case& c : {Case{"deadline", server::StoreFailure::Timeout},
+                          Case{"shutdown", server::StoreFailure::Interrupted}}) {
+        auto store = server::openStore(db.url());
+        std::thread stopper;
+        if (c.failure == server::StoreFailure::Timeout) {
+            store->setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(300));
+        } else {
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                store->interrupt();
+            });
+        }
+        const std::string probe = std::string("abandoned-") + c.name;
+        try {
+            store->query("SELECT pg_sleep(60), '" + probe + "'", {}, [](const server::SqlRow&) {});
+            ADD_FAILURE() << c.name << ": the statement ran to its end";
+        } catch (const server::StoreError& e) {
+            EXPECT_EQ(e.kind(), c.failure) << c.name << ": " << e.what();
+        }
+        if (stopper.joinable()) {
+            stopper.join();
+        }
+        auto running = [&] {
+            return db.query("SELECT COUNT(*) FROM pg_stat_activity WHERE state = 'active'"
+                            " AND pid <> pg_backend_pid() AND query LIKE '%" + probe + "''%'")[0][0];
+        };
+        for (int i = 0; i < 50 && running() != "0"; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        EXPECT_EQ(running(), "0") << c.name << ": the statement still runs on the database";
+    }
 }
 
 // A cell is read as a number only when its whole text is one; a cell that is null reads

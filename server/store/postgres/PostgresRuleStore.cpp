@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include <libpq-fe.h>
@@ -86,6 +88,34 @@ StoreFailure failureOf(const char* state) {
     return StoreFailure::Other;
 }
 
+// Asks the server to cancel the connection's running statement, on a thread of its own:
+// the request opens a connection of its own, which libpq makes without any bound, and a
+// caller abandons a statement exactly when the server may not be answering. A few such
+// requests at a time at most; beyond them the statement ends by the server's own bound.
+void cancelInBackground(PGconn* conn) {
+    static std::atomic<int> underWay{0};
+    if (underWay.fetch_add(1) >= 4) {
+        --underWay;
+        return;
+    }
+    PGcancel* cancel = PQgetCancel(conn);
+    if (cancel == nullptr) {
+        --underWay;
+        return;
+    }
+    try {
+        std::thread([cancel] {
+            char error[256];
+            PQcancel(cancel, error, sizeof error);
+            PQfreeCancel(cancel);
+            --underWay;
+        }).detach();
+    } catch (const std::system_error&) {
+        PQfreeCancel(cancel);  // no thread to be had: the server's own bound ends it
+        --underWay;
+    }
+}
+
 long long millisecondsOf(std::chrono::milliseconds d) {
     return static_cast<long long>(d.count());
 }
@@ -128,9 +158,14 @@ struct PostgresRuleStore::Connection {
     }
 
     // Gives the connection up without waiting for the server: the socket is closed, and
-    // the server rolls back whatever transaction it had open.
+    // the server rolls back whatever transaction it had open. A statement still running
+    // there is cancelled as well: the server would not notice the closed socket before
+    // the statement ends, and would hold its locks until then.
     void drop() {
         if (handle) {
+            if (PQtransactionStatus(h()) == PQTRANS_ACTIVE) {
+                cancelInBackground(h());
+            }
             PQsetnonblocking(h(), 1);  // the goodbye message must not block either
             handle.reset();
         }
