@@ -54,16 +54,8 @@ std::string csvCell(const std::string& text) {
     return out + "\"";
 }
 
-}  // namespace
-
-void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
-    auto store = openCurrentStore(q.url);
-    out << explanationText(explainPrice(*store, momentOf(*store, q), product));
-}
-
-void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
-    auto store = openCurrentStore(q.url);
-    const PriceMoment at = momentOf(*store, q);
+void printPriceBook(RuleStore& store, const PriceQuestion& q, bool csv, std::ostream& out) {
+    const PriceMoment at = momentOf(store, q);
     if (csv) {
         out << "CDPRODUTO;CDARVPROD;NMPRODUTO;VRPRECO;VRPRECOVIG;IDDIA;CDTIPOCONS;HRINI;HRFIN;"
                "DTINIVALID;DTFINVALID;IDDESCACRE;IDVALPERC;VRPRECDIF;IDVISUALIZA\n";
@@ -71,7 +63,7 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
         out << "Nenhuma vigência da tabela " << q.table << " em " << shortDate(at.moment.date)
             << ": sem preços.\n";
     }
-    forEachPrice(*store, at, [&](const PricedProduct& p, const RuleRow* r, const PriceResult& price) {
+    forEachPrice(store, at, [&](const PricedProduct& p, const RuleRow* r, const PriceResult& price) {
         const std::optional<long long> base =
             p.base ? std::optional(Decimal4::fromDouble(*p.base).roundedCents()) : std::nullopt;
         if (csv) {
@@ -102,6 +94,21 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
         }
         out << '\n';
     });
+}
+
+}  // namespace
+
+void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
+    auto store = openCurrentStore(q.url);
+    // The moment's facts and the product's rules read as one state of the database.
+    store->readTogether(
+        [&] { out << explanationText(explainPrice(*store, momentOf(*store, q), product)); });
+}
+
+void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
+    auto store = openCurrentStore(q.url);
+    // The moment's facts and the whole book read as one state of the database.
+    store->readTogether([&] { printPriceBook(*store, q, csv, out); });
 }
 
 void listHolidays(const std::string& url, const std::optional<std::string>& branch,

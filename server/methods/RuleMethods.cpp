@@ -55,11 +55,8 @@ std::string cellText(const json& cell) {
 }  // namespace
 
 json setPrecDif(const MethodContext& call) {
-    const wire::RuleArguments request = wire::ruleArgumentsFromParams(call.params);
-    // The rows go to the store in compact form and are made one by one as they are
-    // written: a rule over a whole assortment is never held as a million row objects.
-    const RuleRows rows = checkRuleRows(request, loadRuleContext(call.store, request));
-    const UpsertCounts counts = call.store.upsertRule(rows);
+    const UpsertCounts counts =
+        storeRule(call.store, wire::ruleArgumentsFromParams(call.params));
     return json{{"stored", counts.stored}, {"replaced", counts.replaced}};
 }
 

@@ -253,6 +253,16 @@ RuleRows checkRuleRows(const wire::RuleArguments& r, const RuleContext& c) {
     return rows;
 }
 
+UpsertCounts storeRule(RuleStore& store, const wire::RuleArguments& request) {
+    UpsertCounts counts;
+    store.writeTransaction([&] {
+        // The rows go to the store in compact form and are made one by one as they are
+        // written: a rule over a whole assortment is never held as a million row objects.
+        counts = store.upsertRule(checkRuleRows(request, loadRuleContext(store, request)));
+    });
+    return counts;
+}
+
 std::vector<RuleRow> checkRule(const wire::RuleArguments& r, const RuleContext& c) {
     const RuleRows compact = checkRuleRows(r, c);
     std::vector<RuleRow> rows;

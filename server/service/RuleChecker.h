@@ -30,6 +30,12 @@ std::vector<RuleRow> checkRule(const wire::RuleArguments& request, const RuleCon
 /// The same checks; the rows in compact form (products x days), in the same order.
 RuleRows checkRuleRows(const wire::RuleArguments& request, const RuleContext& context);
 
+/// Checks the request against the store and writes its rows, in one write transaction:
+/// what was checked (branch, table, period, consumer type, products sold) is what the
+/// rows are written against, whatever another process changes meanwhile. Throws as
+/// checkRuleRows and as RuleStore::upsertRule.
+UpsertCounts storeRule(RuleStore& store, const wire::RuleArguments& request);
+
 /// True for four digits forming a time of day, 0000 to 2359.
 bool isTimeOfDay(const std::string& hhmm);
 

@@ -119,6 +119,7 @@ public:
 
     /// Writes every row in one transaction, replacing rows with the same key and leaving
     /// all others alone; on any failure nothing is written. Rows must have distinct keys.
+    /// Inside writeTransaction the rows are part of that transaction.
     virtual UpsertCounts upsertRules(const std::vector<RuleRow>& rows) = 0;
     /// The same for the rows of one rule, streamed from their compact form, so that a rule
     /// over a whole assortment never exists as one row object per product and day.
@@ -161,18 +162,19 @@ public:
     /// Whether the database has a table of that name (in the schema the store uses).
     virtual bool hasTable(std::string_view name) = 0;
     /// Runs body inside one write transaction: committed when body returns, rolled back
-    /// when it throws (the exception goes on to the caller). Not nested. An Exclusive one
-    /// waits for, and keeps out, every other write transaction of every process on the
-    /// same database.
+    /// when it throws (the exception goes on to the caller). Not nested. What body reads
+    /// of the schema and the reference tables stays as read until the commit: an
+    /// Exclusive one (which may change them) waits for, and keeps out, every other write
+    /// transaction of every process on the same database.
     virtual void writeTransaction(const std::function<void()>& body,
                                   WriteScope scope = WriteScope::Shared) = 0;
 
     /// Runs body, whose statements only read, so that they all see one state of the
-    /// database: on SQLite one read transaction, whose lock on the log is then taken once
-    /// for all of them instead of once per statement; what another process commits
-    /// meanwhile is seen by the next call. On PostgreSQL each statement reads as before.
-    /// body must not write.
-    virtual void readTogether(const std::function<void()>& body) { body(); }
+    /// database, whatever another process commits meanwhile (it is seen by the next
+    /// call): one read-only transaction (on SQLite its lock on the log is then taken once
+    /// for all of them instead of once per statement; on PostgreSQL it is repeatable
+    /// read). body must not write.
+    virtual void readTogether(const std::function<void()>& body) = 0;
 
     /// Every statement from now on must end by deadline (time_point::max() for none); a
     /// wait for the database past it is abandoned and throws StoreError (Timeout), with

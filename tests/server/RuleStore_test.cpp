@@ -3,11 +3,13 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <thread>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "ForwardingStore.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/DatePattern.h"
@@ -362,6 +364,74 @@ TEST_P(Storage, ARuleReadEndedByItsCallerLeavesTheStoreUsable) {
                                                  {"0000000001"}, {'3'}})
                   .stored,
               1);
+}
+
+// The statements of one reading call see one state of the database, whatever another
+// server commits between them: a total and its page, a price's seven lookups and the
+// price book's three reads agree.
+TEST_P(Storage, AReadingCallSeesOneStateOfTheDatabase) {
+    auto reader = server::openStore(db_->url());
+    auto writer = server::openStore(db_->url());
+    server::RuleRows rule{server::RuleRow{}, {"0000000001"}, {'2'}};
+    rule.shared.branch = "0001";
+    rule.shared.table = "001";
+    rule.shared.periodStart = wire::Date{2026, 1, 1};
+    rule.shared.consumerType = "T";
+    rule.shared.timeStart = "0000";
+    rule.shared.timeEnd = "2359";
+    rule.shared.validTo = wire::Date{2026, 1, 31};
+    int day = 0;
+    for (const server::SqlRows rows : {server::SqlRows::Few, server::SqlRows::Many}) {
+        long first = -1, second = -1;
+        auto count = [&](long& into) {
+            reader->query("SELECT COUNT(*) FROM PRECDIF", {},
+                          [&](const server::SqlRow& r) { into = static_cast<long>(r.integer(0)); },
+                          rows);
+        };
+        reader->readTogether([&] {
+            count(first);
+            rule.shared.validFrom = wire::Date{2026, 1, ++day};
+            writer->upsertRule(rule);  // another server's store, between the two reads
+            count(second);
+        });
+        EXPECT_EQ(second, first) << (rows == server::SqlRows::Few ? "few" : "many");
+    }
+    EXPECT_EQ(reader->countRules(), 2);  // the next call sees both stores
+}
+
+// A store's checks and its rows are one transaction: reference data replaced meanwhile
+// (init on another process) waits for it and then removes what it no longer backs, or
+// comes first and the store is refused; a rule of a product no longer sold is never left.
+TEST_P(Storage, ReferenceDataReplacedDuringAStoreLeavesNoRuleUnbacked) {
+    // Between the checks and the rows, init replaces the 200 demo products by 20.
+    class ReplacedBeforeTheRows : public testdb::ForwardingStore {
+    public:
+        ReplacedBeforeTheRows(std::unique_ptr<server::RuleStore> inner, std::string url)
+            : ForwardingStore(std::move(inner)), url_(std::move(url)) {}
+        server::UpsertCounts upsertRule(const server::RuleRows& rows) override {
+            replaced_ = std::async(std::launch::async, [this] {
+                server::initDatabase(url_, true, 20, server::ExistingData::Replace);
+            });
+            replaced_.wait_for(std::chrono::milliseconds(500));
+            return ForwardingStore::upsertRule(rows);
+        }
+        std::future<void> replaced_;
+
+    private:
+        std::string url_;
+    };
+    auto watched = std::make_unique<ReplacedBeforeTheRows>(server::openStore(db_->url()), db_->url());
+    ReplacedBeforeTheRows& store = *watched;
+    server::PriceService service(std::move(watched));
+    try {
+        service.call("SetPrecDif", testdb::listRule({"0000000150"}));
+    } catch (const wire::RpcError&) {
+        // refused: the product was already gone when the store began
+    }
+    store.replaced_.get();
+    EXPECT_EQ(db_->query("SELECT COUNT(*) FROM PRECDIF WHERE NOT EXISTS (SELECT 1 FROM PRODFILI S"
+                         " WHERE S.CDFILIAL = PRECDIF.CDFILIAL AND S.CDPRODUTO = PRECDIF.CDPRODUTO)"),
+              (std::vector<std::vector<std::string>>{{"0"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Storage, testing::Values(Backend::Sqlite, Backend::Postgres),

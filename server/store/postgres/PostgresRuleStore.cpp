@@ -360,15 +360,23 @@ struct PostgresRuleStore::Connection {
 
     // Rolls back unless committed. A transaction left with a command under way (a COPY
     // cut short) or on a connection in doubt is ended by dropping the connection, which
-    // the server rolls back.
+    // the server rolls back. Begun inside another one (a store inside the write
+    // transaction that checked it), it is part of that one, which commits or rolls back.
     class Transaction {
     public:
-        explicit Transaction(Connection& c) : c_(c) {
-            c_.exec("BEGIN");
+        enum class Access { Write, Read };
+        /// begin: the statement that opens it, with its isolation and access mode.
+        explicit Transaction(Connection& c, std::string_view begin = "BEGIN",
+                             Access access = Access::Write)
+            : c_(c), joined_(c.inTransaction), access_(access) {
+            if (joined_) {
+                return;
+            }
+            c_.exec(begin);
             c_.inTransaction = true;
         }
         ~Transaction() {
-            if (done_) {
+            if (done_ || joined_) {
                 return;
             }
             c_.inTransaction = false;
@@ -391,7 +399,11 @@ struct PostgresRuleStore::Connection {
         Transaction(const Transaction&) = delete;
         Transaction& operator=(const Transaction&) = delete;
         void commit() {
-            c_.committing = true;
+            if (joined_) {
+                return;
+            }
+            // Only a write's outcome can be in doubt when its COMMIT goes unanswered.
+            c_.committing = access_ == Access::Write;
             c_.exec("COMMIT");
             c_.committing = false;
             c_.inTransaction = false;
@@ -400,6 +412,8 @@ struct PostgresRuleStore::Connection {
 
     private:
         Connection& c_;
+        bool joined_;
+        Access access_;
         bool done_ = false;
     };
 };
@@ -471,40 +485,6 @@ void PostgresRuleStore::setDeadline(std::chrono::steady_clock::time_point deadli
 
 namespace {
 
-// A read-only transaction around a cursor; rolled back unless ended, so that a failure
-// (of the database or of the caller's function) leaves the connection ready for the
-// next statement.
-class ReadOnlyTransaction {
-public:
-    explicit ReadOnlyTransaction(std::function<void(std::string_view)> exec)
-        : exec_(std::move(exec)) {
-        exec_("BEGIN TRANSACTION READ ONLY");
-    }
-    ~ReadOnlyTransaction() {
-        if (!done_) {
-            try {
-                exec_("ROLLBACK");
-            } catch (const std::exception&) {
-                // A connection that broke has no transaction left to end.
-            }
-        }
-    }
-    ReadOnlyTransaction(const ReadOnlyTransaction&) = delete;
-    ReadOnlyTransaction& operator=(const ReadOnlyTransaction&) = delete;
-    void end() {
-        done_ = true;
-        exec_("COMMIT");
-    }
-
-private:
-    std::function<void(std::string_view)> exec_;
-    bool done_ = false;
-};
-
-}  // namespace
-
-namespace {
-
 // A result row of libpq: every value is text already.
 class PostgresRow : public SqlRow {
 public:
@@ -540,10 +520,9 @@ void PostgresRuleStore::query(std::string_view sql, const std::vector<SqlParam>&
     }
     // A cursor hands the rows over a batch at a time; one plain SELECT would have libpq
     // hold every row of the result before the first could be read.
-    std::optional<ReadOnlyTransaction> tx;
-    if (!conn_->inTransaction) {
-        tx.emplace([this](std::string_view statement) { conn_->exec(statement); });
-    }
+    // A cursor lives in a transaction: the call's own, or one of the read's.
+    Connection::Transaction tx(*conn_, "BEGIN TRANSACTION READ ONLY",
+                               Connection::Transaction::Access::Read);
     conn_->exec("DECLARE VND_LEITURA NO SCROLL CURSOR FOR " + text, params);
     for (;;) {
         Result r = conn_->exec("FETCH 10000 FROM VND_LEITURA");
@@ -553,9 +532,7 @@ void PostgresRuleStore::query(std::string_view sql, const std::vector<SqlParam>&
         }
     }
     conn_->exec("CLOSE VND_LEITURA");
-    if (tx) {
-        tx->end();
-    }
+    tx.commit();
 }
 
 long PostgresRuleStore::execute(std::string_view sql, const std::vector<SqlParam>& params) {
@@ -564,14 +541,27 @@ long PostgresRuleStore::execute(std::string_view sql, const std::vector<SqlParam
     return std::atol(PQcmdTuples(r.get()));
 }
 
+void PostgresRuleStore::readTogether(const std::function<void()>& body) {
+    // Every statement of the transaction reads the snapshot its first one took; read
+    // only, it never waits for a writer nor makes one wait.
+    Connection::Transaction tx(*conn_, "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY",
+                               Connection::Transaction::Access::Read);
+    body();
+    tx.commit();
+}
+
 void PostgresRuleStore::writeTransaction(const std::function<void()>& body, WriteScope scope) {
     Connection::Transaction tx(*conn_);
-    if (scope == WriteScope::Exclusive) {
-        // Servers starting together would each find the old schema version and create the
-        // same tables, and all but the first would fail on the catalogue's unique keys. A
-        // lock of this database schema's own lets one go while the others wait.
-        conn_->exec("SELECT pg_advisory_xact_lock(hashtext('vnd-server schema ' || current_schema()))");
-    }
+    // A lock of this database schema's own, taken by every write transaction: shared by
+    // those that read the reference tables and write rules, so that what they checked is
+    // still there when they commit; exclusive for an upgrade or a replacement of the
+    // reference data, which then waits for them and keeps them waiting. Servers starting
+    // together would otherwise each find the old schema version and create the same
+    // tables, and all but the first would fail on the catalogue's unique keys.
+    conn_->exec(scope == WriteScope::Exclusive
+                    ? "SELECT pg_advisory_xact_lock(hashtext('vnd-server schema ' || current_schema()))"
+                    : "SELECT pg_advisory_xact_lock_shared(hashtext('vnd-server schema ' || "
+                      "current_schema()))");
     body();
     tx.commit();
 }

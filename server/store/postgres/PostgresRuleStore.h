@@ -30,6 +30,7 @@ public:
                     const std::function<bool(std::vector<SqlCell>&)>& next) override;
     bool hasTable(std::string_view name) override;
     void writeTransaction(const std::function<void()>& body, WriteScope scope) override;
+    void readTogether(const std::function<void()>& body) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 

@@ -276,19 +276,24 @@ struct SqliteRuleStore::Db {
 };
 
 // Rolls back unless committed, so every failure path leaves the database as it was.
+// Begun inside another one (a store inside the write transaction that checked it), it is
+// part of that one, which commits or rolls back.
 class SqliteTransaction {
 public:
     // IMMEDIATE (for writing) takes the write lock up front: a busy database waits (busy
     // handler) here instead of failing half-way through the rows. A plain BEGIN (for
     // reading) takes the log's read lock at the first read and keeps it to the end.
     explicit SqliteTransaction(SqliteRuleStore::Db& db, const char* begin = "BEGIN IMMEDIATE")
-        : db_(db) {
+        : db_(db), joined_(sqlite3_get_autocommit(db.get()) == 0) {
+        if (joined_) {
+            return;
+        }
         if (sqlite3_exec(db_.get(), begin, nullptr, nullptr, nullptr) != SQLITE_OK) {
             fail(db_.get(), "BEGIN", &db_.watch);
         }
     }
     ~SqliteTransaction() {
-        if (!done_) {
+        if (!done_ && !joined_) {
             // A deadline or a shutdown may be what ended the transaction: its rollback
             // must not be cut short too.
             db_.watch.abortable = false;
@@ -301,6 +306,9 @@ public:
     // A commit on a local file is short and whole: it is never abandoned half-way, so
     // its outcome is never in doubt.
     void commit() {
+        if (joined_) {
+            return;
+        }
         db_.watch.abortable = false;
         const int rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
         db_.watch.abortable = true;
@@ -312,6 +320,7 @@ public:
 
 private:
     SqliteRuleStore::Db& db_;
+    bool joined_;
     bool done_ = false;
 };
 
