@@ -222,13 +222,22 @@ void PricingQueries::forEachRuleOf(const std::string& branch, const std::string&
 std::vector<Holiday> PricingQueries::holidays(const std::optional<std::string>& branch,
                                               const wire::Date& from, const wire::Date& to) {
     std::vector<Holiday> out;
-    store_.query("SELECT CDFILIAL, {date:DTFERIADO}, NMFERIADO FROM FERIADO"
-                 " WHERE ({t1} IS NULL OR CDFILIAL = {t1} OR CDFILIAL = 'T')"
-                 " AND DTFERIADO >= {d2} AND DTFERIADO <= {d3} ORDER BY DTFERIADO, CDFILIAL",
-                 {branch, from.iso(), to.iso()}, [&](const SqlRow& r) {
-                     out.push_back({std::string(r.text(0)), dateOf(r.text(1)),
-                                    std::string(r.text(2))});
-                 });
+    auto row = [&](const SqlRow& r) {
+        out.push_back({std::string(r.text(0)), dateOf(r.text(1)), std::string(r.text(2))});
+    };
+    // A branch's holidays are read along the key (branch, date) for it and for "T": two
+    // statements, as one written for both ("{t1} IS NULL OR ...") is planned before the
+    // branch is known and reads the whole table on every price.
+    if (branch) {
+        store_.query("SELECT CDFILIAL, {date:DTFERIADO}, NMFERIADO FROM FERIADO"
+                     " WHERE CDFILIAL IN ({t1}, 'T') AND DTFERIADO >= {d2} AND DTFERIADO <= {d3}"
+                     " ORDER BY DTFERIADO, CDFILIAL",
+                     {branch, from.iso(), to.iso()}, row);
+    } else {
+        store_.query("SELECT CDFILIAL, {date:DTFERIADO}, NMFERIADO FROM FERIADO"
+                     " WHERE DTFERIADO >= {d1} AND DTFERIADO <= {d2} ORDER BY DTFERIADO, CDFILIAL",
+                     {from.iso(), to.iso()}, row);
+    }
     return out;
 }
 

@@ -129,12 +129,19 @@ long RuleStore::replaceReferenceData(const ReferenceData& set) {
 
 std::vector<Branch> RuleStore::branches(const std::optional<std::string>& code) {
     std::vector<Branch> out;
-    query("SELECT " + std::string(schema::kBranchColumns) +
-              " FROM FILIAL WHERE {t1} IS NULL OR CDFILIAL = {t1} ORDER BY CDFILIAL",
-          {code}, [&](const SqlRow& r) {
-              out.push_back({text(r, 0), text(r, 1), text(r, 2), text(r, 3), text(r, 4),
-                             text(r, 5), text(r, 6), text(r, 7)});
-          });
+    auto row = [&](const SqlRow& r) {
+        out.push_back({text(r, 0), text(r, 1), text(r, 2), text(r, 3), text(r, 4), text(r, 5),
+                       text(r, 6), text(r, 7)});
+    };
+    // One branch by its key, every branch in key order: two statements, as one written
+    // for both ("{t1} IS NULL OR ...") is planned before the code is known and reads the
+    // whole table for every price.
+    const std::string select = "SELECT " + std::string(schema::kBranchColumns) + " FROM FILIAL";
+    if (code) {
+        query(select + " WHERE CDFILIAL = {t1}", {code}, row);
+    } else {
+        query(select + " ORDER BY CDFILIAL", {}, row);
+    }
     return out;
 }
 

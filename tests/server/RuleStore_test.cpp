@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
+#include "server/service/PriceExplanation.h"
 #include "server/service/PriceService.h"
 #include "server/rpc/StoreCallError.h"
 #include "server/net/Server.h"
@@ -489,6 +491,35 @@ TEST(SqliteStore, AStoredValueItsColumnMayNotHoldIsRefused) {
                 " VRPRECDIF = 1.5");
     }
     EXPECT_EQ(server::openStore(db.url())->rules({}, {}).size(), 20u);
+}
+
+// The price of a moment reads every row it needs by its key: no statement of it reads
+// a whole table (the holidays, the branches), however many rows they hold.
+TEST(SqliteStore, APriceReadsTheMomentsRowsByTheirKeys) {
+    testdb::TestDatabase db(Backend::Sqlite);
+    server::initDatabase(db.url(), true, 20);
+    class Recording : public testdb::ForwardingStore {
+    public:
+        using ForwardingStore::ForwardingStore;
+        void query(std::string_view sql, const std::vector<server::SqlParam>& params,
+                   const std::function<void(const server::SqlRow&)>& fn,
+                   server::SqlRows rows) override {
+            statements.emplace_back(sql);
+            ForwardingStore::query(sql, params, fn, rows);
+        }
+        std::vector<std::string> statements;
+    };
+    Recording store(server::openStore(db.url()));
+    const auto at = server::priceMoment(store, "0001", "001", "01", wire::Date{2026, 1, 24}, "10:00");
+    server::explainPrice(store, at, "0000000001");
+    ASSERT_GE(store.statements.size(), 6u);
+    for (const std::string& sql : store.statements) {
+        store.inner().query("EXPLAIN QUERY PLAN " + sql, {}, [&](const server::SqlRow& r) {
+            const std::string step(r.text(3));
+            EXPECT_FALSE(std::regex_search(step, std::regex("^SCAN")))
+                << step << "\n  in " << sql;
+        });
+    }
 }
 
 // A statement the server gives up on (the call's deadline, the shutdown) is cancelled on
