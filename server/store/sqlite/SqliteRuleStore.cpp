@@ -70,6 +70,11 @@ StoreFailure failureOf(int code, const Watch* watch) {
     switch (code & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
+            // The wait for the other writer ends early at the shutdown and at the deadline:
+            // then that, not the writer, is why the statement failed.
+            if (watch && watch->interrupted.load()) {
+                return StoreFailure::Interrupted;
+            }
             return watch && Clock::now() >= watch->deadline ? StoreFailure::Timeout
                                                             : StoreFailure::Busy;
         case SQLITE_INTERRUPT:
