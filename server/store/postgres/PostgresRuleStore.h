@@ -3,7 +3,9 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "server/store/RuleStore.h"
 
@@ -31,15 +33,20 @@ public:
     bool hasTable(std::string_view name) override;
     void writeTransaction(const std::function<void()>& body, WriteScope scope) override;
     void readTogether(const std::function<void()>& body) override;
+    void lockPriceTable(const std::string& branch, const std::string& table) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 
 private:
     struct Connection;
     class CopyStream;
+    /// (branch, table) pairs, in the order their locks are taken.
+    using PriceTables = std::set<std::pair<std::string, std::string>>;
     // One transaction: the lines `send` writes go through COPY into a staging table,
-    // then into PRECDIF by one INSERT ... SELECT ... ON CONFLICT.
-    UpsertCounts upsertLines(const std::function<void(CopyStream&)>& send);
+    // then, with the price tables' locks held, into the history and into PRECDIF by one
+    // INSERT ... SELECT ... ON CONFLICT.
+    UpsertCounts upsertLines(const PriceTables& tables,
+                             const std::function<void(CopyStream&)>& send);
     std::unique_ptr<Connection> conn_;
 };
 

@@ -507,6 +507,11 @@ void SqliteRuleStore::readTogether(const std::function<void()>& body) {
 }
 
 void SqliteRuleStore::writeTransaction(const std::function<void()>& body, WriteScope) {
+    // The history's trigger is made before the transaction, for the stores inside it, so
+    // that no rollback takes it away; a database without rules yet has none to make.
+    if (!db_->historyTrigger && hasTable("PRECDIF")) {
+        prepareHistory();
+    }
     // Every write transaction has the database to itself: BEGIN IMMEDIATE takes the one
     // write lock.
     SqliteTransaction tx(*db_);
@@ -556,24 +561,31 @@ void SqliteRuleStore::insertRows(std::string_view table, std::string_view column
 
 // Every row an upsert replaces is copied into the history by a trigger of this
 // connection, in the same statement: no second look-up of the row, no extra bindings.
+// The trigger is made outside any write transaction, so that no rollback of a store can
+// take it away again once it is known to be there.
 void SqliteRuleStore::prepareHistory() {
-    db_->operationTime = operationTimestamp();
     if (db_->historyTrigger) {
         return;
     }
-    db_->exec("CREATE TEMP TRIGGER IF NOT EXISTS PRECDIF_HISTORIA BEFORE UPDATE ON main.PRECDIF"
-              " BEGIN INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
-              ") VALUES (OLD.CDFILIAL, OLD.CDTABEPREC, OLD.DTINIVGPREC, OLD.CDPRODUTO, OLD.IDDIA,"
-              " OLD.CDTIPOCONS, OLD.HRINI, OLD.HRFIN, OLD.DTINIVALID, OLD.DTFINVALID, 'S',"
-              " vnd_operation_time(), vnd_caller_user(), vnd_caller_station(), OLD.IDDESCACRE,"
-              " OLD.IDVALPERC, OLD.VRPRECDIF, OLD.IDVISUALIZA, OLD.DTULTATU, NEW.IDDESCACRE,"
-              " NEW.IDVALPERC, NEW.VRPRECDIF, NEW.IDVISUALIZA); END");
-    db_->historyTrigger = true;
+    db_->exec(
+        "CREATE TEMP TRIGGER IF NOT EXISTS PRECDIF_HISTORIA BEFORE UPDATE ON main.PRECDIF"
+        " BEGIN " +
+        schema::historyInsert({.before = "OLD",
+                               .after = "NEW",
+                               .when = "vnd_operation_time()",
+                               .user = "vnd_caller_user()",
+                               .station = "vnd_caller_station()"}) +
+        "; END");
+    // Made inside a write transaction (a store inside the one that checked it), it goes
+    // with that transaction's rollback: it is made again by every store until one outside
+    // any transaction has made it for good.
+    db_->historyTrigger = sqlite3_get_autocommit(db_->get()) != 0;
 }
 
 UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
-    SqliteTransaction tx(*db_);
     prepareHistory();
+    SqliteTransaction tx(*db_);
+    db_->operationTime = operationTimestamp();
     RuleWriter writer(db_->connection(), currentTimestamp());
     for (const RuleRow& r : rows) {
         writer.write(r);
@@ -583,8 +595,9 @@ UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
 }
 
 UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
-    SqliteTransaction tx(*db_);
     prepareHistory();
+    SqliteTransaction tx(*db_);
+    db_->operationTime = operationTimestamp();
     RuleWriter writer(db_->connection(), currentTimestamp());
     rows.forEach([&](const RuleRow& r) { writer.write(r); });
     tx.commit();
