@@ -24,6 +24,7 @@
 #include "protocol/ValueCodec.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/service/PriceService.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/store/StoreFactory.h"
 

@@ -15,7 +15,7 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/service/PriceService.h"
 #include "server/store/StoreFactory.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 
 namespace {
 

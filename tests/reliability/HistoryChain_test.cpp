@@ -16,7 +16,7 @@
 #include "RuleArguments.h"
 #include "ServerProcess.h"
 #include "TestDatabase.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "protocol/JsonRpc.h"
 #include "server/cli/Commands.h"
 #include "server/rpc/Dispatcher.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/cli/TokenSource.h"
 #include "server/service/TransientFailure.h"

@@ -7,7 +7,7 @@
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
 #include "server/rpc/Dispatcher.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/store/StoreFactory.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "server/cli/Commands.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/service/PriceService.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/store/StoreFactory.h"
 
 namespace {

@@ -19,6 +19,7 @@
 #include "server/service/PriceExplanation.h"
 #include "server/service/PriceService.h"
 #include "server/rpc/StoreCallError.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/store/StoreFactory.h"
 

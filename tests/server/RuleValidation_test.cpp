@@ -10,7 +10,7 @@
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
 #include "server/service/PriceService.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/store/StoreFactory.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/ops/Log.h"
 #include "server/rpc/StoreCallError.h"
