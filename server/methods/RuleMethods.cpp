@@ -6,6 +6,7 @@
 #include "server/methods/PacketBuilder.h"
 #include "server/service/PriceExplanation.h"
 #include "server/store/PricingQueries.h"
+#include "server/store/RuleNotStored.h"
 #include "server/service/RuleChecker.h"
 #include "server/methods/RuleRowForms.h"
 #include "server/pricing/RuleResolver.h"
@@ -195,7 +196,14 @@ json delPrecDif(const MethodContext& call) {
         key.validTo = *to;
         keys.push_back(std::move(key));
     }
-    return json{{"removed", PricingQueries(call.store).removeRules(keys)}};
+    try {
+        return json{{"removed", PricingQueries(call.store).removeRules(keys)}};
+    } catch (const RuleNotStored& e) {
+        throw wire::RpcError(wire::rpc::kRefused,
+                             "A regra de " + ruleKeyText(e.key()) +
+                                 " não está gravada (pode ter sido excluída por outro "
+                                 "usuário); nenhuma regra foi excluída.");
+    }
 }
 
 json getPrecDifHist(const MethodContext& call) {

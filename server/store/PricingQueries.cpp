@@ -6,10 +6,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "server/methods/RuleRowForms.h"
+#include "server/store/RuleNotStored.h"
 #include "server/store/Schema.h"
 #include "server/store/Timestamps.h"
-#include "protocol/JsonRpc.h"
 
 namespace server {
 
@@ -332,10 +331,7 @@ long PricingQueries::removeRules(const std::vector<RuleRow>& keys) {
             store_.execute(copy, params);
             params.resize(10);
             if (store_.execute("DELETE FROM PRECDIF" + std::string(kKeyIs), params) == 0) {
-                throw wire::RpcError(wire::rpc::kRefused,
-                                     "A regra de " + ruleKeyText(key) +
-                                         " não está gravada (pode ter sido excluída por outro "
-                                         "usuário); nenhuma regra foi excluída.");
+                throw RuleNotStored(key);
             }
             ++removed;
         }
