@@ -6,9 +6,9 @@
 
 #include "server/store/StoreFactory.h"
 
-struct sqlite3;
-
 namespace server {
+
+struct SqliteConnection;
 
 /// RuleStore over a SQLite file in WAL mode, so that `rules` and other readers can look
 /// at the file while a server writes it. Dates are ISO text. A writer in the way is
@@ -34,11 +34,9 @@ public:
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 
-    struct Db;  // the connection, its kept statements and what bounds them
-
 private:
     void prepareHistory();
-    std::unique_ptr<Db> db_;
+    std::unique_ptr<SqliteConnection> db_;
 };
 
 }  // namespace server
