@@ -11,6 +11,9 @@
 
 namespace server {
 
+struct PostgresConnection;
+class PostgresCopyStream;
+
 /// RuleStore over libpq. Every value travels as a bound parameter or through COPY, never
 /// inside SQL text. Rules are upserted by COPY into a temporary table and one
 /// INSERT ... SELECT ... ON CONFLICT, inside one transaction. Every wait for the database
@@ -38,16 +41,14 @@ public:
     void interrupt() override;
 
 private:
-    struct Connection;
-    class CopyStream;
     /// (branch, table) pairs, in the order their locks are taken.
     using PriceTables = std::set<std::pair<std::string, std::string>>;
     // One transaction: the lines `send` writes go through COPY into a staging table,
     // then, with the price tables' locks held, into the history and into PRECDIF by one
     // INSERT ... SELECT ... ON CONFLICT.
     UpsertCounts upsertLines(const PriceTables& tables,
-                             const std::function<void(CopyStream&)>& send);
-    std::unique_ptr<Connection> conn_;
+                             const std::function<void(PostgresCopyStream&)>& send);
+    std::unique_ptr<PostgresConnection> conn_;
 };
 
 }  // namespace server
