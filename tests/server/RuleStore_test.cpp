@@ -1,5 +1,6 @@
 // Storage behaviour through the remote methods, on both backends: upsert, atomicity, the
-// reading methods' packets and the schema.
+// reading methods' packets and the schema; one state of the database per call, a store's
+// checks in its own transaction, lookups by key, abandoned statements, numbers as stored.
 
 #include <chrono>
 #include <functional>
