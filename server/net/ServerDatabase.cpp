@@ -5,7 +5,7 @@
 
 #include "server/net/ServerOptions.h"
 #include "server/service/PriceService.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 
 namespace server {
 
