@@ -71,11 +71,13 @@ void append(std::string& elements, const std::string& answer) {
 }
 
 
-// Method names become metric labels: unknown ones are folded into one, so that a peer
-// sending made-up names cannot grow the metrics without bound.
-std::string methodLabel(const std::string& method) {
+// Method names become metric labels, spelt as the method's description spells them
+// (the log and the documents do the same), whatever letter case the call used. Unknown
+// ones are folded into one, so that a peer sending made-up names cannot grow the metrics
+// without bound.
+std::string_view methodLabel(const std::string& method) {
     const wire::MethodDescription* described = wire::findMethod(method);
-    return described != nullptr ? asciiLower(std::string(described->name)) : "unknown";
+    return described != nullptr ? described->name : "unknown";
 }
 
 std::string milliseconds(Dispatcher::Clock::duration elapsed) {
