@@ -80,6 +80,21 @@ std::string_view methodLabel(const std::string& method) {
     return described != nullptr ? described->name : "unknown";
 }
 
+// A name a peer sent, as the log and an answer show it: whole up to 64 bytes, else its
+// first 64 (never half a character) and its length. The frame limit allows names of
+// megabytes, and the log is read by people.
+std::string peerName(std::string_view name) {
+    constexpr std::size_t kShown = 64;
+    if (name.size() <= kShown) {
+        return std::string(name);
+    }
+    std::size_t end = kShown;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
+        --end;  // a UTF-8 continuation byte: the character began before
+    }
+    return std::string(name.substr(0, end)) + "… (" + std::to_string(name.size()) + " bytes)";
+}
+
 std::string milliseconds(Dispatcher::Clock::duration elapsed) {
     const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count();
     return std::to_string(micros / 1000) + "." + std::to_string(micros % 1000 / 100);
@@ -139,8 +154,7 @@ void Dispatcher::finished(const std::string& method, const Session& session,
                           std::string_view error) {
     const auto elapsed = Clock::now() - arrived;
     metrics_.recordCall(methodLabel(method), result != nullptr, elapsed);
-    // A made-up name is shown, but not at any length.
-    const std::string shown = method.substr(0, 64);
+    const std::string shown = peerName(method);
     // The user and station the connection's hello named; "-" before one.
     const std::string user = session.user.empty() ? "-" : session.user;
     if (result != nullptr) {
@@ -456,13 +470,14 @@ Dispatcher::Step Dispatcher::routeRequest(const wire::Request& request, Session&
         return answer(wire::encodeError(request.id, code, message));
     };
     if (asciiLower(object) != asciiLower(kObjectName)) {
-        return refuse(wire::rpc::kMethodNotFound, "Objeto remoto desconhecido: \"" + object + "\".");
+        return refuse(wire::rpc::kMethodNotFound,
+                      "Objeto remoto desconhecido: \"" + peerName(object) + "\".");
     }
     const wire::MethodDescription* described = wire::findMethod(method);
     if (described == nullptr) {
-        return refuse(wire::rpc::kMethodNotFound, "Método desconhecido: \"" + method +
-                                                      "\" do objeto " +
-                                                      std::string(kObjectName) + ".");
+        return refuse(wire::rpc::kMethodNotFound, "Método desconhecido: \"" + peerName(method) +
+                                                      "\" do objeto " + std::string(kObjectName) +
+                                                      ".");
     }
     if (auto failure = takeFailure(method)) {
         return refuse(wire::rpc::kRefused, *failure);

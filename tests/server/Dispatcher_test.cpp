@@ -1,13 +1,16 @@
 // Request lines in, answer lines out: every malformed or unknown call gets its JSON-RPC
 // error, without sockets.
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/rpc/Dispatcher.h"
 #include "server/net/Server.h"
+#include "server/ops/Log.h"
+#include "server/rpc/Dispatcher.h"
 
 namespace {
 
@@ -117,6 +120,26 @@ TEST_F(DispatcherTest, OversizedFrameAnswerNamesTheLimit) {
     EXPECT_EQ(reply["error"]["code"], rpc::kInvalidRequest);
     EXPECT_EQ(reply["id"], nullptr);
     EXPECT_NE(reply["error"]["message"].get<std::string>().find("1024"), std::string::npos);
+}
+
+// A name the peer made up is logged as a short prefix with its length, whatever its size:
+// the log is no place for a peer's megabytes.
+TEST_F(DispatcherTest, NamesAPeerMadeUpAreCutInTheLog) {
+    std::ostringstream out;
+    server::Log log(out);
+    server::ServerOptions options;
+    options.log = &log;
+    server::Dispatcher dispatcher(*service_, *service_, options);
+    const std::string huge(100'000, 'x');
+    for (const std::string& method : {"Vnd42400.rdmTabePreco." + huge, huge + ".GetFilial", huge}) {
+        out.str("");
+        const auto reply = dispatcher.handle(request(method, json::array()));
+        ASSERT_TRUE(reply.has_value());
+        EXPECT_EQ(json::parse(*reply)["error"]["code"], rpc::kMethodNotFound);
+        const std::string logged = out.str();
+        EXPECT_LT(logged.size(), 600u) << logged.substr(0, 600);
+        EXPECT_NE(logged.find("100000"), std::string::npos) << logged.substr(0, 600);
+    }
 }
 
 }  // namespace
