@@ -196,9 +196,15 @@ void Dispatcher::refusedLogin(const Session& session, std::string_view reason,
 void Dispatcher::failNext(const std::string& method, const std::string& message) {
     std::lock_guard lock(mutex_);
     failures_[shortName(method)] = message;
+    failuresArmed_.store(true, std::memory_order_release);
 }
 
+// Asked on every call, armed by tests only: the flag keeps the lock and the lower-case
+// copy of the name off the path of every real call.
 std::optional<std::string> Dispatcher::takeFailure(const std::string& method) {
+    if (!failuresArmed_.load(std::memory_order_acquire)) {
+        return std::nullopt;
+    }
     std::lock_guard lock(mutex_);
     const auto it = failures_.find(shortName(method));
     if (it == failures_.end()) {
@@ -206,6 +212,7 @@ std::optional<std::string> Dispatcher::takeFailure(const std::string& method) {
     }
     std::string message = std::move(it->second);
     failures_.erase(it);
+    failuresArmed_.store(!failures_.empty(), std::memory_order_release);
     return message;
 }
 

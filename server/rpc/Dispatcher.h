@@ -184,6 +184,7 @@ private:
     Metrics& metrics_;
     mutable std::mutex mutex_;  // guards token_, failures_ and throttle_
     std::map<std::string, std::string> failures_;  // lower-case short method -> message
+    std::atomic<bool> failuresArmed_{false};       // failures_ is not empty
     AuthThrottle throttle_;
     std::atomic<long> occurrences_{0};
 };

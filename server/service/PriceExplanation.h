@@ -35,8 +35,16 @@ PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::
                         const std::string& consumerType, const wire::Date& date,
                         const std::string& time);
 
-/// The price of one product at a moment, with every stored rule's verdict.
+/// The price of one product at a moment, with every stored rule's verdict. The verdicts
+/// and the applied rule point into `rules`: an explanation may be moved (the list keeps
+/// its storage) but not copied (a copy would point into the original's list).
 struct PriceExplanation {
+    PriceExplanation() = default;
+    PriceExplanation(PriceExplanation&&) = default;
+    PriceExplanation& operator=(PriceExplanation&&) = default;
+    PriceExplanation(const PriceExplanation&) = delete;
+    PriceExplanation& operator=(const PriceExplanation&) = delete;
+
     PriceMoment at;
     PricedProduct product;
     std::vector<RuleRow> rules;      ///< the product's rules of the period, in key order
