@@ -243,7 +243,7 @@ void Server::start() {
         openCurrentStore(impl_->url, storeSettings(options, options.dbTimeout)));
     run->writes = std::make_unique<PriceService>(
         openStore(impl_->url, storeSettings(options, options.storeTimeout)));
-    run->dispatcher = std::make_unique<Dispatcher>(*run->reads, *run->writes, options);
+    run->dispatcher = std::make_unique<Dispatcher>(*run->reads, *run->writes, options.rpc());
     for (const auto& [method, message] : impl_->pendingFailures) {
         run->dispatcher->failNext(method, message);
     }

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <variant>
 
-#include "server/rpc/AsciiLower.h"
-#include "server/rpc/Hello.h"
-#include "server/ops/Log.h"
-#include "server/rpc/StoreCallError.h"
-#include "server/service/TransientFailure.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/Methods.h"
 #include "protocol/ValueCodec.h"
+#include "server/ops/Log.h"
+#include "server/rpc/AsciiLower.h"
+#include "server/rpc/BatchAnswer.h"
+#include "server/rpc/Hello.h"
+#include "server/rpc/StoreCallError.h"
+#include "server/service/TransientFailure.h"
 
 namespace server {
 
@@ -108,12 +109,13 @@ long rowsOf(const nlohmann::json& result, const char* key) {
 
 }  // namespace
 
-Dispatcher::Dispatcher(PriceService& reads, PriceService& writes, const ServerOptions& options)
+Dispatcher::Dispatcher(PriceService& reads, PriceService& writes, const RpcOptions& options)
     : reads_(reads),
       writes_(writes),
       token_(options.token),
-      lookupTimeout_(options.dbTimeout),
+      lookupTimeout_(options.lookupTimeout),
       storeTimeout_(options.storeTimeout),
+      batchAnswerLimit_(options.batchAnswerLimit),
       log_(options.log ? *options.log : standardLog()),
       metrics_(options.metrics ? *options.metrics : ownMetrics_),
       throttle_(options.authFailures, options.authWindow, options.authLockout) {}
@@ -242,13 +244,20 @@ bool Dispatcher::Batch::writes() const {
 // One after another, on the thread that took the batch: a batch holds one worker, as a
 // call does, and its stores run in the order sent.
 std::optional<std::string> Dispatcher::complete(const Batch& batch, const Session& session) {
-    std::string elements = batch.answered;
+    BatchAnswer answers(batchAnswerLimit_, batch.answered);
     for (const Call& call : batch.calls) {
-        if (auto answer = complete(call, session)) {
-            append(elements, *answer);
+        if (!answers.open()) {
+            // Past the limit of what one answer line may hold: not run, so nothing of it
+            // is held either.
+            finished(call.method, session, call.arrived, nullptr, answers.refusal());
+            if (!call.notification) {
+                answers.refuse(call.id);
+            }
+        } else if (auto answer = complete(call, session)) {
+            answers.add(call.id, *answer, call.writes);
         }
     }
-    return batchAnswer(elements);
+    return answers.take();
 }
 
 Dispatcher::Step Dispatcher::prepare(std::string_view line, Session& session) {

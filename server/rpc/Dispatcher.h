@@ -42,11 +42,11 @@
 #include <string_view>
 #include <vector>
 
-#include "server/rpc/AuthThrottle.h"
-#include "server/ops/Metrics.h"
-#include "server/service/PriceService.h"
-#include "server/net/ServerOptions.h"
 #include "protocol/JsonRpc.h"
+#include "server/ops/Metrics.h"
+#include "server/rpc/AuthThrottle.h"
+#include "server/rpc/RpcOptions.h"
+#include "server/service/PriceService.h"
 
 namespace server {
 
@@ -112,12 +112,12 @@ public:
     };
 
     /// One service for everything (tests, tools).
-    explicit Dispatcher(PriceService& service) : Dispatcher(service, service, ServerOptions{}) {}
+    explicit Dispatcher(PriceService& service) : Dispatcher(service, service, RpcOptions{}) {}
     /// reads serves the three reading methods, writes SetPrecDif, so that a long store
     /// does not hold up lookups when they are two services over two connections. The
     /// options give the token (empty: no authentication), the login lockout, the calls'
     /// deadlines and the log.
-    Dispatcher(PriceService& reads, PriceService& writes, const ServerOptions& options);
+    Dispatcher(PriceService& reads, PriceService& writes, const RpcOptions& options);
 
     /// Looks at a line without touching the database: parses it, authenticates, checks
     /// the method and its arguments' bounds. Never throws for anything a peer sends.
@@ -179,6 +179,7 @@ private:
     std::string token_;  // guarded by mutex_: SIGHUP replaces it
     std::chrono::milliseconds lookupTimeout_;
     std::chrono::milliseconds storeTimeout_;
+    std::size_t batchAnswerLimit_;
     Log& log_;
     Metrics ownMetrics_;
     Metrics& metrics_;
