@@ -58,19 +58,30 @@ constexpr std::array kGetPrecDifHistArgs = {text("filial"), text("tabela de pre√
                                             integer("quantidade")};
 constexpr std::array kGetFeriadoArgs = {text("filial"), integer("ano")};
 
-const std::array kMethods = {
-    MethodDescription{"SetPrecDif", kRuleArgs, true},
-    MethodDescription{"SimPrecDif", kRuleArgs, false},
-    MethodDescription{"GetFilial", kGetFilialArgs},
-    MethodDescription{"GetTabePrec", kGetTabePrecArgs},
-    MethodDescription{"getVigencia", kGetVigenciaArgs},
-    MethodDescription{"GetPrecoVigente", kGetPrecoVigenteArgs},
-    MethodDescription{"GetPrecosVigentes", kGetPrecosVigentesArgs},
-    MethodDescription{"GetPrecDif", kGetPrecDifArgs},
-    MethodDescription{"DelPrecDif", kDelPrecDifArgs, true},
-    MethodDescription{"GetPrecDifHist", kGetPrecDifHistArgs},
-    MethodDescription{"GetFeriado", kGetFeriadoArgs},
+constexpr std::array kMethods = {
+    MethodDescription{MethodId::SetPrecDif, "SetPrecDif", kRuleArgs, true},
+    MethodDescription{MethodId::SimPrecDif, "SimPrecDif", kRuleArgs, false},
+    MethodDescription{MethodId::GetFilial, "GetFilial", kGetFilialArgs},
+    MethodDescription{MethodId::GetTabePrec, "GetTabePrec", kGetTabePrecArgs},
+    MethodDescription{MethodId::GetVigencia, "getVigencia", kGetVigenciaArgs},
+    MethodDescription{MethodId::GetPrecoVigente, "GetPrecoVigente", kGetPrecoVigenteArgs},
+    MethodDescription{MethodId::GetPrecosVigentes, "GetPrecosVigentes", kGetPrecosVigentesArgs},
+    MethodDescription{MethodId::GetPrecDif, "GetPrecDif", kGetPrecDifArgs},
+    MethodDescription{MethodId::DelPrecDif, "DelPrecDif", kDelPrecDifArgs, true},
+    MethodDescription{MethodId::GetPrecDifHist, "GetPrecDifHist", kGetPrecDifHistArgs},
+    MethodDescription{MethodId::GetFeriado, "GetFeriado", kGetFeriadoArgs},
 };
+static_assert(kMethods.size() == kMethodCount);
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kMethods.size(); ++i) {
+            if (indexOf(kMethods[i].id) != i) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "each method at the place its id names");
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
