@@ -4,6 +4,7 @@
 
 #include "server/service/RuleChecker.h"
 #include "server/methods/RuleRowForms.h"
+#include "server/pricing/RuleText.h"
 #include "server/pricing/Decimal4.h"
 #include "server/pricing/Money.h"
 #include "server/pricing/PeriodChoice.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "server/methods/RuleRowForms.h"
+#include "server/pricing/RuleText.h"
 #include "protocol/JsonRpc.h"
 
 namespace server {

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "server/methods/RuleRowForms.h"
+#include "server/pricing/RuleText.h"
 #include "server/store/Schema.h"
 #include "protocol/JsonRpc.h"
 
