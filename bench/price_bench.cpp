@@ -22,9 +22,9 @@
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/rpc/Dispatcher.h"
-#include "server/service/PriceService.h"
 #include "server/net/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/rpc/PriceService.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include "protocol/LineFramer.h"
-#include "server/rpc/Dispatcher.h"
-#include "server/service/PriceService.h"
-#include "server/store/RuleStore.h"
 #include "server/net/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/rpc/PriceService.h"
+#include "server/store/RuleStore.h"
 
 namespace {
 

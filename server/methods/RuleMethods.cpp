@@ -55,7 +55,7 @@ std::string cellText(const json& cell) {
 }  // namespace
 
 json setPrecDif(const MethodContext& call) {
-    const wire::RuleArguments request = wire::ruleArgumentsFromParams(call.params);
+    const wire::RuleArguments request = wire::ruleArgumentsFromCheckedParams(call.params);
     // The rows go to the store in compact form and are made one by one as they are
     // written: a rule over a whole assortment is never held as a million row objects.
     const RuleRows rows = checkRuleRows(request, loadRuleContext(call.store, request));
@@ -64,7 +64,7 @@ json setPrecDif(const MethodContext& call) {
 }
 
 json simPrecDif(const MethodContext& call) {
-    const wire::RuleArguments request = wire::ruleArgumentsFromParams(call.params);
+    const wire::RuleArguments request = wire::ruleArgumentsFromCheckedParams(call.params);
     // The same checks and the same rows as a store: what is refused here is refused there.
     const RuleRows rows = checkRuleRows(request, loadRuleContext(call.store, request));
     std::vector<std::string> products = rows.products;

@@ -16,7 +16,7 @@
 #include "server/store/DatabaseUrl.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/ops/Log.h"
-#include "server/service/PriceService.h"
+#include "server/rpc/PriceService.h"
 #include "server/store/RuleStore.h"
 #include "protocol/Asio.h"
 

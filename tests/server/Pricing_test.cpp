@@ -16,8 +16,8 @@
 #include "server/cli/Commands.h"
 #include "server/net/Server.h"
 #include "server/rpc/Dispatcher.h"
+#include "server/rpc/PriceService.h"
 #include "server/service/PriceExplanation.h"
-#include "server/service/PriceService.h"
 
 namespace {
 

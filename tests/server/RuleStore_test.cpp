@@ -11,9 +11,9 @@
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/service/PriceService.h"
-#include "server/rpc/StoreCallError.h"
 #include "server/net/Server.h"
+#include "server/rpc/PriceService.h"
+#include "server/rpc/StoreCallError.h"
 
 namespace {
 
