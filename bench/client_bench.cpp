@@ -17,6 +17,7 @@
 #include "protocol/JsonRpc.h"
 #include "protocol/RuleArguments.h"
 #include "protocol/ValueCodec.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/rpc/PriceService.h"

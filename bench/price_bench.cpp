@@ -22,6 +22,7 @@
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/rpc/PriceService.h"

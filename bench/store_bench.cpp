@@ -8,6 +8,7 @@
 #include "BenchClient.h"
 #include "BenchSupport.h"
 #include "StoreFloor.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/rpc/PriceService.h"
 #include "server/store/RuleStore.h"
+#include "server/cli/DatabaseInit.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "demodata/LocalDatabase.h"
 #include "server/ops/Log.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace tools {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "server/cli/Command.h"
+#include "server/cli/ConfigError.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/store/RuleStore.h"
 #include "server/cli/UsageError.h"
@@ -182,6 +183,9 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         throw UsageError("comando desconhecido: " + left.front());
     } catch (const UsageError& e) {
+        err << "vnd-server: " << e.what() << "\nAjuda: vnd-server --help\n";
+        return 2;
+    } catch (const ConfigError& e) {
         err << "vnd-server: " << e.what() << "\nAjuda: vnd-server --help\n";
         return 2;
     } catch (const std::exception& e) {

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "server/cli/UsageError.h"
+#include "server/cli/ConfigError.h"
 
 namespace server {
 
@@ -39,18 +39,18 @@ ConfigFile ConfigFile::parse(std::string_view text, std::string name) {
         const std::string at = file.name_ + ":" + std::to_string(number) + ": ";
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) {
-            throw UsageError(at + "linha sem \"=\": use chave = valor");
+            throw ConfigError(at + "linha sem \"=\": use chave = valor");
         }
         Entry entry{std::string(trimmed(line.substr(0, equals))),
                     std::string(trimmed(line.substr(equals + 1))), number};
         if (entry.key.empty()) {
-            throw UsageError(at + "linha sem chave antes do \"=\"");
+            throw ConfigError(at + "linha sem chave antes do \"=\"");
         }
         // A key set twice is most likely an edit that forgot the first one: which of the
         // two the server would take is better asked than guessed.
         for (const Entry& earlier : file.entries_) {
             if (earlier.key == entry.key) {
-                throw UsageError(at + entry.key + ": chave repetida (já definida na linha " +
+                throw ConfigError(at + entry.key + ": chave repetida (já definida na linha " +
                                  std::to_string(earlier.line) + ")");
             }
         }

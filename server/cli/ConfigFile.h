@@ -20,7 +20,7 @@ public:
         int line = 0;
     };
 
-    /// Parses text read from `name`. Throws UsageError "NAME:LINE: ..." for a line with
+    /// Parses text read from `name`. Throws ConfigError "NAME:LINE: ..." for a line with
     /// no "=", with no key, or setting a key a second time.
     static ConfigFile parse(std::string_view text, std::string name);
     /// Reads and parses the file at path. Throws std::runtime_error naming the file when

@@ -8,7 +8,7 @@
 #include "server/cli/Command.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/store/RuleStore.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/cli/UsageError.h"
 
 namespace server {

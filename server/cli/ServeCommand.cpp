@@ -43,7 +43,7 @@ int serve(const ServeSettings::Resolved& settings, std::ostream& out) {
     if (settings.metrics) {
         endpoint = std::make_unique<MetricsEndpoint>(
             *settings.metrics, [&server] { return server.metrics().render(); },
-            [&server] { return server.databaseAnswers(); });
+            [&server] { return server.healthy(); });
     }
     const std::string host = settings.listen.substr(0, settings.listen.rfind(':'));
     out << "vnd-server: Vnd42400.rdmTabePreco em " << host << ':' << server.port() << " (banco "

@@ -5,7 +5,7 @@
 
 #include "server/store/DatabaseUrl.h"
 #include "server/cli/TokenSource.h"
-#include "server/cli/UsageError.h"
+#include "server/cli/ConfigError.h"
 
 namespace server {
 
@@ -61,13 +61,13 @@ void ServeSettings::setFromCommandLine(const std::string& key, std::string value
 void ServeSettings::addFile(const ConfigFile& file) {
     for (const ConfigFile::Entry& entry : file.entries()) {
         if (keyNamed(entry.key) == nullptr) {
-            throw UsageError(file.where(entry) + ": " + entry.key +
+            throw ConfigError(file.where(entry) + ": " + entry.key +
                              ": chave desconhecida (as chaves são as opções de serve sem os "
                              "traços, como max-connections)");
         }
         // Refused before anything repeats it: the password belongs in the password file.
         if (hasPassword(entry.value)) {
-            throw UsageError(file.where(entry) + ": " + entry.key +
+            throw ConfigError(file.where(entry) + ": " + entry.key +
                              ": a senha do banco de dados não é aceita aqui; guarde-a no "
                              "arquivo de senhas do PostgreSQL (~/.pgpass, ou o arquivo que "
                              "PGPASSFILE indicar) e informe a URL sem ela");
@@ -100,7 +100,7 @@ long long ServeSettings::positive(const std::string& key, long long fallback,
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (ec != std::errc() || end != text.data() + text.size() || number <= 0 ||
         number > largest) {
-        throw UsageError(named(key) + " deve ser um número inteiro entre 1 e " +
+        throw ConfigError(named(key) + " deve ser um número inteiro entre 1 e " +
                          std::to_string(largest));
     }
     return number;
@@ -117,7 +117,7 @@ bool ServeSettings::flag(const std::string& key) const {
     for (const char* no : {"false", "no", "não", "nao", "0"}) {
         if (value->text == no) return false;
     }
-    throw UsageError(named(key) + " deve ser true ou false");
+    throw ConfigError(named(key) + " deve ser true ou false");
 }
 
 ServeSettings::Resolved ServeSettings::resolve() const {
@@ -131,19 +131,19 @@ ServeSettings::Resolved ServeSettings::resolve() const {
     };
     const auto url = text("db");
     if (!url) {
-        throw UsageError("informe o banco de dados com --db URL (ou db = URL no arquivo de "
+        throw ConfigError("informe o banco de dados com --db URL (ou db = URL no arquivo de "
                          "configuração)");
     }
     r.url = *url;
     r.listen = text("listen").value_or(r.listen);
     r.metrics = text("metrics");
     if (r.metrics && r.metrics->rfind(':') == std::string::npos) {
-        throw UsageError(named("metrics") + " deve ser HOST:PORTA, como 127.0.0.1:7401");
+        throw ConfigError(named("metrics") + " deve ser HOST:PORTA, como 127.0.0.1:7401");
     }
     if (const auto level = text("log-level")) {
         const auto parsed = parseLogLevel(*level);
         if (!parsed) {
-            throw UsageError(named("log-level") + " deve ser error, warning, info ou debug");
+            throw ConfigError(named("log-level") + " deve ser error, warning, info ou debug");
         }
         r.logLevel = *parsed;
     }
@@ -154,7 +154,7 @@ ServeSettings::Resolved ServeSettings::resolve() const {
     o.tlsKeyFile = text("tls-key").value_or("");
     o.allowPlainText = flag("allow-plaintext");
     if (o.tlsCertificateFile.empty() != o.tlsKeyFile.empty()) {
-        throw UsageError("--tls-cert e --tls-key vão juntos");
+        throw ConfigError("--tls-cert e --tls-key vão juntos");
     }
     o.maxConnections = static_cast<std::size_t>(
         positive("max-connections", static_cast<long long>(o.maxConnections), 100000));
@@ -179,7 +179,7 @@ ServeSettings::Resolved ServeSettings::resolve() const {
     o.maxUnauthenticated = static_cast<std::size_t>(positive(
         "max-unauthenticated", static_cast<long long>(o.unauthenticatedLimit()), 100000));
     if (o.maxUnauthenticated > o.maxConnections) {
-        throw UsageError("--max-unauthenticated não pode passar de --max-connections");
+        throw ConfigError("--max-unauthenticated não pode passar de --max-connections");
     }
     o.token = loadToken(r.tokenFile);
     return r;

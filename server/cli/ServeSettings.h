@@ -41,10 +41,10 @@ public:
 
     /// A value given on the command line (a flag's value is "true").
     void setFromCommandLine(const std::string& key, std::string value);
-    /// Adds the file's entries for keys the command line did not set. Throws UsageError
+    /// Adds the file's entries for keys the command line did not set. Throws ConfigError
     /// "FILE:LINE: KEY: ..." for a key serve does not take.
     void addFile(const ConfigFile& file);
-    /// Checks every value and loads the token. Throws UsageError naming the option (and
+    /// Checks every value and loads the token. Throws ConfigError naming the option (and
     /// for a value from the file, the file, line and key) for a missing database, a bad
     /// number, level, flag or address, or TLS files not given together, and
     /// std::runtime_error for a token that cannot be loaded.

@@ -8,7 +8,6 @@
 
 #include "server/ops/Metrics.h"
 #include "server/net/ServerOptions.h"
-#include "demodata/DemoDataSet.h"
 #include "protocol/LineFramer.h"
 
 namespace server {
@@ -36,7 +35,9 @@ public:
     /// allowPlainText, or a TLS certificate or key that cannot be read.
     void start();
     /// Stops accepting, lets the answers in flight be sent, closes every connection,
-    /// waits for the calls under way and closes the database. Harmless when not running.
+    /// waits for the calls under way and closes the database; the lines the server logged
+    /// are then written (a log that takes nothing is given two seconds). Harmless when not
+    /// running.
     void stop();
     bool running() const;
     /// The port listened on (known after the first start).
@@ -48,33 +49,26 @@ public:
     /// cannot be read, or a token that is empty, changes nothing and throws
     /// std::runtime_error (Portuguese text). Only while running.
     void reload(const std::optional<std::string>& token);
-    /// Whether the database answers now, on a connection of its own (for /healthz).
-    bool databaseAnswers();
+    /// Whether the database answered when last asked (for /healthz): never waits. While
+    /// running, from the first call on, the database is asked every healthInterval on a
+    /// connection and a thread of their own; an answer older than two intervals and two
+    /// connect timeouts counts as no. False when not running.
+    bool healthy();
     /// The server's counters (kept across stop and start).
     Metrics& metrics();
 
     /// Test hook: the next call of method (short name, e.g. "SetPrecDif") answers a
     /// JSON-RPC error with this message and stores nothing.
     void failNext(const std::string& method, const std::string& message);
-    /// Rows in PRECDIF (opens the database for the count when not running).
+    /// Rows in PRECDIF (opens the database for the count when not running). While the
+    /// count waits for the database, the server's other members do not wait for it; a
+    /// stop() meanwhile interrupts it (std::runtime_error) and the database is closed
+    /// when it ends.
     long countRules();
 
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-/// What initDatabase does with a database that already holds reference rows or rules.
-enum class ExistingData { Refuse, Replace };
-
-/// Creates (a SQLite file: readable by its owner only) or upgrades the schema of the
-/// database at url. With demo it then replaces the reference data by the demo data set
-/// of `products` products; a database that holds any reference row or rule is refused
-/// (std::runtime_error saying what it holds, nothing replaced) unless existing is
-/// Replace. Replacing removes, in the same transaction, the stored rules the new data no
-/// longer backs, and returns how many; every other rule is kept. Throws
-/// std::invalid_argument for a bad URL, std::runtime_error for a database failure.
-long initDatabase(const std::string& url, bool demo, int products = demo::kDefaultProducts,
-                  ExistingData existing = ExistingData::Refuse);
 
 }  // namespace server

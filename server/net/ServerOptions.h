@@ -66,6 +66,9 @@ struct ServerOptions {
     std::chrono::milliseconds dbConnectTimeout = std::chrono::seconds(5);
     /// TCP keepalives on the database connection: first probe after this idle time.
     std::chrono::seconds dbKeepalive = std::chrono::seconds(30);
+    /// While a monitor reads /healthz, the database is asked this often whether it answers
+    /// (on a connection of its own, off the page's thread).
+    std::chrono::milliseconds healthInterval = std::chrono::seconds(5);
     /// On stop, calls under way get this long to finish and send their answers; a call
     /// still running then is abandoned, rolled back, and its client told so.
     std::chrono::milliseconds shutdownGrace = std::chrono::minutes(5);

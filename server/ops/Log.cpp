@@ -1,9 +1,14 @@
 #include "server/ops/Log.h"
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <iostream>
+#include <streambuf>
 #include <string>
+#include <system_error>
+#include <utility>
+
+#include <unistd.h>
 
 namespace server {
 
@@ -34,6 +39,39 @@ std::string utcNow() {
     return text;
 }
 
+// Standard error written with write(2) itself, unbuffered: a writer stuck in a stalled
+// standard error then holds no lock of the C library's, which the process's exit takes to
+// flush std::cerr.
+class StandardError : public std::streambuf {
+protected:
+    std::streamsize xsputn(const char* text, std::streamsize size) override {
+        std::streamsize done = 0;
+        while (done < size) {
+            const ssize_t n = ::write(STDERR_FILENO, text + done, static_cast<std::size_t>(size - done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            done += n;
+        }
+        return done;
+    }
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char one = traits_type::to_char_type(c);
+        return xsputn(&one, 1) == 1 ? c : traits_type::eof();
+    }
+};
+
+std::string droppedNote(long dropped) {
+    return utcNow() + ' ' + levelName(LogLevel::Warning) +
+           " event=log-lines-dropped count=" + std::to_string(dropped) + '\n';
+}
+
 }  // namespace
 
 std::optional<LogLevel> parseLogLevel(std::string_view name) {
@@ -44,16 +82,11 @@ std::optional<LogLevel> parseLogLevel(std::string_view name) {
     return std::nullopt;
 }
 
-Log::Log(std::ostream& out, LogLevel threshold) : out_(out), threshold_(threshold) {}
+Log::Log(std::ostream& out, LogLevel threshold, std::size_t capacity)
+    : out_(out), threshold_(threshold), capacity_(capacity) {}
 
-bool Log::enabled(LogLevel level) const {
-    std::lock_guard lock(mutex_);
-    return level <= threshold_;
-}
-
-void Log::setThreshold(LogLevel threshold) {
-    std::lock_guard lock(mutex_);
-    threshold_ = threshold;
+Log::~Log() {
+    finish(std::chrono::hours(24 * 365));
 }
 
 std::string Log::quoted(std::string_view value) {
@@ -103,13 +136,113 @@ void Log::write(LogLevel level, std::string_view text) {
 
 void Log::emit(LogLevel level, const std::string& fields) {
     std::string line = utcNow() + ' ' + levelName(level) + ' ' + fields + '\n';
-    std::lock_guard lock(mutex_);
-    out_ << line << std::flush;
+    std::unique_lock lock(mutex_);
+    switch (writer_) {
+        case Writer::Ended:
+            out_ << line << std::flush;
+            return;
+        case Writer::Abandoned:
+            return;
+        case Writer::None:
+            // The thread is started by the first line: a command that logs nothing never
+            // has one.
+            try {
+                thread_ = std::thread([this] { writeOut(); });
+            } catch (const std::system_error&) {
+                ++dropped_;  // no thread to be had now: the next line tries again
+                return;
+            }
+            writer_ = Writer::Running;
+            break;
+        case Writer::Running:
+            break;
+    }
+    if (queuedBytes_ + line.size() > capacity_) {
+        ++dropped_;
+        return;
+    }
+    if (dropped_ > 0) {
+        queue_.push_back(droppedNote(std::exchange(dropped_, 0)));
+        ++accepted_;
+    }
+    queuedBytes_ += line.size();
+    queue_.push_back(std::move(line));
+    ++accepted_;
+    lock.unlock();
+    wake_.notify_one();
+}
+
+// The writer takes the whole queue at once, so the stream is written without the lock and
+// callers queue meanwhile. A count still open when it takes the queue is of lines dropped
+// after every line queued (a line queued later writes the count before itself), so it is
+// written after them.
+void Log::writeOut() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return !queue_.empty() || dropped_ > 0 || stopping_; });
+        if (queue_.empty() && dropped_ == 0) {
+            break;
+        }
+        std::vector<std::string> batch;
+        batch.swap(queue_);
+        queuedBytes_ = 0;
+        const long dropped = std::exchange(dropped_, 0);
+        lock.unlock();
+        for (const std::string& line : batch) {
+            out_ << line;
+        }
+        if (dropped > 0) {
+            out_ << droppedNote(dropped);
+        }
+        out_ << std::flush;
+        out_.clear();  // a write that failed (a full non-blocking pipe) spoils no later line
+        lock.lock();
+        written_ += batch.size();
+        progress_.notify_all();
+    }
+    exited_ = true;
+    progress_.notify_all();
+}
+
+bool Log::flush(std::chrono::milliseconds patience) {
+    std::unique_lock lock(mutex_);
+    if (writer_ != Writer::Running) {
+        return writer_ != Writer::Abandoned;
+    }
+    const std::size_t target = accepted_;
+    return progress_.wait_for(lock, patience, [&] { return written_ >= target; });
+}
+
+void Log::finish(std::chrono::milliseconds patience) {
+    std::unique_lock lock(mutex_);
+    if (writer_ == Writer::None) {
+        writer_ = Writer::Ended;
+    }
+    if (writer_ != Writer::Running) {
+        return;
+    }
+    stopping_ = true;
+    wake_.notify_one();
+    if (progress_.wait_for(lock, patience, [this] { return exited_; })) {
+        writer_ = Writer::Ended;
+        lock.unlock();
+        thread_.join();
+    } else {
+        // Still stuck in the stream: it keeps this log (never destroyed then) until the
+        // process ends.
+        writer_ = Writer::Abandoned;
+        thread_.detach();
+    }
 }
 
 Log& standardLog() {
-    static Log log(std::cerr);
-    return log;
+    // Never destroyed: a writer stuck in a stalled standard error at the exit may still
+    // use it, and a static destroyed later may still log.
+    static Log* const log = new Log(*new std::ostream(new StandardError));
+    static const struct Drain {
+        ~Drain() { log->finish(std::chrono::seconds(3)); }
+    } drain;
+    return *log;
 }
 
 }  // namespace server

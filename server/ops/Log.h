@@ -2,12 +2,18 @@
 // The server's log: one line an event, with its time, level and key=value fields, for an
 // administrator and for the journal.
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace server {
 
@@ -30,9 +36,23 @@ struct LogField {
 /// message) become " | ", so every event is one line. Lines below the threshold are
 /// dropped. Thread-safe. Secrets (tokens, passwords) are never given to it: callers pass
 /// URLs through redactUrl and never pass a token at all.
+///
+/// Logging never waits for the stream: a line goes into a queue of at most `capacity`
+/// bytes that a thread of the log's own writes out, so a stream that stalls (a full
+/// pipe, a slow journal) stalls no caller. While the queue is full, lines are dropped
+/// and counted; once the writer catches up it writes "event=log-lines-dropped count=N"
+/// where they went missing.
 class Log {
 public:
-    explicit Log(std::ostream& out, LogLevel threshold = LogLevel::Info);
+    static constexpr std::size_t kDefaultCapacity = 4 * 1024 * 1024;
+
+    explicit Log(std::ostream& out, LogLevel threshold = LogLevel::Info,
+                 std::size_t capacity = kDefaultCapacity);
+    /// Writes what is queued and ends the writer: waits for the stream as long as it
+    /// takes (standardLog() is never destroyed for that reason).
+    ~Log();
+    Log(const Log&) = delete;
+    Log& operator=(const Log&) = delete;
 
     /// An event: "event=NAME" and the fields in the order given.
     void event(LogLevel level, std::string_view name, std::initializer_list<LogField> fields);
@@ -41,21 +61,46 @@ public:
     void error(std::string_view text) { write(LogLevel::Error, text); }
     void warning(std::string_view text) { write(LogLevel::Warning, text); }
     void info(std::string_view text) { write(LogLevel::Info, text); }
-    bool enabled(LogLevel level) const;
-    void setThreshold(LogLevel threshold);
+    bool enabled(LogLevel level) const { return level <= threshold_.load(std::memory_order_relaxed); }
+    void setThreshold(LogLevel threshold) { threshold_.store(threshold, std::memory_order_relaxed); }
+
+    /// Waits until every line logged before the call is written (and the count of any
+    /// dropped), or until patience has passed; true when all is written.
+    bool flush(std::chrono::milliseconds patience);
+    /// Writes what is queued within patience and ends the writer. A writer that is done
+    /// in time is ended and later lines are written by their callers directly (nothing
+    /// else writes any more: this is for the process's exit); one still stuck in the
+    /// stream is left to it, and later lines are dropped.
+    void finish(std::chrono::milliseconds patience);
 
     /// The text of one value as a line shows it (quoted where needed).
     static std::string quoted(std::string_view value);
 
 private:
     void emit(LogLevel level, const std::string& fields);
+    void writeOut();
+
+    std::ostream& out_;
+    std::atomic<LogLevel> threshold_;
+    const std::size_t capacity_;
 
     mutable std::mutex mutex_;
-    std::ostream& out_;
-    LogLevel threshold_;
+    std::condition_variable wake_;      // the writer: lines queued, or finish()
+    std::condition_variable progress_;  // flush() and finish(): lines written, writer gone
+    std::vector<std::string> queue_;
+    std::size_t queuedBytes_ = 0;
+    std::size_t accepted_ = 0;  // lines queued so far
+    std::size_t written_ = 0;   // of those, written out
+    long dropped_ = 0;          // since the writer last took the queue
+    bool stopping_ = false;
+    bool exited_ = false;
+    enum class Writer { None, Running, Ended, Abandoned } writer_ = Writer::None;
+    std::thread thread_;
 };
 
-/// The process's log on standard error, level info until told otherwise.
+/// The process's log on standard error, level info until told otherwise. Never
+/// destroyed: at the process's exit it writes what is queued, giving a stalled standard
+/// error a few seconds at most.
 Log& standardLog();
 
 }  // namespace server

@@ -9,9 +9,11 @@
 namespace server {
 
 /// Serves, on its own thread and port, GET /metrics (the server's counters in the
-/// Prometheus text format) and GET /healthz (200 "ok" when the database answers, 503
+/// Prometheus text format) and GET /healthz (200 "ok" when health() says so, 503
 /// otherwise); anything else is 404, a method other than GET or HEAD 405. One request
 /// per connection, answered and closed; a peer gets a few seconds to send its request.
+/// Both functions run on the endpoint's one thread and must answer at once: one that
+/// waits (for a database) holds every page.
 /// Nothing secret is on these pages, but the port should stay on loopback or a
 /// monitoring network all the same.
 class MetricsEndpoint {

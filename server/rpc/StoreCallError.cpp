@@ -12,6 +12,12 @@ std::string failureMessage(std::string_view method, StoreFailure kind, bool duri
                "dados caiu durante a confirmação. Consulte as regras gravadas; repetir a "
                "gravação é seguro, pois a mesma regra substitui a anterior.";
     }
+    if (m == "delprecdif" && duringCommit) {
+        return "Não foi possível confirmar se as regras foram excluídas: a conexão com o banco "
+               "de dados caiu durante a confirmação. Consulte as regras gravadas; repetir a "
+               "exclusão é seguro, pois uma regra já excluída é apenas informada como não "
+               "gravada.";
+    }
     const char* action = store                  ? "gravar a regra"
                          : m == "getfilial"     ? "consultar as filiais"
                          : m == "gettabeprec"   ? "consultar as tabelas de preço"

@@ -12,7 +12,9 @@ namespace server {
 /// The Portuguese sentence for a call of method (short name, any letter case) that
 /// failed in the database: what could not be done, from the user's side, and why, e.g.
 /// "Não foi possível gravar a regra: o banco de dados recusou a operação (permissão)."
-/// Never carries the database's own text or SQL.
+/// Never carries the database's own text or SQL. A store (SetPrecDif) or a removal
+/// (DelPrecDif) that failed while its COMMIT was under way is told that it may have taken
+/// effect and that asking again is safe.
 std::string failureMessage(std::string_view method, StoreFailure kind, bool duringCommit);
 
 /// A call that failed in the database: what() is failureMessage's sentence for the

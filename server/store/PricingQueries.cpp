@@ -1,8 +1,10 @@
 #include "server/store/PricingQueries.h"
 
 #include <algorithm>
+#include <set>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 
 #include "server/pricing/RuleText.h"
 #include "server/store/Schema.h"
@@ -295,22 +297,29 @@ void PricingQueries::listRules(
 
 long PricingQueries::removeRules(const std::vector<RuleRow>& keys) {
     long removed = 0;
-    const std::string at = operationTimestamp();
+    std::set<std::pair<std::string, std::string>> tables;
+    for (const RuleRow& key : keys) {
+        tables.emplace(key.branch, key.table);
+    }
+    const std::string copy = schema::historyInsert({.before = "PRECDIF",
+                                                    .after = "",
+                                                    .when = "{s11}",
+                                                    .user = "{t12}",
+                                                    .station = "{t13}"}) +
+                             " FROM PRECDIF" + std::string(kKeyIs);
     store_.writeTransaction([&] {
+        for (const auto& [branch, table] : tables) {
+            store_.lockPriceTable(branch, table);
+        }
+        // Taken once no other change of these tables can come between: the history's
+        // order is the order the changes took effect in.
+        const std::string at = operationTimestamp();
         for (const RuleRow& key : keys) {
             std::vector<SqlParam> params = keyParams(key);
             params.emplace_back(at);
             params.emplace_back(store_.caller().user);
             params.emplace_back(store_.caller().station);
-            store_.execute("INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
-                               ") SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA,"
-                               " CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID, 'E', {s11},"
-                               " {t12}, {t13}, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA,"
-                               " DTULTATU, CAST(NULL AS SMALLINT), CAST(NULL AS SMALLINT),"
-                               " CAST(NULL AS DOUBLE PRECISION), CAST(NULL AS SMALLINT)"
-                               " FROM PRECDIF" +
-                               std::string(kKeyIs),
-                           params);
+            store_.execute(copy, params);
             params.resize(10);
             if (store_.execute("DELETE FROM PRECDIF" + std::string(kKeyIs), params) == 0) {
                 throw wire::RpcError(wire::rpc::kRefused,

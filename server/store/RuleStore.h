@@ -173,6 +173,13 @@ public:
     /// Runs body inside one write transaction: committed when body returns, rolled back
     /// when it throws (the exception goes on to the caller). Not nested.
     virtual void writeTransaction(const std::function<void()>& body) = 0;
+    /// Inside a write transaction, before a change of the price table's rules copies them
+    /// into the history: waits until no other transaction, of any process, changes that
+    /// table's rules, and keeps every other out until this one ends, so that each rule
+    /// row's history records its changes one after another. A change of several price
+    /// tables takes them in (branch, table) order. A store whose write transaction already
+    /// keeps every other writer out (SQLite) has nothing more to do.
+    virtual void lockPriceTable(const std::string& /*branch*/, const std::string& /*table*/) {}
 
     /// Runs body, whose statements only read, so that they all see one state of the
     /// database: on SQLite one read transaction, whose lock on the log is then taken once

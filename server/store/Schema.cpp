@@ -1,5 +1,7 @@
 #include "server/store/Schema.h"
 
+#include <algorithm>
+
 #include "server/store/RuleStore.h"
 
 namespace server::schema {
@@ -74,6 +76,30 @@ std::vector<std::string_view> upgradeFrom(int version) {
         out.insert(out.end(), version2().begin(), version2().end());
     }
     return out;
+}
+
+std::string historyInsert(const HistorySource& source) {
+    // Every column of a comma-separated list, read from one row.
+    auto of = [](std::string_view row, std::string_view columns) {
+        std::string out;
+        for (std::size_t start = 0; start < columns.size();) {
+            const std::size_t comma = std::min(columns.find(", ", start), columns.size());
+            out += (out.empty() ? "" : ", ") + std::string(row) + "." +
+                   std::string(columns.substr(start, comma - start));
+            start = comma + 2;
+        }
+        return out;
+    };
+    constexpr std::string_view kValues = "IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA";
+    const bool removed = source.after.empty();
+    return "INSERT INTO PRECDIFHIST (" + std::string(kHistoryColumns) + ") SELECT " +
+           of(source.before, kRuleKey) + (removed ? ", 'E', " : ", 'S', ") +
+           std::string(source.when) + ", " + std::string(source.user) + ", " +
+           std::string(source.station) + ", " + of(source.before, kValues) + ", " +
+           std::string(source.before) + ".DTULTATU, " +
+           (removed ? "CAST(NULL AS SMALLINT), CAST(NULL AS SMALLINT),"
+                      " CAST(NULL AS DOUBLE PRECISION), CAST(NULL AS SMALLINT)"
+                    : of(source.after, kValues));
 }
 
 std::string newerVersionMessage(int version) {

@@ -46,6 +46,21 @@ inline constexpr std::string_view kHistoryColumns =
     "DTINIVALID, DTFINVALID, IDOPERACAO, DTOPERACAO, NMUSUARIO, NMESTACAO, "
     "IDDESCACRE_ANT, IDVALPERC_ANT, VRPRECDIF_ANT, IDVISUALIZA_ANT, DTULTATU_ANT, "
     "IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA";
+/// Where the statements that copy a rule row into the history take their values from:
+/// SQL expressions, written into the statement as they stand.
+struct HistorySource {
+    std::string_view before;   ///< the row as it was: a table alias, or OLD in a trigger
+    std::string_view after;    ///< what replaces its values (an alias, or NEW); empty: removed
+    std::string_view when;     ///< DTOPERACAO
+    std::string_view user;     ///< NMUSUARIO
+    std::string_view station;  ///< NMESTACAO
+};
+
+/// "INSERT INTO PRECDIFHIST (...) SELECT ..." with every column of the history taken from
+/// source: IDOPERACAO `S` when something replaces the row, `E` when it is removed. A
+/// FROM and WHERE may follow.
+std::string historyInsert(const HistorySource& source);
+
 /// The columns of ITEMPREC in table order; the first four are its key.
 inline constexpr std::string_view kBasePriceColumns =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, VRPRECO";

@@ -18,6 +18,7 @@
 #include "data/DataModule.h"
 #include "forms/Application.h"
 #include "forms/UserInput.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "ui/ScriptedUserInterface.h"
 

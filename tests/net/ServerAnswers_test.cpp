@@ -10,6 +10,7 @@
 #include "forms/Form.h"
 #include "net/TNetConnection.h"
 #include "protocol/Asio.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "net/Workstation.h"
 #include "protocol/Asio.h"
 #include "server/ops/Log.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "server/store/RuleStore.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

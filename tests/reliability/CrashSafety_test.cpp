@@ -18,7 +18,7 @@
 #include "RuleCensus.h"
 #include "ServerProcess.h"
 #include "TestDatabase.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 
 namespace {
 

@@ -21,11 +21,13 @@
 #include <gtest/gtest.h>
 
 #include "BigRule.h"
+#include "HttpGet.h"
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "RuleCensus.h"
 #include "ServerProcess.h"
 #include "TestDatabase.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {
@@ -339,6 +341,50 @@ INSTANTIATE_TEST_SUITE_P(Backends, Outage, testing::Values(Backend::Sqlite, Back
                          [](const testing::TestParamInfo<Backend>& p) {
                              return std::string(testdb::name(p.param));
                          });
+
+// While PostgreSQL hangs (a connect then waits for its timeout), /healthz and /metrics are
+// answered at once: the health is the last answer to a question asked off the pages'
+// thread. /healthz turns to 503 within a bounded time, and back to 200 once the database
+// answers again. (A SQLite file held by a writer still answers reads: nothing hangs.)
+TEST(DatabaseHang, HealthAndMetricsPagesAnswerAtOnce) {
+    if (auto why = testdb::unavailable(Backend::Postgres)) {
+        GTEST_SKIP() << *why;
+    }
+    if (env("VND_TEST_PG_DATA").empty()) {
+        GTEST_SKIP() << "the PostgreSQL cluster's folder is unknown (VND_TEST_PG_DATA)";
+    }
+    testdb::TestDatabase db(Backend::Postgres);
+    server::initDatabase(db.url(), true, 20);
+    reliability::ServerProcess server(VND_SERVER_BINARY, db.url(), {"--metrics", "127.0.0.1:0"});
+    ASSERT_NE(server.metricsPort(), 0);
+    ASSERT_EQ(testdb::httpGet(server.metricsPort(), "/healthz").status, 200);
+    double slowest = 0;
+    // Whether /healthz says status within 30 s; every page timed meanwhile.
+    auto healthTurns = [&](int status) {
+        for (const auto until = Clock::now() + std::chrono::seconds(30); Clock::now() < until;
+             std::this_thread::sleep_for(std::chrono::milliseconds(100))) {
+            for (const char* page : {"/metrics", "/healthz"}) {
+                const auto asked = Clock::now();
+                const int got = testdb::httpGet(server.metricsPort(), page).status;
+                slowest = std::max(slowest, secondsSince(asked));
+                if (std::string_view(page) == "/healthz" && got == status) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    Hang hang(Backend::Postgres, db.url());
+    const auto hung = Clock::now();
+    EXPECT_TRUE(healthTurns(503)) << "/healthz never said the database does not answer";
+    const double unhealthySeconds = secondsSince(hung);
+    hang.release();
+    EXPECT_TRUE(healthTurns(200)) << "/healthz never said the database answers again";
+    EXPECT_LT(slowest, 1.0);
+    EXPECT_EQ(server.stop(SIGTERM, 15), 0);
+    std::printf("health while PostgreSQL hangs: 503 after %.1f s; slowest page %.3f s\n",
+                unhealthySeconds, slowest);
+}
 
 // After PostgreSQL restarts, the first lookup and the first store on each of the server's
 // database connections succeed: the broken connection is opened again and the call made

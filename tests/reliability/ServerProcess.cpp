@@ -49,6 +49,12 @@ ServerProcess::ServerProcess(const std::string& binary, const std::string& url,
         throw std::runtime_error("vnd-server did not start: " + line);
     }
     port_ = static_cast<unsigned short>(std::stoi(line.substr(at + 10)));
+    // "..., métricas em 127.0.0.1:PORT)" with --metrics.
+    const auto metrics = line.find("métricas em 127.0.0.1:");
+    if (metrics != std::string::npos) {
+        metricsPort_ = static_cast<unsigned short>(
+            std::stoi(line.substr(metrics + std::string_view("métricas em 127.0.0.1:").size())));
+    }
 }
 
 ServerProcess::~ServerProcess() {

@@ -19,6 +19,8 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     unsigned short port() const { return port_; }
+    /// The port of /metrics and /healthz (0 when not served: no --metrics).
+    unsigned short metricsPort() const { return metricsPort_; }
     /// SIGKILL, then reaps the process: no handler, no flush, no clean shutdown.
     void kill();
     /// Sends the signal and waits up to ten seconds (or wait) for the process to end.
@@ -29,6 +31,7 @@ public:
 private:
     pid_t pid_ = -1;
     unsigned short port_ = 0;
+    unsigned short metricsPort_ = 0;
 };
 
 }  // namespace reliability

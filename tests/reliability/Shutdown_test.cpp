@@ -9,6 +9,7 @@
 
 #include "ServerProcess.h"
 #include "protocol/Asio.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
 #include "server/ops/Log.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

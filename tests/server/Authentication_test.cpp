@@ -12,6 +12,7 @@
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
 #include "server/cli/Commands.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/cli/TokenSource.h"
 #include "server/net/Server.h"
 #include "server/rpc/Dispatcher.h"

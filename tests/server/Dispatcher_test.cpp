@@ -11,6 +11,7 @@
 #include "server/net/Server.h"
 #include "server/ops/Log.h"
 #include "server/rpc/Dispatcher.h"
+#include "server/cli/DatabaseInit.h"
 
 namespace {
 
@@ -136,6 +137,7 @@ TEST_F(DispatcherTest, NamesAPeerMadeUpAreCutInTheLog) {
         const auto reply = dispatcher.handle(request(method, json::array()));
         ASSERT_TRUE(reply.has_value());
         EXPECT_EQ(json::parse(*reply)["error"]["code"], rpc::kMethodNotFound);
+        ASSERT_TRUE(log.flush(std::chrono::seconds(10)));
         const std::string logged = out.str();
         EXPECT_LT(logged.size(), 600u) << logged.substr(0, 600);
         EXPECT_NE(logged.find("100000"), std::string::npos) << logged.substr(0, 600);

@@ -12,6 +12,7 @@
 #include "protocol/JsonRpc.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/ops/Log.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

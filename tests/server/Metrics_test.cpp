@@ -1,7 +1,9 @@
 // The server's counters and the HTTP port that shows them.
 
 #include <filesystem>
+#include <future>
 #include <regex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -9,8 +11,10 @@
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
+#include "server/ops/HealthProbe.h"
 #include "server/ops/Metrics.h"
 #include "server/ops/MetricsEndpoint.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {
@@ -91,15 +95,57 @@ TEST(MetricsEndpoint, RoutesRequests) {
     }
 }
 
+// A question that hangs never holds the answer: healthy() gives the known answer at once,
+// then "no" once it is older than its bound, then the answer of the next question.
+TEST(HealthProbe, AQuestionThatHangsTurnsTheAnswerToNoWithinItsBound) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    int asked = 0;
+    server::HealthProbe probe(
+        [&] {
+            if (asked++ == 0) released.wait();
+            return true;
+        },
+        10ms, 300ms);
+    EXPECT_FALSE(probe.healthy());  // not open
+    probe.open(true);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(probe.healthy());
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 100ms);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_FALSE(probe.healthy());  // the first question still hangs
+    release.set_value();
+    bool again = false;
+    for (int i = 0; i < 100 && !again; ++i) {
+        std::this_thread::sleep_for(10ms);
+        again = probe.healthy();
+    }
+    EXPECT_TRUE(again);
+    probe.close();
+    EXPECT_FALSE(probe.healthy());
+}
+
 // A running server, seen over HTTP: its calls and stores counted, /healthz following the
 // database as it goes away and comes back.
 TEST(MetricsEndpoint, ShowsARunningServerAndItsDatabaseHealth) {
     testdb::TestDatabase db(testdb::Backend::Sqlite);
     server::initDatabase(db.url(), true, 5);
-    server::Server srv(db.url(), "127.0.0.1:0");
+    server::ServerOptions options;
+    options.healthInterval = std::chrono::milliseconds(20);
+    server::Server srv(db.url(), "127.0.0.1:0", options);
     srv.start();
     server::MetricsEndpoint endpoint(
-        "127.0.0.1:0", [&] { return srv.metrics().render(); }, [&] { return srv.databaseAnswers(); });
+        "127.0.0.1:0", [&] { return srv.metrics().render(); }, [&] { return srv.healthy(); });
+    // The health follows the database within a few of its questions.
+    auto healthTurns = [&](int status) {
+        for (int i = 0; i < 100; ++i) {
+            if (testdb::httpGet(endpoint.port(), "/healthz").status == status) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    };
     {
         testdb::LineClient client(srv.port());
         // Labelled by the method's own name, however the call spelt it.
@@ -120,10 +166,11 @@ TEST(MetricsEndpoint, ShowsARunningServerAndItsDatabaseHealth) {
     EXPECT_EQ(testdb::httpGet(endpoint.port(), "/healthz").status, 200);
     const std::string path = db.url().substr(std::string("sqlite:").size());
     std::filesystem::rename(path, path + ".away");
-    EXPECT_EQ(testdb::httpGet(endpoint.port(), "/healthz").status, 503);
+    EXPECT_TRUE(healthTurns(503));
     std::filesystem::rename(path + ".away", path);
-    EXPECT_EQ(testdb::httpGet(endpoint.port(), "/healthz").status, 200);
+    EXPECT_TRUE(healthTurns(200));
     srv.stop();
+    EXPECT_EQ(testdb::httpGet(endpoint.port(), "/healthz").status, 503);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "server/ops/Log.h"
 #include "server/store/postgres/PostgresPrivileges.h"
 #include "server/store/RuleStore.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/store/sqlite/SqliteBackup.h"
 
@@ -56,16 +57,23 @@ std::size_t occurrences(const std::string& text, const std::string& what) {
 }
 
 // vnd-server serve as a service manager runs it: standard output read for its first
-// line, standard error (the log) kept in a file.
+// line, standard error (the log) kept in a file; with no file, standard error is a small
+// pipe nobody reads, as a journal that stalls.
 class ServeProcess {
 public:
     ServeProcess(const std::vector<std::string>& args, const fs::path& log) {
         int out[2];
         if (pipe(out) != 0) throw std::runtime_error("pipe");
+        int unread[2] = {-1, -1};
+        if (log.empty()) {
+            if (pipe(unread) != 0) throw std::runtime_error("pipe");
+            fcntl(unread[1], F_SETPIPE_SZ, 4096);
+        }
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], STDOUT_FILENO);
-            const int err = ::open(log.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+            const int err =
+                log.empty() ? unread[1] : ::open(log.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
             dup2(err, STDERR_FILENO);
             close(out[0]);
             close(out[1]);
@@ -78,6 +86,10 @@ public:
             _exit(127);
         }
         close(out[1]);
+        if (unread[1] >= 0) {
+            close(unread[1]);
+            unreadLog_ = unread[0];  // held open, never read: writes to it wait
+        }
         char c = 0;
         while (firstLine_.size() < 4096 && read(out[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
         close(out[0]);
@@ -87,6 +99,7 @@ public:
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
+        if (unreadLog_ >= 0) close(unreadLog_);
     }
     const std::string& firstLine() const { return firstLine_; }
     /// The port after "TEXT" in the first line, 0 when missing.
@@ -113,6 +126,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int unreadLog_ = -1;
     std::string firstLine_;
 };
 
@@ -199,6 +213,30 @@ TEST(ServeAsAService, RunsFromItsConfigurationFileAndLogsEveryCallButNoSecret) {
     fs::remove(token);
     fs::remove(config);
     fs::remove(log);
+}
+
+// A log nobody reads (a full pipe, a journal that stalls) costs log lines, never calls:
+// every call is answered, each within moments.
+TEST(ServeAsAService, AStalledLogDoesNotStallCalls) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    server::initDatabase(db.url(), true, 5);
+    ServeProcess serve({"serve", "--db", db.url(), "--listen", "127.0.0.1:0", "--log-level",
+                        "debug"},
+                       fs::path());
+    const unsigned short port = serve.portAfter("em 127.0.0.1:");
+    ASSERT_NE(port, 0) << serve.firstLine();
+    LineClient client(port);
+    for (int i = 0; i < 200; ++i) {
+        client.send(nlohmann::json{{"jsonrpc", "2.0"},
+                                   {"id", i},
+                                   {"method", "Vnd42400.rdmTabePreco.GetTabePrec"},
+                                   {"params", {"0001"}}}
+                        .dump() +
+                    "\n");
+        const auto answer = client.receive(std::chrono::seconds(5));
+        ASSERT_TRUE(answer && answer->contains("result")) << "call " << i << " not answered";
+    }
+    EXPECT_EQ(serve.terminate(), 0);
 }
 
 // A database whose URL carries a password (trusted by the test cluster): whatever fails

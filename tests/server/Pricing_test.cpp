@@ -18,6 +18,7 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/rpc/PriceService.h"
 #include "server/service/PriceExplanation.h"
+#include "server/cli/DatabaseInit.h"
 
 namespace {
 
@@ -349,6 +350,33 @@ TEST_P(Pricing, RemovalIsAllOrNothingAndEveryChangeIsInTheHistory) {
         EXPECT_EQ(row[12], "maria");
         EXPECT_EQ(row[13], "caixa-3");
     }
+}
+
+// The first store of a connection is the one that readies its history; when the database
+// rolls that store back, the stores after it are still recorded.
+TEST_P(Pricing, AStoreRolledBackFirstLeavesTheHistoryRecording) {
+    if (GetParam() == Backend::Sqlite) {
+        db_->exec(
+            "CREATE TRIGGER BOOM BEFORE INSERT ON PRECDIF WHEN NEW.CDPRODUTO = '0000000002'"
+            " BEGIN SELECT RAISE(ABORT, 'falha provocada'); END");
+    } else {
+        db_->exec(
+            "CREATE FUNCTION BOOM() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+            " RAISE EXCEPTION 'falha provocada'; END $$;"
+            "CREATE TRIGGER BOOM BEFORE INSERT ON PRECDIF FOR EACH ROW"
+            " WHEN (NEW.CDPRODUTO = '0000000002') EXECUTE FUNCTION BOOM()");
+    }
+    Rule rule;
+    rule.products = {"0000000001", "0000000002"};
+    EXPECT_EQ(errorCode("SetPrecDif", rule.params()), wire::rpc::kInternalError);
+    db_->exec(GetParam() == Backend::Sqlite ? "DROP TRIGGER BOOM" : "DROP TRIGGER BOOM ON PRECDIF");
+
+    store(rule);
+    rule.amount = 2;
+    EXPECT_EQ(store(rule)["replaced"], 2);
+    EXPECT_EQ(db_->query("SELECT COUNT(*) FROM PRECDIFHIST WHERE VRPRECDIF_ANT = 1"
+                         " AND VRPRECDIF = 2")[0][0],
+              "2");
 }
 
 TEST_P(Pricing, ListingsPageAndFilter) {

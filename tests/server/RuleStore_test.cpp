@@ -11,6 +11,7 @@
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/rpc/PriceService.h"
 #include "server/rpc/StoreCallError.h"

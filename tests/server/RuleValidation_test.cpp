@@ -11,6 +11,7 @@
 #include "protocol/JsonRpc.h"
 #include "server/net/Server.h"
 #include "server/rpc/PriceService.h"
+#include "server/cli/DatabaseInit.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "TestDatabase.h"
 #include "server/store/RuleStore.h"
-#include "server/net/Server.h"
+#include "server/cli/DatabaseInit.h"
 
 extern char** environ;
 

@@ -15,6 +15,7 @@
 #include "server/cli/Commands.h"
 #include "server/store/RuleStore.h"
 #include "server/store/Schema.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {

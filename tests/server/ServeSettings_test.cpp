@@ -10,7 +10,7 @@
 
 #include "server/cli/ConfigFile.h"
 #include "server/cli/ServeSettings.h"
-#include "server/cli/UsageError.h"
+#include "server/cli/ConfigError.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ TEST(ServeSettings, ABadFileStopsTheStartNamingFileLineAndKey) {
         try {
             resolve({}, c.text);
             ADD_FAILURE() << "accepted: " << c.text;
-        } catch (const server::UsageError& e) {
+        } catch (const server::ConfigError& e) {
             EXPECT_EQ(std::string(e.what()).rfind(name + c.told, 0), 0u) << e.what();
             EXPECT_EQ(std::string(e.what()).find("segredo"), std::string::npos) << e.what();
         }
@@ -89,10 +89,10 @@ TEST(ServeSettings, ABadFileStopsTheStartNamingFileLineAndKey) {
     try {
         resolve({{"max-connections", "0"}}, "db = sqlite:x.db\nmax-connections = 4\n");
         ADD_FAILURE();
-    } catch (const server::UsageError& e) {
+    } catch (const server::ConfigError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("--max-connections deve ser", 0), 0u) << e.what();
     }
-    EXPECT_THROW(resolve({}, "listen = 127.0.0.1:1\n"), server::UsageError);  // no database
+    EXPECT_THROW(resolve({}, "listen = 127.0.0.1:1\n"), server::ConfigError);  // no database
 }
 
 // The packaged file is the administrator's list of what can be set: every key serve

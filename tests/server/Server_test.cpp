@@ -1,12 +1,15 @@
 // The real server on a loopback port: framing over TCP, many connections, restart.
 
+#include <future>
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/Asio.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {
@@ -129,6 +132,40 @@ TEST_F(ServerTest, APortInUseIsAClearError) {
                   std::string::npos)
             << e.what();
     }
+}
+
+// A count that waits for the database (a table another session holds locked) leaves the
+// server's own state free: asking whether it runs, on which port, or stopping it does
+// not wait for the count.
+TEST(ServerCount, ACountWaitingForTheDatabaseHoldsNothingElse) {
+    if (auto why = testdb::postgresUnavailable()) {
+        GTEST_SKIP() << *why;
+    }
+    testdb::TestDatabase db(testdb::Backend::Postgres);
+    server::initDatabase(db.url(), true, 5);
+    server::ServerOptions options;
+    options.dbTimeout = std::chrono::seconds(5);
+    server::Server srv(db.url(), "127.0.0.1:0", options);
+    srv.start();
+    PGconn* locker = PQconnectdb(db.url().c_str());
+    PQclear(PQexec(locker, "BEGIN"));
+    PQclear(PQexec(locker, "LOCK TABLE PRECDIF IN ACCESS EXCLUSIVE MODE"));
+    auto counting = std::async(std::launch::async, [&] {
+        try {
+            return srv.countRules();
+        } catch (const std::exception&) {
+            return -1L;
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_TRUE(srv.running());
+    EXPECT_NE(srv.port(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
+    PQclear(PQexec(locker, "ROLLBACK"));
+    PQfinish(locker);
+    EXPECT_EQ(counting.get(), 0);
+    srv.stop();
 }
 
 TEST(ServerSetup, BadAddressesAndDatabasesAreClearErrors) {

@@ -10,8 +10,11 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/ops/Log.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
+#include "server/ops/Log.h"
+#include "server/rpc/StoreCallError.h"
+#include "server/rpc/PriceService.h"
 
 namespace {
 
@@ -102,5 +105,64 @@ INSTANTIATE_TEST_SUITE_P(
                     "(permissão).",
                     "INSERT INTO PRECDIF"}),
     [](const testing::TestParamInfo<RefusalCase>& p) { return p.param.name; });
+
+// The connection to PostgreSQL breaks while COMMIT is under way: whether the change took
+// effect is not known, and the screen is told so, and that asking again is safe.
+struct InDoubtCase {
+    const char* method;
+    const char* message;
+};
+
+class CommitInDoubt : public testing::TestWithParam<InDoubtCase> {};
+
+TEST_P(CommitInDoubt, TheScreenIsToldTheChangeMayHaveHappened) {
+    if (auto why = testdb::unavailable(Backend::Postgres)) {
+        GTEST_SKIP() << *why;
+    }
+    testdb::TestDatabase db(Backend::Postgres);
+    server::initDatabase(db.url(), true, 20);
+    server::PriceService service(server::openStore(db.url()));
+    auto call = [&](const std::string& method, const json& params) {
+        return service.call(method, params, server::PriceService::Clock::time_point::max(),
+                            {"maria", "caixa-3"});
+    };
+    const json rule = testdb::listRule({"0000000001"});
+    call("SetPrecDif", rule);
+    // The removal names the stored row by the ten key columns of its listing.
+    json keys = call("GetPrecDif",
+                     json::array({"0001", "001", nullptr, "", "", "", "", nullptr, 0, 10}))["rows"];
+    auto keepKey = [](json& array) { array.erase(array.begin() + 10, array.end()); };
+    keepKey(keys["$packet"]["fields"]);
+    keepKey(keys["$packet"]["rows"][0]);
+    // A check deferred to COMMIT that ends its own connection.
+    db.exec(
+        "CREATE FUNCTION CUT() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+        " PERFORM pg_terminate_backend(pg_backend_pid()); RETURN NULL; END $$;"
+        "CREATE CONSTRAINT TRIGGER CUT AFTER INSERT OR UPDATE OR DELETE ON PRECDIF"
+        " DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION CUT()");
+
+    const std::string method = GetParam().method;
+    try {
+        call(method, method == "SetPrecDif" ? rule : json::array({"0001", "001", keys}));
+        FAIL() << "answered as done";
+    } catch (const server::StoreCallError& e) {
+        EXPECT_EQ(e.kind(), server::StoreFailure::Lost) << e.detail();
+        EXPECT_EQ(std::string(e.what()), GetParam().message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Methods, CommitInDoubt,
+    testing::Values(
+        InDoubtCase{"SetPrecDif",
+                    "Não foi possível confirmar se a regra foi gravada: a conexão com o banco de "
+                    "dados caiu durante a confirmação. Consulte as regras gravadas; repetir a "
+                    "gravação é seguro, pois a mesma regra substitui a anterior."},
+        InDoubtCase{"DelPrecDif",
+                    "Não foi possível confirmar se as regras foram excluídas: a conexão com o "
+                    "banco de dados caiu durante a confirmação. Consulte as regras gravadas; "
+                    "repetir a exclusão é seguro, pois uma regra já excluída é apenas "
+                    "informada como não gravada."}),
+    [](const testing::TestParamInfo<InDoubtCase>& p) { return std::string(p.param.method); });
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
+#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 
 namespace {
@@ -32,7 +33,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 class Workers : public testing::Test {
-  protected:
+protected:
     void start(int products, unsigned lookupThreads) {
         server::initDatabase(db_.url(), true, products);
         server::ServerOptions options;

@@ -789,7 +789,11 @@ struct RuleLine {
 }  // namespace
 
 UpsertCounts PostgresRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
-    return upsertLines([&](CopyStream& out) {
+    PriceTables tables;
+    for (const RuleRow& r : rows) {
+        tables.emplace(r.branch, r.table);
+    }
+    return upsertLines(tables, [&](CopyStream& out) {
         for (const RuleRow& r : rows) {
             RuleLine(r).append(out.text(), r);
             out.lineDone();
@@ -799,7 +803,7 @@ UpsertCounts PostgresRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
 
 UpsertCounts PostgresRuleStore::upsertRule(const RuleRows& rows) {
     const RuleLine line(rows.shared);
-    return upsertLines([&](CopyStream& out) {
+    return upsertLines({{rows.shared.branch, rows.shared.table}}, [&](CopyStream& out) {
         rows.forEach([&](const RuleRow& r) {
             line.append(out.text(), r);
             out.lineDone();
@@ -807,8 +811,20 @@ UpsertCounts PostgresRuleStore::upsertRule(const RuleRows& rows) {
     });
 }
 
-UpsertCounts PostgresRuleStore::upsertLines(
-    const std::function<void(CopyStream&)>& send) {
+void PostgresRuleStore::lockPriceTable(const std::string& branch, const std::string& table) {
+    // Under READ COMMITTED the copy into the history and the change after it are two
+    // statements: a change of the same rows by another server process between them, or
+    // a first insert of the same key beside ours, would leave a history whose rows do
+    // not follow one another. Row locks cannot cover rows that do not exist yet; this
+    // lock, of this schema's price table, can, and the transaction's end releases it.
+    conn_->exec(
+        "SELECT pg_advisory_xact_lock(hashtext('vnd-server PRECDIF ' || current_schema()),"
+        " hashtext($1::varchar || '/' || $2::varchar))",
+        {branch, table});
+}
+
+UpsertCounts PostgresRuleStore::upsertLines(const PriceTables& tables,
+                                            const std::function<void(CopyStream&)>& send) {
     const std::string now = currentTimestamp();
     Connection::Transaction tx(*conn_);
     // The staging table lives as long as the session; ON COMMIT DELETE ROWS empties it.
@@ -826,20 +842,25 @@ UpsertCounts PostgresRuleStore::upsertLines(
         send(out);
         out.finish();
     }
+    // The rows are in (a long COPY holds no lock); from here to the commit no other change
+    // of these price tables comes between.
+    for (const auto& [branch, table] : tables) {
+        lockPriceTable(branch, table);
+    }
     // The rows about to be replaced go to the history first, with the values replacing
-    // them; the same transaction, so both or neither.
-    conn_->exec(
-        "INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
-            ") SELECT P.CDFILIAL, P.CDTABEPREC, P.DTINIVGPREC, P.CDPRODUTO, P.IDDIA,"
-            " P.CDTIPOCONS, P.HRINI, P.HRFIN, P.DTINIVALID, P.DTFINVALID, 'S', $1::timestamp,"
-            " $2::varchar, $3::varchar, P.IDDESCACRE, P.IDVALPERC, P.VRPRECDIF, P.IDVISUALIZA,"
-            " P.DTULTATU, I.IDDESCACRE, I.IDVALPERC, I.VRPRECDIF, I.IDVISUALIZA"
-            " FROM PRECDIF_IN I JOIN PRECDIF P ON P.CDFILIAL = I.CDFILIAL"
-            " AND P.CDTABEPREC = I.CDTABEPREC AND P.DTINIVGPREC = I.DTINIVGPREC"
-            " AND P.CDPRODUTO = I.CDPRODUTO AND P.IDDIA = I.IDDIA AND P.CDTIPOCONS = I.CDTIPOCONS"
-            " AND P.HRINI = I.HRINI AND P.HRFIN = I.HRFIN AND P.DTINIVALID = I.DTINIVALID"
-            " AND P.DTFINVALID = I.DTFINVALID",
-        {operationTimestamp(), caller().user, caller().station});
+    // them; the same transaction, so both or neither. Its time is taken under the lock:
+    // the history's order is the order the changes took effect in.
+    conn_->exec(schema::historyInsert({.before = "P",
+                                       .after = "I",
+                                       .when = "$1::timestamp",
+                                       .user = "$2::varchar",
+                                       .station = "$3::varchar"}) +
+                    " FROM PRECDIF_IN I JOIN PRECDIF P ON P.CDFILIAL = I.CDFILIAL"
+                    " AND P.CDTABEPREC = I.CDTABEPREC AND P.DTINIVGPREC = I.DTINIVGPREC"
+                    " AND P.CDPRODUTO = I.CDPRODUTO AND P.IDDIA = I.IDDIA"
+                    " AND P.CDTIPOCONS = I.CDTIPOCONS AND P.HRINI = I.HRINI AND P.HRFIN = I.HRFIN"
+                    " AND P.DTINIVALID = I.DTINIVALID AND P.DTFINVALID = I.DTFINVALID",
+                {operationTimestamp(), caller().user, caller().station});
     // xmax is 0 exactly for rows this statement inserted; updated rows carry our lock.
     Result r = conn_->exec(
         "WITH UP AS (INSERT INTO PRECDIF (" + std::string(schema::kRuleColumns) +
@@ -856,6 +877,5 @@ UpsertCounts PostgresRuleStore::upsertLines(
     tx.commit();
     return counts;
 }
-
 
 }  // namespace server

@@ -3,7 +3,9 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "server/store/RuleStore.h"
 
@@ -39,15 +41,20 @@ public:
                const std::function<void(const SqlRow&)>& fn, SqlRows rows) override;
     long execute(std::string_view sql, const std::vector<SqlParam>& params) override;
     void writeTransaction(const std::function<void()>& body) override;
+    void lockPriceTable(const std::string& branch, const std::string& table) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 
 private:
     struct Connection;
     class CopyStream;
+    /// (branch, table) pairs, in the order their locks are taken.
+    using PriceTables = std::set<std::pair<std::string, std::string>>;
     // One transaction: the lines `send` writes go through COPY into a staging table,
-    // then into PRECDIF by one INSERT ... SELECT ... ON CONFLICT.
-    UpsertCounts upsertLines(const std::function<void(CopyStream&)>& send);
+    // then, with the price tables' locks held, into the history and into PRECDIF by one
+    // INSERT ... SELECT ... ON CONFLICT.
+    UpsertCounts upsertLines(const PriceTables& tables,
+                             const std::function<void(CopyStream&)>& send);
     std::unique_ptr<Connection> conn_;
 };
 

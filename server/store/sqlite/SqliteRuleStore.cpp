@@ -671,24 +671,28 @@ std::vector<ProductRef> SqliteRuleStore::branchProductsAmong(
 
 // Every row an upsert replaces is copied into the history by a trigger of this
 // connection, in the same statement: no second look-up of the row, no extra bindings.
+// The trigger is made outside any write transaction, so that no rollback of a store can
+// take it away again once it is known to be there.
 void SqliteRuleStore::prepareHistory() {
-    db_->operationTime = operationTimestamp();
     if (db_->historyTrigger) {
         return;
     }
-    db_->exec("CREATE TEMP TRIGGER IF NOT EXISTS PRECDIF_HISTORIA BEFORE UPDATE ON main.PRECDIF"
-              " BEGIN INSERT INTO PRECDIFHIST (" + std::string(schema::kHistoryColumns) +
-              ") VALUES (OLD.CDFILIAL, OLD.CDTABEPREC, OLD.DTINIVGPREC, OLD.CDPRODUTO, OLD.IDDIA,"
-              " OLD.CDTIPOCONS, OLD.HRINI, OLD.HRFIN, OLD.DTINIVALID, OLD.DTFINVALID, 'S',"
-              " vnd_operation_time(), vnd_caller_user(), vnd_caller_station(), OLD.IDDESCACRE,"
-              " OLD.IDVALPERC, OLD.VRPRECDIF, OLD.IDVISUALIZA, OLD.DTULTATU, NEW.IDDESCACRE,"
-              " NEW.IDVALPERC, NEW.VRPRECDIF, NEW.IDVISUALIZA); END");
+    db_->exec(
+        "CREATE TEMP TRIGGER IF NOT EXISTS PRECDIF_HISTORIA BEFORE UPDATE ON main.PRECDIF"
+        " BEGIN " +
+        schema::historyInsert({.before = "OLD",
+                               .after = "NEW",
+                               .when = "vnd_operation_time()",
+                               .user = "vnd_caller_user()",
+                               .station = "vnd_caller_station()"}) +
+        "; END");
     db_->historyTrigger = true;
 }
 
 UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
-    SqliteTransaction tx(*db_);
     prepareHistory();
+    SqliteTransaction tx(*db_);
+    db_->operationTime = operationTimestamp();
     RuleWriter writer(db_->connection(), currentTimestamp());
     for (const RuleRow& r : rows) {
         writer.write(r);
@@ -698,8 +702,9 @@ UpsertCounts SqliteRuleStore::upsertRules(const std::vector<RuleRow>& rows) {
 }
 
 UpsertCounts SqliteRuleStore::upsertRule(const RuleRows& rows) {
-    SqliteTransaction tx(*db_);
     prepareHistory();
+    SqliteTransaction tx(*db_);
+    db_->operationTime = operationTimestamp();
     RuleWriter writer(db_->connection(), currentTimestamp());
     rows.forEach([&](const RuleRow& r) { writer.write(r); });
     tx.commit();

@@ -1,0 +1,43 @@
+#include "server/net/ServerDatabase.h"
+
+#include <chrono>
+#include <exception>
+
+#include "server/net/ServerOptions.h"
+#include "server/rpc/PriceService.h"
+#include "server/store/RuleStore.h"
+
+namespace server {
+
+namespace {
+
+StoreSettings storeSettings(const ServerOptions& options, std::chrono::milliseconds callTimeout) {
+    StoreSettings settings;
+    settings.connectTimeout = options.dbConnectTimeout;
+    settings.keepaliveIdle = options.dbKeepalive;
+    settings.statementTimeout = callTimeout;
+    return settings;
+}
+
+}  // namespace
+
+ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options)
+    : reads_(std::make_shared<PriceService>(
+          openCurrentStore(url, storeSettings(options, options.dbTimeout)))),
+      writes_(std::make_shared<PriceService>(
+          openStore(url, storeSettings(options, options.storeTimeout)))) {}
+
+void ServerDatabase::interrupt() {
+    reads_->interrupt();
+    writes_->interrupt();
+}
+
+bool ServerDatabase::answers(const std::string& url, const ServerOptions& options) {
+    try {
+        return openStore(url, storeSettings(options, options.dbConnectTimeout))->schemaVersion() > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace server

@@ -1,0 +1,43 @@
+#pragma once
+// A server's connections to its database.
+
+#include <memory>
+#include <string>
+
+namespace server {
+
+class PriceService;
+struct ServerOptions;
+
+/// Two connections to the database, each behind a service that runs one call at a time:
+/// lookups on one, stores on the other, so that a long store leaves the lookups of every
+/// other screen free. Each waits for the database as long as the calls it serves may
+/// wait, and no longer: the database's own statement bound ends what nobody waits for.
+class ServerDatabase {
+public:
+    /// Opens both, upgrading a database of an older schema first (every row kept). Throws
+    /// std::runtime_error (Portuguese text) for a database that cannot be opened, was
+    /// never initialised or is of a newer schema.
+    ServerDatabase(const std::string& url, const ServerOptions& options);
+    ServerDatabase(const ServerDatabase&) = delete;
+    ServerDatabase& operator=(const ServerDatabase&) = delete;
+
+    PriceService& reads() { return *reads_; }
+    PriceService& writes() { return *writes_; }
+    /// The lookups' service, for a caller that may outlive this (a count under way when
+    /// the server stops); its connection is closed when the last holder lets it go.
+    std::shared_ptr<PriceService> sharedReads() const { return reads_; }
+    /// Abandons the calls under way and every later one (the server is stopping): they
+    /// fail as interrupted, their transactions rolled back.
+    void interrupt();
+
+    /// Whether the database at url answers now, on a connection of its own (the server's
+    /// may be busy with a long store), within the options' connect timeout. Never throws.
+    static bool answers(const std::string& url, const ServerOptions& options);
+
+private:
+    std::shared_ptr<PriceService> reads_;
+    std::shared_ptr<PriceService> writes_;
+};
+
+}  // namespace server
