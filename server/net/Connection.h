@@ -37,10 +37,10 @@ struct ConnectionContext {
 /// again. While it waits for a peer it holds no thread; a deadline ends it when the peer
 /// is idle too long, sends a request too slowly, does not take its answer, or has not
 /// logged in within the login time. Each line's call runs on the pool of its kind, and
-/// the answers of lines read together are written as they are ready. A batch
-/// line is one unit: its calls go to one worker (the stores' when it holds a store) and
-/// its one answer line is written when all have completed; stop() waits for it as for a
-/// call. Owned by the ConnectionManager.
+/// the answers of lines read together are written as they are ready. A batch line is one
+/// unit: its calls go to one worker (the stores' when it holds a store) and its one
+/// answer line is written when all have completed; stop() waits for it as for a call.
+/// Owned by the ConnectionManager.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
     /// socket must belong to an event loop that one thread runs. A refusing connection
@@ -63,57 +63,58 @@ public:
     bool pending() const { return pending_; }
 
 private:
-  /// The worker threads a call runs on.
-  enum class Pool { Lookups, Stores };
+    /// The worker threads a call runs on.
+    enum class Pool { Lookups, Stores };
 
-  void begin();
-  void read();
-  void onRead(const std::error_code& error, std::size_t bytes);
-  /// On the socket thread: answers the lines read that need no worker, up to the first
-  /// that does, which goes to one.
-  void proceed();
-  /// On a worker of here: parses and answers lines, as many as make an answer worth
-  /// writing, then hands it to the socket thread.
-  void work(std::string out, Pool here);
-  /// Completes a prepared call or batch on pool, then works on there.
-  void finishOn(Pool pool, std::string out, Dispatcher::Step step);
-  static Pool poolFor(const Dispatcher::Step& step);
-  /// The answer to one frame that is no call of the object's methods, or the call or
-  /// batch to complete.
-  Dispatcher::Step prepare(const wire::Frame& frame);
-  /// After an answer: the lines left, or the next read.
-  void resume();
-  /// Tells the manager the peer has logged in, once.
-  void admitWhenAuthenticated();
-  /// Writes out, or reads on when there is nothing to write.
-  void deliver(std::string out);
-  void write();
-  void written(const std::error_code& error);
-  void arm(std::chrono::steady_clock::time_point deadline);
-  void disarm();
-  void waitFor(std::chrono::steady_clock::time_point expiry);
-  void end();
+    void begin();
+    void read();
+    void onRead(const std::error_code& error, std::size_t bytes);
+    /// On the socket thread: answers the lines read that need no worker, up to the first
+    /// that does, which goes to one.
+    void proceed();
+    /// On a worker of here: parses and answers lines, as many as make an answer worth
+    /// writing, then hands it to the socket thread.
+    void work(std::string out, Pool here);
+    /// Completes a prepared call or batch on pool, then works on there.
+    void finishOn(Pool pool, std::string out, Dispatcher::Step step);
+    static Pool poolFor(const Dispatcher::Step& step);
+    /// The answer to one frame that is no call of the object's methods, or the call or
+    /// batch to complete.
+    Dispatcher::Step prepare(const wire::Frame& frame);
+    /// After an answer: the lines left, or the next read.
+    void resume();
+    /// Tells the manager the peer has logged in, once.
+    void admitWhenAuthenticated();
+    /// Writes out, or reads on when there is nothing to write.
+    void deliver(std::string out);
+    void write();
+    void written(const std::error_code& error);
+    void arm(std::chrono::steady_clock::time_point deadline);
+    void disarm();
+    void waitFor(std::chrono::steady_clock::time_point expiry);
+    void end();
 
-  asio::ssl::stream<asio::ip::tcp::socket> stream_;
-  asio::steady_timer timer_;
-  ConnectionContext context_;
-  wire::LineFramer framer_;
-  Dispatcher::Session session_;
-  std::array<char, 16384> buffer_{};
-  std::vector<wire::Frame> lines_;  // read, not all answered yet
-  std::size_t next_ = 0;            // the first of lines_ not yet taken
-  std::string outgoing_;
-  std::chrono::steady_clock::time_point requestStarted_{};
-  // The time the peer must act by, and the time the timer waits for (never later).
-  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-  std::chrono::steady_clock::time_point timerExpiry_ = std::chrono::steady_clock::time_point::max();
-  bool midLine_ = false;  // bytes of an unfinished line have arrived
-  bool busy_ = false;     // a worker is answering, or an answer is being written
-  bool stopping_ = false;
-  bool ended_ = false;
-  bool refusing_ = false;
-  bool pending_ = true;
-  std::chrono::steady_clock::time_point loginDeadline_{};
+    asio::ssl::stream<asio::ip::tcp::socket> stream_;
+    asio::steady_timer timer_;
+    ConnectionContext context_;
+    wire::LineFramer framer_;
+    Dispatcher::Session session_;
+    std::array<char, 16384> buffer_{};
+    std::vector<wire::Frame> lines_;  // read, not all answered yet
+    std::size_t next_ = 0;            // the first of lines_ not yet taken
+    std::string outgoing_;
+    std::chrono::steady_clock::time_point requestStarted_{};
+    // The time the peer must act by, and the time the timer waits for (never later).
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point timerExpiry_ =
+        std::chrono::steady_clock::time_point::max();
+    bool midLine_ = false;   // bytes of an unfinished line have arrived
+    bool busy_ = false;      // a worker is answering, or an answer is being written
+    bool stopping_ = false;
+    bool ended_ = false;
+    bool refusing_ = false;
+    bool pending_ = true;
+    std::chrono::steady_clock::time_point loginDeadline_{};
 };
 
 }  // namespace server

@@ -16,7 +16,7 @@ namespace server {
 /// are replaced by an error that names the limit, and the calls are not run. A store's
 /// answer is always kept, as the store has happened. No I/O.
 class BatchAnswer {
-  public:
+public:
     /// answered: the answers given before any call ran (errors, rpc.auth, rpc.hello),
     /// comma-separated; they are kept whatever their size.
     BatchAnswer(std::size_t limit, std::string answered);
@@ -33,7 +33,7 @@ class BatchAnswer {
     /// The batch's answer line, or nullopt when no element had an answer.
     std::optional<std::string> take();
 
-  private:
+private:
     void append(std::string_view answer);
 
     std::size_t limit_;

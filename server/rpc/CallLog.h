@@ -22,7 +22,7 @@ std::string peerName(std::string_view name);
 
 /// One line in the log and a count in the metrics for each event. Thread-safe.
 class CallLog {
-  public:
+public:
     CallLog(Log& log, Metrics& metrics) : log_(log), metrics_(metrics) {}
 
     /// A call ended with this result (for a store, the rows it wrote are counted).
@@ -42,7 +42,7 @@ class CallLog {
     /// A connection named its user and station.
     void hello(const Session& session);
 
-  private:
+private:
     Log& log_;
     Metrics& metrics_;
     std::atomic<long> occurrences_{0};

@@ -60,77 +60,77 @@ inline constexpr std::string_view kAuthMethod = "rpc.auth";
 /// Thread-safe.
 class Dispatcher {
 public:
-  using Clock = CallClock;
-  using Session = server::Session;
-  using Call = server::Call;
-  using Batch = server::Batch;
-  using Step = server::Step;
+    using Clock = CallClock;
+    using Session = server::Session;
+    using Call = server::Call;
+    using Batch = server::Batch;
+    using Step = server::Step;
 
-  /// One service for everything (tests, tools).
-  explicit Dispatcher(PriceService& service) : Dispatcher(service, service, RpcOptions{}) {}
-  /// reads serves the reading methods, writes the ones that change stored data, so that
-  /// a long store does not hold up lookups when they are two services over two
-  /// connections.
-  Dispatcher(PriceService& reads, PriceService& writes, const RpcOptions& options);
+    /// One service for everything (tests, tools).
+    explicit Dispatcher(PriceService& service) : Dispatcher(service, service, RpcOptions{}) {}
+    /// reads serves the reading methods, writes the ones that change stored data, so that
+    /// a long store does not hold up lookups when they are two services over two
+    /// connections.
+    Dispatcher(PriceService& reads, PriceService& writes, const RpcOptions& options);
 
-  /// Looks at a line without touching the database: parses it, authenticates, checks
-  /// the method and its arguments' bounds. Never throws for anything a peer sends.
-  Step prepare(std::string_view line, Session& session);
-  /// Runs a prepared call against the database: its answer line (without "\n"), or
-  /// nullopt for a notification. Never throws.
-  std::optional<std::string> complete(const Call& call, const Session& session);
-  /// Runs a batch's calls one after another: the batch's answer line, or nullopt when
-  /// it holds nothing to answer. Never throws.
-  std::optional<std::string> complete(Batch batch, const Session& session);
-  /// The answer line of a prepared step: completes its call or batch, if any.
-  std::optional<std::string> finish(Step step, const Session& session);
+    /// Looks at a line without touching the database: parses it, authenticates, checks
+    /// the method and its arguments' bounds. Never throws for anything a peer sends.
+    Step prepare(std::string_view line, Session& session);
+    /// Runs a prepared call against the database: its answer line (without "\n"), or
+    /// nullopt for a notification. Never throws.
+    std::optional<std::string> complete(const Call& call, const Session& session);
+    /// Runs a batch's calls one after another: the batch's answer line, or nullopt when
+    /// it holds nothing to answer. Never throws.
+    std::optional<std::string> complete(Batch batch, const Session& session);
+    /// The answer line of a prepared step: completes its call or batch, if any.
+    std::optional<std::string> finish(Step step, const Session& session);
 
-  /// prepare and complete in one: the answer line (without "\n") for a request line;
-  /// nullopt for a well-formed notification, which gets no answer. Never throws.
-  std::optional<std::string> handle(std::string_view line, Session& session);
-  /// The same for a connection of its own (a one-line session).
-  std::optional<std::string> handle(std::string_view line);
-  /// The answer to a frame that went over the size limit.
-  static std::string oversized(std::size_t limit);
-  /// The line sent to a connection refused because too many are open.
-  static std::string busy(std::size_t limit);
+    /// prepare and complete in one: the answer line (without "\n") for a request line;
+    /// nullopt for a well-formed notification, which gets no answer. Never throws.
+    std::optional<std::string> handle(std::string_view line, Session& session);
+    /// The same for a connection of its own (a one-line session).
+    std::optional<std::string> handle(std::string_view line);
+    /// The answer to a frame that went over the size limit.
+    static std::string oversized(std::size_t limit);
+    /// The line sent to a connection refused because too many are open.
+    static std::string busy(std::size_t limit);
 
-  /// Replaces the token connections must present from now on; connections already
-  /// logged in stay so. An empty token is refused (std::invalid_argument): a server
-  /// started with one may listen where one is required.
-  void setToken(std::string token) { gate_.setToken(std::move(token)); }
-  /// Where calls, logins and database errors are counted.
-  Metrics& metrics() { return metrics_; }
+    /// Replaces the token connections must present from now on; connections already
+    /// logged in stay so. An empty token is refused (std::invalid_argument): a server
+    /// started with one may listen where one is required.
+    void setToken(std::string token) { gate_.setToken(std::move(token)); }
+    /// Where calls, logins and database errors are counted.
+    Metrics& metrics() { return metrics_; }
 
-  /// Makes the next call of method (its short name, letter case ignored) answer an error
-  /// with this message without running.
-  void failNext(const std::string& method, const std::string& message) {
-      failures_.arm(method, message);
-  }
+    /// Makes the next call of method (its short name, letter case ignored) answer an error
+    /// with this message without running.
+    void failNext(const std::string& method, const std::string& message) {
+        failures_.arm(method, message);
+    }
 
 private:
-  Step route(std::string_view line, Session& session);
-  Step routeBatch(std::string_view line, Session& session);
-  Step routeRequest(wire::Request&& request, Session& session);
-  /// The answer to a message that is no request, or the refusal when the gate is shut.
-  Step reject(const wire::RequestError& error, Session& session);
-  std::string greet(const wire::Request& request, Session& session);
-  /// The error answer of a call that failed inside: logged under an occurrence number,
-  /// which the answer gives.
-  std::optional<std::string> failedInside(const Call& call, const Session& session,
-                                          std::string_view detail, bool database,
-                                          std::string message);
+    Step route(std::string_view line, Session& session);
+    Step routeBatch(std::string_view line, Session& session);
+    Step routeRequest(wire::Request&& request, Session& session);
+    /// The answer to a message that is no request, or the refusal when the gate is shut.
+    Step reject(const wire::RequestError& error, Session& session);
+    std::string greet(const wire::Request& request, Session& session);
+    /// The error answer of a call that failed inside: logged under an occurrence number,
+    /// which the answer gives.
+    std::optional<std::string> failedInside(const Call& call, const Session& session,
+                                            std::string_view detail, bool database,
+                                            std::string message);
 
-  PriceService& reads_;
-  PriceService& writes_;
-  std::chrono::milliseconds lookupTimeout_;
-  std::chrono::milliseconds storeTimeout_;
-  std::size_t batchAnswerLimit_;
-  Metrics ownMetrics_;
-  Metrics& metrics_;
-  CallLog log_;
-  Gate gate_;
-  FailureHook failures_;
+    PriceService& reads_;
+    PriceService& writes_;
+    std::chrono::milliseconds lookupTimeout_;
+    std::chrono::milliseconds storeTimeout_;
+    std::size_t batchAnswerLimit_;
+    Metrics ownMetrics_;
+    Metrics& metrics_;
+    CallLog log_;
+    Gate gate_;
+    FailureHook failures_;
 };
 
 }  // namespace server

@@ -20,7 +20,7 @@ namespace server {
 /// refused. Without a token rpc.auth is answered true and nothing is refused.
 /// Thread-safe.
 class Gate {
-  public:
+public:
     Gate(const RpcOptions& options, CallLog& log);
 
     /// True when the session must log in before anything else it sends.
@@ -36,7 +36,7 @@ class Gate {
     /// is refused (std::invalid_argument).
     void setToken(std::string token);
 
-  private:
+private:
     CallLog& log_;
     mutable std::mutex mutex_;  // guards token_ and throttle_
     std::string token_;         // SIGHUP replaces it

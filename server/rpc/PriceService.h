@@ -17,7 +17,7 @@ namespace server {
 /// connections are serialised here), each within its deadline, and tells their failures
 /// in the screen's words. Thread-safe.
 class PriceService {
-  public:
+public:
     explicit PriceService(std::unique_ptr<RuleStore> store);
 
     using Clock = StoreAccess::Clock;
@@ -51,7 +51,7 @@ class PriceService {
     /// fail as interrupted, their transactions rolled back. Callable from any thread.
     void interrupt();
 
-  private:
+private:
     /// Runs work for the method; the service's refusals and the database's failures
     /// leave as the wire errors the screen is told.
     void guarded(const wire::MethodDescription& method, Clock::time_point deadline,

@@ -9,7 +9,7 @@ namespace server {
 /// Thrown by the service for a call it refuses; nothing was changed. The text is
 /// Portuguese and complete, for the screen as it stands.
 class Refusal : public std::runtime_error {
-  public:
+public:
     enum class Reason {
         Argument,  ///< an argument names a code that is not stored, or is no valid value
         Rule,      ///< the rule may not be stored as it is
@@ -19,7 +19,7 @@ class Refusal : public std::runtime_error {
         : std::runtime_error(message), reason_(reason) {}
     Reason reason() const { return reason_; }
 
-  private:
+private:
     Reason reason_;
 };
 

@@ -14,7 +14,7 @@ namespace server {
 /// serialised here), each within its deadline. Knows nothing of the methods that use it.
 /// Thread-safe.
 class StoreAccess {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
 
     /// A read sees one state of the database throughout; a write changes it.
@@ -38,7 +38,7 @@ class StoreAccess {
     /// fail as interrupted, their transactions rolled back. Callable from any thread.
     void interrupt();
 
-  private:
+private:
     void runAlone(Access access, Clock::time_point deadline, const RuleStore::Caller& caller,
                   const std::function<void(RuleStore&)>& work);
 
