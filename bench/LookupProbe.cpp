@@ -9,9 +9,9 @@
 #include "EchoServer.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/rpc/Dispatcher.h"
-#include "server/service/PriceService.h"
 #include "server/net/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/rpc/PriceService.h"
 #include "server/store/StoreFactory.h"
 
 namespace bench {

@@ -7,8 +7,8 @@
 
 #include "BenchClient.h"
 #include "BenchSupport.h"
-#include "LookupProbe.h"
 #include "Lib00210.h"
+#include "LookupProbe.h"
 #include "data/ClientDataSet.h"
 #include "data/DataModule.h"
 #include "demodata/LocalDatabase.h"
@@ -17,10 +17,10 @@
 #include "protocol/JsonRpc.h"
 #include "protocol/RuleArguments.h"
 #include "protocol/ValueCodec.h"
-#include "server/rpc/Dispatcher.h"
-#include "server/service/PriceService.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/rpc/PriceService.h"
 #include "submit/PickedCodes.h"
 #include "units/Pesqlista.h"
 

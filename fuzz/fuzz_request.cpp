@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include "protocol/LineFramer.h"
+#include "server/net/Server.h"
 #include "server/rpc/Dispatcher.h"
-#include "server/service/PriceService.h"
+#include "server/rpc/PriceService.h"
+#include "server/store/RuleStore.h"
 #include "server/store/StoreFactory.h"
 #include "server/cli/DatabaseInit.h"
 

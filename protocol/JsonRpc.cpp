@@ -74,13 +74,13 @@ std::variant<Request, RequestError> parseRequest(std::string_view line) {
     if (auto* error = std::get_if<RequestError>(&parsed)) {
         return std::move(*error);
     }
-    const json& message = std::get<json>(parsed);
+    json& message = std::get<json>(parsed);
     if (message.is_array()) {
         // A server reads a batch with parseBatch, having told it by its first byte.
         return RequestError{nullptr, rpc::kInvalidRequest,
                             "Requisição inválida: esperada uma chamada, não um lote."};
     }
-    return readRequest(message);
+    return readRequest(std::move(message));
 }
 
 bool isBatch(std::string_view line) {
@@ -112,7 +112,7 @@ std::variant<json, RequestError> parseBatch(std::string_view line, std::size_t m
     return std::move(message);
 }
 
-std::variant<Request, RequestError> readRequest(const json& message) {
+std::variant<Request, RequestError> readRequest(json message) {
     if (!message.is_object()) {
         return RequestError{nullptr, rpc::kInvalidRequest,
                             "Requisição inválida: a mensagem deve ser um objeto JSON."};
@@ -120,7 +120,7 @@ std::variant<Request, RequestError> readRequest(const json& message) {
     Request request;
     request.notification = !message.contains("id");
     if (!request.notification) {
-        request.id = message["id"];
+        request.id = std::move(message["id"]);
         if (!validId(request.id)) {
             return RequestError{nullptr, rpc::kInvalidRequest,
                                 "Requisição inválida: identificador de tipo inválido."};
@@ -135,14 +135,15 @@ std::variant<Request, RequestError> readRequest(const json& message) {
     if (!message.contains("method") || !message["method"].is_string()) {
         return fail(rpc::kInvalidRequest, "Requisição inválida: método não informado.");
     }
-    request.method = message["method"].get<std::string>();
+    request.method = std::move(message["method"].get_ref<std::string&>());
     if (message.contains("params")) {
         const json& params = message["params"];
         if (!params.is_array() && !(params.is_object() && isHello(request.method))) {
             return fail(rpc::kInvalidParams,
                         "Parâmetros inválidos: os argumentos devem ser posicionais (lista).");
         }
-        request.params = params;
+        // The params may be a packet of megabytes: moved out of the message, never copied.
+        request.params = std::move(message["params"]);
     }
     return request;
 }

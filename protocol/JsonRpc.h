@@ -74,8 +74,10 @@ struct RequestError {
 /// kHelloMethod, letter case ignored) gives kInvalidRequest or kInvalidParams; so does a
 /// line nested deeper than kMaxJsonDepth (kInvalidRequest).
 std::variant<Request, RequestError> parseRequest(std::string_view line);
-/// The same for a message already parsed (an element of a batch).
-std::variant<Request, RequestError> readRequest(const nlohmann::json& message);
+/// The same for a message already parsed (an element of a batch). Its id and params are
+/// moved into the request, not copied: pass it with std::move where it is not needed
+/// after.
+std::variant<Request, RequestError> readRequest(nlohmann::json message);
 
 /// True when the line is a batch: its first byte other than JSON blanks is "[". This is
 /// all a single request pays for batches.

@@ -58,19 +58,30 @@ constexpr std::array kGetPrecDifHistArgs = {text("filial"), text("tabela de pre√
                                             integer("quantidade")};
 constexpr std::array kGetFeriadoArgs = {text("filial"), integer("ano")};
 
-const std::array kMethods = {
-    MethodDescription{"SetPrecDif", kRuleArgs, true},
-    MethodDescription{"SimPrecDif", kRuleArgs, false},
-    MethodDescription{"GetFilial", kGetFilialArgs},
-    MethodDescription{"GetTabePrec", kGetTabePrecArgs},
-    MethodDescription{"getVigencia", kGetVigenciaArgs},
-    MethodDescription{"GetPrecoVigente", kGetPrecoVigenteArgs},
-    MethodDescription{"GetPrecosVigentes", kGetPrecosVigentesArgs},
-    MethodDescription{"GetPrecDif", kGetPrecDifArgs},
-    MethodDescription{"DelPrecDif", kDelPrecDifArgs, true},
-    MethodDescription{"GetPrecDifHist", kGetPrecDifHistArgs},
-    MethodDescription{"GetFeriado", kGetFeriadoArgs},
+constexpr std::array kMethods = {
+    MethodDescription{MethodId::SetPrecDif, "SetPrecDif", kRuleArgs, true},
+    MethodDescription{MethodId::SimPrecDif, "SimPrecDif", kRuleArgs, false},
+    MethodDescription{MethodId::GetFilial, "GetFilial", kGetFilialArgs},
+    MethodDescription{MethodId::GetTabePrec, "GetTabePrec", kGetTabePrecArgs},
+    MethodDescription{MethodId::GetVigencia, "getVigencia", kGetVigenciaArgs},
+    MethodDescription{MethodId::GetPrecoVigente, "GetPrecoVigente", kGetPrecoVigenteArgs},
+    MethodDescription{MethodId::GetPrecosVigentes, "GetPrecosVigentes", kGetPrecosVigentesArgs},
+    MethodDescription{MethodId::GetPrecDif, "GetPrecDif", kGetPrecDifArgs},
+    MethodDescription{MethodId::DelPrecDif, "DelPrecDif", kDelPrecDifArgs, true},
+    MethodDescription{MethodId::GetPrecDifHist, "GetPrecDifHist", kGetPrecDifHistArgs},
+    MethodDescription{MethodId::GetFeriado, "GetFeriado", kGetFeriadoArgs},
 };
+static_assert(kMethods.size() == kMethodCount);
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kMethods.size(); ++i) {
+            if (indexOf(kMethods[i].id) != i) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "each method at the place its id names");
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -128,7 +139,7 @@ public:
             refuse(i, "est√° fora do limite de valores (menor que 1.000.000.000)");
         }
         if (arg.type == ArgType::Packet) {
-            checkPacket(i, value["$packet"]);
+            checkPacket(i, value.at("$packet"));
         }
     }
 
@@ -143,23 +154,19 @@ private:
             case ArgType::DateOrDay:
                 return dateFromJson(value).has_value() || value.is_number_integer();
             case ArgType::Packet:
-                if (!isPacketJson(value)) {
-                    return false;
-                }
-                try {
-                    packetFromJson(value);
-                    return true;
-                } catch (const CodecError&) {
-                    return false;
-                }
+                // A packet argument carries its rows, if none: checkPacket and the methods
+                // read them.
+                return !packetError(value) && value.find("$packet")->contains("rows");
         }
         return false;
     }
 
+    // packet is well formed (hasForm): fields and rows are there, every row as wide as
+    // the fields.
     void checkPacket(std::size_t i, const json& packet) const {
         const std::string tooLong =
             "tem um texto de mais de " + std::to_string(kMaxArgumentText) + " caracteres";
-        const json& fields = packet["fields"];
+        const json& fields = packet.at("fields");
         if (fields.size() > kMaxPacketFields) {
             refuse(i, "tem mais de " + std::to_string(kMaxPacketFields) + " campos");
         }
@@ -167,11 +174,11 @@ private:
             return v.is_string() && v.get_ref<const std::string&>().size() > kMaxArgumentText;
         };
         for (const json& field : fields) {
-            if (longText(field["name"])) {
+            if (longText(field.at("name"))) {
                 refuse(i, tooLong);
             }
         }
-        for (const json& row : packet["rows"]) {
+        for (const json& row : packet.at("rows")) {
             for (const json& cell : row) {
                 if (longText(cell)) {
                     refuse(i, tooLong);

@@ -33,12 +33,35 @@ struct ArgDescription {
     double maxMagnitude = 0;
 };
 
+/// Every method, in the order methods() lists them: a description's id is its place
+/// there, so that a table of what each method does is indexed by it.
+enum class MethodId : std::size_t {
+    SetPrecDif,
+    SimPrecDif,
+    GetFilial,
+    GetTabePrec,
+    GetVigencia,
+    GetPrecoVigente,
+    GetPrecosVigentes,
+    GetPrecDif,
+    DelPrecDif,
+    GetPrecDifHist,
+    GetFeriado
+};
+inline constexpr std::size_t kMethodCount = 11;
+
 /// One method: its name as the server spells it and its arguments in order.
 struct MethodDescription {
+    MethodId id;
     std::string_view name;
     std::span<const ArgDescription> args;
     bool writes = false;  ///< changes stored data (runs on the store threads)
 };
+
+/// A method's place in methods().
+constexpr std::size_t indexOf(MethodId id) {
+    return static_cast<std::size_t>(id);
+}
 
 /// Longest text of one argument or one data-packet cell.
 inline constexpr std::size_t kMaxArgumentText = 64;

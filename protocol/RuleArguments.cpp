@@ -63,7 +63,11 @@ json toParams(const RuleArguments& rule) {
 }
 
 RuleArguments ruleArgumentsFromParams(const json& params) {
-    checkParams(*findMethod("SetPrecDif"), params);
+    checkParams(methods()[indexOf(MethodId::SetPrecDif)], params);
+    return ruleArgumentsFromCheckedParams(params);
+}
+
+RuleArguments ruleArgumentsFromCheckedParams(const json& params) {
     using namespace ruleArg;
     auto at = [&](Position p) -> const json& { return params[p - 1]; };
     auto str = [&](Position p) { return at(p).get<std::string>(); };

@@ -73,5 +73,7 @@ std::vector<Value> toValues(const RuleArguments& rule);
 nlohmann::json toParams(const RuleArguments& rule);
 /// Reads a params array; throws RpcError(kInvalidParams) as checkParams does.
 RuleArguments ruleArgumentsFromParams(const nlohmann::json& params);
+/// The same for params that checkParams has accepted already: they are not walked again.
+RuleArguments ruleArgumentsFromCheckedParams(const nlohmann::json& params);
 
 }  // namespace wire

@@ -69,68 +69,114 @@ std::optional<Date> dateFromJson(const json& j) {
     return Date::fromIso(text.get_ref<const std::string&>());
 }
 
-DataPacket packetFromJson(const json& j) {
+namespace {
+
+// Whether a cell is one its field's type allows: null, a text, a number under an
+// "integer" or "number" field, a {"$date"} under a "date" field.
+bool cellFits(const json& cell, const json& field) {
+    if (cell.is_null() || cell.is_string()) {
+        return true;
+    }
+    const auto type = field.find("type");
+    const std::string_view typeName =
+        type != field.end() ? std::string_view(type->get_ref<const std::string&>()) : "string";
+    if (cell.is_number()) {
+        return typeName == "integer" || typeName == "number";
+    }
+    return typeName == "date" && dateFromJson(cell).has_value();
+}
+
+std::string fieldName(const json& field) {
+    return field.find("name")->get<std::string>();
+}
+
+}  // namespace
+
+std::optional<std::string> packetError(const json& j) {
     if (!isPacketJson(j)) {
-        throw CodecError("pacote de dados esperado");
+        return "pacote de dados esperado";
     }
-    const json& body = j["$packet"];
-    if (!body.is_object() || !body.contains("fields") || !body["fields"].is_array()) {
-        throw CodecError("pacote de dados sem a lista de campos");
+    const json& body = *j.find("$packet");
+    const auto fieldsAt = body.is_object() ? body.find("fields") : body.end();
+    if (!body.is_object() || fieldsAt == body.end() || !fieldsAt->is_array()) {
+        return "pacote de dados sem a lista de campos";
     }
+    const json& fields = *fieldsAt;
+    for (const json& field : fields) {
+        const auto name = field.is_object() ? field.find("name") : field.end();
+        if (!field.is_object() || name == field.end() || !name->is_string()) {
+            return "campo do pacote de dados sem nome";
+        }
+        if (const auto type = field.find("type"); type != field.end() && !type->is_string()) {
+            return "tipo inválido no campo " + name->get<std::string>();
+        }
+        if (const auto size = field.find("size"); size != field.end()) {
+            if (!size->is_number_integer() || size->get<long long>() < 0 ||
+                size->get<long long>() > std::numeric_limits<int>::max()) {
+                return "tamanho inválido no campo " + name->get<std::string>();
+            }
+        }
+    }
+    const auto rows = body.find("rows");
+    if (rows == body.end()) {
+        return std::nullopt;
+    }
+    if (!rows->is_array()) {
+        return "linhas do pacote de dados inválidas";
+    }
+    for (const json& row : *rows) {
+        if (!row.is_array() || row.size() != fields.size()) {
+            return "linha do pacote de dados com número de colunas errado";
+        }
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (!cellFits(row[i], fields[i])) {
+                return "célula do pacote de dados não é do tipo do campo " + fieldName(fields[i]);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+DataPacket packetFromJson(const json& j) {
+    if (auto error = packetError(j)) {
+        throw CodecError(*error);
+    }
+    // Well formed from here on: every field has its name, every row its width, every
+    // cell a form its field allows.
+    const json& body = *j.find("$packet");
     DataPacket packet;
-    for (const json& field : body["fields"]) {
-        if (!field.is_object() || !field.contains("name") || !field["name"].is_string()) {
-            throw CodecError("campo do pacote de dados sem nome");
-        }
+    for (const json& field : *body.find("fields")) {
         FieldDesc desc;
-        desc.name = field["name"].get<std::string>();
-        if (field.contains("type")) {
-            if (!field["type"].is_string()) {
-                throw CodecError("tipo inválido no campo " + desc.name);
-            }
-            desc.type = field["type"].get<std::string>();
+        desc.name = fieldName(field);
+        if (const auto type = field.find("type"); type != field.end()) {
+            desc.type = type->get<std::string>();
         }
-        if (field.contains("size")) {
-            const json& size = field["size"];
-            if (!size.is_number_integer() || size.get<long long>() < 0 ||
-                size.get<long long>() > std::numeric_limits<int>::max()) {
-                throw CodecError("tamanho inválido no campo " + desc.name);
-            }
-            desc.size = size.get<int>();
+        if (const auto size = field.find("size"); size != field.end()) {
+            desc.size = size->get<int>();
         }
         packet.fields.push_back(std::move(desc));
     }
-    if (body.contains("rows")) {
-        const json& rows = body["rows"];
-        if (!rows.is_array()) {
-            throw CodecError("linhas do pacote de dados inválidas");
-        }
-        packet.rows.reserve(rows.size());
-        for (const json& row : rows) {
-            if (!row.is_array() || row.size() != packet.fields.size()) {
-                throw CodecError("linha do pacote de dados com número de colunas errado");
+    const auto rows = body.find("rows");
+    if (rows == body.end()) {
+        return packet;
+    }
+    packet.rows.reserve(rows->size());
+    for (const json& row : *rows) {
+        Row cells;
+        cells.reserve(row.size());
+        for (const json& cell : row) {
+            if (cell.is_null()) {
+                cells.emplace_back(std::nullopt);
+            } else if (cell.is_string()) {
+                cells.emplace_back(cell.get<std::string>());
+            } else if (cell.is_number()) {
+                // Flags and amounts of typed packets: their text, as the JSON wrote it.
+                cells.emplace_back(dumpJson(cell));
+            } else {
+                cells.emplace_back(dateFromJson(cell)->iso());
             }
-            Row cells;
-            cells.reserve(row.size());
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                const json& cell = row[i];
-                const std::string& type = packet.fields[i].type;
-                if (cell.is_null()) {
-                    cells.emplace_back(std::nullopt);
-                } else if (cell.is_string()) {
-                    cells.emplace_back(cell.get<std::string>());
-                } else if (cell.is_number() && (type == "integer" || type == "number")) {
-                    // Flags and amounts of typed packets: their text, as the JSON wrote it.
-                    cells.emplace_back(dumpJson(cell));
-                } else if (auto date = type == "date" ? dateFromJson(cell) : std::nullopt) {
-                    cells.emplace_back(date->iso());
-                } else {
-                    throw CodecError("célula do pacote de dados não é do tipo do campo " +
-                                     packet.fields[i].name);
-                }
-            }
-            packet.rows.push_back(std::move(cells));
         }
+        packet.rows.push_back(std::move(cells));
     }
     return packet;
 }

@@ -41,6 +41,9 @@ std::optional<Date> dateFromJson(const nlohmann::json& json);
 /// CodecError when json is not one, when a row's width differs from the field count, or
 /// when a cell is neither null, text nor the form its field's type allows.
 DataPacket packetFromJson(const nlohmann::json& json);
+/// Why json is not a packet that packetFromJson reads (the text its CodecError would
+/// carry), or nullopt when it is one. Looks at the packet without copying it.
+std::optional<std::string> packetError(const nlohmann::json& json);
 /// True for an object whose one key is "$packet".
 bool isPacketJson(const nlohmann::json& json);
 

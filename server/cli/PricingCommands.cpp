@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "server/service/PriceExplanation.h"
-#include "server/methods/RuleRowForms.h"
+#include "server/pricing/RuleText.h"
 #include "server/pricing/Decimal4.h"
 #include "server/pricing/Money.h"
 #include "protocol/DatePattern.h"

@@ -16,8 +16,9 @@ struct MethodContext {
     const nlohmann::json& params;
 };
 
-/// A method of the remote object: its answer, or an exception (wire::RpcError for a
-/// refusal, StoreError when the database fails).
+/// A method of the remote object: its answer, or an exception (wire::RpcError for an
+/// argument it refuses, Refusal for what the service refuses, StoreError when the
+/// database fails).
 using MethodHandler = nlohmann::json (*)(const MethodContext&);
 /// A method whose answer is large: it writes the answer's JSON text itself (compact, byte
 /// for byte what wire::dumpJson of its JSON form gives), without a JSON tree.

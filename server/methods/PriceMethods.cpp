@@ -1,11 +1,12 @@
 #include "server/methods/PriceMethods.h"
 
-#include "server/methods/PacketBuilder.h"
-#include "server/service/PriceExplanation.h"
-#include "server/pricing/Decimal4.h"
-#include "server/pricing/Money.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
+#include "server/methods/PacketBuilder.h"
+#include "server/methods/RuleRowForms.h"
+#include "server/pricing/Decimal4.h"
+#include "server/pricing/Money.h"
+#include "server/service/PriceExplanation.h"
 
 namespace server {
 
@@ -16,6 +17,39 @@ using nlohmann::json;
 PriceMoment momentOf(const MethodContext& call, std::size_t typeArg, std::size_t dateArg) {
     return priceMoment(call.store, call.params[0], call.params[1], call.params[typeArg],
                        *wire::dateFromJson(call.params[dateArg]), call.params[dateArg + 1]);
+}
+
+// The answer of GetPrecoVigente: the explanation as JSON, rules as their rows by column.
+json explanationJson(const PriceExplanation& e) {
+    json answer;
+    const PriceMoment& at = e.at;
+    answer["periodo"] = at.period ? json{{"DTINIVGPREC", {{"$date", at.period->start}}},
+                                         {"DTFINVGPREC", {{"$date", at.period->end}}}}
+                                  : json(nullptr);
+    const DayFacts& day = at.moment.day;
+    answer["dia"] = {{"semana", day.weekday},
+                     {"feriado", day.holiday ? json(*day.holiday) : json(nullptr)},
+                     {"vespera", day.eve ? json(*day.eve) : json(nullptr)}};
+    answer["base"] = e.product.base
+                         ? json(centsToDouble(Decimal4::fromDouble(*e.product.base).roundedCents()))
+                         : json(nullptr);
+    answer["preco"] = e.price.cents ? json(centsToDouble(*e.price.cents)) : json(nullptr);
+    answer["abaixo_de_zero"] = e.price.belowZero;
+    answer["aplicada"] = e.applied ? ruleRowJson(*e.applied) : json(nullptr);
+    json rules = json::array();
+    for (const Verdict& v : e.verdicts) {
+        json motivo = nullptr;
+        if (v.out) {
+            motivo = std::string(reasonText(*v.out));
+        } else if (v.passedOver) {
+            motivo = std::string(precedenceText(*v.passedOver));
+        }
+        rules.push_back({{"linha", ruleRowJson(*v.row)},
+                         {"situacao", std::string(situationText(v.situation))},
+                         {"motivo", motivo}});
+    }
+    answer["regras"] = std::move(rules);
+    return answer;
 }
 
 }  // namespace

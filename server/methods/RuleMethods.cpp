@@ -57,12 +57,12 @@ std::string cellText(const json& cell) {
 
 json setPrecDif(const MethodContext& call) {
     const UpsertCounts counts =
-        storeRule(call.store, wire::ruleArgumentsFromParams(call.params));
+        storeRule(call.store, wire::ruleArgumentsFromCheckedParams(call.params));
     return json{{"stored", counts.stored}, {"replaced", counts.replaced}};
 }
 
 json simPrecDif(const MethodContext& call) {
-    const wire::RuleArguments request = wire::ruleArgumentsFromParams(call.params);
+    const wire::RuleArguments request = wire::ruleArgumentsFromCheckedParams(call.params);
     // The same checks and the same rows as a store: what is refused here is refused there.
     const RuleRows rows = checkRuleRows(request, loadRuleContext(call.store, request));
     std::vector<std::string> products = rows.products;
@@ -143,29 +143,34 @@ json delPrecDif(const MethodContext& call) {
     const std::string branch = call.params[0];
     const std::string table = call.params[1];
     checkPriceTable(call.store, branch, table);
-    const json& packet = call.params[2]["$packet"];
+    // The params are checked: the packet has its fields, each named, and its rows, each
+    // as wide as the fields. at() all the same: a const JSON object's [] on a missing key
+    // reads past its end.
+    const json& packet = call.params[2].at("$packet");
+    const json& fields = packet.at("fields");
+    const json& rows = packet.at("rows");
     static const char* const kKey[] = {"CDFILIAL",   "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO",
                                        "IDDIA",      "CDTIPOCONS", "HRINI",       "HRFIN",
                                        "DTINIVALID", "DTFINVALID"};
     std::vector<std::size_t> column;
     for (const char* name : kKey) {
-        std::size_t found = packet["fields"].size();
-        for (std::size_t i = 0; i < packet["fields"].size(); ++i) {
-            if (packet["fields"][i]["name"] == name) {
+        std::size_t found = fields.size();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (fields[i].at("name") == name) {
                 found = i;
             }
         }
-        if (found == packet["fields"].size()) {
+        if (found == fields.size()) {
             refuse(std::string("DelPrecDif: o pacote de regras não tem o campo ") + name + ".");
         }
         column.push_back(found);
     }
-    if (packet["rows"].empty()) {
+    if (rows.empty()) {
         refuse("DelPrecDif: nenhuma regra informada para exclusão.");
     }
     std::vector<RuleRow> keys;
     std::set<std::vector<std::string>> seen;
-    for (const json& cells : packet["rows"]) {
+    for (const json& cells : rows) {
         std::vector<std::string> v;
         for (std::size_t c : column) {
             v.push_back(cellText(cells[c]));

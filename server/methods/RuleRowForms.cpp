@@ -1,18 +1,8 @@
 #include "server/methods/RuleRowForms.h"
 
-#include "protocol/DatePattern.h"
 #include "protocol/ValueCodec.h"
 
 namespace server {
-
-std::string shortDate(const wire::Date& date) {
-    static const wire::DatePattern pattern("dd/mm/yyyy");
-    return pattern.format(date);
-}
-
-std::string clockText(const std::string& hhmm) {
-    return hhmm.size() == 4 ? hhmm.substr(0, 2) + ":" + hhmm.substr(2) : hhmm;
-}
 
 nlohmann::json ruleRowJson(const RuleRow& r) {
     return {{"CDFILIAL", r.branch},
@@ -49,13 +39,6 @@ void appendRuleCells(PacketBuilder& p, const RuleRow& r) {
     p.date(r.validFrom.iso()).date(r.validTo.iso()).integer(columnValue(r.adjustment))
         .integer(columnValue(r.amountKind));
     p.number(r.amount).integer(columnValue(r.display)).text(r.updatedAt);
-}
-
-std::string ruleKeyText(const RuleRow& r) {
-    return "produto " + r.product + ", vigência " + shortDate(r.periodStart) + ", dia " +
-           std::string(1, r.day) + ", tipo de consumidor " + r.consumerType + ", " +
-           clockText(r.timeStart) + " às " + clockText(r.timeEnd) + ", validade " +
-           shortDate(r.validFrom) + " a " + shortDate(r.validTo);
 }
 
 }  // namespace server

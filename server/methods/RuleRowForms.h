@@ -18,13 +18,5 @@ nlohmann::json ruleRowJson(const RuleRow& row);
 std::vector<PacketField> ruleFields();
 /// Adds the 15 cells of row to the builder's current row.
 void appendRuleCells(PacketBuilder& packet, const RuleRow& row);
-/// A date as people read it here: "16/02/2026".
-std::string shortDate(const wire::Date& date);
-/// "HHMM" as "HH:MM".
-std::string clockText(const std::string& hhmm);
-
-/// "produto 0000000001, dia 2, tipo T, 00:01 às 23:59, validade 01/02/2026 a 28/02/2026":
-/// a row's key as a refusal names it (branch and table are said by the call).
-std::string ruleKeyText(const RuleRow& row);
 
 }  // namespace server

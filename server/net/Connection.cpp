@@ -154,6 +154,27 @@ void Connection::read() {
     }
 }
 
+namespace {
+
+// The answers of lines read together are written once this much of them is ready, and
+// the lines after them are read on after that: a connection holds one large answer at a
+// time, not the answers of every line it sent at once.
+constexpr std::size_t kWriteAt = 64 * 1024;
+
+// Lines of a peer that has not logged in are read on the socket thread up to this size,
+// so that a login is answered even while every worker waits for the database; an rpc.auth
+// is far shorter. A longer line goes to a worker like any other.
+constexpr std::size_t kReadInPlace = 4096;
+
+void appendLine(std::string& out, const std::optional<std::string>& line) {
+    if (line) {
+        out += *line;
+        out += '\n';
+    }
+}
+
+}  // namespace
+
 void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     if (error || ended_) {
         end();
@@ -177,39 +198,74 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
         return;
     }
     disarm();
+    // No more is read until these lines are answered, so a client that sends faster than
+    // it reads is held back by TCP instead of by our memory.
     busy_ = true;
-    // What needs no database (logging in, a malformed line) is answered on this thread;
-    // from the first call of the object's methods on, the lines go to a worker, which
-    // may wait for the database as long as the call's deadline allows. No more is read
-    // until these lines are answered, so a client that sends faster than it reads is
-    // held back by TCP instead of by our memory.
+    lines_ = std::move(frames);
+    next_ = 0;
+    proceed();
+}
+
+// What needs neither the database nor the parse of a large line is answered on this
+// thread: an oversized line, and the short lines of a peer that has not logged in (it
+// can only log in or be refused). Everything else is parsed and run on a worker, which
+// may wait for the database as long as the call's deadline allows: a line of megabytes
+// never holds up the other connections of this thread.
+void Connection::proceed() {
     std::string out;
-    for (std::size_t i = 0; i < frames.size() && !session_.closeAfterAnswer; ++i) {
-        Dispatcher::Step step = prepare(frames[i]);
-        if (step.pending()) {
-            // A batch holding a store runs on the stores' workers, so that lookups never
-            // wait for a thread behind a store that waits for the database.
-            const auto& pool = step.writes() ? context_.storeWorkers : context_.workers;
-            asio::post(pool, [self = shared_from_this(), out = std::move(out),
-                                          step = std::move(step),
-                                          frames = std::move(frames), i]() mutable {
-                if (auto line = self->context_.dispatcher.finish(step, self->session_)) {
-                    out += *line;
-                    out += '\n';
-                }
-                out += self->answer(frames, i + 1);
-                asio::post(self->stream_.get_executor(), [self, out = std::move(out)]() mutable {
-                    self->deliver(std::move(out));
-                });
-            });
+    while (next_ < lines_.size() && !session_.closeAfterAnswer) {
+        const wire::Frame& frame = lines_[next_];
+        const bool inPlace = frame.kind == wire::Frame::Kind::Oversized ||
+                             (!session_.authenticated && frame.text.size() <= kReadInPlace);
+        if (!inPlace) {
+            asio::post(context_.workers,
+                       [self = shared_from_this(), out = std::move(out)]() mutable {
+                           self->work(std::move(out), Pool::Lookups);
+                       });
             return;
         }
-        if (step.answer) {
-            out += *step.answer;
-            out += '\n';
+        Dispatcher::Step step = prepare(lines_[next_++]);
+        if (step.pending()) {
+            finishOn(poolFor(step), std::move(out), std::move(step));
+            return;
         }
+        appendLine(out, step.answer);
     }
     deliver(std::move(out));
+}
+
+Connection::Pool Connection::poolFor(const Dispatcher::Step& step) {
+    return step.writes() ? Pool::Stores : Pool::Lookups;
+}
+
+// A store, or a batch that holds one, runs on the stores' workers and everything else on
+// the lookups', so that lookups never wait for a thread behind a store that waits for
+// the database. Each line's call is placed by its own kind, whatever came before it.
+void Connection::finishOn(Pool pool, std::string out, Dispatcher::Step step) {
+    const auto& executor = pool == Pool::Stores ? context_.storeWorkers : context_.workers;
+    asio::post(executor, [self = shared_from_this(), pool, out = std::move(out),
+                          step = std::move(step)]() mutable {
+        appendLine(out, self->context_.dispatcher.finish(std::move(step), self->session_));
+        self->work(std::move(out), pool);
+    });
+}
+
+// On a worker of `here`: parses and answers lines until an answer worth writing is ready,
+// or a line's call belongs on the other pool, where the work then goes on. Touches only
+// the session and the lines, which nothing else touches meanwhile.
+void Connection::work(std::string out, Pool here) {
+    while (next_ < lines_.size() && !session_.closeAfterAnswer && out.size() < kWriteAt) {
+        Dispatcher::Step step = prepare(lines_[next_]);
+        std::string().swap(lines_[next_++].text);  // parsed: its bytes are not needed now
+        if (step.pending() && poolFor(step) != here) {
+            finishOn(poolFor(step), std::move(out), std::move(step));
+            return;
+        }
+        appendLine(out, context_.dispatcher.finish(std::move(step), session_));
+    }
+    asio::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out)]() mutable {
+        self->deliver(std::move(out));
+    });
 }
 
 Dispatcher::Step Connection::prepare(const wire::Frame& frame) {
@@ -219,29 +275,32 @@ Dispatcher::Step Connection::prepare(const wire::Frame& frame) {
     return context_.dispatcher.prepare(frame.text, session_);
 }
 
-std::string Connection::answer(const std::vector<wire::Frame>& frames, std::size_t first) {
-    std::string out;
-    for (std::size_t i = first; i < frames.size(); ++i) {
-        if (session_.closeAfterAnswer) {
-            break;  // nothing after a refused authentication is read, let alone answered
-        }
-        if (auto line = context_.dispatcher.finish(prepare(frames[i]), session_)) {
-            out += *line;
-            out += '\n';
-        }
-    }
-    return out;
-}
-
 void Connection::deliver(std::string out) {
     admitWhenAuthenticated();
     outgoing_ = std::move(out);
     if (outgoing_.empty()) {
-        busy_ = false;
-        read();
+        resume();
     } else {
         write();
     }
+}
+
+// After an answer is written, or when there was none: the lines left of the last read,
+// else the next read. Nothing after a refused login is read, let alone answered.
+void Connection::resume() {
+    if (stopping_ || session_.closeAfterAnswer) {
+        busy_ = false;
+        end();
+        return;
+    }
+    if (next_ < lines_.size()) {
+        proceed();
+        return;
+    }
+    busy_ = false;
+    lines_.clear();
+    next_ = 0;
+    read();
 }
 
 void Connection::write() {
@@ -273,14 +332,14 @@ void Connection::write() {
 }
 
 void Connection::written(const std::error_code& error) {
-    busy_ = false;
     outgoing_.clear();
     disarm();
-    if (error || stopping_ || session_.closeAfterAnswer) {
+    if (error) {
+        busy_ = false;
         end();
         return;
     }
-    read();
+    resume();
 }
 
 }  // namespace server

@@ -29,15 +29,18 @@ struct ConnectionContext {
     const ServerOptions& options;
 };
 
-/// A connection runs on one socket thread's event loop: it reads, answers what needs no
-/// database (logging in, malformed lines) in place and hands calls of the object's
-/// methods to a worker, so that a database that stops answering never holds a thread
+/// A connection runs on one socket thread's event loop: it reads and frames lines,
+/// answers what needs neither the database nor a long parse (an oversized line, the login
+/// of a peer that has not logged in yet) in place and hands the other lines to a worker,
+/// so that neither a database that stops answering nor a line of megabytes holds a thread
 /// that accepts connections or does TLS handshakes; it writes the answers, then reads
 /// again. While it waits for a peer it holds no thread; a deadline ends it when the peer
 /// is idle too long, sends a request too slowly, does not take its answer, or has not
-/// logged in within the login time. A batch line is one unit: its calls go to one worker
-/// (the stores' when it holds a store) and its one answer line is written when all have
-/// completed; stop() waits for it as for a call. Owned by the ConnectionManager.
+/// logged in within the login time. Each line's call runs on the pool of its kind, and
+/// the answers of lines read together are written as they are ready. A batch line is one
+/// unit: its calls go to one worker (the stores' when it holds a store) and its one
+/// answer line is written when all have completed; stop() waits for it as for a call.
+/// Owned by the ConnectionManager.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
     /// socket must belong to an event loop that one thread runs. A refusing connection
@@ -60,15 +63,26 @@ public:
     bool pending() const { return pending_; }
 
 private:
+    /// The worker threads a call runs on.
+    enum class Pool { Lookups, Stores };
+
     void begin();
     void read();
     void onRead(const std::error_code& error, std::size_t bytes);
-    /// The answer lines to frames from the first on, prepare and complete alike (on a
-    /// worker: touches only the session).
-    std::string answer(const std::vector<wire::Frame>& frames, std::size_t first);
+    /// On the socket thread: answers the lines read that need no worker, up to the first
+    /// that does, which goes to one.
+    void proceed();
+    /// On a worker of here: parses and answers lines, as many as make an answer worth
+    /// writing, then hands it to the socket thread.
+    void work(std::string out, Pool here);
+    /// Completes a prepared call or batch on pool, then works on there.
+    void finishOn(Pool pool, std::string out, Dispatcher::Step step);
+    static Pool poolFor(const Dispatcher::Step& step);
     /// The answer to one frame that is no call of the object's methods, or the call or
     /// batch to complete.
     Dispatcher::Step prepare(const wire::Frame& frame);
+    /// After an answer: the lines left, or the next read.
+    void resume();
     /// Tells the manager the peer has logged in, once.
     void admitWhenAuthenticated();
     /// Writes out, or reads on when there is nothing to write.
@@ -86,6 +100,8 @@ private:
     wire::LineFramer framer_;
     Dispatcher::Session session_;
     std::array<char, 16384> buffer_{};
+    std::vector<wire::Frame> lines_;  // read, not all answered yet
+    std::size_t next_ = 0;            // the first of lines_ not yet taken
     std::string outgoing_;
     std::chrono::steady_clock::time_point requestStarted_{};
     // The time the peer must act by, and the time the timer waits for (never later).

@@ -9,7 +9,8 @@
 #include "server/net/ServerRun.h"
 #include "server/ops/HealthProbe.h"
 #include "server/ops/Log.h"
-#include "server/service/PriceService.h"
+#include "server/rpc/PriceService.h"
+#include "server/store/RuleStore.h"
 #include "server/store/StoreFactory.h"
 
 namespace server {

@@ -4,7 +4,8 @@
 #include <exception>
 
 #include "server/net/ServerOptions.h"
-#include "server/service/PriceService.h"
+#include "server/rpc/PriceService.h"
+#include "server/store/RuleStore.h"
 #include "server/store/StoreFactory.h"
 
 namespace server {

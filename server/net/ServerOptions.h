@@ -8,6 +8,7 @@
 #include <string>
 
 #include "protocol/LineFramer.h"
+#include "server/rpc/RpcOptions.h"
 
 namespace server {
 
@@ -83,6 +84,20 @@ struct ServerOptions {
             return maxUnauthenticated;
         }
         return std::clamp<std::size_t>(maxConnections / 4, 1, 64);
+    }
+
+    /// What of these the dispatcher is told.
+    RpcOptions rpc() const {
+        RpcOptions o;
+        o.token = token;
+        o.authFailures = authFailures;
+        o.authWindow = authWindow;
+        o.authLockout = authLockout;
+        o.lookupTimeout = dbTimeout;
+        o.storeTimeout = storeTimeout;
+        o.log = log;
+        o.metrics = metrics;
+        return o;
     }
 };
 

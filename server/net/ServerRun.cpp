@@ -15,7 +15,7 @@ ServerRun::ServerRun(const std::string& url, const std::string& host, const std:
       acceptor_(loops_, manager_, options, log),
       tls_(options),
       database_(url, options),
-      dispatcher_(database_.reads(), database_.writes(), options),
+      dispatcher_(database_.reads(), database_.writes(), options.rpc()),
       workers_(options),
       context_{manager_,         dispatcher_,   workers_.lookups(), workers_.stores(),
                tls_.context(), tls_.enabled(), options} {

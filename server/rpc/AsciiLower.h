@@ -18,4 +18,19 @@ inline std::string asciiLower(std::string_view text) {
     return out;
 }
 
+/// True when a and b are the same name but for the letter case of A-Z; compared in
+/// place, without a lowered copy.
+inline bool sameAsciiName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace server

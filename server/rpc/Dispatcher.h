@@ -31,26 +31,25 @@
 // element gets its own error in the array. A line that is not JSON, an empty array or
 // one of more than wire::kMaxBatch elements is answered by one error, not an array. An
 // element that ends the connection (the gate, a refused rpc.auth) makes its refusal the
-// batch's whole answer, and no call of the batch runs.
+// batch's whole answer, and no call of the batch runs. A batch's answers are held up to
+// RpcOptions::batchAnswerLimit bytes: the calls past it are not run, and each is answered
+// by an error (-32000) that names the limit.
 
-#include <atomic>
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "server/rpc/AuthThrottle.h"
-#include "server/ops/Metrics.h"
-#include "server/service/PriceService.h"
-#include "server/net/ServerOptions.h"
 #include "protocol/JsonRpc.h"
+#include "server/ops/Metrics.h"
+#include "server/rpc/Call.h"
+#include "server/rpc/CallLog.h"
+#include "server/rpc/FailureHook.h"
+#include "server/rpc/Gate.h"
+#include "server/rpc/PriceService.h"
+#include "server/rpc/RpcOptions.h"
 
 namespace server {
-
-class Log;
 
 /// The name of the one remote object this server hosts.
 inline constexpr std::string_view kObjectName = "Vnd42400.rdmTabePreco";
@@ -61,63 +60,18 @@ inline constexpr std::string_view kAuthMethod = "rpc.auth";
 /// Thread-safe.
 class Dispatcher {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    /// What the dispatcher knows of one connection; touched by one call at a time.
-    struct Session {
-        bool authenticated = false;
-        bool closeAfterAnswer = false;  ///< set when the connection must end now
-        std::string peer;               ///< the peer's address, for the log and lockouts
-        std::string user;               ///< as rpc.hello named it; empty until then
-        std::string station;            ///< as rpc.hello named it; the peer's until then
-    };
-
-    /// A checked call of the object's methods that needs the database: prepared where
-    /// the bytes arrive, completed on a thread that may wait for the database.
-    struct Call {
-        nlohmann::json id;
-        std::string method;  ///< the short name as sent
-        nlohmann::json params;
-        bool notification = false;
-        bool writes = false;  ///< SetPrecDif
-        Clock::time_point arrived;  ///< when its line was read, for the call's duration
-        Clock::time_point deadline;
-        std::string user, station;  ///< the session's when the call was prepared
-    };
-
-    /// A batch with calls to complete.
-    struct Batch {
-        std::string answered;     ///< the answers given at once, comma-separated
-        std::vector<Call> calls;  ///< in the order sent
-        /// True when it holds a store: it then runs on the stores' workers.
-        bool writes() const;
-    };
-
-    /// What one line asks for: an answer given at once (or none, for a notification), or
-    /// a call or a batch to complete.
-    struct Step {
-        Step() = default;
-        Step(std::optional<std::string> answerLine, std::optional<Call> toComplete)
-            : answer(std::move(answerLine)), call(std::move(toComplete)) {}
-        explicit Step(Batch toComplete) : batch(std::move(toComplete)) {}
-
-        std::optional<std::string> answer;
-        std::optional<Call> call;
-        std::optional<Batch> batch;
-
-        /// Something is left to complete (on a worker).
-        bool pending() const { return call || batch; }
-        /// What is left to complete stores rules.
-        bool writes() const { return call ? call->writes : batch && batch->writes(); }
-    };
+    using Clock = CallClock;
+    using Session = server::Session;
+    using Call = server::Call;
+    using Batch = server::Batch;
+    using Step = server::Step;
 
     /// One service for everything (tests, tools).
-    explicit Dispatcher(PriceService& service) : Dispatcher(service, service, ServerOptions{}) {}
-    /// reads serves the three reading methods, writes SetPrecDif, so that a long store
-    /// does not hold up lookups when they are two services over two connections. The
-    /// options give the token (empty: no authentication), the login lockout, the calls'
-    /// deadlines and the log.
-    Dispatcher(PriceService& reads, PriceService& writes, const ServerOptions& options);
+    explicit Dispatcher(PriceService& service) : Dispatcher(service, service, RpcOptions{}) {}
+    /// reads serves the reading methods, writes the ones that change stored data, so that
+    /// a long store does not hold up lookups when they are two services over two
+    /// connections.
+    Dispatcher(PriceService& reads, PriceService& writes, const RpcOptions& options);
 
     /// Looks at a line without touching the database: parses it, authenticates, checks
     /// the method and its arguments' bounds. Never throws for anything a peer sends.
@@ -127,9 +81,9 @@ public:
     std::optional<std::string> complete(const Call& call, const Session& session);
     /// Runs a batch's calls one after another: the batch's answer line, or nullopt when
     /// it holds nothing to answer. Never throws.
-    std::optional<std::string> complete(const Batch& batch, const Session& session);
+    std::optional<std::string> complete(Batch batch, const Session& session);
     /// The answer line of a prepared step: completes its call or batch, if any.
-    std::optional<std::string> finish(const Step& step, const Session& session);
+    std::optional<std::string> finish(Step step, const Session& session);
 
     /// prepare and complete in one: the answer line (without "\n") for a request line;
     /// nullopt for a well-formed notification, which gets no answer. Never throws.
@@ -144,48 +98,39 @@ public:
     /// Replaces the token connections must present from now on; connections already
     /// logged in stay so. An empty token is refused (std::invalid_argument): a server
     /// started with one may listen where one is required.
-    void setToken(std::string token);
+    void setToken(std::string token) { gate_.setToken(std::move(token)); }
     /// Where calls, logins and database errors are counted.
     Metrics& metrics() { return metrics_; }
 
     /// Makes the next call of method (its short name, letter case ignored) answer an error
     /// with this message without running.
-    void failNext(const std::string& method, const std::string& message);
+    void failNext(const std::string& method, const std::string& message) {
+        failures_.arm(method, message);
+    }
 
 private:
-    std::optional<std::string> takeFailure(const std::string& method);
     Step route(std::string_view line, Session& session);
     Step routeBatch(std::string_view line, Session& session);
-    Step routeRequest(const wire::Request& request, Session& session);
+    Step routeRequest(wire::Request&& request, Session& session);
     /// The answer to a message that is no request, or the refusal when the gate is shut.
     Step reject(const wire::RequestError& error, Session& session);
     std::string greet(const wire::Request& request, Session& session);
-    std::optional<std::string> authenticate(const nlohmann::json& id, const nlohmann::json& params,
-                                            Session& session);
-    std::string refuseUnauthenticated(const nlohmann::json& id, Session& session);
-    /// Logs a failure the peer must not see the inside of, and gives its occurrence
-    /// number.
-    long record(const Call& call, const Session& session, std::string_view detail);
-    /// Logs and counts one call that ended: its result (rows written) or its error.
-    void finished(const std::string& method, const Session& session, Clock::time_point arrived,
-                  const nlohmann::json* result, std::string_view error);
-    /// Logs and counts a refused login.
-    void refusedLogin(const Session& session, std::string_view reason, std::string message);
-    bool tokenRequired() const;
-    std::string token() const;
+    /// The error answer of a call that failed inside: logged under an occurrence number,
+    /// which the answer gives.
+    std::optional<std::string> failedInside(const Call& call, const Session& session,
+                                            std::string_view detail, bool database,
+                                            std::string message);
 
     PriceService& reads_;
     PriceService& writes_;
-    std::string token_;  // guarded by mutex_: SIGHUP replaces it
     std::chrono::milliseconds lookupTimeout_;
     std::chrono::milliseconds storeTimeout_;
-    Log& log_;
+    std::size_t batchAnswerLimit_;
     Metrics ownMetrics_;
     Metrics& metrics_;
-    mutable std::mutex mutex_;  // guards token_, failures_ and throttle_
-    std::map<std::string, std::string> failures_;  // lower-case short method -> message
-    AuthThrottle throttle_;
-    std::atomic<long> occurrences_{0};
+    CallLog log_;
+    Gate gate_;
+    FailureHook failures_;
 };
 
 }  // namespace server

@@ -2,20 +2,19 @@
 
 #include <algorithm>
 
-#include "server/service/RuleChecker.h"
-#include "server/methods/RuleRowForms.h"
 #include "server/pricing/Decimal4.h"
 #include "server/pricing/Money.h"
 #include "server/pricing/PeriodChoice.h"
-#include "protocol/JsonRpc.h"
-#include "protocol/ValueCodec.h"
+#include "server/pricing/RuleText.h"
+#include "server/service/Refusal.h"
+#include "server/service/RuleChecker.h"
 
 namespace server {
 
 namespace {
 
 [[noreturn]] void refuse(const std::string& message) {
-    throw wire::RpcError(wire::rpc::kInvalidParams, message);
+    throw Refusal(Refusal::Reason::Argument, message);
 }
 
 const char* weekdayName(int weekday) {
@@ -127,38 +126,6 @@ void forEachPrice(RuleStore& store, const PriceMoment& at,
             const RuleRow* applied = appliedRule(at.moment, rules);
             fn(product, applied, computePrice(product.base, applied));
         });
-}
-
-nlohmann::json explanationJson(const PriceExplanation& e) {
-    using nlohmann::json;
-    json answer;
-    const PriceMoment& at = e.at;
-    answer["periodo"] = at.period ? json{{"DTINIVGPREC", {{"$date", at.period->start}}},
-                                         {"DTFINVGPREC", {{"$date", at.period->end}}}}
-                                  : json(nullptr);
-    const DayFacts& day = at.moment.day;
-    answer["dia"] = {{"semana", day.weekday},
-                     {"feriado", day.holiday ? json(*day.holiday) : json(nullptr)},
-                     {"vespera", day.eve ? json(*day.eve) : json(nullptr)}};
-    answer["base"] = e.product.base ? json(centsToDouble(Decimal4::fromDouble(*e.product.base).roundedCents()))
-                                    : json(nullptr);
-    answer["preco"] = e.price.cents ? json(centsToDouble(*e.price.cents)) : json(nullptr);
-    answer["abaixo_de_zero"] = e.price.belowZero;
-    answer["aplicada"] = e.applied ? ruleRowJson(*e.applied) : json(nullptr);
-    json rules = json::array();
-    for (const Verdict& v : e.verdicts) {
-        json motivo = nullptr;
-        if (v.out) {
-            motivo = std::string(reasonText(*v.out));
-        } else if (v.passedOver) {
-            motivo = std::string(precedenceText(*v.passedOver));
-        }
-        rules.push_back({{"linha", ruleRowJson(*v.row)},
-                         {"situacao", std::string(situationText(v.situation))},
-                         {"motivo", motivo}});
-    }
-    answer["regras"] = std::move(rules);
-    return answer;
 }
 
 std::string explanationText(const PriceExplanation& e) {

@@ -1,14 +1,12 @@
 #pragma once
 // Which price a product has at a moment and why: the facts of the moment, read from the
-// store, and the resolution of the product's stored rules, in the forms the server's
-// answers and its command line give.
+// store, and the resolution of the product's stored rules; in words, as the command line
+// gives it (the server's answer writes it as JSON).
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "server/store/PricingQueries.h"
 #include "server/pricing/PriceCalculation.h"
@@ -24,19 +22,27 @@ struct PriceMoment {
     Moment moment;
 };
 
-/// Throws wire::RpcError (kInvalidParams) when the branch or its price table is not stored.
+/// Throws Refusal (Reason::Argument) when the branch or its price table is not stored.
 void checkPriceTable(RuleStore& store, const std::string& branch, const std::string& table);
 
 /// Checks the branch, the table and the consumer type ("" or "T" for none) and reads the
-/// period in force and the day's holidays. time is "HH:MM". Throws wire::RpcError
-/// (kInvalidParams) with a Portuguese text for a code that is not stored or a time that is
+/// period in force and the day's holidays. time is "HH:MM". Throws Refusal
+/// (Reason::Argument) with a Portuguese text for a code that is not stored or a time that is
 /// not a time of day.
 PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::string& table,
                         const std::string& consumerType, const wire::Date& date,
                         const std::string& time);
 
-/// The price of one product at a moment, with every stored rule's verdict.
+/// The price of one product at a moment, with every stored rule's verdict. The verdicts
+/// and the applied rule point into `rules`: an explanation may be moved (the list keeps
+/// its storage) but not copied (a copy would point into the original's list).
 struct PriceExplanation {
+    PriceExplanation() = default;
+    PriceExplanation(PriceExplanation&&) = default;
+    PriceExplanation& operator=(PriceExplanation&&) = default;
+    PriceExplanation(const PriceExplanation&) = delete;
+    PriceExplanation& operator=(const PriceExplanation&) = delete;
+
     PriceMoment at;
     PricedProduct product;
     std::vector<RuleRow> rules;      ///< the product's rules of the period, in key order
@@ -45,11 +51,9 @@ struct PriceExplanation {
     const RuleRow* applied = nullptr;
 };
 
-/// Explains the product's price. Throws wire::RpcError (kInvalidParams) when the branch
+/// Explains the product's price. Throws Refusal (Reason::Argument) when the branch
 /// does not sell the product.
 PriceExplanation explainPrice(RuleStore& store, const PriceMoment& at, const std::string& product);
-/// The answer of GetPrecoVigente.
-nlohmann::json explanationJson(const PriceExplanation& e);
 /// The explanation in Portuguese, one line per rule, the applied one first.
 std::string explanationText(const PriceExplanation& e);
 

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <string_view>
 
-#include "server/methods/RuleRowForms.h"
-#include "protocol/JsonRpc.h"
+#include "server/pricing/RuleText.h"
+#include "server/service/Refusal.h"
 
 namespace server {
 
 namespace {
 
 [[noreturn]] void refuse(const std::string& message) {
-    throw wire::RpcError(wire::rpc::kRefused, message);
+    throw Refusal(Refusal::Reason::Rule, message);
 }
 
 std::string trim(const std::string& text) {

@@ -24,8 +24,8 @@ RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& request
 
 /// Checks every condition a stored rule must meet and returns its rows: one per product
 /// and per ticked day ("every day" gives the one day T), with distinct keys. Throws
-/// wire::RpcError with rpc::kRefused and a Portuguese text at the first condition that
-/// fails. Pure: no I/O.
+/// Refusal (Reason::Rule) with a Portuguese text at the first condition that fails. Pure:
+/// no I/O.
 std::vector<RuleRow> checkRule(const wire::RuleArguments& request, const RuleContext& context);
 /// The same checks; the rows in compact form (products x days), in the same order.
 RuleRows checkRuleRows(const wire::RuleArguments& request, const RuleContext& context);

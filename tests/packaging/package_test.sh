@@ -185,7 +185,7 @@ http_get() {
   exec 4>&-
 }
 page=$(http_get /metrics)
-[[ $page == *'vnd_calls_total{method="setprecdif",result="ok"} 1'* ]] || fail "store not in /metrics: $page"
+[[ $page == *'vnd_calls_total{method="SetPrecDif",result="ok"} 1'* ]] || fail "store not in /metrics: $page"
 [[ $page == *'vnd_rows_stored_total 20'* ]] || fail "rows not in /metrics"
 [[ $(http_get /healthz) == "HTTP/1.0 200"* ]] || fail "/healthz"
 

@@ -12,10 +12,11 @@
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
 #include "server/cli/Commands.h"
-#include "server/rpc/Dispatcher.h"
 #include "server/cli/DatabaseInit.h"
-#include "server/net/Server.h"
 #include "server/cli/TokenSource.h"
+#include "server/net/Server.h"
+#include "server/rpc/Dispatcher.h"
+#include "server/service/Refusal.h"
 #include "server/service/TransientFailure.h"
 
 namespace {
@@ -244,12 +245,11 @@ TEST_P(StoreRetry, RetriesOnlyWhatAnotherWriterCaused) {
         if (++attempts <= c.failures) {
             switch (c.kind) {
                 case RetryCase::AnotherWriter:
-                    throw server::TransientCallError("SetPrecDif",
-                                                     server::TransientStoreError(text));
+                    throw server::TransientStoreError(text);
                 case RetryCase::DatabaseFault:
-                    throw wire::RpcError(rpc::kInternalError, text);
+                    throw server::StoreError(server::StoreFailure::Other, text);
                 case RetryCase::RefusedRule:
-                    throw wire::RpcError(rpc::kRefused, text);
+                    throw server::Refusal(server::Refusal::Reason::Rule, text);
             }
         }
         return json{{"stored", 1}};
@@ -257,13 +257,12 @@ TEST_P(StoreRetry, RetriesOnlyWhatAnotherWriterCaused) {
     bool succeeded = false;
     try {
         succeeded = server::retryTransient(store)["stored"] == 1;
-    } catch (const wire::RpcError& e) {
-        // The database's words stay in the server; the screen is told what failed.
-        EXPECT_EQ(std::string(e.what()),
-                  c.kind == RetryCase::AnotherWriter
-                      ? server::failureMessage("SetPrecDif", server::StoreFailure::Busy, false)
-                      : text);
-        EXPECT_EQ(e.code(), c.kind == RetryCase::RefusedRule ? rpc::kRefused : rpc::kInternalError);
+    } catch (const server::StoreError& e) {
+        // The last failure goes on as it was, for the caller to tell in the screen's words.
+        EXPECT_EQ(e.kind(), c.kind == RetryCase::AnotherWriter ? server::StoreFailure::Busy
+                                                               : server::StoreFailure::Other);
+    } catch (const server::Refusal&) {
+        EXPECT_EQ(c.kind, RetryCase::RefusedRule);
     }
     EXPECT_EQ(succeeded, c.succeeds);
     EXPECT_EQ(attempts, c.attempts);

@@ -1,11 +1,15 @@
 // Request lines in, answer lines out: every malformed or unknown call gets its JSON-RPC
 // error, without sockets.
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
+#include "server/net/Server.h"
+#include "server/ops/Log.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/store/StoreFactory.h"
@@ -118,6 +122,62 @@ TEST_F(DispatcherTest, OversizedFrameAnswerNamesTheLimit) {
     EXPECT_EQ(reply["error"]["code"], rpc::kInvalidRequest);
     EXPECT_EQ(reply["id"], nullptr);
     EXPECT_NE(reply["error"]["message"].get<std::string>().find("1024"), std::string::npos);
+}
+
+// A name the peer made up is logged as a short prefix with its length, whatever its size:
+// the log is no place for a peer's megabytes.
+TEST_F(DispatcherTest, NamesAPeerMadeUpAreCutInTheLog) {
+    std::ostringstream out;
+    server::Log log(out);
+    server::RpcOptions options;
+    options.log = &log;
+    server::Dispatcher dispatcher(*service_, *service_, options);
+    const std::string huge(100'000, 'x');
+    for (const std::string& method : {"Vnd42400.rdmTabePreco." + huge, huge + ".GetFilial", huge}) {
+        out.str("");
+        const auto reply = dispatcher.handle(request(method, json::array()));
+        ASSERT_TRUE(reply.has_value());
+        EXPECT_EQ(json::parse(*reply)["error"]["code"], rpc::kMethodNotFound);
+        ASSERT_TRUE(log.flush(std::chrono::seconds(10)));
+        const std::string logged = out.str();
+        EXPECT_LT(logged.size(), 600u) << logged.substr(0, 600);
+        EXPECT_NE(logged.find("100000"), std::string::npos) << logged.substr(0, 600);
+    }
+}
+
+// A batch's answers stay within their limit: the calls past it are not run and are
+// answered by an error that names the limit; what was answered before them stands.
+TEST_F(DispatcherTest, ABatchsAnswersStayWithinTheirLimit) {
+    server::RpcOptions options;
+    options.batchAnswerLimit = 4096;
+    server::Dispatcher dispatcher(*service_, *service_, options);
+    json batch = json::array();
+    for (int i = 0; i < 20; ++i) {
+        batch.push_back(json::parse(request("Vnd42400.rdmTabePreco.GetFilial", {"", "T"}, i)));
+    }
+    batch.push_back(
+        json::parse(request("Vnd42400.rdmTabePreco.SetPrecDif", testdb::baseRule(), "store")));
+    const auto reply = dispatcher.handle(batch.dump());
+    ASSERT_TRUE(reply.has_value());
+    const json answers = json::parse(*reply);
+    ASSERT_EQ(answers.size(), 21u);
+    std::size_t resultBytes = 0;
+    int refused = 0;
+    for (const json& answer : answers) {
+        if (answer.contains("result")) {
+            EXPECT_EQ(refused, 0) << "a result after a refusal";
+            resultBytes += answer.dump().size();
+        } else {
+            ++refused;
+            EXPECT_EQ(answer["error"]["code"], rpc::kRefused);
+            EXPECT_NE(answer["error"]["message"].get<std::string>().find("4096"),
+                      std::string::npos);
+        }
+    }
+    EXPECT_LE(resultBytes, 4096u);
+    EXPECT_GT(refused, 1);
+    EXPECT_LT(refused, 21);
+    EXPECT_EQ(service_->countRules(), 0);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ protected:
     void SetUp() override {
         server::initDatabase(db_.url(), true, 5);
         service_ = std::make_unique<server::PriceService>(server::openStore(db_.url()));
-        server::ServerOptions options;
+        server::RpcOptions options;
         options.token = kToken;
         dispatcher_ = std::make_unique<server::Dispatcher>(*service_, *service_, options);
         session_.peer = "10.0.0.7";

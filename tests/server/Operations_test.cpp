@@ -184,7 +184,7 @@ TEST(ServeAsAService, RunsFromItsConfigurationFileAndLogsEveryCallButNoSecret) {
         EXPECT_TRUE(logsIn(renewed, kNewToken));
     }
     const auto page = testdb::httpGet(metrics, "/metrics");
-    EXPECT_NE(page.body.find("vnd_calls_total{method=\"setprecdif\",result=\"ok\"} 1"),
+    EXPECT_NE(page.body.find("vnd_calls_total{method=\"SetPrecDif\",result=\"ok\"} 1"),
               std::string::npos)
         << page.body;
     EXPECT_NE(page.body.find("vnd_auth_failures_total 2"), std::string::npos) << page.body;

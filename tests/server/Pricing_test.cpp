@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <type_traits>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,8 +14,10 @@
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
 #include "server/cli/Commands.h"
+#include "server/net/Server.h"
 #include "server/rpc/Dispatcher.h"
-#include "server/service/PriceService.h"
+#include "server/rpc/PriceService.h"
+#include "server/service/PriceExplanation.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/store/StoreFactory.h"
 
@@ -22,6 +25,12 @@ namespace {
 
 using nlohmann::json;
 using testdb::Backend;
+
+// An explanation points into its own list of rules: moved, it keeps the list's storage;
+// a copy would point into the original's, and dangle once that is gone.
+static_assert(!std::is_copy_constructible_v<server::PriceExplanation> &&
+              !std::is_copy_assignable_v<server::PriceExplanation>);
+static_assert(std::is_move_constructible_v<server::PriceExplanation>);
 
 // A rule over listed products of branch 0001, table 001, period 2026, valid all year.
 struct Rule {

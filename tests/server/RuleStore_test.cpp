@@ -17,11 +17,11 @@
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/service/PriceExplanation.h"
-#include "server/service/PriceService.h"
-#include "server/rpc/StoreCallError.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
+#include "server/rpc/PriceService.h"
+#include "server/rpc/StoreCallError.h"
+#include "server/service/PriceExplanation.h"
 #include "server/store/StoreFactory.h"
 
 namespace {

@@ -9,7 +9,8 @@
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/JsonRpc.h"
-#include "server/service/PriceService.h"
+#include "server/net/Server.h"
+#include "server/rpc/PriceService.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/store/StoreFactory.h"
 

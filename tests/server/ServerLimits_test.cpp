@@ -111,6 +111,90 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"wrong_count", setPrecDif(json::array({true})), rpc::kInvalidParams}),
     [](const testing::TestParamInfo<HostileCase>& p) { return p.param.name; });
 
+// A data packet argument in every hostile shape, sent to every method that takes one.
+struct HostilePacket {
+    const char* name;
+    json packet;
+};
+
+json keyFields() {
+    json fields = json::array();
+    for (const char* name : {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO", "IDDIA",
+                             "CDTIPOCONS", "HRINI", "HRFIN", "DTINIVALID", "DTFINVALID"}) {
+        fields.push_back({{"name", name}});
+    }
+    return fields;
+}
+
+json packet(json body) {
+    return {{"$packet", std::move(body)}};
+}
+
+// The packet as SetPrecDif's and SimPrecDif's product list (list mode), or as DelPrecDif's
+// keys.
+std::string packetCall(const std::string& method, const json& products) {
+    json params;
+    if (method == "DelPrecDif") {
+        params = json::array({"0001", "001", products});
+    } else {
+        params = testdb::listRule({"1"});
+        testdb::arg(params, testdb::kProducts) = products;
+    }
+    return json{{"jsonrpc", "2.0"},
+                {"id", 7},
+                {"method", "Vnd42400.rdmTabePreco." + method},
+                {"params", params}}
+        .dump();
+}
+
+class HostilePacketArgument
+    : public LimitsTest,
+      public testing::WithParamInterface<std::tuple<const char*, HostilePacket>> {};
+
+TEST_P(HostilePacketArgument, IsRefusedAsAnArgumentAndTheServerServesOn) {
+    const auto& [method, hostile] = GetParam();
+    LineClient client(server_.port());
+    ASSERT_TRUE(client.send(packetCall(method, hostile.packet) + "\n"));
+    const auto answer = client.receive();
+    ASSERT_TRUE(answer.has_value()) << "no answer: the server is gone";
+    ASSERT_TRUE(answer->contains("error")) << answer->dump();
+    EXPECT_EQ((*answer)["error"]["code"], rpc::kInvalidParams) << answer->dump();
+    EXPECT_TRUE(goodCall(client).contains("result"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostilePacketArgument,
+    testing::Combine(
+        testing::Values("SetPrecDif", "SimPrecDif", "DelPrecDif"),
+        testing::Values(
+            HostilePacket{"no_rows", packet({{"fields", keyFields()}})},
+            HostilePacket{"no_fields", packet({{"rows", json::array()}})},
+            HostilePacket{"rows_an_object",
+                          packet({{"fields", keyFields()}, {"rows", json::object()}})},
+            HostilePacket{"rows_a_text", packet({{"fields", keyFields()}, {"rows", "x"}})},
+            HostilePacket{"fields_an_object",
+                          packet({{"fields", json::object()}, {"rows", json::array()}})},
+            HostilePacket{"fields_null", packet({{"fields", nullptr}, {"rows", json::array()}})},
+            HostilePacket{"short_row", packet({{"fields", keyFields()},
+                                               {"rows", json::array({json::array({"0001"})})}})},
+            HostilePacket{"row_not_an_array",
+                          packet({{"fields", json::array({{{"name", "CDPRODUTO"}}})},
+                                  {"rows", json::array({"1"})}})},
+            HostilePacket{"nested_array_cell",
+                          packet({{"fields", json::array({{{"name", "CDPRODUTO"}}})},
+                                  {"rows", json::array({json::array({json::array({"1"})})})}})},
+            HostilePacket{"field_without_name", packet({{"fields", json::array({json::object()})},
+                                                        {"rows", json::array()}})},
+            HostilePacket{"field_name_a_number", packet({{"fields", json::array({{{"name", 1}}})},
+                                                         {"rows", json::array()}})},
+            HostilePacket{"body_an_array", packet(json::array())},
+            HostilePacket{
+                "key_beside_packet",
+                json{{"$packet", {{"fields", keyFields()}, {"rows", json::array()}}}, {"x", 1}}})),
+    [](const auto& p) {
+        return std::string(std::get<0>(p.param)) + "_" + std::get<1>(p.param).name;
+    });
+
 TEST_F(LimitsTest, OneConnectionTooManyIsToldAndClosed) {
     std::vector<std::unique_ptr<LineClient>> held;
     for (int i = 0; i < 3; ++i) {

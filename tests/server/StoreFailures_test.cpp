@@ -14,7 +14,7 @@
 #include "server/net/Server.h"
 #include "server/ops/Log.h"
 #include "server/rpc/StoreCallError.h"
-#include "server/service/PriceService.h"
+#include "server/rpc/PriceService.h"
 #include "server/store/StoreFactory.h"
 
 namespace {

@@ -1,0 +1,21 @@
+#pragma once
+// What each method of the remote object runs: its handlers, found by its description.
+
+#include "protocol/Methods.h"
+#include "server/methods/MethodContext.h"
+
+namespace server {
+
+/// The handlers of one method.
+struct MethodRoute {
+    MethodHandler handler = nullptr;
+    /// The answer written as JSON text, for the methods whose answer is large; nullptr
+    /// for the others, whose text is the dump of handler's answer.
+    TextMethodHandler text = nullptr;
+};
+
+/// The handlers of the method that id names. The table is indexed by the id of every
+/// method wire::methods() describes, and checked to be whole when it is compiled.
+const MethodRoute& methodRoute(wire::MethodId id);
+
+}  // namespace server
