@@ -10,6 +10,7 @@
 #include "server/service/RuleChecker.h"
 #include "server/methods/RuleRowForms.h"
 #include "server/pricing/RuleResolver.h"
+#include "server/pricing/RuleText.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/RuleArguments.h"
 #include "protocol/ValueCodec.h"
