@@ -56,12 +56,12 @@ std::string csvCell(const std::string& text) {
 }  // namespace
 
 void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
-    auto store = openCurrentStore(q.url);
+    auto store = openStoreToRead(q.url);
     out << explanationText(explainPrice(*store, momentOf(*store, q), product));
 }
 
 void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
-    auto store = openCurrentStore(q.url);
+    auto store = openStoreToRead(q.url);
     const PriceMoment at = momentOf(*store, q);
     if (csv) {
         out << "CDPRODUTO;CDARVPROD;NMPRODUTO;VRPRECO;VRPRECOVIG;IDDIA;CDTIPOCONS;HRINI;HRFIN;"
@@ -105,7 +105,7 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
 
 void listHolidays(const std::string& url, const std::optional<std::string>& branch,
                   std::optional<int> year, std::ostream& out) {
-    auto store = openCurrentStore(url);
+    auto store = openStoreToRead(url);
     const wire::Date from = year ? wire::Date{*year, 1, 1} : wire::Date{1, 1, 1};
     const wire::Date to = year ? wire::Date{*year, 12, 31} : wire::Date{9999, 12, 31};
     for (const Holiday& h : PricingQueries(*store).holidays(branch, from, to)) {

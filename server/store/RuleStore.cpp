@@ -5,6 +5,7 @@
 #include <ctime>
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include "server/store/DatabaseUrl.h"
 #include "server/store/postgres/PostgresRuleStore.h"
@@ -118,8 +119,12 @@ std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings
                                 "\" (use sqlite:CAMINHO ou postgresql://...)");
 }
 
-std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
-                                            const StoreSettings& settings) {
+namespace {
+
+// The store of an initialised database and its schema version; one never initialised is
+// refused.
+std::pair<std::unique_ptr<RuleStore>, int> openInitialised(const std::string& url,
+                                                           const StoreSettings& settings) {
     auto store = openStore(url, settings);
     const int version = store->schemaVersion();
     if (version == 0) {
@@ -128,12 +133,38 @@ std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
                                  " não foi inicializado; execute vnd-server init --db " + shown +
                                  ".");
     }
+    return {std::move(store), version};
+}
+
+}  // namespace
+
+std::unique_ptr<RuleStore> openCurrentStore(const std::string& url, const StoreSettings& settings,
+                                            const std::function<void(int)>& upgraded) {
+    auto [store, version] = openInitialised(url, settings);
     if (version != kSchemaVersion) {
         // An older database gains the new tables with its rows kept; a newer one is
         // refused by the upgrade itself, before anything is touched.
         store->createSchema();
+        if (upgraded) {
+            upgraded(version);
+        }
     }
-    return store;
+    return std::move(store);
+}
+
+std::unique_ptr<RuleStore> openStoreToRead(const std::string& url) {
+    auto [store, version] = openInitialised(url, StoreSettings{});
+    if (version > kSchemaVersion) {
+        throw std::runtime_error(schema::newerVersionMessage(version));
+    }
+    if (version < kSchemaVersion) {
+        const std::string shown = redactUrl(url);
+        throw std::runtime_error("O banco de dados " + shown + " tem o esquema versão " +
+                                 std::to_string(version) + ", anterior ao deste programa (" +
+                                 std::to_string(kSchemaVersion) +
+                                 "); atualize-o com vnd-server init --db " + shown + ".");
+    }
+    return std::move(store);
 }
 
 std::string currentTimestamp() {

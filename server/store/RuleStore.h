@@ -222,9 +222,15 @@ std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings
 
 /// Opens the existing database at url for serving: one never initialised is refused
 /// (std::runtime_error telling to run init), one of an older schema is upgraded first
-/// (createSchema), one of a newer schema is refused.
+/// (createSchema; then upgraded, when given, is told the version found), one of a newer
+/// schema is refused.
 std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
-                                            const StoreSettings& settings = {});
+                                            const StoreSettings& settings = {},
+                                            const std::function<void(int found)>& upgraded = {});
+/// Opens the existing database at url for a command that only reads, changing nothing:
+/// one never initialised, or of another schema than this build's, is refused
+/// (std::runtime_error telling to run init, or saying the schema is newer).
+std::unique_ptr<RuleStore> openStoreToRead(const std::string& url);
 
 /// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
 std::string currentTimestamp();
