@@ -236,20 +236,22 @@ Dispatcher::Step Dispatcher::prepare(std::string_view line, Session& session) {
         // is still an answer, and its inside goes to the log only.
         Call unknown;
         unknown.id = nullptr;
-        const long n = record(unknown, session, e.what());
+        const std::string n = record(unknown, session, e.what());
         return {wire::encodeError(nullptr, wire::rpc::kInternalError,
-                                  "Erro interno do servidor. Ocorrência " + std::to_string(n) +
+                                  "Erro interno do servidor. Ocorrência " + n +
                                       " no registro do servidor."),
                 std::nullopt};
     }
 }
 
-long Dispatcher::record(const Call& call, const Session& session, std::string_view detail) {
-    const long n = ++occurrences_;
-    log_.error("ocorrência " + std::to_string(n) + ": " +
-               (call.method.empty() ? std::string("(sem método)") : call.method) + " id " +
-               wire::dumpJson(call.id) + " de " + (session.peer.empty() ? "?" : session.peer) +
-               ": " + std::string(detail));
+std::string Dispatcher::record(const Call& call, const Session& session, std::string_view detail) {
+    std::string n = occurrences_.next();
+    log_.event(LogLevel::Error, "failure",
+               {{"occurrence", n},
+                {"method", call.method.empty() ? std::string("-") : call.method.substr(0, 64)},
+                {"id", wire::dumpJson(call.id)},
+                {"peer", session.peer.empty() ? std::string("?") : session.peer},
+                {"error", std::string(detail)}});
     return n;
 }
 
@@ -287,18 +289,18 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
         return answer(resultLine(call.id, text));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
-        // statement go to the log under a number the administrator can look up.
+        // statement go to the log under a name the administrator can look up.
         metrics_.databaseError();
-        const long n = record(call, session, e.detail());
+        const std::string n = record(call, session, e.detail());
         return failed(call.id, e.code(),
-                      std::string(e.what()) + " Ocorrência " + std::to_string(n) +
+                      std::string(e.what()) + " Ocorrência " + n +
                           " no registro do servidor.");
     } catch (const wire::RpcError& e) {
         return failed(call.id, e.code(), e.what());
     } catch (const std::exception& e) {
-        const long n = record(call, session, e.what());
+        const std::string n = record(call, session, e.what());
         return failed(call.id, wire::rpc::kInternalError,
-                      "Erro interno do servidor. Ocorrência " + std::to_string(n) +
+                      "Erro interno do servidor. Ocorrência " + n +
                           " no registro do servidor.");
     }
 }
@@ -355,9 +357,10 @@ std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
                  "autenticação recusada de " + session.peer + ": token inválido (falha " +
                      std::to_string(failures) + ")");
     if (locked) {
-        log_.warning("endereço " + session.peer + " bloqueado por " +
-                     std::to_string(throttle_.lockout().count()) + " s após " +
-                     std::to_string(failures) + " falhas de autenticação");
+        log_.event(LogLevel::Warning, "auth-lockout",
+                   {{"peer", session.peer},
+                    {"seconds", std::to_string(throttle_.lockout().count())},
+                    {"failures", std::to_string(failures)}});
     }
     return refusal(id, "Token de acesso inválido.");
 }

@@ -44,6 +44,7 @@
 
 #include "server/rpc/AuthThrottle.h"
 #include "server/ops/Metrics.h"
+#include "server/ops/Occurrences.h"
 #include "server/service/PriceService.h"
 #include "server/net/ServerOptions.h"
 #include "protocol/JsonRpc.h"
@@ -164,8 +165,8 @@ private:
                                             Session& session);
     std::string refuseUnauthenticated(const nlohmann::json& id, Session& session);
     /// Logs a failure the peer must not see the inside of, and gives its occurrence
-    /// number.
-    long record(const Call& call, const Session& session, std::string_view detail);
+    /// name.
+    std::string record(const Call& call, const Session& session, std::string_view detail);
     /// Logs and counts one call that ended: its result (rows written) or its error.
     void finished(const std::string& method, const Session& session, Clock::time_point arrived,
                   const nlohmann::json* result, std::string_view error);
@@ -185,7 +186,7 @@ private:
     mutable std::mutex mutex_;  // guards token_, failures_ and throttle_
     std::map<std::string, std::string> failures_;  // lower-case short method -> message
     AuthThrottle throttle_;
-    std::atomic<long> occurrences_{0};
+    Occurrences occurrences_;
 };
 
 }  // namespace server

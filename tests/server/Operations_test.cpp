@@ -260,7 +260,7 @@ TEST(ServeAsAService, NoDatabasePasswordInTheLog) {
     db.exec("ALTER TABLE PRECDIF RENAME TO PRECDIF_FORA");
     EXPECT_TRUE(client.call("SetPrecDif", testdb::baseRule()).contains("error"));
     srv.stop();
-    EXPECT_NE(text.str().find("ocorrência"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find(" event=failure occurrence="), std::string::npos) << text.str();
     EXPECT_EQ(occurrences(text.str(), " event=call "), 2u) << text.str();
     EXPECT_EQ(text.str().find("segredo"), std::string::npos) << text.str();
 }
