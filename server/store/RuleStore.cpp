@@ -119,12 +119,7 @@ std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings
                                 "\" (use sqlite:CAMINHO ou postgresql://...)");
 }
 
-namespace {
-
-// The store of an initialised database and its schema version; one never initialised is
-// refused.
-std::pair<std::unique_ptr<RuleStore>, int> openInitialised(const std::string& url,
-                                                           const StoreSettings& settings) {
+InitialisedStore openInitialisedStore(const std::string& url, const StoreSettings& settings) {
     auto store = openStore(url, settings);
     const int version = store->schemaVersion();
     if (version == 0) {
@@ -136,11 +131,9 @@ std::pair<std::unique_ptr<RuleStore>, int> openInitialised(const std::string& ur
     return {std::move(store), version};
 }
 
-}  // namespace
-
 std::unique_ptr<RuleStore> openCurrentStore(const std::string& url, const StoreSettings& settings,
                                             const std::function<void(int)>& upgraded) {
-    auto [store, version] = openInitialised(url, settings);
+    auto [store, version] = openInitialisedStore(url, settings);
     if (version != kSchemaVersion) {
         // An older database gains the new tables with its rows kept; a newer one is
         // refused by the upgrade itself, before anything is touched.
@@ -153,7 +146,7 @@ std::unique_ptr<RuleStore> openCurrentStore(const std::string& url, const StoreS
 }
 
 std::unique_ptr<RuleStore> openStoreToRead(const std::string& url) {
-    auto [store, version] = openInitialised(url, StoreSettings{});
+    auto [store, version] = openInitialisedStore(url);
     if (version > kSchemaVersion) {
         throw std::runtime_error(schema::newerVersionMessage(version));
     }

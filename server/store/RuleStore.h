@@ -220,6 +220,15 @@ std::unique_ptr<RuleStore> openStore(const std::string& url,
 std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings,
                                      Creation creation = Creation::MustExist);
 
+/// An opened store and the schema version its database had when opened.
+struct InitialisedStore {
+    std::unique_ptr<RuleStore> store;
+    int version = 0;
+};
+/// Opens the existing database at url and reads its schema version, changing nothing:
+/// one never initialised is refused (std::runtime_error telling to run init).
+InitialisedStore openInitialisedStore(const std::string& url, const StoreSettings& settings = {});
+
 /// Opens the existing database at url for serving: one never initialised is refused
 /// (std::runtime_error telling to run init), one of an older schema is upgraded first
 /// (createSchema; then upgraded, when given, is told the version found), one of a newer
