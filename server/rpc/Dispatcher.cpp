@@ -357,10 +357,13 @@ std::optional<std::string> Dispatcher::authenticate(const nlohmann::json& id,
                  "autenticação recusada de " + session.peer + ": token inválido (falha " +
                      std::to_string(failures) + ")");
     if (locked) {
+        const std::string seconds = std::to_string(throttle_.lockout().count());
         log_.event(LogLevel::Warning, "auth-lockout",
                    {{"peer", session.peer},
-                    {"seconds", std::to_string(throttle_.lockout().count())},
-                    {"failures", std::to_string(failures)}});
+                    {"seconds", seconds},
+                    {"failures", std::to_string(failures)},
+                    {"msg", "endereço " + session.peer + " bloqueado por " + seconds + " s após " +
+                                std::to_string(failures) + " falhas de autenticação"}});
     }
     return refusal(id, "Token de acesso inválido.");
 }
