@@ -33,7 +33,6 @@
 // element that ends the connection (the gate, a refused rpc.auth) makes its refusal the
 // batch's whole answer, and no call of the batch runs.
 
-#include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
