@@ -196,30 +196,6 @@ TEST_F(TlsServer, PlainTextIsNeverAnswered) {
     EXPECT_TRUE(plain.closedByServer());
 }
 
-// A station set up without TLS speaks plain text to the TLS port: it is refused at the
-// handshake, which is no failed login, so it never locks out the stations of its address
-// that present the token properly.
-TEST(TlsTokenServer, PlainTextClientsNeverLockTheirAddressOut) {
-    testdb::TestDatabase db(testdb::Backend::Sqlite);
-    server::initDatabase(db.url(), true, 5);
-    server::ServerOptions o;
-    o.token = kToken;
-    o.tlsCertificateFile = kTls + "/server.pem";
-    o.tlsKeyFile = kTls + "/server.key";
-    o.authFailures = 2;
-    server::Server server(db.url(), "127.0.0.1:0", o);
-    server.start();
-    for (int i = 0; i < 4; ++i) {
-        LineClient plain(server.port());
-        plain.send(line("rpc.auth", json::array({kToken})));
-        EXPECT_TRUE(plain.closedByServer());
-    }
-    LineClient station(server.port(), kTls + "/ca.pem");
-    EXPECT_EQ(station.call("rpc.auth", json::array({kToken}))["result"], true);
-    EXPECT_TRUE(station.call("GetTabePrec", json::array({"0001"})).contains("result"));
-    EXPECT_NE(server.metrics().render().find("vnd_auth_failures_total 0"), std::string::npos);
-}
-
 TEST(TlsSetup, AMissingCertificateIsAClearError) {
     testdb::TestDatabase db(testdb::Backend::Sqlite);
     server::initDatabase(db.url(), true, 5);
