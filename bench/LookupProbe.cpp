@@ -12,6 +12,7 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/service/PriceService.h"
 #include "server/net/Server.h"
+#include "server/store/StoreFactory.h"
 
 namespace bench {
 

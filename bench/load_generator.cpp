@@ -15,7 +15,7 @@
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

@@ -26,6 +26,7 @@
 #include "server/service/PriceService.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

@@ -41,8 +41,8 @@ std::vector<server::RuleRow> fiftyRows() {
         std::snprintf(from, sizeof from, "2026-%02d-01", 1 + i % 6);
         r.validFrom = day(from);
         r.validTo = day(i % 2 == 0 ? "2026-12-31" : "2026-09-30");
-        r.surcharge = i % 2;
-        r.percentage = i % 3 == 0 ? 1 : 0;
+        r.adjustment = i % 2 == 1 ? server::Adjustment::Surcharge : server::Adjustment::Discount;
+        r.amountKind = i % 3 == 0 ? server::AmountKind::Percentage : server::AmountKind::Money;
         r.amount = 0.05 + i * 1.5;
         rows.push_back(r);
     }

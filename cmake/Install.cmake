@@ -23,15 +23,22 @@ else()
 endif()
 set(VND_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
 
-# Man pages are shipped compressed, as Debian's policy asks; -n keeps the build
-# reproducible.
+# Man pages: written from their templates and the programs' own --help (packaging/manpage),
+# so that the commands and options they list are the ones the programs have; shipped
+# compressed, as Debian's policy asks (-n keeps the build reproducible).
 find_program(GZIP_PROGRAM gzip REQUIRED)
 set(VND_MAN_PAGES "")
 foreach(page vnd-server vnd-host)
+  if(NOT TARGET ${page})
+    continue()
+  endif()
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND ${GZIP_PROGRAM} -9 -n -c ${VND_PACKAGING}/${page}.1 > ${CMAKE_BINARY_DIR}/man/${page}.1.gz
-    DEPENDS ${VND_PACKAGING}/${page}.1 VERBATIM)
+    COMMAND ${VND_PACKAGING}/manpage $<TARGET_FILE:${page}> ${VND_PACKAGING}/${page}.1.in
+      ${CMAKE_BINARY_DIR}/man/${page}.1
+    COMMAND ${GZIP_PROGRAM} -9 -n -f ${CMAKE_BINARY_DIR}/man/${page}.1
+    DEPENDS ${page} ${VND_PACKAGING}/${page}.1.in ${VND_PACKAGING}/manpage
+    COMMENT "Writing the man page of ${page} from its --help" VERBATIM)
   list(APPEND VND_MAN_PAGES ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
 endforeach()
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/changelog.Debian.gz
@@ -117,7 +124,7 @@ vnd-server serves the price-rule screens of a retail chain's stores over
 JSON-RPC on TCP, storing in SQLite or PostgreSQL. Runs as the systemd service
 vnd-server.service, configured in /etc/vnd-server/vnd-server.conf.")
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
-  ${VND_PACKAGING}/server/postinst ${VND_PACKAGING}/server/postrm ${VND_PACKAGING}/server/conffiles)
+  ${VND_PACKAGING}/server/postinst ${VND_PACKAGING}/server/prerm ${VND_PACKAGING}/server/postrm ${VND_PACKAGING}/server/conffiles)
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_HOST_PACKAGE_NAME vnd-host)
 set(CPACK_DEBIAN_HOST_DESCRIPTION "back-office desktop for the differentiated-price screen

@@ -14,7 +14,7 @@
 #include "protocol/LineFramer.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/service/PriceService.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/cli/DatabaseInit.h"
 
 namespace {

@@ -20,6 +20,10 @@
 
 namespace host {
 
+namespace {
+const QString kTitle = QStringLiteral("Retaguarda de Vendas");
+}  // namespace
+
 MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, ModuleLoader& module,
                        const HostOptions& options, QWidget* parent)
     : MainWindow(app, input, std::vector<ModuleLoader*>{&module}, options, parent) {}
@@ -28,7 +32,7 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, std::vector
                        const HostOptions& options, QWidget* parent)
     : QMainWindow(parent), app_(app), modules_(std::move(modules)), area_(new QMdiArea(this)), forms_(nullptr),
       notice_(new QLabel(this)) {
-    setWindowTitle("Retaguarda de Vendas");
+    setWindowTitle(kTitle);
     setWindowIcon(vol::Glyphs::application());
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -61,11 +65,17 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, std::vector
     }
     if (modules_.empty()) prices->addAction("Nenhum módulo de tela encontrado")->setEnabled(false);
     windows_ = menuBar()->addMenu("&Janelas");
-    // The usual multi-document keys. Closing goes through the screen's own close, with
-    // its close handling, exactly as the title bar's button does.
-    // Ctrl+F4 itself belongs to the child window's own close (its system menu), whose
-    // close handling it runs; a second shortcut here would make the key ambiguous.
-    windows_->addAction("&Fechar tela\tCtrl+F4", area_, &QMdiArea::closeActiveSubWindow);
+    // The usual multi-document keys, bound here so they work whatever key bindings the
+    // platform's own child windows follow. Closing goes through the screen's own close,
+    // with its close handling, exactly as the title bar's button does. The platform's
+    // close key (Ctrl+W here) is kept beside Ctrl+F4; the child windows leave both to
+    // this entry, so neither is ambiguous.
+    QAction* closeScreen = windows_->addAction("&Fechar tela", area_, &QMdiArea::closeActiveSubWindow);
+    QList<QKeySequence> closeKeys{QKeySequence(Qt::CTRL | Qt::Key_F4)};
+    for (const QKeySequence& k : QKeySequence::keyBindings(QKeySequence::Close)) {
+        if (!closeKeys.contains(k)) closeKeys << k;
+    }
+    closeScreen->setShortcuts(closeKeys);
     windows_->addAction("&Próxima tela", area_, &QMdiArea::activateNextSubWindow)->setShortcut(QKeySequence("Ctrl+Tab"));
     windows_->addAction("&Tela anterior", area_, &QMdiArea::activatePreviousSubWindow)
         ->setShortcut(QKeySequence("Ctrl+Shift+Tab"));
@@ -74,6 +84,8 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, std::vector
     windows_->addAction("&Lado a lado", area_, &QMdiArea::tileSubWindows);
     // The list of open screens is made when the menu opens, so it is never stale.
     connect(windows_, &QMenu::aboutToShow, this, [this] { fillWindowMenu(); });
+    // The title names the screen in front, as the task bar shows it.
+    connect(area_, &QMdiArea::subWindowActivated, this, [this] { updateTitle(); });
 
     const vol::HostSettings& s = options.settings;
     QString branch = QString("Filial %1").arg(vol::toQt(s.branch));
@@ -82,8 +94,12 @@ MainWindow::MainWindow(vol::Application& app, vol::UserInput& input, std::vector
     if (s.branchFixed) branch += " (fixa)";
     statusBar()->addWidget(new QLabel(branch, this));
     statusBar()->addWidget(new QLabel(QString("Servidor %1:%2").arg(vol::toQt(s.serverHost)).arg(s.serverPort), this));
-    QString db = options.localDatabase.empty() ? QString("sem banco local") : vol::toQt(options.localDatabase);
-    statusBar()->addWidget(new QLabel("Banco local: " + db, this));
+    // The file's name is enough for the clerk; its whole path is in the tooltip, for support.
+    const QString dbPath = vol::toQt(options.localDatabase);
+    auto* db = new QLabel(dbPath.isEmpty() ? QString("Banco local: sem banco local")
+                                           : "Banco local: " + QFileInfo(dbPath).fileName(), this);
+    db->setToolTip(dbPath);
+    statusBar()->addWidget(db);
     statusBar()->addWidget(notice_, 1);
 
     // Room for a screen at its defined position (635, 90) and size.
@@ -99,7 +115,7 @@ void MainWindow::openScreen() {
 
 void MainWindow::openScreen(ModuleLoader& module) {
     if (module.state() != ModuleState::Initialized && module.state() != ModuleState::Running) {
-        QMessageBox box(QMessageBox::Warning, windowTitle(),
+        QMessageBox box(QMessageBox::Warning, kTitle,
                         vol::toQt(module.error().empty() ? "O módulo não está disponível." : module.error()),
                         QMessageBox::NoButton, this);
         box.addButton("OK", QMessageBox::AcceptRole);
@@ -115,6 +131,17 @@ bool MainWindow::saveScreenshot(const QString& file) {
 }
 
 void MainWindow::setNotice(const QString& text) { notice_->setText(text); }
+
+void MainWindow::updateTitle() {
+    // The current child window stays current while a dialog has the keyboard; a closed
+    // screen leaves the area with none, or with the next one current.
+    QMdiSubWindow* current = area_->currentSubWindow();
+    if (current != nullptr && current->isVisible() && !current->windowTitle().isEmpty()) {
+        setWindowTitle(current->windowTitle() + " - " + kTitle);
+    } else {
+        setWindowTitle(kTitle);
+    }
+}
 
 void MainWindow::fillWindowMenu() {
     for (QAction* old : listed_) {

@@ -24,8 +24,8 @@ class ModuleLoader;
 /// The back-office desktop: a multi-document area where the screens open as child
 /// windows, the "Preços" menu with one entry per screen module found (its caption and
 /// shortcut from the module's package table; a module that failed to load is listed as
-/// unavailable and its entry tells why), and a status bar with the branch, the server
-/// and the local database.
+/// unavailable and its entry tells why), the window menu, and a status bar with the
+/// branch, the server and the local database. Its title names the screen in front.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -52,7 +52,7 @@ public:
     bool saveScreenshot(const QString& file);
     /// Shows a message in the status bar, e.g. a failed local database.
     void setNotice(const QString& text);
-    /// The window menu "Janelas": Ctrl+F4 closes the active screen, Ctrl+Tab and
+    /// The window menu "Janelas": Ctrl+F4 (and the platform's close key) closes the active screen, Ctrl+Tab and
     /// Ctrl+Shift+Tab move between the open screens, then the arrangements and the list
     /// of the open screens (the active one checked).
     QMenu* windowMenu() const { return windows_; }
@@ -60,6 +60,8 @@ public:
     void refreshWindowMenu() { fillWindowMenu(); }
 
 private:
+    // "<screen> - Retaguarda de Vendas" while a screen is in front, else the host's name.
+    void updateTitle();
     // Lists the open screens at the end of the window menu.
     void fillWindowMenu();
 

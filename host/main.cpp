@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QTimer>
+#include <QTranslator>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -94,6 +97,13 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("vnd-host");
     QApplication::setApplicationDisplayName("Retaguarda de Vendas");
+    // Qt's own dialogs (the save-file dialog, its questions) speak Portuguese as the
+    // screens do, from Qt's translations when they are installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Portuguese, QLocale::Brazil), "qtbase", "_",
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
     // Every window, the screens' child windows included, shows the application's own icon.
     QApplication::setWindowIcon(vol::Glyphs::application());
 

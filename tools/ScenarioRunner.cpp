@@ -172,6 +172,11 @@ void ScenarioRunner::collectShown() {
         for (const std::string& e : errors) out_ << "  message: " << ScriptParser::quote(e) << "\n";
     }
     shownErrors_.insert(shownErrors_.end(), errors.begin(), errors.end());
+    std::vector<std::string> notices = ui_.takeNotices();
+    if (verbose_) {
+        for (const std::string& n : notices) out_ << "  notice: " << ScriptParser::quote(n) << "\n";
+    }
+    shownNotices_.insert(shownNotices_.end(), notices.begin(), notices.end());
     std::vector<std::string> faults = ui_.takeFaults();
     if (!faults.empty())
         fail(faults.front());
@@ -327,6 +332,13 @@ void ScenarioRunner::act(const Command& command) {
             input_.type(*edit, args[1]);
             break;
         }
+        case Verb::Keys: {
+            vol::Form& form = requireScreen();
+            // Key by key into whatever has the focus, as it stands: nothing is selected or
+            // erased first, so what a field holds after a message is what the person meets.
+            input_.typeKeys(form, args[0]);
+            break;
+        }
         case Verb::Click:
             input_.click(usable(args[0]));
             break;
@@ -388,7 +400,8 @@ void ScenarioRunner::expect(const Command& command) {
                 fail("messages were shown: " + joined(shown));
             break;
         }
-        case Verb::ExpectConfirm: {
+        case Verb::ExpectConfirm:
+        case Verb::ExpectConfirmContains: {
             const auto& question = ui_.lastQuestion();
             // A question from before the last check must not pass for a new one.
             if (!question || questionsUnchecked_ == 0) {
@@ -396,8 +409,26 @@ void ScenarioRunner::expect(const Command& command) {
                      ScriptParser::quote(args[0]));
             }
             questionsUnchecked_ = 0;
-            if (*question != args[0])
-                fail("the question was " + ScriptParser::quote(*question) + "; expected " +
+            if (command.verb == Verb::ExpectConfirm) {
+                if (*question != args[0])
+                    fail("the question was " + ScriptParser::quote(*question) + "; expected " +
+                         ScriptParser::quote(args[0]));
+                break;
+            }
+            for (const std::string& text : args) {
+                if (question->find(text) == std::string::npos)
+                    fail("the question was " + ScriptParser::quote(*question) + "; expected one containing " +
+                         ScriptParser::quote(text));
+            }
+            break;
+        }
+        case Verb::ExpectNoticeContains: {
+            std::vector<std::string> shown;
+            shown.swap(shownNotices_);
+            if (shown.empty())
+                fail("no notice was shown; expected one containing " + ScriptParser::quote(args[0]));
+            if (shown.back().find(args[0]) == std::string::npos)
+                fail("the notice shown was " + ScriptParser::quote(shown.back()) + "; expected one containing " +
                      ScriptParser::quote(args[0]));
             break;
         }

@@ -77,6 +77,7 @@ class ScenarioRunner {
     vol::ScriptedUserInterface ui_;
     vol::UserInput input_;
     std::vector<std::string> shownErrors_;  ///< shown since the last message check
+    std::vector<std::string> shownNotices_;  ///< information notices since the last notice check
     CallRecorder calls_;
     std::size_t questionsUnchecked_ = 0;
     std::size_t listsBeforeAction_ = 0;   ///< lists shown before the last person's action  ///< questions asked since the last confirm check

@@ -103,6 +103,11 @@ public:
     /// Called by the form after the focus has left the control (its exit succeeded); a
     /// number edit tidies its text here.
     virtual void focusLeft() {}
+    /// Called by the form whenever the focus is put into the control: by Tab or Enter,
+    /// by code (a lookup, a check that names the field to correct) or back into it after
+    /// its exit failed. A text entry selects its whole text here, so what is typed next
+    /// replaces it.
+    virtual void focusEntered() {}
 
 protected:
     /// Tells the form's observers that a property of this control changed.

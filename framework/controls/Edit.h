@@ -31,8 +31,9 @@ public:
     /// Caret position in the edit text (characters, not bytes).
     int caret() const { return caret_; }
     void setCaret(int pos);
-    /// Selects the whole text (what entering an edit with the keyboard does).
+    /// Selects the whole text (what entering an edit does).
     void selectAll();
+    void focusEntered() override { selectAll(); }
     bool allSelected() const { return allSelected_; }
 
     /// Types one character at the caret, replacing a whole selection first. Returns false

@@ -96,10 +96,15 @@ void Form::setFocusedDirect(Control* c) {
 }
 
 void Form::focusControl(Control& target) {
-    if (&target == focused_ || !target.canFocus()) return;
+    if (!target.canFocus()) return;
     if (inExit_) {
         // A check running in an exit handler names the control the focus is to be in.
         setFocusedDirect(&target);
+        return;
+    }
+    if (&target == focused_) {
+        // Put back into the control it is in (a check that names the field to correct).
+        target.focusEntered();
         return;
     }
     Control* old = focused_;
@@ -109,10 +114,20 @@ void Form::focusControl(Control& target) {
             bool& flag;
             ~Reset() { flag = false; }
         } reset{inExit_};
-        old->OnExit(*old);
+        try {
+            old->OnExit(*old);
+        } catch (...) {
+            // The exit failed: the focus stays in the control left, or went to the one the
+            // check named; either way the person is back in a field to correct.
+            if (focused_ != nullptr) focused_->focusEntered();
+            throw;
+        }
     }
     if (old != nullptr) old->focusLeft();
-    if (target.canFocus()) setFocusedDirect(&target);
+    if (target.canFocus()) {
+        setFocusedDirect(&target);
+        target.focusEntered();
+    }
 }
 
 namespace {
@@ -167,7 +182,10 @@ void Form::runCreate() {
 void Form::runActivate() {
     if (OnActivate) OnActivate(*this);
     if (focused_ == nullptr) {
-        if (Control* first = nextTabStop(true)) setFocusedDirect(first);
+        if (Control* first = nextTabStop(true)) {
+            setFocusedDirect(first);
+            first->focusEntered();
+        }
     }
 }
 

@@ -83,7 +83,10 @@ public:
     Control* focusedControl() const { return focused_; }
     /// Moves the focus to the control, running the exit event of the control left. A
     /// control that cannot take the focus leaves it where it is. Called from inside an
-    /// exit handler, it only records where the focus is to be.
+    /// exit handler, it only records where the focus is to be. Wherever the focus ends
+    /// up (the target, the control left when its exit failed, or the one the failing
+    /// exit named), that control is told it was entered (Control::focusEntered), also
+    /// when it already had the focus.
     void focusControl(Control& target);
     /// The controls a Tab visits, in order: tab stops that can take the focus, walked
     /// depth-first through the containers by tab order.

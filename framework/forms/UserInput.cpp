@@ -1,6 +1,7 @@
 #include "forms/UserInput.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "controls/DBGrid.h"
@@ -18,22 +19,10 @@ bool UserInput::focus(Control& control) {
     return app_.runAction([&] { control.setFocus(); });
 }
 
-namespace {
-
-bool isTextEntry(const Control& c) {
-    const ControlKind k = c.kind();
-    return k == ControlKind::Edit || k == ControlKind::MaskEdit || k == ControlKind::DateEdit ||
-           k == ControlKind::NumberEdit;
-}
-
-}  // namespace
-
-void UserInput::enterByKeyboard(Form& form, Control* next) {
-    if (next == nullptr) return;
-    Control* before = form.focusedControl();
-    next->setFocus();
-    Control* now = form.focusedControl();
-    if (now != nullptr && now != before && isTextEntry(*now)) static_cast<Edit*>(now)->selectAll();
+void UserInput::enterByKeyboard(Control* next) {
+    // The form selects an edit's text wherever the focus lands, the control left included
+    // when its exit check fails.
+    if (next != nullptr) next->setFocus();
 }
 
 void UserInput::moveAmongRadios(Control& focused, bool forward) {
@@ -61,8 +50,29 @@ void UserInput::moveAmongRadios(Control& focused, bool forward) {
 }
 
 bool UserInput::tab(Form& form, bool forward) {
-    return app_.runAction([&] { enterByKeyboard(form, form.nextTabStop(forward)); });
+    return app_.runAction([&] { enterByKeyboard(form.nextTabStop(forward)); });
 }
+
+namespace {
+
+// The code points of a UTF-8 text.
+std::u32string decodeUtf8(const std::string& text) {
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        char32_t cp = c;
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra > 0) cp = c & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + static_cast<std::size_t>(k) < text.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+        out.push_back(cp);
+    }
+    return out;
+}
+
+}  // namespace
 
 bool UserInput::type(Edit& edit, const std::string& text) {
     Form& form = edit.form();
@@ -71,19 +81,14 @@ bool UserInput::type(Edit& edit, const std::string& text) {
         // An exit handler that failed keeps the focus elsewhere: the person cannot type.
         if (form.focusedControl() != &edit) return;
         edit.clearByUser();
-        for (std::size_t i = 0; i < text.size();) {
-            // Decode one UTF-8 character.
-            auto c = static_cast<unsigned char>(text[i]);
-            char32_t cp = c;
-            int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-            if (extra > 0) cp = c & (0x3F >> extra);
-            for (int k = 1; k <= extra && i + static_cast<std::size_t>(k) < text.size(); ++k) {
-                cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
-            }
-            i += static_cast<std::size_t>(extra) + 1;
-            edit.typeChar(cp);
-        }
+        for (char32_t ch : decodeUtf8(text)) edit.typeChar(ch);
     });
+}
+
+bool UserInput::typeKeys(Form& form, const std::string& text) {
+    bool ran = true;
+    for (char32_t ch : decodeUtf8(text)) ran = typeChar(form, ch) && ran;
+    return ran;
 }
 
 bool UserInput::typeChar(Form& form, char32_t ch, bool* accepted) {
@@ -117,10 +122,10 @@ bool UserInput::key(Form& form, Key k) {
         switch (k) {
             case Key::Tab:
             case Key::Enter:
-                enterByKeyboard(form, form.nextTabStop(true));
+                enterByKeyboard(form.nextTabStop(true));
                 break;
             case Key::BackTab:
-                enterByKeyboard(form, form.nextTabStop(false));
+                enterByKeyboard(form.nextTabStop(false));
                 break;
             case Key::Backspace:
                 if (edit != nullptr) edit->backspace();

@@ -27,11 +27,15 @@ public:
 
     /// Moves the focus to the control (the exit of the control left runs first).
     bool focus(Control& control);
-    /// Tab or Shift+Tab from the focused control of the form. An edit entered this way
-    /// has its whole text selected, so what is typed next replaces it.
+    /// Tab or Shift+Tab from the focused control of the form. The edit the focus lands in
+    /// (the next one, or the one left when its exit check failed) has its whole text
+    /// selected, so what is typed next replaces it.
     bool tab(Form& form, bool forward = true);
     /// Focuses the edit, selects all and deletes it, then types the text key by key.
     bool type(Edit& edit, const std::string& text);
+    /// Types the text key by key into the focused control of the form, as it stands:
+    /// nothing is selected or erased first.
+    bool typeKeys(Form& form, const std::string& text);
     /// One printable character typed into the focused control of the form; `accepted`,
     /// when given, tells whether the control took it (a refused key changes nothing, and
     /// the view lets the person know).
@@ -74,9 +78,8 @@ public:
     static TBtnPesquisa* lookupButtonFor(Control& control);
 
 private:
-    // Moves the focus to the control (exit checks first); an edit reached with the
-    // keyboard gets its text selected.
-    void enterByKeyboard(Form& form, Control* next);
+    // Moves the focus to the control (exit checks first).
+    void enterByKeyboard(Control* next);
     // The previous or next item of a radio group or radio button, picked.
     void moveAmongRadios(Control& focused, bool forward);
 

@@ -10,6 +10,12 @@ FlatButton::FlatButton(QWidget* parent) : QToolButton(parent) {
     setIconSize(QSize(24, 24));
 }
 
+void FlatButton::setKeyLabel(const QString& key) {
+    if (key == keyLabel_) return;
+    keyLabel_ = key;
+    update();
+}
+
 void FlatButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     QStyleOptionToolButton option;
@@ -28,6 +34,14 @@ void FlatButton::paintEvent(QPaintEvent*) {
     QRect textRect(0, iconRect.bottom() + 2, width(), fm.height());
     p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     p.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, text());
+
+    if (!keyLabel_.isEmpty()) {
+        QFont small = font();
+        small.setPixelSize(9);
+        p.setFont(small);
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        p.drawText(rect().adjusted(0, 1, -2, 0), Qt::AlignRight | Qt::AlignTop, keyLabel_);
+    }
 }
 
 }  // namespace vol

@@ -73,6 +73,7 @@ FormView::FormView(Form& form, UserInput& input, QWidget* parent)
     installEventFilter(this);
     for (Control* c : form.controls()) build(*c);
     form.addObserver(this);
+    focusShown_ = form.focusedControl();
     applyFocus();
 }
 
@@ -193,7 +194,6 @@ QWidget* FormView::makeWidget(Control& control, QWidget* parent) {
         }
         case ControlKind::FlatButton: {
             auto* button = new FlatButton(parent);
-            button->setIcon(Glyphs::confirm());
             button->setFocusPolicy(Qt::NoFocus);
             connect(button, &QToolButton::clicked, this, [this, c] {
                 if (form_ != nullptr) input_.click(*c);
@@ -210,6 +210,9 @@ QWidget* FormView::makeWidget(Control& control, QWidget* parent) {
         case ControlKind::Memo: {
             auto* memo = new QPlainTextEdit(parent);
             memo->setReadOnly(true);
+            // Read with the keyboard as any text: the arrows, Page Up/Down, Ctrl+Home and
+            // Ctrl+End move through it, Shift selects, Ctrl+C copies.
+            memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
             memo->setFocusPolicy(Qt::ClickFocus);
             watch(memo, c);
             watch(memo->viewport(), c);
@@ -251,7 +254,14 @@ void FormView::controlChanged(Control& control) {
     mirror(control);
 }
 
-void FormView::focusChanged(Control*) { applyFocus(); }
+void FormView::focusChanged(Control* now) {
+    // The field left shows no selection any more, also where the toolkit sends it no
+    // focus-out (a window that is not the active one).
+    Control* left = focusShown_;
+    focusShown_ = now;
+    if (left != nullptr && left != now && isTextEntry(left->kind())) mirror(*left);
+    applyFocus();
+}
 
 void FormView::formChanged(Form&) { emit formPropertiesChanged(); }
 
@@ -331,6 +341,8 @@ void FormView::mirror(Control& control) {
             box->setTitle(caption);
             box->setItems(group.items());
             box->setItemIndex(group.itemIndex());
+            // The keyboard follows the marked item, and its focus frame with it.
+            if (group.focused()) applyFocus();
             break;
         }
         case ControlKind::GroupBox:
@@ -343,9 +355,19 @@ void FormView::mirror(Control& control) {
         }
         case ControlKind::LookupButton:
             break;
-        case ControlKind::FlatButton:
-            static_cast<QToolButton*>(w)->setText(caption);
+        case ControlKind::FlatButton: {
+            auto& flat = static_cast<TButtonFlat&>(control);
+            auto* button = static_cast<FlatButton*>(w);
+            button->setText(caption);
+            // Drawn once per glyph, not at every change of the button's state.
+            const QVariant glyph = static_cast<int>(flat.glyph());
+            if (button->property("glyph") != glyph) {
+                button->setIcon(Glyphs::button(flat.glyph()));
+                button->setProperty("glyph", glyph);
+            }
+            button->setKeyLabel(toQt(flat.keyLabel()));
             break;
+        }
         case ControlKind::Grid:
             static_cast<GridView*>(w)->mirror();
             break;
@@ -362,8 +384,10 @@ void FormView::mirror(Control& control) {
     if (control.kind() == ControlKind::LookupButton) hint = QSize(21, 21);
     int shownWidth = g.width > 0 ? g.width : hint.width();
     // Labels size themselves to their caption, as they always have on these screens; the
-    // substitute font may be a little wider than the one they were drawn with.
-    if (control.kind() == ControlKind::Label && static_cast<Label&>(control).alignment() == Alignment::Left) {
+    // substitute font may be a little wider than the one they were drawn with. So do check
+    // boxes and radio buttons, whose focus frame goes round their caption.
+    const bool toggle = control.kind() == ControlKind::CheckBox || control.kind() == ControlKind::RadioButton;
+    if (toggle || (control.kind() == ControlKind::Label && static_cast<Label&>(control).alignment() == Alignment::Left)) {
         shownWidth = std::max(shownWidth, w->sizeHint().width());
     }
     w->setGeometry(g.left, g.top, shownWidth, g.height > 0 ? g.height : hint.height());
@@ -377,7 +401,8 @@ void FormView::mirror(Control& control) {
 void FormView::mirrorEdit(Edit& edit, QLineEdit* line) {
     QString text = toQt(edit.editText());
     if (line->text() != text) line->setText(text);
-    if (edit.allSelected()) {
+    // Only the field with the caret shows its selection, as text fields do.
+    if (edit.allSelected() && edit.focused()) {
         line->selectAll();
     } else {
         line->setCursorPosition(edit.caret());

@@ -79,6 +79,7 @@ private:
     std::unordered_map<const Control*, QWidget*> widgets_;
     std::unordered_map<const QObject*, Control*> owners_;
     int mirroring_ = 0;
+    Control* focusShown_ = nullptr;  // the control the view last showed the focus in
 };
 
 }  // namespace vol

@@ -1,6 +1,11 @@
 #include "FormWindow.h"
 
 #include <QCloseEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <QStyle>
+
+#include <algorithm>
 
 #include "FormView.h"
 #include "QtText.h"
@@ -14,6 +19,12 @@ FormWindow::FormWindow(Form& form, UserInput& input, QWidget* parent)
     : QMdiSubWindow(parent), view_(new FormView(form, input)), input_(input) {
     setWidget(view_);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The close keys belong to the host's window menu, the same on every platform; the
+    // system menu's own binding follows the platform's key scheme (Ctrl+F4 on some,
+    // Ctrl+W on others) and would make the host's keys ambiguous.
+    if (QMenu* menu = systemMenu()) {
+        for (QAction* action : menu->actions()) action->setShortcuts({});
+    }
     connect(view_, &FormView::formPropertiesChanged, this, [this] { mirrorForm(); });
     mirrorForm();
 }
@@ -42,9 +53,11 @@ void FormWindow::mirrorForm() {
     }
     if (windowFlags() != flags) setWindowFlags(flags);
     if (!placed_ && f->visible()) {
-        // The form's position is where it opens; the person may move it afterwards.
+        // Every screen opens at the same place of the area, whatever position it was
+        // drawn at elsewhere: the top left corner, or the next cascade step when another
+        // window is there. The person may move it afterwards.
         adjustSize();
-        move(f->left(), f->top());
+        move(openingPlace());
         placed_ = true;
     }
     if (f->visible()) {
@@ -64,6 +77,24 @@ void FormWindow::mirrorForm() {
         hide();
     }
     --mirroring_;
+}
+
+QPoint FormWindow::openingPlace() const {
+    QMdiArea* area = mdiArea();
+    if (area == nullptr) return {0, 0};
+    QList<QPoint> taken;
+    for (QMdiSubWindow* other : area->subWindowList()) {
+        if (other != this && other->isVisible() && !other->isMinimized()) taken << other->pos();
+    }
+    // One title bar down and right per step, as the area's own cascade arranges them.
+    const int step = std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this), 16);
+    const QSize room = area->viewport()->size();
+    for (qsizetype k = 0; k <= taken.size(); ++k) {
+        const QPoint at(static_cast<int>(k) * step, static_cast<int>(k) * step);
+        if (k > 0 && (at.x() + width() > room.width() || at.y() + height() > room.height())) break;
+        if (!taken.contains(at)) return at;
+    }
+    return {0, 0};
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {

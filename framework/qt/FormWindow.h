@@ -10,8 +10,9 @@ class FormView;
 class UserInput;
 
 /// The child window of one form: the form's caption, its client size, a fixed border
-/// when the form has one, its position in the area, its visibility and window state, all
-/// from the model. Closing the window asks the model (UserInput::close); the window goes
+/// when the form has one, its visibility and window state, all from the model. It opens
+/// at the top left corner of the area, or at the next cascade step when another window
+/// is already there. Its system menu binds no keys: closing by key is the host's. Closing the window asks the model (UserInput::close); the window goes
 /// away only when the form is destroyed.
 class FormWindow : public QMdiSubWindow {
     Q_OBJECT
@@ -30,6 +31,8 @@ protected:
 
 private:
     void mirrorForm();
+    // Where the window opens: the first cascade step no other open window sits at.
+    QPoint openingPlace() const;
 
     FormView* view_;
     UserInput& input_;

@@ -66,6 +66,76 @@ QIcon Glyphs::confirm() {
     });
 }
 
+QIcon Glyphs::button(ButtonGlyph glyph) {
+    switch (glyph) {
+        case ButtonGlyph::Confirm:
+            return confirm();
+        case ButtonGlyph::Search:
+            return twoState(24, [](QPainter& p, bool grey) {
+                p.setPen(QPen(grey ? QColor(160, 160, 160) : QColor(40, 40, 40), 2.2));
+                p.setBrush(grey ? QColor(235, 235, 235) : QColor(190, 225, 255));
+                p.drawEllipse(QRectF(3, 3, 13, 13));
+                p.setPen(QPen(grey ? QColor(160, 160, 160) : QColor(120, 70, 20), 3.6, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(14.5, 14.5), QPointF(21, 21));
+            });
+        case ButtonGlyph::Price:
+            return twoState(24, [](QPainter& p, bool grey) {
+                QPainterPath tag;
+                tag.moveTo(2, 12);
+                tag.lineTo(11, 3);
+                tag.lineTo(21, 3);
+                tag.lineTo(21, 13);
+                tag.lineTo(12, 22);
+                tag.closeSubpath();
+                p.setPen(QPen(grey ? QColor(160, 160, 160) : QColor(120, 60, 10), 1.4));
+                p.setBrush(grey ? QColor(230, 230, 230) : QColor(255, 190, 60));
+                p.drawPath(tag);
+                p.setBrush(Qt::white);
+                p.drawEllipse(QPointF(17, 7), 1.8, 1.8);
+                QFont f;
+                f.setBold(true);
+                f.setPixelSize(10);
+                p.setFont(f);
+                p.setPen(grey ? QColor(150, 150, 150) : QColor(30, 90, 30));
+                p.drawText(QRectF(5, 8, 13, 11), Qt::AlignCenter, "$");
+            });
+        case ButtonGlyph::Remove:
+            return twoState(24, [](QPainter& p, bool grey) {
+                p.setPen(QPen(grey ? QColor(160, 160, 160) : QColor(200, 30, 30), 3.6, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(5, 5), QPointF(19, 19));
+                p.drawLine(QPointF(19, 5), QPointF(5, 19));
+            });
+        case ButtonGlyph::History:
+            return twoState(24, [](QPainter& p, bool grey) {
+                const QColor ink = grey ? QColor(160, 160, 160) : QColor(30, 60, 130);
+                p.setPen(QPen(ink, 2));
+                p.setBrush(grey ? QColor(240, 240, 240) : Qt::white);
+                p.drawEllipse(QRectF(3, 3, 18, 18));
+                p.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(12, 12), QPointF(12, 6.5));
+                p.drawLine(QPointF(12, 12), QPointF(16, 14));
+                // The arrow of time turned back, at the top left of the dial.
+                p.setPen(Qt::NoPen);
+                p.setBrush(grey ? ink : QColor(20, 140, 40));
+                p.drawPolygon(QPolygonF({QPointF(1, 5), QPointF(8, 5), QPointF(4, 10)}));
+            });
+        case ButtonGlyph::Export:
+            return twoState(24, [](QPainter& p, bool grey) {
+                p.setPen(QPen(grey ? QColor(160, 160, 160) : QColor(60, 60, 60), 1.2));
+                p.setBrush(grey ? QColor(240, 240, 240) : Qt::white);
+                p.drawRect(QRectF(3.5, 2.5, 12, 18));
+                p.setPen(QPen(grey ? QColor(190, 190, 190) : QColor(120, 120, 120), 1));
+                for (int line = 0; line < 4; ++line) p.drawLine(QPointF(6, 7 + line * 3.5), QPointF(13, 7 + line * 3.5));
+                p.setPen(QPen(grey ? QColor(160, 160, 160) : QColor(20, 140, 40), 2.6, Qt::SolidLine, Qt::RoundCap,
+                              Qt::RoundJoin));
+                p.drawLine(QPointF(11, 14), QPointF(21, 14));
+                p.drawLine(QPointF(17.5, 10.5), QPointF(21, 14));
+                p.drawLine(QPointF(17.5, 17.5), QPointF(21, 14));
+            });
+    }
+    return confirm();
+}
+
 QIcon Glyphs::application() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {

@@ -1,7 +1,10 @@
 #include "GridView.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QItemSelectionModel>
+
+#include <algorithm>
 
 #include "GridTableModel.h"
 #include "controls/DBGrid.h"
@@ -57,6 +60,26 @@ void GridView::mirror() {
         selectionModel()->setCurrentIndex(model_->index(current, 0), QItemSelectionModel::NoUpdate);
     }
     --mirroring_;
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+    const bool home = event->key() == Qt::Key_Home;
+    if (grid_ == nullptr || (!home && event->key() != Qt::Key_End) ||
+        (event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    // The end of the list is its last row in all, not the last one loaded; the table's
+    // own move would also leave the column the person is reading.
+    event->accept();
+    const int column = std::max(currentIndex().column(), 0);
+    const int row = home ? 0 : grid_->totalRows() - 1;
+    if (row < 0 || !input_.selectRows(*grid_, {row}) || grid_ == nullptr) return;
+    const QModelIndex at = model_->index(grid_->currentRow(), column);
+    ++mirroring_;
+    selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+    --mirroring_;
+    scrollTo(at);
 }
 
 void GridView::selectionMoved() {

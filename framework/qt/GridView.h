@@ -13,7 +13,8 @@ class UserInput;
 /// end), the selected rows and the current row. What the person selects with mouse or
 /// keyboard goes to the model through UserInput::selectRows; mirror() shows the model's
 /// state again. Rows are shown in the order the grid holds them; a header click does not
-/// sort, since only the loaded pages would be sorted.
+/// sort, since only the loaded pages would be sorted. Ctrl+Home and Ctrl+End go to the
+/// first and the last row of the list, the pages up to it fetched, the column kept.
 class GridView : public QTableView {
     Q_OBJECT
 public:
@@ -23,6 +24,9 @@ public:
     void mirror();
     /// Forgets the grid (its form is being destroyed).
     void detach();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void selectionMoved();

@@ -48,14 +48,25 @@ ListDialog::ListDialog(const QString& title, const DataSet& rows, Mode mode, QWi
         table_->setColumnWidth(c, w);
         total += w;
     }
-    table_->setMinimumWidth(std::min(total + 30, 900));
+    if (mode_ == Mode::View) {
+        // A list that only shows is short (a product's history): its columns are measured
+        // on their contents, so no date or rule is cut.
+        table_->horizontalHeader()->setStretchLastSection(false);
+        table_->resizeColumnsToContents();
+        total = table_->horizontalHeader()->length();
+    }
+    table_->setMinimumWidth(std::min(total + 30, mode_ == Mode::View ? 1200 : 900));
     table_->setMinimumHeight(300);
     table_->installEventFilter(this);
     filter_->installEventFilter(this);
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton("OK", QDialogButtonBox::AcceptRole)->setDefault(false);
-    buttons->addButton("Cancelar", QDialogButtonBox::RejectRole);
+    if (mode_ == Mode::View) {
+        buttons->addButton("Fechar", QDialogButtonBox::RejectRole);
+    } else {
+        buttons->addButton("OK", QDialogButtonBox::AcceptRole)->setDefault(false);
+        buttons->addButton("Cancelar", QDialogButtonBox::RejectRole);
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filterRow);
     layout->addWidget(table_, 1);
@@ -87,7 +98,7 @@ ListDialog::ListDialog(const QString& title, const DataSet& rows, Mode mode, QWi
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString& t) { applyFilter(t); });
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& i) {
-        if (mode_ == Mode::Multi && i.column() == 0) return;
+        if (mode_ == Mode::View || (mode_ == Mode::Multi && i.column() == 0)) return;
         confirm();
     });
 
@@ -137,7 +148,11 @@ bool ListDialog::eventFilter(QObject* watched, QEvent* event) {
     switch (key->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            confirm();
+            if (mode_ == Mode::View) {
+                reject();
+            } else {
+                confirm();
+            }
             return true;
         case Qt::Key_Escape:
             reject();

@@ -21,11 +21,12 @@ class DataSetTableModel;
 /// Multi mode: a tick column in place of the dataset's mark field IDMARCADO, the given
 /// rows ticked at the start; Space or a click ticks and unticks, Ctrl+A or "Marcar todos"
 /// ticks the rows shown, "Desmarcar todos" unticks them, "N produtos marcados" always
-/// shows the count, Enter confirms. Esc cancels in both.
+/// shows the count, Enter confirms. Esc cancels in both. View mode only shows: its
+/// columns as wide as their contents, one "Fechar" button; Enter and Esc close it.
 class ListDialog : public QDialog {
     Q_OBJECT
 public:
-    enum class Mode { Single, Multi };
+    enum class Mode { Single, Multi, View };
 
     ListDialog(const QString& title, const DataSet& rows, Mode mode, QWidget* parent = nullptr, int startRow = 0,
                const std::vector<int>& ticked = {});

@@ -18,6 +18,12 @@ std::vector<std::string> ScriptedUserInterface::takeErrors() {
     return out;
 }
 
+std::vector<std::string> ScriptedUserInterface::takeNotices() {
+    std::vector<std::string> out;
+    out.swap(notices_);
+    return out;
+}
+
 std::vector<std::string> ScriptedUserInterface::takeFaults() {
     std::vector<std::string> out;
     out.swap(faults_);
@@ -44,7 +50,7 @@ std::optional<std::string> ScriptedUserInterface::askSaveFile(const std::string&
     return path;
 }
 
-bool ScriptedUserInterface::askYesNo(const std::string& text) {
+bool ScriptedUserInterface::askYesNo(const std::string& text, DefaultAnswer) {
     lastQuestion_ = text;
     if (answers_.empty()) {
         faults_.push_back("a question was asked with no answer queued: " + text);

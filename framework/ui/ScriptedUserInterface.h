@@ -41,6 +41,9 @@ public:
 
     /// The errors shown since the last call, oldest first; the call empties the record.
     std::vector<std::string> takeErrors();
+    /// The information notices shown since the last call, oldest first; the call empties
+    /// the record.
+    std::vector<std::string> takeNotices();
     /// The last question shown, if any.
     const std::optional<std::string>& lastQuestion() const { return lastQuestion_; }
     const std::optional<ListShown>& lastList() const { return lastList_; }
@@ -57,12 +60,15 @@ public:
     std::size_t pendingAnswers() const { return answers_.size(); }
 
     void showError(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
+    void showInfo(const std::string& text) override { notices_.push_back(text); }
+    bool askYesNo(const std::string& text, DefaultAnswer byDefault) override;
     std::optional<int> lookup(const std::string& title, const DataSet& data, int startRow) override;
     std::optional<std::vector<int>> pickMany(const std::string& title, const DataSet& data,
                                              const std::vector<int>& ticked) override;
     std::optional<std::string> askSaveFile(const std::string& title, const std::string& suggestedName,
                                            const std::string& filter) override;
+    /// Recorded as the last list, like a lookup; it needs no pick.
+    void showList(const std::string& title, const DataSet& data) override { lastList_ = record(title, data); }
     void showListEmpty(const std::string& text) override;
     void showProgress(ProgressKind kind, const std::string& caption) override;
     void hideProgress() override;
@@ -77,6 +83,7 @@ private:
     std::deque<std::optional<std::string>> saveFiles_;
     std::optional<std::string> lastSaveQuestion_;
     std::vector<std::string> errors_;
+    std::vector<std::string> notices_;
     std::vector<std::string> faults_;
     std::optional<std::string> lastQuestion_;
     std::optional<ListShown> lastList_;

@@ -10,7 +10,8 @@ namespace vol {
 class SilentUserInterface : public UserInterface {
 public:
     void showError(const std::string& text) override;
-    bool askYesNo(const std::string&) override { return false; }
+    void showInfo(const std::string&) override {}
+    bool askYesNo(const std::string&, DefaultAnswer) override { return false; }
     std::optional<int> lookup(const std::string&, const DataSet&, int) override { return std::nullopt; }
     std::optional<std::vector<int>> pickMany(const std::string&, const DataSet&, const std::vector<int>&) override {
         return std::nullopt;
@@ -18,6 +19,7 @@ public:
     std::optional<std::string> askSaveFile(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }
+    void showList(const std::string&, const DataSet&) override {}
     void showListEmpty(const std::string&) override {}
     void showProgress(ProgressKind, const std::string&) override {}
     void hideProgress() override {}

@@ -1,7 +1,6 @@
 #include "server/cli/Commands.h"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
 #include <memory>
 #include <ostream>
 #include <stdexcept>
@@ -9,8 +8,9 @@
 #include "server/cli/Command.h"
 #include "server/cli/ConfigError.h"
 #include "server/store/DatabaseUrl.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/cli/UsageError.h"
+#include "server/ops/NumberText.h"
 #include "vnd/Version.h"
 
 namespace server {
@@ -106,11 +106,6 @@ void printRules(const std::string& url, const std::string* branch, const std::st
     }
     out << "CDFILIAL\tCDTABEPREC\tDTINIVGPREC\tCDPRODUTO\tIDDIA\tCDTIPOCONS\tHRINI\tHRFIN\t"
            "DTINIVALID\tDTFINVALID\tIDDESCACRE\tIDVALPERC\tVRPRECDIF\tIDVISUALIZA\tDTULTATU\n";
-    auto numberText = [](double value) {
-        char buffer[64];
-        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-        return std::string(buffer, end);
-    };
     // Row by row as the store reads them: a database of millions of rules is listed in
     // the memory of a few.
     store->forEachRule(branch ? std::optional(*branch) : std::nullopt,
@@ -119,8 +114,9 @@ void printRules(const std::string& url, const std::string* branch, const std::st
                                << '\t' << r.product << '\t' << r.day << '\t' << r.consumerType
                                << '\t' << r.timeStart << '\t' << r.timeEnd << '\t'
                                << r.validFrom.iso() << '\t' << r.validTo.iso() << '\t'
-                               << r.surcharge << '\t' << r.percentage << '\t'
-                               << numberText(r.amount) << '\t' << r.display << '\t'
+                               << columnValue(r.adjustment) << '\t' << columnValue(r.amountKind)
+                               << '\t' << numberText(r.amount) << '\t'
+                               << columnValue(r.display) << '\t'
                                << r.updatedAt << '\n';
                        });
 }

@@ -3,7 +3,8 @@
 #include <stdexcept>
 
 #include "server/store/DatabaseUrl.h"
-#include "server/store/RuleStore.h"
+#include "server/store/DemoReferenceData.h"
+#include "server/store/StoreFactory.h"
 
 namespace server {
 
@@ -23,7 +24,7 @@ long initDatabase(const std::string& url, bool demo, int products, ExistingData 
                                  "sem filial, tabela, vigência ou produto seriam removidas. "
                                  "Para substituí-los mesmo assim, use --force.");
     }
-    return store->replaceReferenceData(demo::makeDataSet(products));
+    return store->replaceReferenceData(referenceDataOf(demo::makeDataSet(products)));
 }
 
 }  // namespace server

@@ -12,6 +12,7 @@
 #include "server/pricing/Decimal4.h"
 #include "server/pricing/Money.h"
 #include "protocol/DatePattern.h"
+#include "server/store/StoreFactory.h"
 
 namespace server {
 
@@ -67,16 +68,8 @@ std::optional<std::string> badHolidayName(const std::string& name) {
     return std::nullopt;
 }
 
-}  // namespace
-
-void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
-    auto store = openStoreToRead(q.url);
-    out << explanationText(explainPrice(*store, momentOf(*store, q), product));
-}
-
-void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
-    auto store = openStoreToRead(q.url);
-    const PriceMoment at = momentOf(*store, q);
+void printPriceBook(RuleStore& store, const PriceQuestion& q, bool csv, std::ostream& out) {
+    const PriceMoment at = momentOf(store, q);
     if (csv) {
         out << "CDPRODUTO;CDARVPROD;NMPRODUTO;VRPRECO;VRPRECOVIG;IDDIA;CDTIPOCONS;HRINI;HRFIN;"
                "DTINIVALID;DTFINVALID;IDDESCACRE;IDVALPERC;VRPRECDIF;IDVISUALIZA\n";
@@ -84,7 +77,7 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
         out << "Nenhuma vigência da tabela " << q.table << " em " << shortDate(at.moment.date)
             << ": sem preços.\n";
     }
-    forEachPrice(*store, at, [&](const PricedProduct& p, const RuleRow* r, const PriceResult& price) {
+    forEachPrice(store, at, [&](const PricedProduct& p, const RuleRow* r, const PriceResult& price) {
         const std::optional<long long> base =
             p.base ? std::optional(Decimal4::fromDouble(*p.base).roundedCents()) : std::nullopt;
         if (csv) {
@@ -96,8 +89,8 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
                                          (std::to_string(10000 + std::llabs(amount % 10000)).substr(1));
                 out << ';' << r->day << ';' << r->consumerType << ';' << r->timeStart << ';'
                     << r->timeEnd << ';' << shortDate(r->validFrom) << ';' << shortDate(r->validTo)
-                    << ';' << r->surcharge << ';' << r->percentage << ';' << amountText << ';'
-                    << r->display;
+                    << ';' << columnValue(r->adjustment) << ';' << columnValue(r->amountKind)
+                    << ';' << amountText << ';' << columnValue(r->display);
             } else {
                 out << ";;;;;;;;;;";
             }
@@ -115,6 +108,21 @@ void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
         }
         out << '\n';
     });
+}
+
+}  // namespace
+
+void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
+    auto store = openStoreToRead(q.url);
+    // The moment's facts and the product's rules read as one state of the database.
+    store->readTogether(
+        [&] { out << explanationText(explainPrice(*store, momentOf(*store, q), product)); });
+}
+
+void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
+    auto store = openStoreToRead(q.url);
+    // The moment's facts and the whole book read as one state of the database.
+    store->readTogether([&] { printPriceBook(*store, q, csv, out); });
 }
 
 void listHolidays(const std::string& url, const std::optional<std::string>& branch,

@@ -7,7 +7,7 @@
 #include "server/net/ListenAddress.h"
 #include "server/net/TlsContext.h"
 #include "server/store/DatabaseUrl.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/store/Schema.h"
 #include "server/store/postgres/PostgresPrivileges.h"
 

@@ -59,8 +59,10 @@ std::string getPrecosVigentesText(const MethodContext& call) {
                      packet.text(std::string_view(&r.day, 1)).text(r.consumerType);
                      packet.text(r.timeStart).text(r.timeEnd);
                      packet.date(r.validFrom.iso()).date(r.validTo.iso());
-                     packet.integer(r.surcharge).integer(r.percentage).number(r.amount);
-                     packet.integer(r.display);
+                     packet.integer(columnValue(r.adjustment))
+                         .integer(columnValue(r.amountKind))
+                         .number(r.amount);
+                     packet.integer(columnValue(r.display));
                  });
     return packet.takeText();
 }

@@ -25,7 +25,7 @@ json getFilial(const MethodContext& call) {
     packet.fields = {field("CDFILIAL", 4),     field("NMFILIAL", 30),   field("CDSEGMER", 5),
                      field("SEGMENTO", 48),    field("IDPRECDIFCOM", 1), field("CDGRPRODPDV", 10),
                      field("GRUPOPROD", 53),   field("IDUTMODPRODFIL", 1)};
-    for (const demo::Branch& b : call.store.branches(all == "T" ? std::nullopt
+    for (const Branch& b : call.store.branches(all == "T" ? std::nullopt
                                                              : std::optional(code))) {
         packet.rows.push_back({b.code, b.name, b.segmentCode, b.segment, b.differentiatedPrices,
                                b.posGroupCode, b.posGroup, b.usesProductModule});
@@ -37,7 +37,7 @@ json getTabePrec(const MethodContext& call) {
     const std::string branch = call.params[0];
     wire::DataPacket packet;
     packet.fields = {field("CDFILIAL", 4), field("CDTABEPREC", 3), field("NMTABEPREC", 20)};
-    for (const demo::PriceTable& t : call.store.priceTables(branch)) {
+    for (const PriceTable& t : call.store.priceTables(branch)) {
         packet.rows.push_back({t.branch, t.code, t.name});
     }
     return wire::toJson(packet);
@@ -72,7 +72,7 @@ json getVigencia(const MethodContext& call) {
     }
     wire::DataPacket packet;
     packet.fields = {field("DTINIVGPREC", 30), field("DTFINVGPREC", 30)};
-    for (const demo::ValidityPeriod& p :
+    for (const ValidityPeriod& p :
          call.store.periods(branch, table, all == "T" ? std::nullopt : start)) {
         const auto from = wire::Date::fromIso(p.start);
         const auto to = wire::Date::fromIso(p.end);

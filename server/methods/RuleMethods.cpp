@@ -6,6 +6,7 @@
 #include "server/methods/PacketBuilder.h"
 #include "server/service/PriceExplanation.h"
 #include "server/store/PricingQueries.h"
+#include "server/store/RuleNotStored.h"
 #include "server/service/RuleChecker.h"
 #include "server/methods/RuleRowForms.h"
 #include "server/pricing/RuleResolver.h"
@@ -55,11 +56,8 @@ std::string cellText(const json& cell) {
 }  // namespace
 
 json setPrecDif(const MethodContext& call) {
-    const wire::RuleArguments request = wire::ruleArgumentsFromParams(call.params);
-    // The rows go to the store in compact form and are made one by one as they are
-    // written: a rule over a whole assortment is never held as a million row objects.
-    const RuleRows rows = checkRuleRows(request, loadRuleContext(call.store, request));
-    const UpsertCounts counts = call.store.upsertRule(rows);
+    const UpsertCounts counts =
+        storeRule(call.store, wire::ruleArgumentsFromParams(call.params));
     return json{{"stored", counts.stored}, {"replaced", counts.replaced}};
 }
 
@@ -198,7 +196,14 @@ json delPrecDif(const MethodContext& call) {
         key.validTo = *to;
         keys.push_back(std::move(key));
     }
-    return json{{"removed", PricingQueries(call.store).removeRules(keys)}};
+    try {
+        return json{{"removed", PricingQueries(call.store).removeRules(keys)}};
+    } catch (const RuleNotStored& e) {
+        throw wire::RpcError(wire::rpc::kRefused,
+                             "A regra de " + ruleKeyText(e.key()) +
+                                 " não está gravada (pode ter sido excluída por outro "
+                                 "usuário); nenhuma regra foi excluída.");
+    }
 }
 
 json getPrecDifHist(const MethodContext& call) {
@@ -226,11 +231,13 @@ json getPrecDifHist(const MethodContext& call) {
         packet.text(std::string_view(&k.day, 1)).text(k.consumerType).text(k.timeStart);
         packet.text(k.timeEnd).date(k.validFrom.iso()).date(k.validTo.iso());
         packet.text(std::string_view(&h.operation, 1)).text(h.at).text(h.user).text(h.station);
-        packet.integer(k.surcharge).integer(k.percentage).number(k.amount).integer(k.display);
+        packet.integer(columnValue(k.adjustment)).integer(columnValue(k.amountKind));
+        packet.number(k.amount).integer(columnValue(k.display));
         packet.text(k.updatedAt);
         if (h.after) {
-            packet.integer(h.after->surcharge).integer(h.after->percentage);
-            packet.number(h.after->amount).integer(h.after->display);
+            packet.integer(columnValue(h.after->adjustment));
+            packet.integer(columnValue(h.after->amountKind));
+            packet.number(h.after->amount).integer(columnValue(h.after->display));
         } else {
             packet.null().null().null().null();
         }

@@ -25,10 +25,10 @@ nlohmann::json ruleRowJson(const RuleRow& r) {
             {"HRFIN", r.timeEnd},
             {"DTINIVALID", wire::toJson(r.validFrom)},
             {"DTFINVALID", wire::toJson(r.validTo)},
-            {"IDDESCACRE", r.surcharge},
-            {"IDVALPERC", r.percentage},
+            {"IDDESCACRE", columnValue(r.adjustment)},
+            {"IDVALPERC", columnValue(r.amountKind)},
             {"VRPRECDIF", r.amount},
-            {"IDVISUALIZA", r.display},
+            {"IDVISUALIZA", columnValue(r.display)},
             {"DTULTATU", r.updatedAt.empty() ? nlohmann::json() : nlohmann::json(r.updatedAt)}};
 }
 
@@ -46,8 +46,9 @@ std::vector<PacketField> ruleFields() {
 void appendRuleCells(PacketBuilder& p, const RuleRow& r) {
     p.text(r.branch).text(r.table).date(r.periodStart.iso()).text(r.product);
     p.text(std::string_view(&r.day, 1)).text(r.consumerType).text(r.timeStart).text(r.timeEnd);
-    p.date(r.validFrom.iso()).date(r.validTo.iso()).integer(r.surcharge).integer(r.percentage);
-    p.number(r.amount).integer(r.display).text(r.updatedAt);
+    p.date(r.validFrom.iso()).date(r.validTo.iso()).integer(columnValue(r.adjustment))
+        .integer(columnValue(r.amountKind));
+    p.number(r.amount).integer(columnValue(r.display)).text(r.updatedAt);
 }
 
 std::string ruleKeyText(const RuleRow& r) {

@@ -10,7 +10,7 @@
 #include "server/ops/HealthProbe.h"
 #include "server/ops/Log.h"
 #include "server/service/PriceService.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 
 namespace server {
 

@@ -7,7 +7,7 @@
 #include "server/ops/Log.h"
 #include "server/service/PriceService.h"
 #include "server/store/DatabaseUrl.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 
 namespace server {
 

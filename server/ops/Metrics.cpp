@@ -1,16 +1,10 @@
 #include "server/ops/Metrics.h"
 
-#include <charconv>
+#include "server/ops/NumberText.h"
 
 namespace server {
 
 namespace {
-
-std::string number(double value) {
-    char buffer[32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, end);
-}
 
 // Label values are method names the server knows, but a backslash, quote or line break
 // would break the page, so they are escaped as the format asks.
@@ -101,11 +95,11 @@ std::string Metrics::render() const {
             for (std::size_t i = 0; i < kBuckets.size(); ++i) {
                 cumulative += series.buckets[i];
                 histogram += "vnd_call_duration_seconds_bucket{" + m + ",le=\"" +
-                             number(kBuckets[i]) + "\"} " + std::to_string(cumulative) + '\n';
+                             numberText(kBuckets[i]) + "\"} " + std::to_string(cumulative) + '\n';
             }
             histogram += "vnd_call_duration_seconds_bucket{" + m + ",le=\"+Inf\"} " +
                          std::to_string(series.count) + '\n';
-            histogram += "vnd_call_duration_seconds_sum{" + m + "} " + number(series.seconds) +
+            histogram += "vnd_call_duration_seconds_sum{" + m + "} " + numberText(series.seconds) +
                          '\n';
             histogram += "vnd_call_duration_seconds_count{" + m + "} " +
                          std::to_string(series.count) + '\n';

@@ -2,11 +2,11 @@
 
 namespace server {
 
-std::optional<demo::ValidityPeriod> periodOn(std::span<const demo::ValidityPeriod> periods,
-                                             const wire::Date& date) {
-    const demo::ValidityPeriod* chosen = nullptr;
+std::optional<ValidityPeriod> periodOn(std::span<const ValidityPeriod> periods,
+                                      const wire::Date& date) {
+    const ValidityPeriod* chosen = nullptr;
     wire::Date chosenStart;
-    for (const demo::ValidityPeriod& p : periods) {
+    for (const ValidityPeriod& p : periods) {
         // Read as dates rather than compared as texts, so that a malformed stored date
         // cannot pass for one in force.
         const auto start = wire::Date::fromIso(p.start);

@@ -4,7 +4,7 @@
 #include <optional>
 #include <span>
 
-#include "demodata/DemoDataSet.h"
+#include "server/pricing/ValidityPeriod.h"
 #include "protocol/Date.h"
 
 namespace server {
@@ -12,7 +12,7 @@ namespace server {
 /// The period in force on `date`: start <= date <= end, both ends included; of overlapping
 /// ones the latest start (the first given of equal starts). Dates are "YYYY-MM-DD"; a
 /// period with a date that does not read is never in force. nullopt: none is.
-std::optional<demo::ValidityPeriod> periodOn(std::span<const demo::ValidityPeriod> periods,
-                                             const wire::Date& date);
+std::optional<ValidityPeriod> periodOn(std::span<const ValidityPeriod> periods,
+                                      const wire::Date& date);
 
 }  // namespace server

@@ -51,8 +51,8 @@ PriceResult computePrice(std::optional<double> base, const RuleRow* applied) {
     // Every magnitude is at most 10^18, so the widest product, 10^18 x (10^6 + 10^18),
     // stays far below 2^127.
     const Wide au = a->units();
-    const bool surcharge = applied->surcharge != 0;
-    if (applied->percentage != 0) {
+    const bool surcharge = applied->adjustment == Adjustment::Surcharge;
+    if (applied->amountKind == AmountKind::Percentage) {
         const Wide factor = surcharge ? kMillion + au : kMillion - au;
         return rounded(bu * factor, kUnitsPerCent * kMillion);
     }

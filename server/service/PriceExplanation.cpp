@@ -35,9 +35,9 @@ std::string dayText(char day) {
 }
 
 std::string amountText(const RuleRow& r) {
-    const std::string kind = r.surcharge == 1 ? "acréscimo de " : "desconto de ";
+    const std::string kind = r.adjustment == Adjustment::Surcharge ? "acréscimo de " : "desconto de ";
     const long long hundredths = Decimal4::fromDouble(r.amount).roundedCents();
-    return kind + (r.percentage == 1 ? decimalText(hundredths) + " %" : "R$ " + moneyText(hundredths));
+    return kind + (r.amountKind == AmountKind::Percentage ? decimalText(hundredths) + " %" : "R$ " + moneyText(hundredths));
 }
 
 std::string ruleText(const RuleRow& r) {
@@ -62,7 +62,7 @@ void checkPriceTable(RuleStore& store, const std::string& branch, const std::str
     }
     const auto tables = store.priceTables(branch);
     if (std::none_of(tables.begin(), tables.end(),
-                     [&](const demo::PriceTable& t) { return t.code == table; })) {
+                     [&](const PriceTable& t) { return t.code == table; })) {
         refuse("Tabela de preço " + table + " não cadastrada na filial " + branch + ".");
     }
 }

@@ -20,7 +20,7 @@ namespace server {
 struct PriceMoment {
     std::string branch;
     std::string table;
-    std::optional<demo::ValidityPeriod> period;  ///< none: no price at that date
+    std::optional<ValidityPeriod> period;  ///< none: no price at that date
     Moment moment;
 };
 

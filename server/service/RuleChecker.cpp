@@ -132,7 +132,7 @@ RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& r) {
     }
     const auto tables = store.priceTables(r.branch);
     c.tableExists = std::any_of(tables.begin(), tables.end(),
-                                [&](const demo::PriceTable& t) { return t.code == r.table; });
+                                [&](const PriceTable& t) { return t.code == r.table; });
     if (c.tableExists) {
         const auto periods = store.periods(r.branch, r.table, r.periodStart);
         if (!periods.empty()) {
@@ -241,13 +241,26 @@ RuleRows checkRuleRows(const wire::RuleArguments& r, const RuleContext& c) {
     rows.shared.timeEnd = r.timeEnd;
     rows.shared.validFrom = r.validFrom;
     rows.shared.validTo = r.validTo;
-    rows.shared.surcharge = static_cast<int>(*r.adjustment);
-    rows.shared.percentage = static_cast<int>(*r.amountKind);
+    rows.shared.adjustment = *r.adjustment == wire::Adjustment::Surcharge ? Adjustment::Surcharge
+                                                                          : Adjustment::Discount;
+    rows.shared.amountKind = *r.amountKind == wire::AmountKind::Percentage
+                                 ? AmountKind::Percentage
+                                 : AmountKind::Money;
     rows.shared.amount = r.amount;
-    rows.shared.display = static_cast<int>(*r.display);
+    rows.shared.display = *r.display == wire::Display::Hidden ? Display::Hidden : Display::Shown;
     rows.products = std::move(products);
     rows.days = days;
     return rows;
+}
+
+UpsertCounts storeRule(RuleStore& store, const wire::RuleArguments& request) {
+    UpsertCounts counts;
+    store.writeTransaction([&] {
+        // The rows go to the store in compact form and are made one by one as they are
+        // written: a rule over a whole assortment is never held as a million row objects.
+        counts = store.upsertRule(checkRuleRows(request, loadRuleContext(store, request)));
+    });
+    return counts;
 }
 
 std::vector<RuleRow> checkRule(const wire::RuleArguments& r, const RuleContext& c) {

@@ -14,7 +14,7 @@ namespace server {
 struct RuleContext {
     bool branchExists = false;
     bool tableExists = false;                         ///< the table, in that branch
-    std::optional<demo::ValidityPeriod> period;       ///< the one starting on periodStart
+    std::optional<ValidityPeriod> period;       ///< the one starting on periodStart
     bool consumerTypeExists = false;                  ///< ignored for "T"
     std::vector<ProductRef> branchProducts;           ///< in code order
 };
@@ -29,6 +29,12 @@ RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& request
 std::vector<RuleRow> checkRule(const wire::RuleArguments& request, const RuleContext& context);
 /// The same checks; the rows in compact form (products x days), in the same order.
 RuleRows checkRuleRows(const wire::RuleArguments& request, const RuleContext& context);
+
+/// Checks the request against the store and writes its rows, in one write transaction:
+/// what was checked (branch, table, period, consumer type, products sold) is what the
+/// rows are written against, whatever another process changes meanwhile. Throws as
+/// checkRuleRows and as RuleStore::upsertRule.
+UpsertCounts storeRule(RuleStore& store, const wire::RuleArguments& request);
 
 /// True for four digits forming a time of day, 0000 to 2359.
 bool isTimeOfDay(const std::string& hhmm);

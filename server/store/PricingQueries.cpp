@@ -6,9 +6,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "server/methods/RuleRowForms.h"
+#include "server/store/RuleNotStored.h"
 #include "server/store/Schema.h"
-#include "protocol/JsonRpc.h"
+#include "server/store/Timestamps.h"
 
 namespace server {
 
@@ -223,13 +223,22 @@ void PricingQueries::forEachRuleOf(const std::string& branch, const std::string&
 std::vector<Holiday> PricingQueries::holidays(const std::optional<std::string>& branch,
                                               const wire::Date& from, const wire::Date& to) {
     std::vector<Holiday> out;
-    store_.query("SELECT CDFILIAL, {date:DTFERIADO}, NMFERIADO FROM FERIADO"
-                 " WHERE ({t1} IS NULL OR CDFILIAL = {t1} OR CDFILIAL = 'T')"
-                 " AND DTFERIADO >= {d2} AND DTFERIADO <= {d3} ORDER BY DTFERIADO, CDFILIAL",
-                 {branch, from.iso(), to.iso()}, [&](const SqlRow& r) {
-                     out.push_back({std::string(r.text(0)), dateOf(r.text(1)),
-                                    std::string(r.text(2))});
-                 });
+    auto row = [&](const SqlRow& r) {
+        out.push_back({std::string(r.text(0)), dateOf(r.text(1)), std::string(r.text(2))});
+    };
+    // A branch's holidays are read along the key (branch, date) for it and for "T": two
+    // statements, as one written for both ("{t1} IS NULL OR ...") is planned before the
+    // branch is known and reads the whole table on every price.
+    if (branch) {
+        store_.query("SELECT CDFILIAL, {date:DTFERIADO}, NMFERIADO FROM FERIADO"
+                     " WHERE CDFILIAL IN ({t1}, 'T') AND DTFERIADO >= {d2} AND DTFERIADO <= {d3}"
+                     " ORDER BY DTFERIADO, CDFILIAL",
+                     {branch, from.iso(), to.iso()}, row);
+    } else {
+        store_.query("SELECT CDFILIAL, {date:DTFERIADO}, NMFERIADO FROM FERIADO"
+                     " WHERE DTFERIADO >= {d1} AND DTFERIADO <= {d2} ORDER BY DTFERIADO, CDFILIAL",
+                     {from.iso(), to.iso()}, row);
+    }
     return out;
 }
 
@@ -322,10 +331,7 @@ long PricingQueries::removeRules(const std::vector<RuleRow>& keys) {
             store_.execute(copy, params);
             params.resize(10);
             if (store_.execute("DELETE FROM PRECDIF" + std::string(kKeyIs), params) == 0) {
-                throw wire::RpcError(wire::rpc::kRefused,
-                                     "A regra de " + ruleKeyText(key) +
-                                         " não está gravada (pode ter sido excluída por outro "
-                                         "usuário); nenhuma regra foi excluída.");
+                throw RuleNotStored(key);
             }
             ++removed;
         }
@@ -367,10 +373,10 @@ std::vector<HistoryRow> PricingQueries::history(const std::string& branch,
             h.station.assign(r.text(18));
             if (!r.isNull(19)) {
                 RuleRow after = h.key;
-                after.surcharge = static_cast<int>(r.integer(19));
-                after.percentage = static_cast<int>(r.integer(20));
+                after.adjustment = readColumnValue<Adjustment>(r, 19, "IDDESCACRE");
+                after.amountKind = readColumnValue<AmountKind>(r, 20, "IDVALPERC");
                 after.amount = r.number(21);
-                after.display = static_cast<int>(r.integer(22));
+                after.display = readColumnValue<Display>(r, 22, "IDVISUALIZA");
                 h.after = after;
             }
             out.push_back(std::move(h));

@@ -86,7 +86,7 @@ public:
                                             std::string_view name)>& fn);
     /// Removes these rows (keys) in one transaction, each copied into the history first as
     /// removed by the store's caller. A key that is not stored refuses the whole call
-    /// (wire::RpcError kRefused naming it) and nothing is removed.
+    /// (RuleNotStored naming it) and nothing is removed.
     long removeRules(const std::vector<RuleRow>& keys);
 
     /// Rows of the product's history in the branch's table.

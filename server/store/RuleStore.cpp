@@ -1,43 +1,207 @@
 #include "server/store/RuleStore.h"
 
-#include <atomic>
-#include <chrono>
-#include <ctime>
-#include <cstdio>
 #include <stdexcept>
-#include <utility>
-
-#include "server/store/DatabaseUrl.h"
-#include "server/store/postgres/PostgresRuleStore.h"
-#include "server/store/Schema.h"
-#include "server/store/sqlite/SqliteRuleStore.h"
 
 namespace server {
 
-StoredCounts StoredCounts::fromColumns(const std::array<long, kTables>& n) {
-    return {n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8], n[9]};
+namespace {
+
+std::string text(const SqlRow& r, int column) {
+    return std::string(r.text(column));
 }
 
-bool StoredCounts::empty() const {
-    return branches == 0 && priceTables == 0 && periods == 0 && products == 0 &&
-           assortment == 0 && consumerTypes == 0 && rules == 0 && basePrices == 0 &&
-           holidays == 0 && history == 0;
+std::vector<ProductRef> productRefs(RuleStore& store, std::string_view sql,
+                                    const std::vector<SqlParam>& params) {
+    std::vector<ProductRef> out;
+    store.query(sql, params,
+                [&](const SqlRow& r) { out.push_back({text(r, 0), text(r, 1)}); });
+    return out;
 }
 
-std::string StoredCounts::text() const {
-    auto count = [](long n, const char* one, const char* many) {
-        return std::to_string(n) + " " + (n == 1 ? one : many);
+// Appends every row of `rows` to `table` through insertRows; cells(row, out) sets the
+// cells of one row.
+template <class Row, class Cells>
+void insertAll(RuleStore& store, std::string_view table, std::string_view columns,
+               const std::vector<Row>& rows, Cells cells) {
+    auto at = rows.begin();
+    store.insertRows(table, columns, [&](std::vector<SqlCell>& out) {
+        if (at == rows.end()) {
+            return false;
+        }
+        out.clear();
+        cells(*at++, out);
+        return true;
+    });
+}
+
+}  // namespace
+
+int RuleStore::schemaVersion() {
+    if (!hasTable("SCHEMAVERSION")) {
+        return 0;
+    }
+    int version = 0;
+    query("SELECT COALESCE(MAX(VERSION), 0) FROM SCHEMAVERSION", {},
+          [&](const SqlRow& r) { version = static_cast<int>(r.integer(0)); });
+    return version;
+}
+
+void RuleStore::createSchema() {
+    // Exclusive: another process upgrading at the same time is waited for, and then its
+    // version is found here.
+    writeTransaction(
+        [&] {
+            const int version = schemaVersion();
+            if (version > kSchemaVersion) {
+                throw std::runtime_error(schema::newerVersionMessage(version));
+            }
+            if (version == kSchemaVersion) {
+                return;
+            }
+            for (std::string_view sql : schema::upgradeFrom(version)) {
+                execute(sql, {});
+            }
+            execute("DELETE FROM SCHEMAVERSION", {});
+            execute("INSERT INTO SCHEMAVERSION (VERSION) VALUES ({i1})",
+                    {std::to_string(kSchemaVersion)});
+        },
+        WriteScope::Exclusive);
+}
+
+StoredCounts RuleStore::storedCounts() {
+    std::array<long, StoredCounts::kTables> n{};
+    query(schema::kCountEveryTable, {}, [&](const SqlRow& r) {
+        for (std::size_t i = 0; i < n.size(); ++i) {
+            n[i] = static_cast<long>(r.integer(static_cast<int>(i)));
+        }
+    });
+    return StoredCounts::fromColumns(n);
+}
+
+long RuleStore::replaceReferenceData(const ReferenceData& set) {
+    long removed = 0;
+    writeTransaction(
+        [&] {
+            for (std::string_view table : schema::kReferenceTables) {
+                execute("DELETE FROM " + std::string(table), {});
+            }
+            insertAll(*this, "FILIAL", schema::kBranchColumns, set.branches,
+                      [](const Branch& b, std::vector<SqlCell>& out) {
+                          out.assign({b.code, b.name, b.segmentCode, b.segment,
+                                      b.differentiatedPrices, b.posGroupCode, b.posGroup,
+                                      b.usesProductModule});
+                      });
+            insertAll(*this, "TABEPREC", schema::kPriceTableColumns, set.priceTables,
+                      [](const PriceTable& t, std::vector<SqlCell>& out) {
+                          out.assign({t.branch, t.code, t.name});
+                      });
+            insertAll(*this, "TABEVEND", schema::kPeriodColumns, set.periods,
+                      [](const ValidityPeriod& p, std::vector<SqlCell>& out) {
+                          out.assign({p.branch, p.table, p.start, p.end});
+                      });
+            insertAll(*this, "PRODUTO", schema::kProductColumns, set.products,
+                      [](const Product& p, std::vector<SqlCell>& out) {
+                          out.assign({p.code, p.treeCode, p.name});
+                      });
+            insertAll(*this, "PRODFILI", schema::kAssortmentColumns, set.assortment,
+                      [](const AssortmentRow& a, std::vector<SqlCell>& out) {
+                          out.assign({a.branch, a.product});
+                      });
+            insertAll(*this, "TIPOCONS", schema::kConsumerTypeColumns, set.consumerTypes,
+                      [](const ConsumerType& c, std::vector<SqlCell>& out) {
+                          out.assign({c.code, c.name});
+                      });
+            insertAll(*this, "ITEMPREC", schema::kBasePriceColumns, set.basePrices,
+                      [](const BasePrice& p, std::vector<SqlCell>& out) {
+                          out.assign({p.branch, p.table, p.periodStart, p.product, p.price});
+                      });
+            std::string date;  // the cell of the row being written
+            insertAll(*this, "FERIADO", schema::kHolidayColumns, set.holidays,
+                      [&](const Holiday& h, std::vector<SqlCell>& out) {
+                          date = h.date.iso();
+                          out.assign({h.branch, date, h.name});
+                      });
+            removed = execute(schema::kDeleteUnbackedRules, {});
+        },
+        WriteScope::Exclusive);
+    return removed;
+}
+
+std::vector<Branch> RuleStore::branches(const std::optional<std::string>& code) {
+    std::vector<Branch> out;
+    auto row = [&](const SqlRow& r) {
+        out.push_back({text(r, 0), text(r, 1), text(r, 2), text(r, 3), text(r, 4), text(r, 5),
+                       text(r, 6), text(r, 7)});
     };
-    return count(branches, "filial", "filiais") + ", " +
-           count(priceTables, "tabela de preço", "tabelas de preço") + ", " +
-           count(periods, "vigência", "vigências") + ", " +
-           count(products, "produto", "produtos") + ", " +
-           count(assortment, "produto vendido por filial", "produtos vendidos por filial") +
-           ", " + count(consumerTypes, "tipo de consumidor", "tipos de consumidor") + ", " +
-           count(basePrices, "preço base", "preços base") + ", " +
-           count(holidays, "feriado", "feriados") + ", " +
-           count(rules, "regra gravada", "regras gravadas") + " e " +
-           count(history, "alteração de regra no histórico", "alterações de regra no histórico");
+    // One branch by its key, every branch in key order: two statements, as one written
+    // for both ("{t1} IS NULL OR ...") is planned before the code is known and reads the
+    // whole table for every price.
+    const std::string select = "SELECT " + std::string(schema::kBranchColumns) + " FROM FILIAL";
+    if (code) {
+        query(select + " WHERE CDFILIAL = {t1}", {code}, row);
+    } else {
+        query(select + " ORDER BY CDFILIAL", {}, row);
+    }
+    return out;
+}
+
+std::vector<PriceTable> RuleStore::priceTables(const std::string& branch) {
+    std::vector<PriceTable> out;
+    query("SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC WHERE CDFILIAL = {t1}"
+          " ORDER BY CDTABEPREC",
+          {branch},
+          [&](const SqlRow& r) { out.push_back({text(r, 0), text(r, 1), text(r, 2)}); });
+    return out;
+}
+
+std::vector<ValidityPeriod> RuleStore::periods(const std::string& branch,
+                                               const std::string& table,
+                                               const std::optional<wire::Date>& start) {
+    std::vector<ValidityPeriod> out;
+    auto row = [&](const SqlRow& r) {
+        out.push_back({text(r, 0), text(r, 1), text(r, 2), text(r, 3)});
+    };
+    // One period is looked up by its key, all of them along the key's start: two
+    // statements, as one written for both ("{d3} IS NULL OR ...") is planned before the
+    // date is known.
+    constexpr std::string_view kSelect =
+        "SELECT CDFILIAL, CDTABEPREC, {date:DTINIVGPREC}, {date:DTFINVGPREC} FROM TABEVEND"
+        " WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}";
+    if (start) {
+        query(std::string(kSelect) + " AND DTINIVGPREC = {d3}", {branch, table, start->iso()},
+              row);
+    } else {
+        query(std::string(kSelect) + " ORDER BY DTINIVGPREC", {branch, table}, row);
+    }
+    return out;
+}
+
+bool RuleStore::consumerTypeExists(const std::string& code) {
+    bool found = false;
+    query("SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = {t1}", {code},
+          [&](const SqlRow&) { found = true; });
+    return found;
+}
+
+std::vector<ProductRef> RuleStore::branchProducts(const std::string& branch) {
+    // Ordered by the assortment's own key (the same code): its index gives that order,
+    // where ordering by the product's column would sort every row again.
+    return productRefs(*this,
+                       "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
+                       " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = {t1}"
+                       " ORDER BY F.CDPRODUTO",
+                       {branch});
+}
+
+std::vector<ProductRef> RuleStore::branchProductsAmong(const std::string& branch,
+                                                       const std::vector<std::string>& codes) {
+    // The list goes in as one parameter; the assortment's key is searched once per listed
+    // code.
+    return productRefs(*this,
+                       "SELECT P.CDPRODUTO, P.CDARVPROD FROM PRODFILI F JOIN PRODUTO P"
+                       " ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = {t1}"
+                       " AND F.CDPRODUTO IN ({list:2}) ORDER BY F.CDPRODUTO",
+                       {branch, listParam(codes)});
 }
 
 void RuleStore::forEachRule(const std::optional<std::string>& branch,
@@ -54,6 +218,13 @@ void RuleStore::forEachRule(const std::optional<std::string>& branch,
               fn(static_cast<const RuleRow&>(row));
           },
           SqlRows::Many);
+}
+
+std::vector<RuleRow> RuleStore::rules(const std::optional<std::string>& branch,
+                                      const std::optional<std::string>& table) {
+    std::vector<RuleRow> out;
+    forEachRule(branch, table, [&](const RuleRow& row) { out.push_back(row); });
+    return out;
 }
 
 long RuleStore::countRules() {
@@ -84,114 +255,11 @@ void readRuleRow(const SqlRow& r, int first, RuleRow& row) {
     text(7, row.timeEnd);
     row.validFrom = date(8);
     row.validTo = date(9);
-    row.surcharge = static_cast<int>(r.integer(first + 10));
-    row.percentage = static_cast<int>(r.integer(first + 11));
+    row.adjustment = readColumnValue<Adjustment>(r, first + 10, "IDDESCACRE");
+    row.amountKind = readColumnValue<AmountKind>(r, first + 11, "IDVALPERC");
     row.amount = r.number(first + 12);
-    row.display = static_cast<int>(r.integer(first + 13));
+    row.display = readColumnValue<Display>(r, first + 13, "IDVISUALIZA");
     text(14, row.updatedAt);
-}
-
-std::vector<RuleRow> RuleStore::rules(const std::optional<std::string>& branch,
-                                      const std::optional<std::string>& table) {
-    std::vector<RuleRow> out;
-    forEachRule(branch, table, [&](const RuleRow& row) { out.push_back(row); });
-    return out;
-}
-
-std::unique_ptr<RuleStore> openStore(const std::string& url, Creation creation) {
-    return openStore(url, StoreSettings{}, creation);
-}
-
-std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings,
-                                     Creation creation) {
-    static constexpr std::string_view kSqlite = "sqlite:";
-    if (url.starts_with(kSqlite)) {
-        const std::string path = url.substr(kSqlite.size());
-        if (path.empty()) {
-            throw std::invalid_argument("URL de banco de dados sem caminho: " + url);
-        }
-        return std::make_unique<SqliteRuleStore>(path, creation);
-    }
-    if (url.starts_with("postgresql://") || url.starts_with("postgres://")) {
-        return std::make_unique<PostgresRuleStore>(url, settings);
-    }
-    throw std::invalid_argument("URL de banco de dados inválida: \"" + redactUrl(url) +
-                                "\" (use sqlite:CAMINHO ou postgresql://...)");
-}
-
-InitialisedStore openInitialisedStore(const std::string& url, const StoreSettings& settings) {
-    auto store = openStore(url, settings);
-    const int version = store->schemaVersion();
-    if (version == 0) {
-        const std::string shown = redactUrl(url);
-        throw std::runtime_error("O banco de dados " + shown +
-                                 " não foi inicializado; execute vnd-server init --db " + shown +
-                                 ".");
-    }
-    return {std::move(store), version};
-}
-
-std::unique_ptr<RuleStore> openCurrentStore(const std::string& url, const StoreSettings& settings,
-                                            const std::function<void(int)>& upgraded) {
-    auto [store, version] = openInitialisedStore(url, settings);
-    if (version != kSchemaVersion) {
-        // An older database gains the new tables with its rows kept; a newer one is
-        // refused by the upgrade itself, before anything is touched.
-        store->createSchema();
-        if (upgraded) {
-            upgraded(version);
-        }
-    }
-    return std::move(store);
-}
-
-std::unique_ptr<RuleStore> openStoreToRead(const std::string& url) {
-    auto [store, version] = openInitialisedStore(url);
-    if (version > kSchemaVersion) {
-        throw std::runtime_error(schema::newerVersionMessage(version));
-    }
-    if (version < kSchemaVersion) {
-        const std::string shown = redactUrl(url);
-        throw std::runtime_error("O banco de dados " + shown + " tem o esquema versão " +
-                                 std::to_string(version) + ", anterior ao deste programa (" +
-                                 std::to_string(kSchemaVersion) +
-                                 "); atualize-o com vnd-server init --db " + shown + ".");
-    }
-    return std::move(store);
-}
-
-std::string currentTimestamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return buffer;
-}
-
-}  // namespace server
-
-namespace server {
-
-std::string operationTimestamp() {
-    using namespace std::chrono;
-    static std::atomic<long long> last{0};
-    long long ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-    long long seen = last.load();
-    while (true) {
-        const long long next = ms > seen ? ms : seen + 1;
-        if (last.compare_exchange_weak(seen, next)) {
-            ms = next;
-            break;
-        }
-    }
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char buffer[40];
-    const std::size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &utc);
-    std::snprintf(buffer + n, sizeof buffer - n, ".%03lld", ms % 1000);
-    return buffer;
 }
 
 }  // namespace server

@@ -1,7 +1,6 @@
 #pragma once
 // The server's storage: reference data read by the screen and the differentiated prices.
 
-#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -11,17 +10,14 @@
 #include <vector>
 
 #include "server/pricing/RuleRow.h"
+#include "server/store/ReferenceData.h"
+#include "server/store/Schema.h"
 #include "server/store/SqlStatement.h"
 #include "server/store/StoreError.h"
-#include "demodata/DemoDataSet.h"
+#include "server/store/StoredCounts.h"
 #include "protocol/Date.h"
 
 namespace server {
-
-/// The schema version this build writes; init and the server's start upgrade older
-/// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
-/// and the rule history (PRECDIFHIST).
-inline constexpr int kSchemaVersion = 2;
 
 /// A rule's rows in compact form: every product with every day, all other columns those
 /// of `shared` (whose product and day are not used). Products are distinct and days are
@@ -71,31 +67,17 @@ struct StoreSettings {
     std::chrono::milliseconds statementTimeout{0};
 };
 
-/// Rows of every table, for `init` to say what it would replace.
-struct StoredCounts {
-    long branches = 0;       ///< FILIAL
-    long priceTables = 0;    ///< TABEPREC
-    long periods = 0;        ///< TABEVEND
-    long products = 0;       ///< PRODUTO
-    long assortment = 0;     ///< PRODFILI
-    long consumerTypes = 0;  ///< TIPOCONS
-    long rules = 0;          ///< PRECDIF
-    long basePrices = 0;     ///< ITEMPREC
-    long holidays = 0;       ///< FERIADO
-    long history = 0;        ///< PRECDIFHIST
-
-    /// The members in declaration order, as schema::kCountEveryTable reads them.
-    static constexpr std::size_t kTables = 10;
-    static StoredCounts fromColumns(const std::array<long, kTables>& n);
-    bool empty() const;
-    /// "3 filiais, 3 tabelas de preço, …, 4 regras gravadas e 2 alterações no histórico",
-    /// every table named.
-    std::string text() const;
-};
+/// Whether a write transaction may run beside others, or must have the database's schema
+/// and reference tables to itself (an upgrade, a replacement of the reference data).
+enum class WriteScope { Shared, Exclusive };
 
 /// Storage behind the server. Not thread-safe: one caller at a time (but see interrupt).
 /// Every method throws StoreError (its text names the statement and carries the
 /// database's own words, for the server's log) when the database fails.
+///
+/// What a backend spells its own way is the few primitives below (query, execute,
+/// insertRows, hasTable, the transactions, the rule upserts); everything else is written
+/// once over them.
 class RuleStore {
 public:
     virtual ~RuleStore() = default;
@@ -106,38 +88,38 @@ public:
     /// once (one upgrades, the others find it done); a database already current is left
     /// alone. Throws std::runtime_error (schema::newerVersionMessage) when the database
     /// was written by a newer build, changing nothing.
-    virtual void createSchema() = 0;
+    void createSchema();
     /// The stored schema version, 0 for a database never initialised.
-    virtual int schemaVersion() = 0;
+    int schemaVersion();
     /// Rows in every table; the schema must exist.
-    virtual StoredCounts storedCounts() = 0;
+    StoredCounts storedCounts();
     /// Replaces every reference table (branches, price tables, periods, products,
     /// assortments, consumer types, base prices, holidays) by the set's rows and, in the
     /// same transaction, removes the stored rules the new rows no longer back: whose
     /// branch, price table, validity period or product is gone, or whose product the
     /// branch no longer sells. All other rules, and the rule history, are kept. Returns
     /// how many rules were removed.
-    virtual long replaceReferenceData(const demo::DataSet& set) = 0;
+    long replaceReferenceData(const ReferenceData& set);
 
     /// Every branch when code is absent, else the one with that exact code (or none).
-    virtual std::vector<demo::Branch> branches(const std::optional<std::string>& code) = 0;
+    std::vector<Branch> branches(const std::optional<std::string>& code);
     /// The branch's price tables in code order.
-    virtual std::vector<demo::PriceTable> priceTables(const std::string& branch) = 0;
+    std::vector<PriceTable> priceTables(const std::string& branch);
     /// The table's validity periods in start order; only the one starting on `start`
     /// when given.
-    virtual std::vector<demo::ValidityPeriod> periods(const std::string& branch,
-                                                      const std::string& table,
-                                                      const std::optional<wire::Date>& start) = 0;
-    virtual bool consumerTypeExists(const std::string& code) = 0;
+    std::vector<ValidityPeriod> periods(const std::string& branch, const std::string& table,
+                                        const std::optional<wire::Date>& start);
+    bool consumerTypeExists(const std::string& code);
     /// The products the branch sells, in product-code order.
-    virtual std::vector<ProductRef> branchProducts(const std::string& branch) = 0;
+    std::vector<ProductRef> branchProducts(const std::string& branch);
     /// The products among codes that the branch sells, each once, in product-code order:
     /// a short list is checked without reading the whole assortment.
-    virtual std::vector<ProductRef> branchProductsAmong(const std::string& branch,
-                                                        const std::vector<std::string>& codes) = 0;
+    std::vector<ProductRef> branchProductsAmong(const std::string& branch,
+                                                const std::vector<std::string>& codes);
 
     /// Writes every row in one transaction, replacing rows with the same key and leaving
     /// all others alone; on any failure nothing is written. Rows must have distinct keys.
+    /// Inside writeTransaction the rows are part of that transaction.
     virtual UpsertCounts upsertRules(const std::vector<RuleRow>& rows) = 0;
     /// The same for the rows of one rule, streamed from their compact form, so that a rule
     /// over a whole assortment never exists as one row object per product and day.
@@ -170,9 +152,22 @@ public:
                        SqlRows rows = SqlRows::Few) = 0;
     /// Runs a statement that gives no rows; the number of rows it changed.
     virtual long execute(std::string_view sql, const std::vector<SqlParam>& params) = 0;
+    /// Appends rows to `table`, whose `columns` (a list as in an INSERT) are filled by
+    /// next: it sets the cells of one row, one per column in that order, and answers
+    /// true, or answers false when there are no more. The cells must stay valid until the
+    /// next call. The way in for many rows at once (COPY on PostgreSQL); only inside
+    /// writeTransaction.
+    virtual void insertRows(std::string_view table, std::string_view columns,
+                            const std::function<bool(std::vector<SqlCell>&)>& next) = 0;
+    /// Whether the database has a table of that name (in the schema the store uses).
+    virtual bool hasTable(std::string_view name) = 0;
     /// Runs body inside one write transaction: committed when body returns, rolled back
-    /// when it throws (the exception goes on to the caller). Not nested.
-    virtual void writeTransaction(const std::function<void()>& body) = 0;
+    /// when it throws (the exception goes on to the caller). Not nested. What body reads
+    /// of the schema and the reference tables stays as read until the commit: an
+    /// Exclusive one (which may change them) waits for, and keeps out, every other write
+    /// transaction of every process on the same database.
+    virtual void writeTransaction(const std::function<void()>& body,
+                                  WriteScope scope = WriteScope::Shared) = 0;
     /// Inside a write transaction, before a change of the price table's rules copies them
     /// into the history: waits until no other transaction, of any process, changes that
     /// table's rules, and keeps every other out until this one ends, so that each rule
@@ -182,11 +177,11 @@ public:
     virtual void lockPriceTable(const std::string& /*branch*/, const std::string& /*table*/) {}
 
     /// Runs body, whose statements only read, so that they all see one state of the
-    /// database: on SQLite one read transaction, whose lock on the log is then taken once
-    /// for all of them instead of once per statement; what another process commits
-    /// meanwhile is seen by the next call. On PostgreSQL each statement reads as before.
-    /// body must not write.
-    virtual void readTogether(const std::function<void()>& body) { body(); }
+    /// database, whatever another process commits meanwhile (it is seen by the next
+    /// call): one read-only transaction (on SQLite its lock on the log is then taken once
+    /// for all of them instead of once per statement; on PostgreSQL it is repeatable
+    /// read). body must not write.
+    virtual void readTogether(const std::function<void()>& body) = 0;
 
     /// Every statement from now on must end by deadline (time_point::max() for none); a
     /// wait for the database past it is abandoned and throws StoreError (Timeout), with
@@ -202,50 +197,19 @@ private:
     Caller caller_;
 };
 
-/// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row.
+/// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row. Throws
+/// StoreError for a value the column may not hold.
 void readRuleRow(const SqlRow& r, int first, RuleRow& row);
-
-/// Whether opening a store may create its database. Only `init` creates one: everything
-/// else needs a database that exists, so that a mistyped path is an error, not a new file.
-enum class Creation { MustExist, MayCreate };
-
-/// Opens the store a database URL names: "sqlite:PATH" or "postgresql://..." (also
-/// "postgres://..."). A SQLite file made by MayCreate is readable by its owner only
-/// (mode 0600), and so are its -wal and -shm files. Throws std::invalid_argument for
-/// another URL and StoreError when the database cannot be reached or, with MustExist,
-/// the SQLite file does not exist (no file is then left behind).
-std::unique_ptr<RuleStore> openStore(const std::string& url,
-                                     Creation creation = Creation::MustExist);
-/// The same with the database's time bounds.
-std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings,
-                                     Creation creation = Creation::MustExist);
-
-/// An opened store and the schema version its database had when opened.
-struct InitialisedStore {
-    std::unique_ptr<RuleStore> store;
-    int version = 0;
-};
-/// Opens the existing database at url and reads its schema version, changing nothing:
-/// one never initialised is refused (std::runtime_error telling to run init).
-InitialisedStore openInitialisedStore(const std::string& url, const StoreSettings& settings = {});
-
-/// Opens the existing database at url for serving: one never initialised is refused
-/// (std::runtime_error telling to run init), one of an older schema is upgraded first
-/// (createSchema; then upgraded, when given, is told the version found), one of a newer
-/// schema is refused.
-std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
-                                            const StoreSettings& settings = {},
-                                            const std::function<void(int found)>& upgraded = {});
-/// Opens the existing database at url for a command that only reads, changing nothing:
-/// one never initialised, or of another schema than this build's, is refused
-/// (std::runtime_error telling to run init, or saying the schema is newer).
-std::unique_ptr<RuleStore> openStoreToRead(const std::string& url);
-
-/// The local time as "YYYY-MM-DD HH:MM:SS", the form DTULTATU is written in.
-std::string currentTimestamp();
-/// The UTC time as "YYYY-MM-DD HH:MM:SS.mmm", the form DTOPERACAO is written in; never
-/// the same or earlier than the one this process gave before, so that the history's
-/// newest-first order follows the order of the changes.
-std::string operationTimestamp();
+/// The member of a closed set (Adjustment, AmountKind, Display) a column holds; throws
+/// StoreError, naming the column, for any value but 0 and 1.
+template <class Set>
+Set readColumnValue(const SqlRow& r, int column, std::string_view name) {
+    const long long value = r.integer(column);
+    if (const auto member = fromColumnValue<Set>(value)) {
+        return *member;
+    }
+    throw StoreError(StoreFailure::Other, "Valor inválido no banco de dados: " +
+                                              std::string(name) + " = " + std::to_string(value));
+}
 
 }  // namespace server

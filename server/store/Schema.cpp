@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "server/store/RuleStore.h"
-
 namespace server::schema {
 
 const std::vector<std::string_view>& version1() {

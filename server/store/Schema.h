@@ -5,6 +5,15 @@
 #include <string_view>
 #include <vector>
 
+namespace server {
+
+/// The schema version this build writes; init and the server's start upgrade older
+/// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
+/// and the rule history (PRECDIFHIST).
+inline constexpr int kSchemaVersion = 2;
+
+}  // namespace server
+
 namespace server::schema {
 
 /// CREATE TABLE IF NOT EXISTS statements of schema version 1, valid in SQLite and
@@ -61,6 +70,16 @@ struct HistorySource {
 /// FROM and WHERE may follow.
 std::string historyInsert(const HistorySource& source);
 
+/// The columns of the reference tables in table order.
+inline constexpr std::string_view kBranchColumns =
+    "CDFILIAL, NMFILIAL, CDSEGMER, SEGMENTO, IDPRECDIFCOM, CDGRPRODPDV, GRUPOPROD, "
+    "IDUTMODPRODFIL";
+inline constexpr std::string_view kPriceTableColumns = "CDFILIAL, CDTABEPREC, NMTABEPREC";
+inline constexpr std::string_view kPeriodColumns =
+    "CDFILIAL, CDTABEPREC, DTINIVGPREC, DTFINVGPREC";
+inline constexpr std::string_view kProductColumns = "CDPRODUTO, CDARVPROD, NMPRODUTO";
+inline constexpr std::string_view kAssortmentColumns = "CDFILIAL, CDPRODUTO";
+inline constexpr std::string_view kConsumerTypeColumns = "CDTIPOCONS, NMTIPOCONS";
 /// The columns of ITEMPREC in table order; the first four are its key.
 inline constexpr std::string_view kBasePriceColumns =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, VRPRECO";

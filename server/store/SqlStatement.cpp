@@ -3,6 +3,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "server/store/StoreError.h"
+
 namespace server {
 
 std::string renderSql(std::string_view shared, SqlDialect dialect) {
@@ -26,6 +28,12 @@ std::string renderSql(std::string_view shared, SqlDialect dialect) {
         if (marker.starts_with("date:")) {
             const std::string_view column = marker.substr(5);
             out += pg ? "to_char(" + std::string(column) + ", 'YYYY-MM-DD')" : std::string(column);
+            continue;
+        }
+        if (marker.starts_with("list:")) {
+            const std::string n(marker.substr(5));
+            out += pg ? "SELECT json_array_elements_text($" + n + "::json)"
+                      : "SELECT value FROM json_each(?" + n + ")";
             continue;
         }
         if (marker.starts_with("stamp:")) {
@@ -55,19 +63,56 @@ std::string renderSql(std::string_view shared, SqlDialect dialect) {
     return out;
 }
 
-long long SqlRow::integer(int column) const {
-    const std::string_view t = text(column);
-    long long value = 0;
-    std::from_chars(t.data(), t.data() + t.size(), value);
+std::string listParam(const std::vector<std::string>& texts) {
+    std::string out = "[";
+    for (const std::string& text : texts) {
+        if (out.size() > 1) {
+            out += ',';
+        }
+        out += '"';
+        for (const char c : text) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[(c >> 4) & 0xf];
+                out += kHex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+        out += '"';
+    }
+    return out + "]";
+}
+
+namespace {
+
+// The whole text as a number, or a store error naming it: a cell that is no number is
+// no 0.
+template <class Number>
+Number wholeNumber(std::string_view text) {
+    Number value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        throw StoreError(StoreFailure::Other,
+                         "Valor inválido no banco de dados: \"" + std::string(text) +
+                             "\" não é um número.");
+    }
     return value;
+}
+
+}  // namespace
+
+long long SqlRow::integer(int column) const {
+    return isNull(column) ? 0 : wholeNumber<long long>(text(column));
 }
 
 double SqlRow::number(int column) const {
     // Both backends give the shortest text that reads back as the stored double.
-    const std::string_view t = text(column);
-    double value = 0;
-    std::from_chars(t.data(), t.data() + t.size(), value);
-    return value;
+    return isNull(column) ? 0 : wholeNumber<double>(text(column));
 }
 
 std::optional<double> SqlRow::optionalNumber(int column) const {

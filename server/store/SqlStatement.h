@@ -4,16 +4,26 @@
 //   {t1} {d1} {s1} {i1} {n1}  parameter 1 as text, date, timestamp, integer or number
 //   {date:COL}           a DATE column read as "YYYY-MM-DD"
 //   {stamp:COL}          a TIMESTAMP column read as "YYYY-MM-DD HH:MM:SS"
+//   {list:N}             parameter N, a list of texts (listParam), as a one-column
+//                        table: "CODE IN ({list:2})"
 // Parameters are texts (or null) and travel bound, never inside the SQL.
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 namespace server {
 
 /// A bound value of a statement: its text, or null.
 using SqlParam = std::optional<std::string>;
+
+/// The value of a {list:N} parameter: the texts as one JSON array.
+std::string listParam(const std::vector<std::string>& texts);
+
+/// A cell of a row appended by RuleStore::insertRows: a text, or a number.
+using SqlCell = std::variant<std::string_view, double>;
 
 /// The two spellings.
 enum class SqlDialect { Sqlite, Postgres };
@@ -30,8 +40,10 @@ public:
     virtual bool isNull(int column) const = 0;
     /// The cell as text ("" for null).
     virtual std::string_view text(int column) const = 0;
+    /// The cell as an integer (0 for null). Throws StoreError for a text that is not one.
     virtual long long integer(int column) const;
-    /// The cell as the stored double (0 for null).
+    /// The cell as the stored double (0 for null). Throws StoreError for a text that is
+    /// not a number.
     virtual double number(int column) const;
     std::optional<double> optionalNumber(int column) const;
 };

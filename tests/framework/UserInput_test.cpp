@@ -14,6 +14,7 @@
 #include "controls/RadioGroup.h"
 #include "controls/TButtonFlat.h"
 #include "controls/TNumberEdit.h"
+#include "forms/Abort.h"
 #include "forms/Application.h"
 #include "forms/Form.h"
 #include "ui/ScriptedUserInterface.h"
@@ -181,24 +182,63 @@ TEST_F(UserInputTest, SpacePicksTheFirstItemOfAGroupWithNoneMarked) {
     EXPECT_EQ(form->kind->itemIndex(), 0);
 }
 
-// What is typed after Tab replaces the field, in the runner as on the desktop.
-TEST_F(UserInputTest, AnEditEnteredWithTheKeyboardHasItsTextSelected) {
+// However the focus is put into an edit, what is typed next replaces its text: the person
+// retypes a refused value without erasing it first.
+struct FocusEntry {
+    const char* name;
+    // Puts the focus into form.code, which holds "abc"; the test then types "x".
+    void (*enter)(KeyboardForm& form, vol::UserInput& input);
+};
+
+std::ostream& operator<<(std::ostream& os, const FocusEntry& e) { return os << e.name; }
+
+class FocusEntryTest : public UserInputTest, public ::testing::WithParamInterface<FocusEntry> {};
+
+TEST_P(FocusEntryTest, WhatIsTypedNextReplacesTheText) {
     form->code->setText("abc");
-    form->last->setFocus();
-    input.key(*form, vol::Key::Tab);
+    GetParam().enter(*form, input);
     ASSERT_EQ(form->focusedControl(), form->code);
-    EXPECT_TRUE(form->code->allSelected());
     input.typeChar(*form, U'x');
     EXPECT_EQ(form->code->text(), "x");
-
-    form->amount->setText("5");
-    form->code->setFocus();
-    input.tab(*form, false);
-    ASSERT_EQ(form->focusedControl(), form->last);
-    EXPECT_FALSE(form->amount->allSelected());
-    form->amount->setFocus();  // put there by code or a click: no selection
-    EXPECT_FALSE(form->amount->allSelected());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, FocusEntryTest,
+    ::testing::Values(
+        FocusEntry{"Tab",
+                   [](KeyboardForm& f, vol::UserInput& in) {
+                       f.last->setFocus();
+                       in.key(f, vol::Key::Tab);
+                   }},
+        FocusEntry{"ItsOwnExitCheckFailed",
+                   [](KeyboardForm& f, vol::UserInput& in) {
+                       f.code->setFocus();
+                       f.code->setText("abc");  // caret at the end, nothing selected
+                       f.code->OnExit = [](vol::Component&) { throw vol::Abort(); };
+                       in.key(f, vol::Key::Enter);
+                   }},
+        FocusEntry{"AnotherFieldsExitCheckNamedIt",
+                   [](KeyboardForm& f, vol::UserInput& in) {
+                       f.amount->setFocus();
+                       f.amount->OnExit = [&f](vol::Component&) {
+                           f.code->setFocus();
+                           throw vol::Abort();
+                       };
+                       in.key(f, vol::Key::Tab);
+                   }},
+        FocusEntry{"ACheckOfTheConfirmKeyNamedTheFieldItIsIn",
+                   [](KeyboardForm& f, vol::UserInput& in) {
+                       f.code->setFocus();
+                       in.key(f, vol::Key::End);
+                       f.confirm->OnClick = [&f](vol::Component&) {
+                           f.code->setFocus();
+                           throw vol::Abort();
+                       };
+                       in.shortcut(f, "F10");
+                   }},
+        // A lookup's pick puts the caret into its field from wherever it was.
+        FocusEntry{"CodePutItThere", [](KeyboardForm& f, vol::UserInput&) { f.code->setFocus(); }}),
+    [](const ::testing::TestParamInfo<FocusEntry>& entry) { return std::string(entry.param.name); });
 
 TEST_F(UserInputTest, AShortcutIsTakenOnlyByAnEnabledButtonThatHasIt) {
     EXPECT_TRUE(input.shortcut(*form, "F10"));

@@ -92,11 +92,29 @@ QString captionOf(QWidget* w) {
     return {};
 }
 
-TEST_F(HostScreenTest, TheWindowIsAFixedChildWindowAtItsPlace) {
+// A second window, as another screen would open beside the first.
+struct OtherScreen : vol::Form {
+    explicit OtherScreen(vol::Application& app) : Form(app, "frmOutra") {
+        setCaption("Outra tela");
+        setClientSize(300, 200);
+        setPosition(20, 20);
+    }
+};
+
+// Every screen opens at the top left of the area, or one cascade step further when a
+// window is already there, wherever the screen was drawn.
+TEST_F(HostScreenTest, TheWindowIsAFixedChildWindowThatOpensAtTheTopLeft) {
     EXPECT_EQ(formWindow->windowTitle(), QString::fromUtf8("Cadastro Automático de Preços Diferenciados"));
     EXPECT_EQ(view->size(), QSize(476, 574));
-    EXPECT_EQ(formWindow->pos(), QPoint(635, 90));
+    EXPECT_EQ(formWindow->pos(), QPoint(0, 0));
     EXPECT_TRUE(formWindow->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+
+    OtherScreen* other = nullptr;
+    app.createForm(other).show();
+    QApplication::processEvents();
+    const QPoint step = window->forms()->windowFor(*other)->pos();
+    EXPECT_GT(step.x(), 0);
+    EXPECT_EQ(step.x(), step.y());
 }
 
 TEST_F(HostScreenTest, EveryControlIsDrawnAtItsGeometryWithItsCaption) {
@@ -107,7 +125,12 @@ TEST_F(HostScreenTest, EveryControlIsDrawnAtItsGeometryWithItsCaption) {
         ASSERT_NE(w, nullptr);
         const vol::Rect& g = c->geometry();
         EXPECT_EQ(w->pos(), QPoint(g.left, g.top));
-        if (g.width > 0 && c->kind() != vol::ControlKind::Label) {
+        // Labels, check boxes and radio buttons are as wide as their caption needs, at least.
+        const bool captionWide = c->kind() == vol::ControlKind::Label || c->kind() == vol::ControlKind::CheckBox ||
+                                 c->kind() == vol::ControlKind::RadioButton;
+        if (g.width > 0 && captionWide) {
+            EXPECT_GE(w->width(), g.width);
+        } else if (g.width > 0) {
             EXPECT_EQ(w->width(), g.width);
         }
         if (g.height > 0) {

@@ -178,6 +178,13 @@ TEST_F(FormViewTest, KeyboardEntrySelectsTheTextSoTypingReplacesIt) {
     press(Qt::Key_Backtab, Qt::ShiftModifier);
     typeKeys("Bia");
     EXPECT_EQ(form->edtNome->text(), "Bia");
+    // Left behind with its text selected, the field no longer shows the selection,
+    // whatever changes it later.
+    press(Qt::Key_Tab);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    press(Qt::Key_Tab);
+    form->edtNome->setHint("Nome do cliente");
+    EXPECT_FALSE(static_cast<QLineEdit*>(widget("edtNome"))->hasSelectedText());
 }
 
 TEST_F(FormViewTest, AFailedExitKeepsTheFocusInTheModelAndOnScreen) {
@@ -209,6 +216,9 @@ TEST_F(FormViewTest, ClicksAndSpaceChangeTheModelWhichTheWidgetsMirror) {
     press(Qt::Key_Up);
     EXPECT_EQ(form->rdgTipo->itemIndex(), 0);
     EXPECT_TRUE(widget("rdgTipo")->findChildren<QRadioButton*>().at(0)->isChecked());
+    // The keyboard, and the focus frame, follow the item the arrow picked.
+    press(Qt::Key_Down);
+    EXPECT_EQ(second->window()->focusWidget(), second);
 }
 
 // Tabbing through check boxes and radio items, the clerk sees where the focus is: the
@@ -226,9 +236,11 @@ TEST_F(FormViewTest, TheFocusedCheckBoxAndRadioItemAreVisiblyMarked) {
         ASSERT_EQ(target->window()->focusWidget(), target) << name;
         const QImage focused = target->grab().toImage();
         EXPECT_NE(focused, unfocused) << name << " looks the same with and without the focus";
-        // The mark is the highlight colour, on the frame of the control.
+        // The mark is the highlight colour, round the mark and the caption only, so it
+        // never runs over what lies beside the control.
         const QColor highlight = target->palette().color(QPalette::Active, QPalette::Highlight);
         EXPECT_EQ(focused.pixelColor(1, focused.height() / 2), highlight) << name;
+        EXPECT_NE(focused.pixelColor(focused.width() - 2, focused.height() / 2), highlight) << name;
     }
 }
 

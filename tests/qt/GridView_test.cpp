@@ -114,6 +114,39 @@ TEST_F(GridViewTest, ThePersonsSelectionGoesToTheModelAndDeleteIsTheGridsKey) {
     EXPECT_EQ(table->selectionModel()->selectedRows().front().row(), 0);
 }
 
+// Ctrl+Home and Ctrl+End reach the ends of the list: the grid's last row in all (its pages
+// fetched), not the last one loaded; the read-only text's ends likewise.
+struct EndKeyCase {
+    Qt::Key key;
+    int gridRow;       // the row selected and current after the key
+    bool memoAtStart;  // the caret of the text at its start
+};
+
+class EndKeysTest : public GridViewTest, public ::testing::WithParamInterface<EndKeyCase> {};
+
+TEST_P(EndKeysTest, GoToTheEndsOfTheListAndOfTheText) {
+    input.selectRows(*form->grid, {2});
+    QApplication::processEvents();
+    QTest::keyClick(table, GetParam().key, Qt::ControlModifier);
+    EXPECT_EQ(form->grid->selectedRows(), (std::vector<int>{GetParam().gridRow}));
+    EXPECT_EQ(form->grid->currentRow(), GetParam().gridRow);
+    EXPECT_EQ(table->currentIndex().row(), GetParam().gridRow);
+
+    std::string text;
+    for (int line = 1; line <= 40; ++line) text += "Linha " + std::to_string(line) + "\n";
+    form->memo->setText(text);
+    auto* memo = qobject_cast<QPlainTextEdit*>(view->widgetFor("memTexto"));
+    input.focus(*form->memo);
+    QApplication::processEvents();
+    memo->moveCursor(GetParam().memoAtStart ? QTextCursor::End : QTextCursor::Start);
+    QTest::keyClick(memo, GetParam().key, Qt::ControlModifier);
+    EXPECT_EQ(memo->textCursor().atStart(), GetParam().memoAtStart);
+    EXPECT_EQ(memo->textCursor().atEnd(), !GetParam().memoAtStart);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, EndKeysTest,
+                         ::testing::Values(EndKeyCase{Qt::Key_End, 19, false}, EndKeyCase{Qt::Key_Home, 0, true}));
+
 TEST_F(GridViewTest, TheMemoShowsTheModelsTextAndTakesNoTyping) {
     form->memo->setText("Preço base: R$ 33,18\nPreço final: R$ 31,18");
     auto* text = qobject_cast<QPlainTextEdit*>(view->widgetFor("memTexto"));

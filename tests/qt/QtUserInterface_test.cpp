@@ -19,14 +19,19 @@
 
 namespace {
 
-// Presses the button with the text on the dialog that is up next.
+// Presses the button with the text (its mnemonic left out) on the dialog that is up next;
+// "Enter" presses Enter on it instead.
 void answerWith(const QString& buttonText, QString* shownText = nullptr) {
     QTimer::singleShot(0, [buttonText, shownText] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         if (shownText != nullptr) *shownText = box->text();
+        if (buttonText == "Enter") {
+            QTest::keyClick(box, Qt::Key_Return);
+            return;
+        }
         for (QAbstractButton* b : box->buttons()) {
-            if (b->text() == buttonText) {
+            if (b->text().remove('&') == buttonText) {
                 b->click();
                 return;
             }
@@ -38,22 +43,26 @@ void answerWith(const QString& buttonText, QString* shownText = nullptr) {
 
 struct AnswerCase {
     const char* button;
+    vol::DefaultAnswer byDefault;
     bool yes;
 };
 
 class AskYesNoTest : public ::testing::TestWithParam<AnswerCase> {};
 
-TEST_P(AskYesNoTest, TheQuestionHasSimAndNao) {
+TEST_P(AskYesNoTest, TheQuestionHasSimAndNaoAndEnterGivesTheDefault) {
     QWidget window;
     vol::QtUserInterface ui(&window);
     QString shown;
     answerWith(GetParam().button, &shown);
-    EXPECT_EQ(ui.askYesNo("Confirma a gravação?"), GetParam().yes);
+    EXPECT_EQ(ui.askYesNo("Confirma a gravação?", GetParam().byDefault), GetParam().yes);
     EXPECT_EQ(shown, "Confirma a gravação?");
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, AskYesNoTest,
-                         ::testing::Values(AnswerCase{"Sim", true}, AnswerCase{"Não", false}));
+                         ::testing::Values(AnswerCase{"Sim", vol::DefaultAnswer::No, true},
+                                           AnswerCase{"Não", vol::DefaultAnswer::Yes, false},
+                                           AnswerCase{"Enter", vol::DefaultAnswer::Yes, true},
+                                           AnswerCase{"Enter", vol::DefaultAnswer::No, false}));
 
 TEST(QtUserInterfaceTest, TheErrorBoxShowsTheTextAndRestoresTheCursor) {
     QWidget window;

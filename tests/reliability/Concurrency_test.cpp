@@ -14,7 +14,7 @@
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 

@@ -9,7 +9,7 @@
 
 #include "TestDatabase.h"
 #include "server/cli/Commands.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/net/Server.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "protocol/JsonRpc.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/cli/DatabaseInit.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "server/ops/Log.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "server/cli/Commands.h"
 #include "server/ops/Log.h"
 #include "server/store/postgres/PostgresPrivileges.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/store/sqlite/SqliteBackup.h"

@@ -16,6 +16,7 @@
 #include "server/rpc/Dispatcher.h"
 #include "server/service/PriceService.h"
 #include "server/cli/DatabaseInit.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

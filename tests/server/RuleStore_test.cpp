@@ -1,20 +1,28 @@
 // Storage behaviour through the remote methods, on both backends: upsert, atomicity, the
-// reading methods' packets and the schema.
+// reading methods' packets and the schema; one state of the database per call, a store's
+// checks in its own transaction, lookups by key, abandoned statements, numbers as stored.
 
+#include <chrono>
 #include <functional>
+#include <future>
+#include <regex>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "ForwardingStore.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
+#include "server/service/PriceExplanation.h"
 #include "server/service/PriceService.h"
 #include "server/rpc/StoreCallError.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 
@@ -86,7 +94,7 @@ TEST_P(Storage, SameKeyIsReplacedAndOtherRowsAreKept) {
     for (const server::RuleRow& r : rows()) {
         if (r.day == '2' && r.consumerType == "T" && r.validFrom == wire::Date{2026, 2, 1}) {
             nine += r.amount == 9.5 ? 1 : 0;
-            twoTwentyFive += r.amount == 2.25 && r.surcharge == 1 ? 1 : 0;
+            twoTwentyFive += r.amount == 2.25 && r.adjustment == server::Adjustment::Surcharge ? 1 : 0;
         }
     }
     EXPECT_EQ(nine, 2);
@@ -117,10 +125,10 @@ TEST_P(Storage, RowsCarryEveryColumnOfTheRule) {
     EXPECT_EQ(r.timeEnd, "1745");
     EXPECT_EQ(r.validFrom, (wire::Date{2026, 2, 1}));
     EXPECT_EQ(r.validTo, (wire::Date{2026, 2, 28}));
-    EXPECT_EQ(r.surcharge, 0);
-    EXPECT_EQ(r.percentage, 1);
+    EXPECT_EQ(r.adjustment, server::Adjustment::Discount);
+    EXPECT_EQ(r.amountKind, server::AmountKind::Percentage);
     EXPECT_DOUBLE_EQ(r.amount, 12.75);
-    EXPECT_EQ(r.display, 0);
+    EXPECT_EQ(r.display, server::Display::Shown);
     EXPECT_EQ(r.updatedAt.size(), 19u) << r.updatedAt;  // YYYY-MM-DD HH:MM:SS
 }
 
@@ -362,6 +370,74 @@ TEST_P(Storage, ARuleReadEndedByItsCallerLeavesTheStoreUsable) {
               1);
 }
 
+// The statements of one reading call see one state of the database, whatever another
+// server commits between them: a total and its page, a price's seven lookups and the
+// price book's three reads agree.
+TEST_P(Storage, AReadingCallSeesOneStateOfTheDatabase) {
+    auto reader = server::openStore(db_->url());
+    auto writer = server::openStore(db_->url());
+    server::RuleRows rule{server::RuleRow{}, {"0000000001"}, {'2'}};
+    rule.shared.branch = "0001";
+    rule.shared.table = "001";
+    rule.shared.periodStart = wire::Date{2026, 1, 1};
+    rule.shared.consumerType = "T";
+    rule.shared.timeStart = "0000";
+    rule.shared.timeEnd = "2359";
+    rule.shared.validTo = wire::Date{2026, 1, 31};
+    int day = 0;
+    for (const server::SqlRows rows : {server::SqlRows::Few, server::SqlRows::Many}) {
+        long first = -1, second = -1;
+        auto count = [&](long& into) {
+            reader->query("SELECT COUNT(*) FROM PRECDIF", {},
+                          [&](const server::SqlRow& r) { into = static_cast<long>(r.integer(0)); },
+                          rows);
+        };
+        reader->readTogether([&] {
+            count(first);
+            rule.shared.validFrom = wire::Date{2026, 1, ++day};
+            writer->upsertRule(rule);  // another server's store, between the two reads
+            count(second);
+        });
+        EXPECT_EQ(second, first) << (rows == server::SqlRows::Few ? "few" : "many");
+    }
+    EXPECT_EQ(reader->countRules(), 2);  // the next call sees both stores
+}
+
+// A store's checks and its rows are one transaction: reference data replaced meanwhile
+// (init on another process) waits for it and then removes what it no longer backs, or
+// comes first and the store is refused; a rule of a product no longer sold is never left.
+TEST_P(Storage, ReferenceDataReplacedDuringAStoreLeavesNoRuleUnbacked) {
+    // Between the checks and the rows, init replaces the 200 demo products by 20.
+    class ReplacedBeforeTheRows : public testdb::ForwardingStore {
+    public:
+        ReplacedBeforeTheRows(std::unique_ptr<server::RuleStore> inner, std::string url)
+            : ForwardingStore(std::move(inner)), url_(std::move(url)) {}
+        server::UpsertCounts upsertRule(const server::RuleRows& rows) override {
+            replaced_ = std::async(std::launch::async, [this] {
+                server::initDatabase(url_, true, 20, server::ExistingData::Replace);
+            });
+            replaced_.wait_for(std::chrono::milliseconds(500));
+            return ForwardingStore::upsertRule(rows);
+        }
+        std::future<void> replaced_;
+
+    private:
+        std::string url_;
+    };
+    auto watched = std::make_unique<ReplacedBeforeTheRows>(server::openStore(db_->url()), db_->url());
+    ReplacedBeforeTheRows& store = *watched;
+    server::PriceService service(std::move(watched));
+    try {
+        service.call("SetPrecDif", testdb::listRule({"0000000150"}));
+    } catch (const wire::RpcError&) {
+        // refused: the product was already gone when the store began
+    }
+    store.replaced_.get();
+    EXPECT_EQ(db_->query("SELECT COUNT(*) FROM PRECDIF WHERE NOT EXISTS (SELECT 1 FROM PRODFILI S"
+                         " WHERE S.CDFILIAL = PRECDIF.CDFILIAL AND S.CDPRODUTO = PRECDIF.CDPRODUTO)"),
+              (std::vector<std::vector<std::string>>{{"0"}}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, Storage, testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const testing::TestParamInfo<Backend>& p) {
                              return std::string(testdb::name(p.param));
@@ -395,6 +471,139 @@ TEST(SqliteStore, LookupsLeaveNoReadOpen) {
         sqlite3_finalize(checkpoint);
     }
     sqlite3_close(other);
+}
+
+// A value its column may not hold (SQLite keeps what it is given) is refused when read,
+// never taken for 0: a discount read where a surcharge was meant is a wrong price.
+TEST(SqliteStore, AStoredValueItsColumnMayNotHoldIsRefused) {
+    testdb::TestDatabase db(Backend::Sqlite);
+    server::initDatabase(db.url(), true, 20);
+    server::PriceService(server::openStore(db.url())).call("SetPrecDif", testdb::baseRule());
+    for (const char* corrupt : {"IDDESCACRE = 'x'", "IDVALPERC = '1.5'", "IDVISUALIZA = 2",
+                                "VRPRECDIF = 'abc'", "VRPRECDIF = '2,5'"}) {
+        db.exec("UPDATE PRECDIF SET " + std::string(corrupt) +
+                " WHERE CDPRODUTO = '0000000007'");
+        try {
+            server::openStore(db.url())->rules({}, {});
+            ADD_FAILURE() << corrupt << " was read";
+        } catch (const server::StoreError& e) {
+            EXPECT_NE(std::string(e.what()).find("Valor inválido"), std::string::npos) << e.what();
+        }
+        db.exec("UPDATE PRECDIF SET IDDESCACRE = 0, IDVALPERC = 0, IDVISUALIZA = 1,"
+                " VRPRECDIF = 1.5");
+    }
+    EXPECT_EQ(server::openStore(db.url())->rules({}, {}).size(), 20u);
+}
+
+// The price of a moment reads every row it needs by its key: no statement of it reads
+// a whole table (the holidays, the branches), however many rows they hold.
+TEST(SqliteStore, APriceReadsTheMomentsRowsByTheirKeys) {
+    testdb::TestDatabase db(Backend::Sqlite);
+    server::initDatabase(db.url(), true, 20);
+    class Recording : public testdb::ForwardingStore {
+    public:
+        using ForwardingStore::ForwardingStore;
+        void query(std::string_view sql, const std::vector<server::SqlParam>& params,
+                   const std::function<void(const server::SqlRow&)>& fn,
+                   server::SqlRows rows) override {
+            statements.emplace_back(sql);
+            ForwardingStore::query(sql, params, fn, rows);
+        }
+        std::vector<std::string> statements;
+    };
+    Recording store(server::openStore(db.url()));
+    const auto at = server::priceMoment(store, "0001", "001", "01", wire::Date{2026, 1, 24}, "10:00");
+    server::explainPrice(store, at, "0000000001");
+    ASSERT_GE(store.statements.size(), 6u);
+    for (const std::string& sql : store.statements) {
+        store.inner().query("EXPLAIN QUERY PLAN " + sql, {}, [&](const server::SqlRow& r) {
+            const std::string step(r.text(3));
+            EXPECT_FALSE(std::regex_search(step, std::regex("^SCAN")))
+                << step << "\n  in " << sql;
+        });
+    }
+}
+
+// A statement the server gives up on (the call's deadline, the shutdown) is cancelled on
+// the database too, instead of running on until the database's own bound.
+TEST(PostgresStore, AnAbandonedStatementIsCancelledOnTheDatabase) {
+    if (auto why = testdb::postgresUnavailable()) {
+        GTEST_SKIP() << *why;
+    }
+    testdb::TestDatabase db(Backend::Postgres);
+    struct Case {
+        const char* name;
+        server::StoreFailure failure;
+    };
+    for (const Case& c : {Case{"deadline", server::StoreFailure::Timeout},
+                          Case{"shutdown", server::StoreFailure::Interrupted}}) {
+        auto store = server::openStore(db.url());
+        std::thread stopper;
+        if (c.failure == server::StoreFailure::Timeout) {
+            store->setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(300));
+        } else {
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                store->interrupt();
+            });
+        }
+        const std::string probe = std::string("abandoned-") + c.name;
+        try {
+            store->query("SELECT pg_sleep(60), '" + probe + "'", {}, [](const server::SqlRow&) {});
+            ADD_FAILURE() << c.name << ": the statement ran to its end";
+        } catch (const server::StoreError& e) {
+            EXPECT_EQ(e.kind(), c.failure) << c.name << ": " << e.what();
+        }
+        if (stopper.joinable()) {
+            stopper.join();
+        }
+        auto running = [&] {
+            return db.query("SELECT COUNT(*) FROM pg_stat_activity WHERE state = 'active'"
+                            " AND pid <> pg_backend_pid() AND query LIKE '%" + probe + "''%'")[0][0];
+        };
+        for (int i = 0; i < 50 && running() != "0"; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        EXPECT_EQ(running(), "0") << c.name << ": the statement still runs on the database";
+    }
+}
+
+// A cell is read as a number only when its whole text is one; a cell that is null reads
+// as 0.
+TEST(SqlRow, ReadsNumbersOnlyFromTheirWholeText) {
+    class Cell : public server::SqlRow {
+    public:
+        explicit Cell(const char* text) : text_(text) {}
+        bool isNull(int) const override { return text_ == nullptr; }
+        std::string_view text(int) const override { return text_ ? text_ : ""; }
+
+    private:
+        const char* text_;
+    };
+    struct Case {
+        const char* text;
+        std::optional<long long> integer;  // nullopt: refused
+        std::optional<double> number;
+    } const cases[] = {
+        {"42", 42, 42.0},         {"-7", -7, -7.0},         {"1.5", std::nullopt, 1.5},
+        {"1e3", std::nullopt, 1000.0}, {nullptr, 0, 0.0},   {"", std::nullopt, std::nullopt},
+        {"abc", std::nullopt, std::nullopt}, {"12abc", std::nullopt, std::nullopt},
+        {" 12", std::nullopt, std::nullopt}, {"99999999999999999999", std::nullopt, 1e20},
+    };
+    for (const Case& c : cases) {
+        const Cell cell(c.text);
+        const std::string name = c.text ? c.text : "null";
+        if (c.integer) {
+            EXPECT_EQ(cell.integer(0), *c.integer) << name;
+        } else {
+            EXPECT_THROW(cell.integer(0), server::StoreError) << name;
+        }
+        if (c.number) {
+            EXPECT_EQ(cell.number(0), *c.number) << name;
+        } else {
+            EXPECT_THROW(cell.number(0), server::StoreError) << name;
+        }
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "protocol/JsonRpc.h"
 #include "server/service/PriceService.h"
 #include "server/cli/DatabaseInit.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

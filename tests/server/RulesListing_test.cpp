@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "TestDatabase.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/cli/DatabaseInit.h"
 
 extern char** environ;

@@ -13,7 +13,7 @@
 
 #include "TestDatabase.h"
 #include "server/cli/Commands.h"
-#include "server/store/RuleStore.h"
+#include "server/store/StoreFactory.h"
 #include "server/store/Schema.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
@@ -153,7 +153,7 @@ TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
         EXPECT_EQ(wholesale[0].day, '7');  // key order: the Saturday row first
         EXPECT_EQ(wholesale[0].timeStart, "0830");
         EXPECT_EQ(wholesale[0].validTo, (wire::Date{2026, 3, 31}));
-        EXPECT_EQ(wholesale[0].percentage, 1);
+        EXPECT_EQ(wholesale[0].amountKind, server::AmountKind::Percentage);
         EXPECT_DOUBLE_EQ(wholesale[0].amount, 12.5);
         EXPECT_EQ(wholesale[0].updatedAt, "2026-12-09 22:17:30");
 

@@ -15,6 +15,7 @@
 #include "server/ops/Log.h"
 #include "server/rpc/StoreCallError.h"
 #include "server/service/PriceService.h"
+#include "server/store/StoreFactory.h"
 
 namespace {
 

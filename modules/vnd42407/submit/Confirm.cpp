@@ -40,7 +40,7 @@ void TfrmCadAutPrecoDeferenciado::sbtConfirmaClick(vol::Component&) {
     vd_Valor();
     Vd_TipoCons();
 
-    if (!vol::Application::instance().ui().askYesNo(Msg("CONF"))) return;
+    if (!vol::Application::instance().ui().askYesNo(Msg("CONF"), vol::DefaultAnswer::Yes)) return;
     submitRule(timeFrom, timeTo);
 }
 

@@ -66,7 +66,7 @@ void TfrmConPrecoDiferenciado::sbtHistoricoClick(vol::Component&) {
         application().ui().showListEmpty("Não há alterações registradas para o produto " + shown + ".");
         return;
     }
-    application().ui().lookup("Histórico do produto " + shown, *cdsHistorico, 0);
+    application().ui().showList("Histórico do produto " + shown, *cdsHistorico);
 }
 
 }  // namespace vnd

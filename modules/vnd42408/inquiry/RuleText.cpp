@@ -91,7 +91,8 @@ std::string RuleText::timestampText(std::string_view text, const wire::DatePatte
     std::string out = pattern.format(*d);
     // "T" or a blank, then HH:MM.
     if (text.size() >= 16 && (text[10] == 'T' || text[10] == ' ') && text[13] == ':') {
-        out += " " + std::string(text.substr(11, 5));
+        out += ' ';
+        out.append(text.substr(11, 5));
     }
     return out;
 }

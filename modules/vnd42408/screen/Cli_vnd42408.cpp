@@ -182,14 +182,19 @@ void TfrmConPrecoDiferenciado::defineButtons() {
         const char* name;
         const char* caption;
         const char* shortcut;
+        const char* key;  // the key shown on the button
+        vol::ButtonGlyph glyph;
         const char* hint;
     };
+    // Removing has no key of its own: Del in the list does it, and the button says so.
     const Button buttons[] = {
-        {&sbtPesquisar, "sbtPesquisar", "Pesquisar", "F5", "Pesquisar (F5)"},
-        {&sbtPrecoVigente, "sbtPrecoVigente", "Vigente", "F6", "Preço vigente (F6)"},
-        {&sbtExcluir, "sbtExcluir", "Excluir", "", "Excluir as regras selecionadas (Del na lista)"},
-        {&sbtHistorico, "sbtHistorico", "Histórico", "F7", "Histórico do produto (F7)"},
-        {&sbtExportar, "sbtExportar", "Exportar", "F9", "Exportar para CSV (F9)"},
+        {&sbtPesquisar, "sbtPesquisar", "Pesquisar", "F5", "F5", vol::ButtonGlyph::Search, "Pesquisar (F5)"},
+        {&sbtPrecoVigente, "sbtPrecoVigente", "Vigente", "F6", "F6", vol::ButtonGlyph::Price, "Preço vigente (F6)"},
+        {&sbtExcluir, "sbtExcluir", "Excluir", "", "Del", vol::ButtonGlyph::Remove,
+         "Excluir as regras selecionadas (Del na lista)"},
+        {&sbtHistorico, "sbtHistorico", "Histórico", "F7", "F7", vol::ButtonGlyph::History,
+         "Histórico do produto (F7)"},
+        {&sbtExportar, "sbtExportar", "Exportar", "F9", "F9", vol::ButtonGlyph::Export, "Exportar para CSV (F9)"},
     };
     int top = 4;
     for (const Button& b : buttons) {
@@ -197,6 +202,8 @@ void TfrmConPrecoDiferenciado::defineButtons() {
         button.setCaption(b.caption);
         button.setGeometry({3, top, kButtonSize, kButtonSize});
         button.setShortcut(b.shortcut);
+        button.setKeyLabel(b.key);
+        button.setGlyph(b.glyph);
         button.setHint(b.hint);
         *b.button = &button;
         top += kButtonSize + 5;

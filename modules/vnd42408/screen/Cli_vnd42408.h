@@ -155,6 +155,9 @@ private:
     std::string productOf(vol::MaskEdit& edit, const char* emptyKey, bool required);
     /// The rows the person selected, or an error when there is none.
     std::vector<int> selectedRules();
+    /// The question before removing the rows: how many, and the first few as the list
+    /// shows them (product, day, consumer type, window, validity).
+    std::string removalQuestion(const std::vector<int>& rows) const;
     /// The selected rows as DelPrecDif takes them: their ten key columns.
     wire::DataPacket keysOf(const std::vector<int>& rows) const;
 

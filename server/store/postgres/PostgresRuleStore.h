@@ -11,6 +11,9 @@
 
 namespace server {
 
+struct PostgresConnection;
+class PostgresCopyStream;
+
 /// RuleStore over libpq. Every value travels as a bound parameter or through COPY, never
 /// inside SQL text. Rules are upserted by COPY into a temporary table and one
 /// INSERT ... SELECT ... ON CONFLICT, inside one transaction. Every wait for the database
@@ -23,39 +26,29 @@ public:
     PostgresRuleStore(const std::string& url, const StoreSettings& settings);
     ~PostgresRuleStore() override;
 
-    void createSchema() override;
-    int schemaVersion() override;
-    StoredCounts storedCounts() override;
-    long replaceReferenceData(const demo::DataSet& set) override;
-    std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
-    std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
-    std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,
-                                              const std::optional<wire::Date>& start) override;
-    bool consumerTypeExists(const std::string& code) override;
-    std::vector<ProductRef> branchProducts(const std::string& branch) override;
-    std::vector<ProductRef> branchProductsAmong(const std::string& branch,
-                                                const std::vector<std::string>& codes) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
     UpsertCounts upsertRule(const RuleRows& rows) override;
     void query(std::string_view sql, const std::vector<SqlParam>& params,
                const std::function<void(const SqlRow&)>& fn, SqlRows rows) override;
     long execute(std::string_view sql, const std::vector<SqlParam>& params) override;
-    void writeTransaction(const std::function<void()>& body) override;
+    void insertRows(std::string_view table, std::string_view columns,
+                    const std::function<bool(std::vector<SqlCell>&)>& next) override;
+    bool hasTable(std::string_view name) override;
+    void writeTransaction(const std::function<void()>& body, WriteScope scope) override;
+    void readTogether(const std::function<void()>& body) override;
     void lockPriceTable(const std::string& branch, const std::string& table) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 
 private:
-    struct Connection;
-    class CopyStream;
     /// (branch, table) pairs, in the order their locks are taken.
     using PriceTables = std::set<std::pair<std::string, std::string>>;
     // One transaction: the lines `send` writes go through COPY into a staging table,
     // then, with the price tables' locks held, into the history and into PRECDIF by one
     // INSERT ... SELECT ... ON CONFLICT.
     UpsertCounts upsertLines(const PriceTables& tables,
-                             const std::function<void(CopyStream&)>& send);
-    std::unique_ptr<Connection> conn_;
+                             const std::function<void(PostgresCopyStream&)>& send);
+    std::unique_ptr<PostgresConnection> conn_;
 };
 
 }  // namespace server

@@ -33,6 +33,18 @@ Database open(const std::string& path, int flags, const std::string& what) {
     return db;
 }
 
+// The first column of the first row a pragma gives as text; "" when it gives none or fails.
+std::string singleValue(sqlite3* db, const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    std::string value;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) == SQLITE_OK &&
+        sqlite3_step(raw) == SQLITE_ROW && sqlite3_column_text(raw, 0) != nullptr) {
+        value = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+    }
+    sqlite3_finalize(raw);
+    return value;
+}
+
 }  // namespace
 
 long backupSqlite(const std::string& source, const std::string& target) {
@@ -68,25 +80,25 @@ long backupSqlite(const std::string& source, const std::string& target) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         pages = sqlite3_backup_pagecount(backup);
-        sqlite3_backup_finish(backup);
-        if (rc != SQLITE_DONE) {
-            throw std::runtime_error("A cópia de " + source + " falhou: " + sqlite3_errstr(rc) +
-                                     ".");
+        // finish gives the first failure of the copy, which a step may not have told.
+        const int finished = sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE || finished != SQLITE_OK) {
+            throw std::runtime_error("A cópia de " + source + " falhou: " +
+                                     sqlite3_errstr(rc != SQLITE_DONE ? rc : finished) + ".");
         }
-        sqlite3_stmt* check = nullptr;
-        std::string verdict;
-        if (sqlite3_prepare_v2(to.get(), "PRAGMA quick_check", -1, &check, nullptr) ==
-                SQLITE_OK &&
-            sqlite3_step(check) == SQLITE_ROW) {
-            verdict = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
-        }
-        sqlite3_finalize(check);
+        const std::string verdict = singleValue(to.get(), "PRAGMA quick_check");
         if (verdict != "ok") {
             throw std::runtime_error("A cópia de " + source + " não passou na verificação: " +
                                      verdict + ".");
         }
-        // The copy goes back to a single file: a backup is one file to keep.
-        sqlite3_exec(to.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+        // The copy goes back to a single file: a backup is one file to keep. The pragma
+        // answers the mode it left the file in, which is the old one when it could not
+        // change it.
+        if (singleValue(to.get(), "PRAGMA journal_mode=DELETE") != "delete") {
+            throw std::runtime_error("A cópia de " + source +
+                                     " não pôde ser fechada num só arquivo: " +
+                                     sqlite3_errmsg(to.get()) + ".");
+        }
     } catch (...) {
         fs::remove(partial);
         throw;

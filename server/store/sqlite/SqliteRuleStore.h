@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "server/store/RuleStore.h"
-
-struct sqlite3;
+#include "server/store/StoreFactory.h"
 
 namespace server {
+
+struct SqliteConnection;
 
 /// RuleStore over a SQLite file in WAL mode, so that `rules` and other readers can look
 /// at the file while a server writes it. Dates are ISO text. A writer in the way is
@@ -21,33 +21,22 @@ public:
     SqliteRuleStore(const std::string& path, Creation creation);
     ~SqliteRuleStore() override;
 
-    void createSchema() override;
-    int schemaVersion() override;
-    StoredCounts storedCounts() override;
-    long replaceReferenceData(const demo::DataSet& set) override;
-    std::vector<demo::Branch> branches(const std::optional<std::string>& code) override;
-    std::vector<demo::PriceTable> priceTables(const std::string& branch) override;
-    std::vector<demo::ValidityPeriod> periods(const std::string& branch, const std::string& table,
-                                              const std::optional<wire::Date>& start) override;
-    bool consumerTypeExists(const std::string& code) override;
-    std::vector<ProductRef> branchProducts(const std::string& branch) override;
-    std::vector<ProductRef> branchProductsAmong(const std::string& branch,
-                                                const std::vector<std::string>& codes) override;
     UpsertCounts upsertRules(const std::vector<RuleRow>& rows) override;
     UpsertCounts upsertRule(const RuleRows& rows) override;
     void query(std::string_view sql, const std::vector<SqlParam>& params,
                const std::function<void(const SqlRow&)>& fn, SqlRows rows) override;
     long execute(std::string_view sql, const std::vector<SqlParam>& params) override;
-    void writeTransaction(const std::function<void()>& body) override;
+    void insertRows(std::string_view table, std::string_view columns,
+                    const std::function<bool(std::vector<SqlCell>&)>& next) override;
+    bool hasTable(std::string_view name) override;
+    void writeTransaction(const std::function<void()>& body, WriteScope scope) override;
     void readTogether(const std::function<void()>& body) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
 
-    struct Db;  // the connection, its kept statements and what bounds them
-
 private:
     void prepareHistory();
-    std::unique_ptr<Db> db_;
+    std::unique_ptr<SqliteConnection> db_;
 };
 
 }  // namespace server

@@ -58,7 +58,7 @@ TEST(DayFacts, FindsHolidaysAndEvesOfTheBranchOrOfEveryBranch) {
 }
 
 TEST(PeriodChoice, TakesTheLatestStartOfThePeriodsInForceBothEndsIncluded) {
-    const std::vector<demo::ValidityPeriod> periods = {
+    const std::vector<server::ValidityPeriod> periods = {
         {"0001", "001", "2026-06-01", "2026-06-30"},
         {"0001", "001", "2025-01-01", "2025-12-31"},
         {"0001", "001", "2026-01-01", "2026-12-31"},

@@ -54,8 +54,12 @@ class PriceCalculation : public testing::TestWithParam<PriceCase> {};
 TEST_P(PriceCalculation, GivesTheDecimalPriceRoundedToTheCent) {
     const PriceCase& c = GetParam();
     server::RuleRow rule;
-    rule.surcharge = c.kind == ValueSurcharge || c.kind == PercentSurcharge ? 1 : 0;
-    rule.percentage = c.kind == PercentDiscount || c.kind == PercentSurcharge ? 1 : 0;
+    rule.adjustment = c.kind == ValueSurcharge || c.kind == PercentSurcharge
+                          ? server::Adjustment::Surcharge
+                          : server::Adjustment::Discount;
+    rule.amountKind = c.kind == PercentDiscount || c.kind == PercentSurcharge
+                          ? server::AmountKind::Percentage
+                          : server::AmountKind::Money;
     rule.amount = c.amount;
     const auto result = server::computePrice(c.base, c.kind == NoRule ? nullptr : &rule);
     EXPECT_EQ(result.cents, c.cents);
