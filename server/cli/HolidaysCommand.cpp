@@ -40,7 +40,8 @@ Command addHolidaysCommand(CLI::App& program) {
         sub->add_option("--date", o->date, "data")->type_name("AAAA-MM-DD");
     }
     o->add->add_option("--name", o->name, "nome do feriado")->type_name("NOME");
-    o->import = newAction("import", "importa um CSV inteiro ou nada (filial;dd/mm/aaaa;nome)");
+    o->import =
+        newAction("import", "importa um CSV em UTF-8, inteiro ou nada (filial;dd/mm/aaaa;nome)");
     o->import->add_option("file", o->file, "arquivo CSV")->type_name("ARQUIVO.csv");
     return {&command, [o](std::ostream& out, std::ostream&) {
                 requireDatabase(o->db);

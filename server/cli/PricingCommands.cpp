@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "server/cli/Utf8Text.h"
 #include "server/service/PriceExplanation.h"
 #include "server/pricing/RuleText.h"
 #include "server/pricing/Decimal4.h"
@@ -54,6 +55,19 @@ std::string csvCell(const std::string& text) {
     return out + "\"";
 }
 
+// Why a holiday's name cannot be stored, or nullopt when it can: the screens show it as
+// UTF-8, in at most 60 characters (not bytes: "São José" is 8).
+std::optional<std::string> badHolidayName(const std::string& name) {
+    const auto characters = utf8Characters(name);
+    if (!characters) {
+        return "o nome não está em UTF-8";
+    }
+    if (*characters == 0 || *characters > 60) {
+        return "o nome deve ter de 1 a 60 caracteres";
+    }
+    return std::nullopt;
+}
+
 void printPriceBook(RuleStore& store, const PriceQuestion& q, bool csv, std::ostream& out) {
     const PriceMoment at = momentOf(store, q);
     if (csv) {
@@ -99,21 +113,21 @@ void printPriceBook(RuleStore& store, const PriceQuestion& q, bool csv, std::ost
 }  // namespace
 
 void printPrice(const PriceQuestion& q, const std::string& product, std::ostream& out) {
-    auto store = openCurrentStore(q.url);
+    auto store = openStoreToRead(q.url);
     // The moment's facts and the product's rules read as one state of the database.
     store->readTogether(
         [&] { out << explanationText(explainPrice(*store, momentOf(*store, q), product)); });
 }
 
 void printPrices(const PriceQuestion& q, bool csv, std::ostream& out) {
-    auto store = openCurrentStore(q.url);
+    auto store = openStoreToRead(q.url);
     // The moment's facts and the whole book read as one state of the database.
     store->readTogether([&] { printPriceBook(*store, q, csv, out); });
 }
 
 void listHolidays(const std::string& url, const std::optional<std::string>& branch,
                   std::optional<int> year, std::ostream& out) {
-    auto store = openCurrentStore(url);
+    auto store = openStoreToRead(url);
     const wire::Date from = year ? wire::Date{*year, 1, 1} : wire::Date{1, 1, 1};
     const wire::Date to = year ? wire::Date{*year, 12, 31} : wire::Date{9999, 12, 31};
     for (const Holiday& h : PricingQueries(*store).holidays(branch, from, to)) {
@@ -124,8 +138,8 @@ void listHolidays(const std::string& url, const std::optional<std::string>& bran
 void addHoliday(const std::string& url, const std::string& branch, const std::string& date,
                 const std::string& name, std::ostream& out) {
     auto store = openCurrentStore(url);
-    if (name.empty() || name.size() > 60) {
-        throw std::invalid_argument("--name deve ter de 1 a 60 caracteres");
+    if (const auto why = badHolidayName(name)) {
+        throw std::invalid_argument("--name: " + *why);
     }
     if (branch != "T" && store->branches(branch).empty()) {
         throw std::invalid_argument("filial " + branch + " não cadastrada");
@@ -168,6 +182,11 @@ void importHolidays(const std::string& url, const std::string& file, std::ostrea
             throw std::runtime_error(file + ", linha " + std::to_string(number) + ": " + why +
                                      "; nenhum feriado foi gravado");
         };
+        // Checked before any of it is repeated in a message: Latin-1 bytes would reach the
+        // screens as replacement marks.
+        if (!utf8Characters(line)) {
+            fail("a linha não está em UTF-8 (salve o arquivo como UTF-8)");
+        }
         const auto first = line.find(';');
         const auto second = first == std::string::npos ? first : line.find(';', first + 1);
         if (second == std::string::npos) {
@@ -183,8 +202,8 @@ void importHolidays(const std::string& url, const std::string& file, std::ostrea
             fail("data inválida '" + dateText + "'");
         }
         h.date = *date;
-        if (h.name.empty() || h.name.size() > 60) {
-            fail("o nome deve ter de 1 a 60 caracteres");
+        if (const auto why = badHolidayName(h.name)) {
+            fail(*why);
         }
         if (h.branch != "T" && store->branches(h.branch).empty()) {
             fail("filial " + h.branch + " não cadastrada");
@@ -192,7 +211,9 @@ void importHolidays(const std::string& url, const std::string& file, std::ostrea
         holidays.push_back(std::move(h));
     }
     const long added = PricingQueries(*store).putHolidays(holidays);
-    out << "vnd-server: " << holidays.size() << " feriados importados (" << added << " novos)\n";
+    const bool one = holidays.size() == 1;
+    out << "vnd-server: " << holidays.size() << (one ? " feriado importado (" : " feriados importados (")
+        << added << (added == 1 ? " novo)\n" : " novos)\n");
 }
 
 }  // namespace server

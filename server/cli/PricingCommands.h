@@ -29,15 +29,16 @@ void printPrices(const PriceQuestion& question, bool csv, std::ostream& out);
 /// `holidays list`: the holidays of a branch (and of every branch) or of all, by year.
 void listHolidays(const std::string& url, const std::optional<std::string>& branch,
                   std::optional<int> year, std::ostream& out);
-/// `holidays add`: adds (or renames) one holiday of a branch or of "T".
+/// `holidays add`: adds (or renames) one holiday of a branch or of "T"; the name is UTF-8
+/// of 1 to 60 characters.
 void addHoliday(const std::string& url, const std::string& branch, const std::string& date,
                 const std::string& name, std::ostream& out);
 /// `holidays remove`: removes one; throws std::runtime_error when there is none.
 void removeHoliday(const std::string& url, const std::string& branch, const std::string& date,
                    std::ostream& out);
 /// `holidays import`: lines "filial;dd/mm/aaaa;nome" (UTF-8, a byte-order mark allowed),
-/// the whole file or nothing: a bad line stops it, naming the line, before anything is
-/// written.
+/// the whole file or nothing: a bad line (a line that is not UTF-8 among them) stops it,
+/// naming the line, before anything is written.
 void importHolidays(const std::string& url, const std::string& file, std::ostream& out);
 
 }  // namespace server

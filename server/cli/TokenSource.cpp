@@ -18,6 +18,9 @@ std::string checked(std::string token, const std::string& from) {
                               token.back() == '\t')) {
         token.pop_back();
     }
+    if (token.empty()) {
+        throw std::runtime_error("O token de acesso de " + from + " está vazio.");
+    }
     if (token.size() < kShortestToken) {
         throw std::runtime_error("O token de acesso de " + from + " deve ter ao menos " +
                                  std::to_string(kShortestToken) + " caracteres.");
@@ -43,7 +46,8 @@ std::string loadToken(const std::optional<std::string>& file) {
         }
         std::ifstream in(*file);
         std::string line;
-        if (!in || !std::getline(in, line)) {
+        // An empty file was read all right: it is its token that is refused, below.
+        if (!in || fs::is_directory(*file, error) || (!std::getline(in, line) && in.bad())) {
             throw std::runtime_error("Não foi possível ler o arquivo de token " + *file + ".");
         }
         return checked(line, "arquivo " + *file);

@@ -23,31 +23,16 @@ Acceptor::Acceptor(SocketLoops& loops, ConnectionManager& manager, const ServerO
       strand_(asio::make_strand(loops.first())) {}
 
 void Acceptor::listen(const std::string& host, const std::string& port) {
-    const std::string where = host + ":" + port;
+    const ListenAddress address{host, port};
+    const auto endpoint = address.admitted(loops_.first(), options_);
     try {
-        asio::ip::tcp::resolver resolver(loops_.first());
-        const auto endpoint = resolver.resolve(host, port)->endpoint();
-        const bool loopback = ListenAddress::isLoopback(endpoint.address());
-        if (!loopback && options_.token.empty()) {
-            throw std::runtime_error(
-                "Recusado escutar em " + where +
-                ": fora do endereço local (loopback) o servidor exige um token de acesso "
-                "(--token-file ou VND_SERVER_TOKEN).");
-        }
-        if (!loopback && options_.tlsCertificateFile.empty() && !options_.allowPlainText) {
-            throw std::runtime_error(
-                "Recusado escutar em " + where +
-                " sem TLS: fora do endereço local (loopback) o token de acesso passaria pela "
-                "rede em texto claro; use --tls-cert/--tls-key (ou --allow-plaintext, se o "
-                "texto claro for intencional).");
-        }
         acceptor_.open(endpoint.protocol());
         // A restart finds the port's old connections in TIME_WAIT; they must not stop it.
         acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true));
         acceptor_.bind(endpoint);
         acceptor_.listen();
     } catch (const std::system_error& e) {
-        throw std::runtime_error("Não foi possível escutar em " + where + ": " +
+        throw std::runtime_error("Não foi possível escutar em " + host + ":" + port + ": " +
                                  e.code().message());
     }
 }

@@ -1,6 +1,9 @@
 #include "server/net/ListenAddress.h"
 
 #include <stdexcept>
+#include <system_error>
+
+#include "server/net/ServerOptions.h"
 
 namespace server {
 
@@ -20,6 +23,34 @@ ListenAddress ListenAddress::parse(const std::string& text) {
         throw std::invalid_argument("Porta inválida em \"" + text + "\".");
     }
     return {host, port};
+}
+
+asio::ip::tcp::endpoint ListenAddress::admitted(asio::io_context& io,
+                                                const ServerOptions& options) const {
+    const std::string where = host + ":" + port;
+    asio::ip::tcp::endpoint endpoint;
+    try {
+        asio::ip::tcp::resolver resolver(io);
+        endpoint = resolver.resolve(host, port)->endpoint();
+    } catch (const std::system_error& e) {
+        throw std::runtime_error("Não foi possível escutar em " + where + ": " +
+                                 e.code().message());
+    }
+    const bool loopback = isLoopback(endpoint.address());
+    if (!loopback && options.token.empty()) {
+        throw std::runtime_error(
+            "Recusado escutar em " + where +
+            ": fora do endereço local (loopback) o servidor exige um token de acesso "
+            "(--token-file ou VND_SERVER_TOKEN).");
+    }
+    if (!loopback && options.tlsCertificateFile.empty() && !options.allowPlainText) {
+        throw std::runtime_error(
+            "Recusado escutar em " + where +
+            " sem TLS: fora do endereço local (loopback) o token de acesso passaria pela "
+            "rede em texto claro; use --tls-cert/--tls-key (ou --allow-plaintext, se o "
+            "texto claro for intencional).");
+    }
+    return endpoint;
 }
 
 bool ListenAddress::isLoopback(const asio::ip::address& address) {

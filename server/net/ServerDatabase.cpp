@@ -4,7 +4,9 @@
 #include <exception>
 
 #include "server/net/ServerOptions.h"
+#include "server/ops/Log.h"
 #include "server/rpc/PriceService.h"
+#include "server/store/DatabaseUrl.h"
 #include "server/store/RuleStore.h"
 #include "server/store/StoreFactory.h"
 
@@ -22,9 +24,15 @@ StoreSettings storeSettings(const ServerOptions& options, std::chrono::milliseco
 
 }  // namespace
 
-ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options)
-    : reads_(std::make_shared<PriceService>(
-          openCurrentStore(url, storeSettings(options, options.dbTimeout)))),
+ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options, Log& log)
+    : reads_(std::make_shared<PriceService>(openCurrentStore(
+          url, storeSettings(options, options.dbTimeout),
+          [&](int found) {
+              log.event(LogLevel::Info, "schema-upgrade",
+                        {{"from", std::to_string(found)},
+                         {"to", std::to_string(kSchemaVersion)},
+                         {"db", redactUrl(url)}});
+          }))),
       writes_(std::make_shared<PriceService>(
           openStore(url, storeSettings(options, options.storeTimeout)))) {}
 

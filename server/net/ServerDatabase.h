@@ -6,6 +6,7 @@
 
 namespace server {
 
+class Log;
 class PriceService;
 struct ServerOptions;
 
@@ -15,10 +16,10 @@ struct ServerOptions;
 /// wait, and no longer: the database's own statement bound ends what nobody waits for.
 class ServerDatabase {
 public:
-    /// Opens both, upgrading a database of an older schema first (every row kept). Throws
-    /// std::runtime_error (Portuguese text) for a database that cannot be opened, was
-    /// never initialised or is of a newer schema.
-    ServerDatabase(const std::string& url, const ServerOptions& options);
+    /// Opens both, upgrading a database of an older schema first (every row kept; logged
+    /// as event=schema-upgrade). Throws std::runtime_error (Portuguese text) for a
+    /// database that cannot be opened, was never initialised or is of a newer schema.
+    ServerDatabase(const std::string& url, const ServerOptions& options, Log& log);
     ServerDatabase(const ServerDatabase&) = delete;
     ServerDatabase& operator=(const ServerDatabase&) = delete;
 

@@ -14,7 +14,7 @@ ServerRun::ServerRun(const std::string& url, const std::string& host, const std:
     : options_(options),
       acceptor_(loops_, manager_, options, log),
       tls_(options),
-      database_(url, options),
+      database_(url, options, log),
       dispatcher_(database_.reads(), database_.writes(), options.rpc()),
       workers_(options),
       context_{manager_,         dispatcher_,   workers_.lookups(), workers_.stores(),

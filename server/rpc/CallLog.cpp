@@ -100,17 +100,18 @@ void CallLog::failed(std::string_view method, const Session& session, CallClock:
                 {"error", std::string(error)}});
 }
 
-long CallLog::occurrence(const Call& call, const Session& session, std::string_view detail,
-                         bool database) {
+std::string CallLog::occurrence(const Call& call, const Session& session,
+                                std::string_view detail, bool database) {
     if (database) {
         metrics_.databaseError();
     }
-    const long n = ++occurrences_;
-    log_.error(
-        "ocorrência " + std::to_string(n) + ": " +
-        (call.method == nullptr ? std::string("(sem método)") : std::string(call.method->name)) +
-        " id " + wire::dumpJson(call.id) + " de " + (session.peer.empty() ? "?" : session.peer) +
-        ": " + std::string(detail));
+    std::string n = occurrences_.next();
+    log_.event(LogLevel::Error, "failure",
+               {{"occurrence", n},
+                {"method", call.method == nullptr ? std::string("-") : std::string(call.method->name)},
+                {"id", wire::dumpJson(call.id)},
+                {"peer", session.peer.empty() ? std::string("?") : session.peer},
+                {"error", std::string(detail)}});
     return n;
 }
 
@@ -122,8 +123,12 @@ void CallLog::refusedLogin(const Session& session, std::string_view reason, std:
 }
 
 void CallLog::lockedOut(const Session& session, long seconds, int failures) {
-    log_.warning("endereço " + session.peer + " bloqueado por " + std::to_string(seconds) +
-                 " s após " + std::to_string(failures) + " falhas de autenticação");
+    log_.event(LogLevel::Warning, "auth-lockout",
+               {{"peer", session.peer},
+                {"seconds", std::to_string(seconds)},
+                {"failures", std::to_string(failures)},
+                {"msg", "endereço " + session.peer + " bloqueado por " + std::to_string(seconds) +
+                            " s após " + std::to_string(failures) + " falhas de autenticação"}});
 }
 
 void CallLog::hello(const Session& session) {

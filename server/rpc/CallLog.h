@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/ops/Occurrences.h"
 #include "server/rpc/Call.h"
 
 namespace server {
@@ -33,7 +34,7 @@ public:
     /// A failure the peer must not see the inside of (the database's own text, an
     /// exception): logged with a new occurrence number, which is returned for the answer.
     /// A database failure is counted as such.
-    long occurrence(const Call& call, const Session& session, std::string_view detail,
+    std::string occurrence(const Call& call, const Session& session, std::string_view detail,
                     bool database);
     /// A login refused, for this reason ("wrong-token"...), with the text for the log.
     void refusedLogin(const Session& session, std::string_view reason, std::string message);
@@ -45,7 +46,7 @@ public:
 private:
     Log& log_;
     Metrics& metrics_;
-    std::atomic<long> occurrences_{0};
+    Occurrences occurrences_;
 };
 
 }  // namespace server

@@ -31,9 +31,8 @@ std::string resultLine(const nlohmann::json& id, std::string_view resultText) {
     return out;
 }
 
-std::string internalError(long occurrence) {
-    return "Erro interno do servidor. Ocorrência " + std::to_string(occurrence) +
-           " no registro do servidor.";
+std::string internalError(const std::string& occurrence) {
+    return "Erro interno do servidor. Ocorrência " + occurrence + " no registro do servidor.";
 }
 
 }  // namespace
@@ -107,7 +106,7 @@ Step Dispatcher::prepare(std::string_view line, Session& session) {
         // is still an answer, and its inside goes to the log only.
         Call unknown;
         unknown.id = nullptr;
-        const long n = log_.occurrence(unknown, session, e.what(), false);
+        const std::string n = log_.occurrence(unknown, session, e.what(), false);
         return {wire::encodeError(nullptr, wire::rpc::kInternalError, internalError(n)),
                 std::nullopt};
     }
@@ -116,8 +115,8 @@ Step Dispatcher::prepare(std::string_view line, Session& session) {
 std::optional<std::string> Dispatcher::failedInside(const Call& call, const Session& session,
                                                     std::string_view detail, bool database,
                                                     std::string message) {
-    const long n = log_.occurrence(call, session, detail, database);
-    message += " Ocorrência " + std::to_string(n) + " no registro do servidor.";
+    const std::string n = log_.occurrence(call, session, detail, database);
+    message += " Ocorrência " + n + " no registro do servidor.";
     log_.failed(call.method->name, session, call.arrived, message);
     if (call.notification) {
         return std::nullopt;

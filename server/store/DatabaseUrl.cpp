@@ -13,8 +13,37 @@ namespace {
 // percent-encoded or quoted), so that masking keeps everything around it.
 using Span = std::pair<std::size_t, std::size_t>;
 
-// The values of `password=` among the parameters of a URI's query, which starts at from.
-void queryPasswords(std::string_view url, std::size_t from, std::vector<Span>& spans) {
+// What a text must not show: its passwords, and every value of a URI's query (whatever
+// its key, spelt in any way libpq accepts, a value may be a secret).
+struct Secrets {
+    std::vector<Span> passwords;
+    std::vector<Span> queryValues;
+};
+
+// A query key as libpq reads it: percent-encoded bytes decoded ("%70assword" is
+// "password"). A malformed escape is kept as typed; libpq refuses such a URI anyway.
+std::string decodedKey(std::string_view key) {
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (key[i] == '%' && i + 2 < key.size() && hex(key[i + 1]) >= 0 && hex(key[i + 2]) >= 0) {
+            out += static_cast<char>(hex(key[i + 1]) * 16 + hex(key[i + 2]));
+            i += 2;
+        } else {
+            out += key[i];
+        }
+    }
+    return out;
+}
+
+// The values of the parameters of a URI's query, which starts at from; those whose key,
+// decoded, is "password" are passwords too.
+void queryValues(std::string_view url, std::size_t from, Secrets& secrets) {
     std::size_t start = from;
     while (start < url.size()) {
         std::size_t end = url.find('&', start);
@@ -22,15 +51,19 @@ void queryPasswords(std::string_view url, std::size_t from, std::vector<Span>& s
             end = url.size();
         }
         const std::string_view parameter = url.substr(start, end - start);
-        constexpr std::string_view kKey = "password=";
-        if (parameter.starts_with(kKey)) {
-            spans.emplace_back(start + kKey.size(), parameter.size() - kKey.size());
+        const std::size_t equals = parameter.find('=');
+        if (equals != std::string_view::npos && equals + 1 < parameter.size()) {
+            const Span value(start + equals + 1, parameter.size() - equals - 1);
+            secrets.queryValues.push_back(value);
+            if (decodedKey(parameter.substr(0, equals)) == "password") {
+                secrets.passwords.push_back(value);
+            }
         }
         start = end + 1;
     }
 }
 
-void uriPasswords(std::string_view url, std::size_t authority, std::vector<Span>& spans) {
+void uriSecrets(std::string_view url, std::size_t authority, Secrets& secrets) {
     // The user part ends at an '@' before the query; a password holding a bare '?' (not
     // percent-encoded) leaves the '@' after it, so the last '@' of all is taken then: a
     // message may mask too much, never too little.
@@ -42,13 +75,13 @@ void uriPasswords(std::string_view url, std::size_t authority, std::vector<Span>
     if (at != std::string_view::npos && at >= authority) {
         const std::size_t colon = url.find(':', authority);
         if (colon < at) {
-            spans.emplace_back(colon + 1, at - colon - 1);
+            secrets.passwords.emplace_back(colon + 1, at - colon - 1);
         }
     }
     const std::size_t afterUser = at != std::string_view::npos && at >= authority ? at : authority;
     const std::size_t queryStart = url.find('?', afterUser);
     if (queryStart != std::string_view::npos) {
-        queryPasswords(url, queryStart + 1, spans);
+        queryValues(url, queryStart + 1, secrets);
     }
 }
 
@@ -90,20 +123,20 @@ void keywordPasswords(std::string_view text, std::vector<Span>& spans) {
     }
 }
 
-// Every non-empty password of the text, in text order.
-std::vector<Span> passwords(std::string_view text) {
-    std::vector<Span> spans;
+// Every non-empty secret of the text, each list in text order.
+Secrets secrets(std::string_view text) {
+    Secrets found;
     if (text.starts_with("sqlite:")) {
-        return spans;
+        return found;
     }
     const std::size_t scheme = text.find("://");
     if (scheme != std::string_view::npos) {
-        uriPasswords(text, scheme + 3, spans);
+        uriSecrets(text, scheme + 3, found);
     } else {
-        keywordPasswords(text, spans);
+        keywordPasswords(text, found.passwords);
     }
-    std::erase_if(spans, [](const Span& s) { return s.second == 0; });
-    return spans;
+    std::erase_if(found.passwords, [](const Span& s) { return s.second == 0; });
+    return found;
 }
 
 void replaceAll(std::string& text, const std::string& what, const std::string& with) {
@@ -119,8 +152,12 @@ void replaceAll(std::string& text, const std::string& what, const std::string& w
 }  // namespace
 
 std::string redactUrl(const std::string& url) {
+    const Secrets found = secrets(url);
+    std::vector<Span> spans = found.passwords;
+    spans.insert(spans.end(), found.queryValues.begin(), found.queryValues.end());
+    std::sort(spans.begin(), spans.end());
+    spans.erase(std::unique(spans.begin(), spans.end()), spans.end());
     std::string out = url;
-    const std::vector<Span> spans = passwords(url);
     // From the end, so that the earlier spans keep their places.
     for (auto it = spans.rbegin(); it != spans.rend(); ++it) {
         out.replace(it->first, it->second, "***");
@@ -129,12 +166,12 @@ std::string redactUrl(const std::string& url) {
 }
 
 bool hasPassword(std::string_view text) {
-    return !passwords(text).empty();
+    return !secrets(text).passwords.empty();
 }
 
 std::string maskPasswords(std::string message, const std::string& url) {
     replaceAll(message, url, redactUrl(url));
-    for (const auto& [start, length] : passwords(url)) {
+    for (const auto& [start, length] : secrets(url).passwords) {
         replaceAll(message, url.substr(start, length), "***");
     }
     return message;

@@ -1,8 +1,10 @@
 #include "server/store/StoreFactory.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "server/store/DatabaseUrl.h"
+#include "server/store/Schema.h"
 #include "server/store/postgres/PostgresRuleStore.h"
 #include "server/store/sqlite/SqliteRuleStore.h"
 
@@ -29,8 +31,7 @@ std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings
                                 "\" (use sqlite:CAMINHO ou postgresql://...)");
 }
 
-std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
-                                            const StoreSettings& settings) {
+InitialisedStore openInitialisedStore(const std::string& url, const StoreSettings& settings) {
     auto store = openStore(url, settings);
     const int version = store->schemaVersion();
     if (version == 0) {
@@ -39,12 +40,36 @@ std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
                                  " não foi inicializado; execute vnd-server init --db " + shown +
                                  ".");
     }
+    return {std::move(store), version};
+}
+
+std::unique_ptr<RuleStore> openCurrentStore(const std::string& url, const StoreSettings& settings,
+                                            const std::function<void(int)>& upgraded) {
+    auto [store, version] = openInitialisedStore(url, settings);
     if (version != kSchemaVersion) {
         // An older database gains the new tables with its rows kept; a newer one is
         // refused by the upgrade itself, before anything is touched.
         store->createSchema();
+        if (upgraded) {
+            upgraded(version);
+        }
     }
-    return store;
+    return std::move(store);
+}
+
+std::unique_ptr<RuleStore> openStoreToRead(const std::string& url) {
+    auto [store, version] = openInitialisedStore(url);
+    if (version > kSchemaVersion) {
+        throw std::runtime_error(schema::newerVersionMessage(version));
+    }
+    if (version < kSchemaVersion) {
+        const std::string shown = redactUrl(url);
+        throw std::runtime_error("O banco de dados " + shown + " tem o esquema versão " +
+                                 std::to_string(version) + ", anterior ao deste programa (" +
+                                 std::to_string(kSchemaVersion) +
+                                 "); atualize-o com vnd-server init --db " + shown + ".");
+    }
+    return std::move(store);
 }
 
 }  // namespace server

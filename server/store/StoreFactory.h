@@ -1,6 +1,7 @@
 #pragma once
 // Opening the store a database URL names.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,10 +24,25 @@ std::unique_ptr<RuleStore> openStore(const std::string& url,
 std::unique_ptr<RuleStore> openStore(const std::string& url, const StoreSettings& settings,
                                      Creation creation = Creation::MustExist);
 
+/// An opened store and the schema version its database had when opened.
+struct InitialisedStore {
+    std::unique_ptr<RuleStore> store;
+    int version = 0;
+};
+/// Opens the existing database at url and reads its schema version, changing nothing:
+/// one never initialised is refused (std::runtime_error telling to run init).
+InitialisedStore openInitialisedStore(const std::string& url, const StoreSettings& settings = {});
+
 /// Opens the existing database at url for serving: one never initialised is refused
 /// (std::runtime_error telling to run init), one of an older schema is upgraded first
-/// (createSchema), one of a newer schema is refused.
+/// (createSchema; then upgraded, when given, is told the version found), one of a newer
+/// schema is refused.
 std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
-                                            const StoreSettings& settings = {});
+                                            const StoreSettings& settings = {},
+                                            const std::function<void(int found)>& upgraded = {});
+/// Opens the existing database at url for a command that only reads, changing nothing:
+/// one never initialised, or of another schema than this build's, is refused
+/// (std::runtime_error telling to run init, or saying the schema is newer).
+std::unique_ptr<RuleStore> openStoreToRead(const std::string& url);
 
 }  // namespace server

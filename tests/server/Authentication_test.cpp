@@ -224,6 +224,29 @@ TEST(TokenSource, ReadsAPrivateFileAndRefusesAnOpenOne) {
     EXPECT_THROW(server::loadToken(file.string()), std::runtime_error);
 }
 
+// A token file that was read but holds no usable token says so, not that it could not be
+// read (a reload logs this).
+TEST(TokenSource, SaysWhyAFileReadIsRefused) {
+    namespace fs = std::filesystem;
+    const fs::path file =
+        fs::temp_directory_path() / ("vnd-token-why-" + std::to_string(::getpid()));
+    const struct {
+        const char* text;
+        const char* why;
+    } cases[] = {{"", "está vazio"}, {"\r\n", "está vazio"}, {"curto\n", "ao menos 16"}};
+    for (const auto& c : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << c.text;
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        try {
+            server::loadToken(file.string());
+            ADD_FAILURE() << "took \"" << c.text << '"';
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.why), std::string::npos) << e.what();
+        }
+    }
+    fs::remove(file);
+}
+
 // A store that fails because another writer held the database is made again; one that
 // fails for another reason is reported at once.
 struct RetryCase {

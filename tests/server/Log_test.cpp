@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "server/ops/Log.h"
+#include "server/ops/Occurrences.h"
 
 namespace {
 
@@ -95,6 +96,16 @@ TEST(Log, AStalledStreamStallsNoCallerAndDroppedLinesAreCounted) {
     }
     EXPECT_EQ(next, 100);
     EXPECT_GE(notes, 1);
+}
+
+// A clerk's "Ocorrência" names one failure of one server: two servers, or one server's two
+// starts, never hand out the same names, and each counts its own from 1.
+TEST(Occurrences, NamesAreNotRepeatedByAnotherRun) {
+    server::Occurrences first, second;
+    const std::string a = first.next();
+    EXPECT_TRUE(std::regex_match(a, std::regex("[0-9a-z]{6}-1"))) << a;
+    EXPECT_NE(second.next(), a);
+    EXPECT_EQ(first.next(), a.substr(0, 7) + "2");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
+#include "server/cli/Commands.h"
 #include "server/ops/Log.h"
 #include "server/store/postgres/PostgresPrivileges.h"
 #include "server/store/StoreFactory.h"
@@ -61,7 +62,10 @@ std::size_t occurrences(const std::string& text, const std::string& what) {
 // pipe nobody reads, as a journal that stalls.
 class ServeProcess {
 public:
-    ServeProcess(const std::vector<std::string>& args, const fs::path& log) {
+    /// With outputToLog, standard output goes to the log file as well, as a service
+    /// manager joins both in its journal; the first line is then not read.
+    ServeProcess(const std::vector<std::string>& args, const fs::path& log,
+                 bool outputToLog = false) {
         int out[2];
         if (pipe(out) != 0) throw std::runtime_error("pipe");
         int unread[2] = {-1, -1};
@@ -71,9 +75,9 @@ public:
         }
         pid_ = fork();
         if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
             const int err =
                 log.empty() ? unread[1] : ::open(log.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+            dup2(outputToLog ? err : out[1], STDOUT_FILENO);
             dup2(err, STDERR_FILENO);
             close(out[0]);
             close(out[1]);
@@ -215,6 +219,100 @@ TEST(ServeAsAService, RunsFromItsConfigurationFileAndLogsEveryCallButNoSecret) {
     fs::remove(log);
 }
 
+// Under a service manager standard output and standard error are one journal: every line
+// there is an event, the start, the schema's upgrade, a lockout, a failure under the
+// occurrence name the screen was given, and the stop among them.
+TEST(ServeAsAService, UnderAServiceManagerEveryLineIsAnEvent) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    const fs::path file = db.url().substr(7);
+    fs::copy_file(VND_TEST_DATA_DIR "/schema-v1.db", file);
+    const fs::path token = file.string() + ".token", log = file.string() + ".log";
+    writeSecret(token, kToken);
+    ServeProcess serve({"serve", "--no-config", "--db", db.url(), "--listen", "127.0.0.1:0",
+                        "--token-file", token.string(), "--auth-failures", "1"},
+                       log, true);
+    std::smatch listen;
+    std::string text;
+    for (int i = 0; i < 200 && !std::regex_search(text, listen, std::regex("listen=127\\.0\\.0\\.1:(\\d+)")); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        text = readFile(log);
+    }
+    ASSERT_FALSE(listen.empty()) << text;
+    const auto port = static_cast<unsigned short>(std::stoi(listen[1]));
+    sqlite3* side = nullptr;
+    sqlite3_open(file.c_str(), &side);
+    sqlite3_exec(side, "ALTER TABLE PRECDIF RENAME TO PRECDIF_FORA", nullptr, nullptr, nullptr);
+    sqlite3_close(side);
+    std::string message;
+    {
+        LineClient client(port);
+        ASSERT_TRUE(logsIn(client, kToken));
+        message = client.call("SetPrecDif", testdb::baseRule())["error"].value("message", "");
+    }
+    std::smatch named;
+    ASSERT_TRUE(std::regex_search(message, named, std::regex("Ocorrência ([0-9a-z]{6}-1) no ")))
+        << message;
+    {
+        LineClient guesser(port);
+        EXPECT_FALSE(logsIn(guesser, "um-token-quase-certo-0123456789"));
+    }
+    EXPECT_EQ(serve.terminate(), 0);
+
+    text = readFile(log);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_search(line, std::regex("^\\d{4}-\\d\\d-\\d\\dT[0-9:.]+Z (INFO |WARN |ERROR) event=")))
+            << line;
+    }
+    for (const std::string& event :
+         {std::string("event=start "), std::string("event=schema-upgrade from=1 to=2 "),
+          std::string("event=auth-lockout peer=127.0.0.1 "),
+          "event=failure occurrence=" + named[1].str() + " method=SetPrecDif ",
+          std::string("event=stopping "), std::string("event=stop ")}) {
+        EXPECT_NE(text.find(event), std::string::npos) << event << " not in\n" << text;
+    }
+    fs::remove(token);
+    fs::remove(log);
+}
+
+// serve --check finds what would stop a start, without starting: it binds no port (the
+// service may be serving on them) and changes nothing, not even an old schema.
+TEST(ServeCheck, FindsWhatWouldStopTheStartWithoutStarting) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite), old(testdb::Backend::Sqlite),
+        never(testdb::Backend::Sqlite);
+    server::initDatabase(db.url(), true, 5);
+    fs::copy_file(VND_TEST_DATA_DIR "/schema-v1.db", old.url().substr(7));
+    asio::io_context io;
+    asio::ip::tcp::acceptor serving(io, {asio::ip::make_address("127.0.0.1"), 0});
+    const std::string taken = "127.0.0.1:" + std::to_string(serving.local_endpoint().port());
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        const char* said;
+    } cases[] = {
+        {"ready", {"--db", db.url(), "--listen", taken, "--metrics", taken}, 0,
+         "configuração conferida"},
+        {"older_schema", {"--db", old.url(), "--listen", taken}, 0, "esquema versão 1"},
+        {"never_initialised", {"--db", never.url()}, 1, "vnd-server init --db"},
+        {"open_address_without_token", {"--db", db.url(), "--listen", "0.0.0.0:7400"}, 1,
+         "exige um token"},
+        {"unreadable_certificate",
+         {"--db", db.url(), "--tls-cert", VND_TEST_TLS_DIR "/missing.pem", "--tls-key",
+          VND_TEST_TLS_DIR "/server.key"},
+         1, "certificado TLS"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"serve", "--no-config", "--check"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::ostringstream out, err;
+        EXPECT_EQ(server::runCommand(args, out, err), c.status) << c.name << ": " << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.said), std::string::npos)
+            << c.name << ": " << out.str() << err.str();
+    }
+    EXPECT_EQ(server::openStore(old.url())->schemaVersion(), 1);
+}
+
 // A log nobody reads (a full pipe, a journal that stalls) costs log lines, never calls:
 // every call is answered, each within moments.
 TEST(ServeAsAService, AStalledLogDoesNotStallCalls) {
@@ -260,7 +358,7 @@ TEST(ServeAsAService, NoDatabasePasswordInTheLog) {
     db.exec("ALTER TABLE PRECDIF RENAME TO PRECDIF_FORA");
     EXPECT_TRUE(client.call("SetPrecDif", testdb::baseRule()).contains("error"));
     srv.stop();
-    EXPECT_NE(text.str().find("ocorrência"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find(" event=failure occurrence="), std::string::npos) << text.str();
     EXPECT_EQ(occurrences(text.str(), " event=call "), 2u) << text.str();
     EXPECT_EQ(text.str().find("segredo"), std::string::npos) << text.str();
 }
@@ -378,8 +476,13 @@ TEST(Backup, ACopyTakenDuringStoresHoldsWholeStoresOnly) {
 
 namespace {
 
-void superuser(const std::string& sql) {
-    PGconn* conn = PQconnectdb(std::getenv("VND_TEST_PG_URL"));
+// Runs sql as the cluster's superuser, in the test database or in the one named.
+void superuser(const std::string& sql, const std::string& database = {}) {
+    std::string url = std::getenv("VND_TEST_PG_URL");
+    if (!database.empty()) {
+        url = url.substr(0, url.rfind('/') + 1) + database;
+    }
+    PGconn* conn = PQconnectdb(url.c_str());
     PGresult* r = PQexec(conn, sql.c_str());
     const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
     const std::string error = PQerrorMessage(conn);
@@ -407,8 +510,23 @@ TEST(StorePrivileges, ARoleWithoutTemporaryIsNamed) {
     EXPECT_NE(missing->find("GRANT TEMPORARY ON DATABASE " + database + " TO " + role),
               std::string::npos)
         << *missing;
+    // serve --check names it too, on a database the owner made.
+    const std::string owner = std::getenv("VND_TEST_PG_URL");
+    server::initDatabase(owner.substr(0, owner.rfind('/') + 1) + database, true, 5);
+    superuser("GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + role, database);
+    auto check = [&](std::string& said) {
+        std::ostringstream out, err;
+        const int status =
+            server::runCommand({"serve", "--no-config", "--check", "--db", url}, out, err);
+        said = out.str() + err.str();
+        return status;
+    };
+    std::string said;
+    EXPECT_EQ(check(said), 1);
+    EXPECT_NE(said.find("GRANT TEMPORARY ON DATABASE " + database), std::string::npos) << said;
     superuser("GRANT TEMPORARY ON DATABASE " + database + " TO " + role);
     EXPECT_FALSE(server::missingStorePrivilege(url).has_value());
+    EXPECT_EQ(check(said), 0) << said;
     EXPECT_FALSE(server::missingStorePrivilege("sqlite:/tmp/x.db").has_value());
     superuser("DROP DATABASE " + database);
     superuser("DROP ROLE " + role);

@@ -441,6 +441,38 @@ TEST_P(Pricing, HolidaysAreKeptFromTheCommandLineAndAnImportIsAllOrNothing) {
     EXPECT_EQ(run({"holidays", "remove", "--branch", "0001", "--date", "2026-01-20"}).first, 1);
 }
 
+// The screens show the names as UTF-8: a file in another encoding is refused at its
+// first such line, and a name is measured in characters, not bytes.
+TEST_P(Pricing, HolidayImportTakesUtf8Only) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("feriados-utf8-" + std::to_string(::getpid()) + ".csv");
+    std::string sixty;
+    for (int i = 0; i < 60; ++i) sixty += "ã";
+    const struct {
+        const char* name;
+        std::string text;
+        int status;
+        std::string said;
+    } cases[] = {
+        {"latin1", "0001;19/01/2026;Um\n0001;20/01/2026;S\xe3o Sebasti\xe3o\n", 1,
+         "linha 2: a linha não está em UTF-8"},
+        {"one_holiday", "0001;22/01/2026;São Sebastião\n", 0, "1 feriado importado (1 novo)"},
+        {"sixty_accented_characters", "0001;21/01/2026;" + sixty + "\n", 0,
+         "1 feriado importado (1 novo)"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << c.text;
+        std::ostringstream out, err;
+        EXPECT_EQ(server::runCommand({"holidays", "--db", db_->url(), "import", file.string()}, out,
+                                     err),
+                  c.status)
+            << c.name << ": " << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.said), std::string::npos)
+            << c.name << ": " << out.str() << err.str();
+    }
+    std::filesystem::remove(file);
+}
+
 TEST_P(Pricing, BadArgumentsAreRefusedInPortuguese) {
     const json date = {{"$date", "2026-02-16"}};
     const struct {

@@ -183,6 +183,25 @@ TEST_P(SchemaUpgrade, TheNewTablesTakeTheirRowsAfterTheUpgrade) {
               (Rows{{"ana", "12.5"}}));
 }
 
+// A command that only reads leaves an old database as it found it, and says how to
+// upgrade it.
+TEST_P(SchemaUpgrade, ReadingCommandsLeaveAnOldDatabaseAlone) {
+    auto db = version1Database(GetParam());
+    const std::vector<std::vector<std::string>> readers = {
+        {"holidays", "list"},
+        {"price", "--branch", "0001", "--table", "001", "--at", "2026-03-02 10:00", "--product",
+         "0000000001"},
+        {"prices", "--branch", "0001", "--table", "001", "--at", "2026-03-02 10:00"},
+    };
+    for (std::vector<std::string> args : readers) {
+        args.insert(args.begin() + 1, {"--db", db->url()});
+        std::string said;
+        EXPECT_EQ(run(args, &said), 1) << args[0] << ": " << said;
+        EXPECT_NE(said.find("vnd-server init --db"), std::string::npos) << said;
+        EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 1) << args[0];
+    }
+}
+
 // An upgrade that fails part-way (here a view stands where the history table would go,
 // so its index cannot be made) leaves the database of version 1 exactly as it was.
 TEST_P(SchemaUpgrade, AFailedUpgradeLeavesTheDatabaseAsItWas) {

@@ -81,14 +81,15 @@ TEST_P(DatabaseRefusal, TheScreenIsToldWhatFailedAndTheLogWhy) {
     EXPECT_EQ(answer["error"]["code"], wire::rpc::kInternalError);
     std::smatch found;
     ASSERT_TRUE(std::regex_match(
-        message, found, std::regex("(.*) Ocorrência ([0-9]+) no registro do servidor\\.")))
+        message, found, std::regex("(.*) Ocorrência ([0-9a-z]{6}-[0-9]+) no registro do servidor\\.")))
         << message;
     EXPECT_EQ(found[1].str(), GetParam().message);
     for (const char* inside : {"ERROR", "SQL", "INSERT", "PRECDIF", "permission", "gatilho"}) {
         EXPECT_EQ(message.find(inside), std::string::npos) << inside << " in " << message;
     }
     const std::string text = logText.str();
-    EXPECT_NE(text.find("ocorrência " + found[2].str() + ": SetPrecDif"), std::string::npos)
+    EXPECT_NE(text.find("event=failure occurrence=" + found[2].str() + " method=SetPrecDif "),
+              std::string::npos)
         << text;
     EXPECT_NE(text.find(GetParam().logDetail), std::string::npos) << text;
     EXPECT_NE(text.find(" ERROR "), std::string::npos) << text;
