@@ -51,7 +51,10 @@ void insertRows(sqlite3* db, const char* sql, const std::vector<std::vector<std:
 }  // namespace
 
 void writeLocalDatabase(const std::string& sqlitePath, int products) {
-    const DataSet set = makeDataSet(products);
+    writeLocalDatabase(sqlitePath, makeDataSet(products));
+}
+
+void writeLocalDatabase(const std::string& sqlitePath, const DataSet& set) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(sqlitePath.c_str(), &raw,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

@@ -1,5 +1,6 @@
 #pragma once
-// Writes the demo data set into the host's local SQLite database.
+// Writes the host's local SQLite database: the demo data set, or any rows of the same
+// tables (a branch's data read from the server).
 
 #include <string>
 
@@ -12,5 +13,9 @@ namespace demo {
 /// transaction. Other tables of the file are left alone. Throws std::runtime_error when
 /// the file cannot be opened or written.
 void writeLocalDatabase(const std::string& sqlitePath, int products = kDefaultProducts);
+
+/// The same with the rows of `rows`' branches, products, assortment, consumer types and
+/// consumer types by branch (its other members are not written).
+void writeLocalDatabase(const std::string& sqlitePath, const DataSet& rows);
 
 }  // namespace demo

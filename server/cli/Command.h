@@ -10,6 +10,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "server/store/RuleStore.h"
+
 namespace CLI {
 class App;
 }
@@ -34,6 +36,9 @@ Command addBackupCommand(CLI::App& program);
 Command addPriceCommand(CLI::App& program);
 Command addPricesCommand(CLI::App& program);
 Command addHolidaysCommand(CLI::App& program);
+Command addImportCommand(CLI::App& program);
+Command addExportCommand(CLI::App& program);
+Command addLocalDbCommand(CLI::App& program);
 
 /// A new subcommand of the program with the help flag, --version and the Portuguese
 /// group names every command shares.
@@ -42,5 +47,8 @@ CLI::App& newCommand(CLI::App& program, const std::string& name, const std::stri
 void addDatabaseOption(CLI::App& command, std::string& target);
 /// Throws UsageError when no --db was given.
 void requireDatabase(const std::string& url);
+/// Who a command's changes are made by, for the rule history: the system user running it,
+/// and the machine's name with the command ("caixa-1 (vnd-server import)").
+RuleStore::Caller commandCaller(const std::string& command);
 
 }  // namespace server

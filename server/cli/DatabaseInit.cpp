@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "server/cli/Command.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/store/DemoReferenceData.h"
 #include "server/store/StoreFactory.h"
@@ -24,6 +25,7 @@ long initDatabase(const std::string& url, bool demo, int products, ExistingData 
                                  "sem filial, tabela, vigência ou produto seriam removidas. "
                                  "Para substituí-los mesmo assim, use --force.");
     }
+    store->setCaller(commandCaller("init"));
     return store->replaceReferenceData(referenceDataOf(demo::makeDataSet(products)));
 }
 

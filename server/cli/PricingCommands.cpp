@@ -1,12 +1,12 @@
 #include "server/cli/PricingCommands.h"
 
-#include <fstream>
 #include <iomanip>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
 
-#include "server/cli/Utf8Text.h"
+#include "server/cli/CsvFile.h"
+#include "server/ops/Utf8Text.h"
 #include "server/service/PriceExplanation.h"
 #include "server/pricing/RuleText.h"
 #include "server/pricing/Decimal4.h"
@@ -41,18 +41,6 @@ std::string cents(const std::optional<long long>& value, bool csv) {
         return "";
     }
     return csv ? decimalText(*value) : moneyText(*value);
-}
-
-// A CSV cell: quoted when it holds the separator, a quote or a line break.
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(";\"\n\r") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (char c : text) {
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return out + "\"";
 }
 
 // Why a holiday's name cannot be stored, or nullopt when it can: the screens show it as
@@ -161,36 +149,17 @@ void removeHoliday(const std::string& url, const std::string& branch, const std:
 }
 
 void importHolidays(const std::string& url, const std::string& file, std::ostream& out) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("não foi possível ler " + file);
-    }
-    auto store = openCurrentStore(url);
     std::vector<Holiday> holidays;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (number == 1 && line.starts_with("\xEF\xBB\xBF")) {
-            line.erase(0, 3);
+    std::unique_ptr<RuleStore> store;
+    readTextLines(file, "nenhum feriado foi gravado", [&](int, const std::string& line) {
+        if (!store) {
+            store = openCurrentStore(url);
         }
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.empty()) {
-            continue;
-        }
-        auto fail = [&](const std::string& why) {
-            throw std::runtime_error(file + ", linha " + std::to_string(number) + ": " + why +
-                                     "; nenhum feriado foi gravado");
-        };
-        // Checked before any of it is repeated in a message: Latin-1 bytes would reach the
-        // screens as replacement marks.
-        if (!utf8Characters(line)) {
-            fail("a linha não está em UTF-8 (salve o arquivo como UTF-8)");
-        }
+        // The name is the rest of the line, `;` and all.
         const auto first = line.find(';');
         const auto second = first == std::string::npos ? first : line.find(';', first + 1);
         if (second == std::string::npos) {
-            fail("esperado filial;dd/mm/aaaa;nome");
+            throw std::invalid_argument("esperado filial;dd/mm/aaaa;nome");
         }
         Holiday h;
         h.branch = line.substr(0, first);
@@ -199,16 +168,19 @@ void importHolidays(const std::string& url, const std::string& file, std::ostrea
         static const wire::DatePattern pattern("dd/mm/yyyy");
         const auto date = pattern.parse(dateText);
         if (!date) {
-            fail("data inválida '" + dateText + "'");
+            throw std::invalid_argument("data inválida '" + dateText + "'");
         }
         h.date = *date;
         if (const auto why = badHolidayName(h.name)) {
-            fail(*why);
+            throw std::invalid_argument(*why);
         }
         if (h.branch != "T" && store->branches(h.branch).empty()) {
-            fail("filial " + h.branch + " não cadastrada");
+            throw std::invalid_argument("filial " + h.branch + " não cadastrada");
         }
         holidays.push_back(std::move(h));
+    });
+    if (!store) {
+        store = openCurrentStore(url);
     }
     const long added = PricingQueries(*store).putHolidays(holidays);
     const bool one = holidays.size() == 1;

@@ -43,6 +43,9 @@ ReferenceData referenceDataOf(demo::DataSet&& set) {
     take(set.consumerTypes, data.consumerTypes, [](demo::ConsumerType& c) {
         return ConsumerType{std::move(c.code), std::move(c.name)};
     });
+    take(set.consumerTypeBranches, data.consumerTypeBranches, [](demo::BranchLink& l) {
+        return ConsumerTypeBranch{std::move(l.branch), std::move(l.code)};
+    });
     take(set.basePrices, data.basePrices, [](demo::BasePrice& p) {
         return BasePrice{std::move(p.branch), std::move(p.table), std::move(p.periodStart),
                          std::move(p.product), p.price};

@@ -6,7 +6,7 @@
 
 namespace server {
 
-/// The rows of the demo set the server stores (TIPOCONSFILI is the workstation's alone).
+/// The rows of the demo set the server stores.
 /// Takes the set's rows table by table, so that a large set is not held twice.
 ReferenceData referenceDataOf(demo::DataSet&& set);
 

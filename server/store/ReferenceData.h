@@ -48,6 +48,12 @@ struct ConsumerType {
     std::string name;  ///< NMTIPOCONS
 };
 
+/// A row of TIPOCONSFILI: a consumer type the branch uses.
+struct ConsumerTypeBranch {
+    std::string branch;        ///< CDFILIAL
+    std::string consumerType;  ///< CDTIPOCONS
+};
+
 /// A row of ITEMPREC: a product's base price in one validity period of a price table.
 struct BasePrice {
     std::string branch;       ///< CDFILIAL
@@ -65,6 +71,7 @@ struct ReferenceData {
     std::vector<Product> products;
     std::vector<AssortmentRow> assortment;
     std::vector<ConsumerType> consumerTypes;
+    std::vector<ConsumerTypeBranch> consumerTypeBranches;
     std::vector<BasePrice> basePrices;
     std::vector<Holiday> holidays;
 };

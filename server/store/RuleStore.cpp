@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "server/store/Timestamps.h"
+
 namespace server {
 
 namespace {
@@ -111,6 +113,11 @@ long RuleStore::replaceReferenceData(const ReferenceData& set) {
                       [](const ConsumerType& c, std::vector<SqlCell>& out) {
                           out.assign({c.code, c.name});
                       });
+            insertAll(*this, "TIPOCONSFILI", schema::kConsumerTypeBranchColumns,
+                      set.consumerTypeBranches,
+                      [](const ConsumerTypeBranch& l, std::vector<SqlCell>& out) {
+                          out.assign({l.branch, l.consumerType});
+                      });
             insertAll(*this, "ITEMPREC", schema::kBasePriceColumns, set.basePrices,
                       [](const BasePrice& p, std::vector<SqlCell>& out) {
                           out.assign({p.branch, p.table, p.periodStart, p.product, p.price});
@@ -121,10 +128,24 @@ long RuleStore::replaceReferenceData(const ReferenceData& set) {
                           date = h.date.iso();
                           out.assign({h.branch, date, h.name});
                       });
-            removed = execute(schema::kDeleteUnbackedRules, {});
+            removed = removeUnbackedRules();
         },
         WriteScope::Exclusive);
     return removed;
+}
+
+long RuleStore::removeUnbackedRules() {
+    // Copied into the history first, as removed by the store's caller: a rule the
+    // reference data no longer backs leaves a trace, as one removed from the screen does.
+    const std::string where = " FROM PRECDIF WHERE" + std::string(schema::kUnbackedRule);
+    execute(schema::historyInsert({.before = "PRECDIF",
+                                   .after = "",
+                                   .when = "{s1}",
+                                   .user = "{t2}",
+                                   .station = "{t3}"}) +
+                where,
+            {operationTimestamp(), caller().user, caller().station});
+    return execute("DELETE" + where, {});
 }
 
 std::vector<Branch> RuleStore::branches(const std::optional<std::string>& code) {

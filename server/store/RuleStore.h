@@ -97,9 +97,15 @@ public:
     /// assortments, consumer types, base prices, holidays) by the set's rows and, in the
     /// same transaction, removes the stored rules the new rows no longer back: whose
     /// branch, price table, validity period or product is gone, or whose product the
-    /// branch no longer sells. All other rules, and the rule history, are kept. Returns
-    /// how many rules were removed.
+    /// branch no longer sells (removeUnbackedRules: each copied into the history). All
+    /// other rules, and the rule history, are kept. Returns how many rules were removed.
     long replaceReferenceData(const ReferenceData& set);
+
+    /// Inside a write transaction: removes the stored rules the reference tables no
+    /// longer back (branch, price table, validity period or product gone, or the product
+    /// no longer sold by the branch), each copied into the history first as removed
+    /// ('E') by the store's caller. Returns how many.
+    long removeUnbackedRules();
 
     /// Every branch when code is absent, else the one with that exact code (or none).
     std::vector<Branch> branches(const std::optional<std::string>& code);

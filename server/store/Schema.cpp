@@ -64,14 +64,25 @@ const std::vector<std::string_view>& version2() {
     return statements;
 }
 
+const std::vector<std::string_view>& version3() {
+    static const std::vector<std::string_view> statements = {
+        "CREATE TABLE IF NOT EXISTS TIPOCONSFILI (CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDTIPOCONS VARCHAR(2) NOT NULL, PRIMARY KEY (CDFILIAL, CDTIPOCONS))",
+    };
+    return statements;
+}
+
 std::vector<std::string_view> upgradeFrom(int version) {
-    static_assert(kSchemaVersion == 2, "a new schema version needs its upgrade step here");
+    static_assert(kSchemaVersion == 3, "a new schema version needs its upgrade step here");
     std::vector<std::string_view> out;
     if (version < 1) {
         out.insert(out.end(), version1().begin(), version1().end());
     }
     if (version < 2) {
         out.insert(out.end(), version2().begin(), version2().end());
+    }
+    if (version < 3) {
+        out.insert(out.end(), version3().begin(), version3().end());
     }
     return out;
 }

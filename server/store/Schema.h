@@ -9,8 +9,9 @@ namespace server {
 
 /// The schema version this build writes; init and the server's start upgrade older
 /// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
-/// and the rule history (PRECDIFHIST).
-inline constexpr int kSchemaVersion = 2;
+/// and the rule history (PRECDIFHIST); version 3 the consumer types each branch uses
+/// (TIPOCONSFILI).
+inline constexpr int kSchemaVersion = 3;
 
 }  // namespace server
 
@@ -25,6 +26,10 @@ const std::vector<std::string_view>& version1();
 /// (ITEMPREC), the holidays (FERIADO) and the rule history (PRECDIFHIST) with its index.
 /// They create what is missing only, so they may run again.
 const std::vector<std::string_view>& version2();
+
+/// The statements that bring a database of version 2 to version 3: the consumer types
+/// each branch uses (TIPOCONSFILI), as the stations' local databases hold them.
+const std::vector<std::string_view>& version3();
 
 /// What brings a database of `version` (0 for an empty one) to the version this build
 /// writes, in order; nothing for a database already there or newer. Every statement
@@ -80,6 +85,7 @@ inline constexpr std::string_view kPeriodColumns =
 inline constexpr std::string_view kProductColumns = "CDPRODUTO, CDARVPROD, NMPRODUTO";
 inline constexpr std::string_view kAssortmentColumns = "CDFILIAL, CDPRODUTO";
 inline constexpr std::string_view kConsumerTypeColumns = "CDTIPOCONS, NMTIPOCONS";
+inline constexpr std::string_view kConsumerTypeBranchColumns = "CDFILIAL, CDTIPOCONS";
 /// The columns of ITEMPREC in table order; the first four are its key.
 inline constexpr std::string_view kBasePriceColumns =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, VRPRECO";
@@ -89,19 +95,20 @@ inline constexpr std::string_view kHolidayColumns = "CDFILIAL, DTFERIADO, NMFERI
 /// The reference tables, children first, the order they are emptied in. The demo's base
 /// prices and holidays are reference data as well.
 inline constexpr std::string_view kReferenceTables[] = {
-    "ITEMPREC", "FERIADO", "TABEVEND", "TABEPREC", "PRODFILI", "PRODUTO", "TIPOCONS", "FILIAL"};
+    "ITEMPREC", "FERIADO",  "TABEVEND", "TABEPREC", "PRODFILI",
+    "PRODUTO",  "TIPOCONSFILI", "TIPOCONS", "FILIAL"};
 
 /// The rows of every table, in the order of StoredCounts' members.
 inline constexpr std::string_view kCountEveryTable =
     "SELECT (SELECT COUNT(*) FROM FILIAL), (SELECT COUNT(*) FROM TABEPREC),"
     " (SELECT COUNT(*) FROM TABEVEND), (SELECT COUNT(*) FROM PRODUTO),"
     " (SELECT COUNT(*) FROM PRODFILI), (SELECT COUNT(*) FROM TIPOCONS),"
+    " (SELECT COUNT(*) FROM TIPOCONSFILI),"
     " (SELECT COUNT(*) FROM PRECDIF), (SELECT COUNT(*) FROM ITEMPREC),"
     " (SELECT COUNT(*) FROM FERIADO), (SELECT COUNT(*) FROM PRECDIFHIST)";
-/// Removes the rules the reference tables no longer back: branch, price table, validity
-/// period or product gone, or the product not sold by the branch.
-inline constexpr std::string_view kDeleteUnbackedRules =
-    "DELETE FROM PRECDIF WHERE"
+/// The rules the reference tables no longer back: branch, price table, validity period or
+/// product gone, or the product not sold by the branch. A condition on PRECDIF's columns.
+inline constexpr std::string_view kUnbackedRule =
     " NOT EXISTS (SELECT 1 FROM FILIAL F WHERE F.CDFILIAL = PRECDIF.CDFILIAL)"
     " OR NOT EXISTS (SELECT 1 FROM TABEPREC T WHERE T.CDFILIAL = PRECDIF.CDFILIAL"
     " AND T.CDTABEPREC = PRECDIF.CDTABEPREC)"

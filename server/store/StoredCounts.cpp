@@ -3,12 +3,12 @@
 namespace server {
 
 StoredCounts StoredCounts::fromColumns(const std::array<long, kTables>& n) {
-    return {n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8], n[9]};
+    return {n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8], n[9], n[10]};
 }
 
 bool StoredCounts::empty() const {
     return branches == 0 && priceTables == 0 && periods == 0 && products == 0 &&
-           assortment == 0 && consumerTypes == 0 && rules == 0 && basePrices == 0 &&
+           assortment == 0 && consumerTypes == 0 && consumerTypeBranches == 0 && rules == 0 && basePrices == 0 &&
            holidays == 0 && history == 0;
 }
 
@@ -22,6 +22,9 @@ std::string StoredCounts::text() const {
            count(products, "produto", "produtos") + ", " +
            count(assortment, "produto vendido por filial", "produtos vendidos por filial") +
            ", " + count(consumerTypes, "tipo de consumidor", "tipos de consumidor") + ", " +
+           count(consumerTypeBranches, "tipo de consumidor por filial",
+                 "tipos de consumidor por filial") +
+           ", " +
            count(basePrices, "preço base", "preços base") + ", " +
            count(holidays, "feriado", "feriados") + ", " +
            count(rules, "regra gravada", "regras gravadas") + " e " +

@@ -15,13 +15,14 @@ struct StoredCounts {
     long products = 0;       ///< PRODUTO
     long assortment = 0;     ///< PRODFILI
     long consumerTypes = 0;  ///< TIPOCONS
+    long consumerTypeBranches = 0;  ///< TIPOCONSFILI
     long rules = 0;          ///< PRECDIF
     long basePrices = 0;     ///< ITEMPREC
     long holidays = 0;       ///< FERIADO
     long history = 0;        ///< PRECDIFHIST
 
     /// The members in declaration order, as schema::kCountEveryTable reads them.
-    static constexpr std::size_t kTables = 10;
+    static constexpr std::size_t kTables = 11;
     static StoredCounts fromColumns(const std::array<long, kTables>& n);
     bool empty() const;
     /// "3 filiais, 3 tabelas de preço, …, 4 regras gravadas e 2 alterações no histórico",

@@ -20,6 +20,7 @@
 #include "LineClient.h"
 #include "RuleArguments.h"
 #include "TestDatabase.h"
+#include "server/store/Schema.h"
 #include "server/cli/Commands.h"
 #include "server/ops/Log.h"
 #include "server/store/postgres/PostgresPrivileges.h"
@@ -265,7 +266,7 @@ TEST(ServeAsAService, UnderAServiceManagerEveryLineIsAnEvent) {
             << line;
     }
     for (const std::string& event :
-         {std::string("event=start "), std::string("event=schema-upgrade from=1 to=2 "),
+         {std::string("event=start "), "event=schema-upgrade from=1 to=" + std::to_string(server::kSchemaVersion) + " ",
           std::string("event=auth-lockout peer=127.0.0.1 "),
           "event=failure occurrence=" + named[1].str() + " method=SetPrecDif ",
           std::string("event=stopping "), std::string("event=stop ")}) {

@@ -123,7 +123,9 @@ TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
          [](const std::string& url) {
              std::string said;
              ASSERT_EQ(run({"init", "--db", url}, &said), 0) << said;
-             EXPECT_NE(said.find("esquema versão 2"), std::string::npos) << said;
+             EXPECT_NE(said.find("esquema versão " + std::to_string(server::kSchemaVersion)),
+                       std::string::npos)
+                 << said;
          }},
         {"server start",
          [](const std::string& url) {
@@ -142,7 +144,7 @@ TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
         ASSERT_EQ(before.at("PRECDIF").size(), 14u);
         upgrade(db->url());
         auto store = server::openStore(db->url());
-        EXPECT_EQ(store->schemaVersion(), 2);
+        EXPECT_EQ(store->schemaVersion(), server::kSchemaVersion);
         EXPECT_EQ(version1Rows(*db), before);
         const server::StoredCounts counts = store->storedCounts();
         EXPECT_EQ(counts.rules, 14);
@@ -241,17 +243,39 @@ TEST_P(SchemaUpgrade, UpgradesRunningAtOnceAllSucceed) {
         t.join();
     }
     EXPECT_EQ(failures, std::vector<std::string>(kUpgrades));
-    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 2);
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), server::kSchemaVersion);
     EXPECT_EQ(version1Rows(*db), before);
+}
+
+// A database of version 2 (base prices, holidays, history) gets the consumer types by
+// branch from `init`, every row of it kept; the demo then fills them.
+TEST_P(SchemaUpgrade, AVersion2DatabaseGetsTheConsumerTypesByBranch) {
+    auto db = version1Database(GetParam());
+    for (std::string_view sql : server::schema::version2()) {
+        db->exec(std::string(sql));
+    }
+    db->exec("UPDATE SCHEMAVERSION SET VERSION = 2");
+    db->exec("INSERT INTO FERIADO VALUES ('T', '2026-12-25', 'Natal')");
+    const auto before = version1Rows(*db);
+    ASSERT_EQ(run({"init", "--db", db->url()}), 0);
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 3);
+    EXPECT_EQ(version1Rows(*db), before);
+    EXPECT_EQ(db->query("SELECT NMFERIADO FROM FERIADO"), (Rows{{"Natal"}}));
+    EXPECT_EQ(db->query("SELECT COUNT(*) FROM TIPOCONSFILI"), (Rows{{"0"}}));
+    server::initDatabase(db->url(), true, 20, server::ExistingData::Replace);
+    EXPECT_EQ(db->query("SELECT CDFILIAL, CDTIPOCONS FROM TIPOCONSFILI ORDER BY CDTIPOCONS"),
+              (Rows{{"0001", "01"}, {"0001", "02"}}));
 }
 
 // A database of a newer build is refused by every way in, in the user's words, and
 // left untouched.
 TEST_P(SchemaUpgrade, ANewerDatabaseIsRefusedAndLeftAlone) {
     auto db = version1Database(GetParam());
-    db->exec("UPDATE SCHEMAVERSION SET VERSION = 3");
-    const std::string refusal =
-        "O banco de dados tem o esquema versão 3, mais novo que o deste servidor (2).";
+    const int newer = server::kSchemaVersion + 1;
+    db->exec("UPDATE SCHEMAVERSION SET VERSION = " + std::to_string(newer));
+    const std::string refusal = "O banco de dados tem o esquema versão " +
+                                std::to_string(newer) + ", mais novo que o deste servidor (" +
+                                std::to_string(server::kSchemaVersion) + ").";
     try {
         server::openStore(db->url())->createSchema();
         ADD_FAILURE() << "upgraded";
@@ -268,7 +292,7 @@ TEST_P(SchemaUpgrade, ANewerDatabaseIsRefusedAndLeftAlone) {
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(e.what(), refusal);
     }
-    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 3);
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), newer);
     EXPECT_THROW(db->query("SELECT COUNT(*) FROM ITEMPREC"), std::runtime_error);
 }
 

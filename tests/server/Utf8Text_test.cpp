@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "server/cli/Utf8Text.h"
+#include "server/ops/Utf8Text.h"
 
 namespace {
 

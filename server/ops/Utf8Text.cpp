@@ -1,4 +1,4 @@
-#include "server/cli/Utf8Text.h"
+#include "server/ops/Utf8Text.h"
 
 namespace server {
 
