@@ -243,6 +243,9 @@ TEST_P(InitOverData, IsRefusedUnlessForcedAndThenDropsOnlyRulesLeftWithoutData) 
         kept.push_back(r.branch + "/" + r.table + "/" + r.product);
     }
     EXPECT_EQ(kept, (std::vector<std::string>{"0001/001/0000000001", "0001/002/0000000003"}));
+    // The removed ones leave their trace in the history, as removals from the screen do.
+    EXPECT_EQ(db_->query("SELECT COUNT(*) FROM PRECDIFHIST WHERE IDOPERACAO = 'E'"),
+              (std::vector<std::vector<std::string>>{{"4"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, InitOverData,
