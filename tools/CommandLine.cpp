@@ -74,6 +74,8 @@ RunOptions CommandLine::parse(const std::vector<std::string>& args) {
         } else if (a == "--server") {
             readServer(value(a), options);
             serverGiven = true;
+        } else if (a == "--db") {
+            options.db = value(a);
         } else if (a == "--localdb") {
             options.localDb = value(a);
         } else if (a == "--module") {
@@ -90,13 +92,16 @@ RunOptions CommandLine::parse(const std::vector<std::string>& args) {
             options.files.push_back(a);
         }
     }
-    if (options.demo && (serverGiven || !options.localDb.empty())) {
+    if (options.demo && (serverGiven || !options.db.empty() || !options.localDb.empty())) {
         throw std::invalid_argument(
-            "--demo makes its own server and local database: drop --server and --localdb");
+            "--demo makes its own server and local database: drop --server, --db and --localdb");
     }
-    if (!options.demo && (!serverGiven || options.localDb.empty())) {
+    if (serverGiven && !options.db.empty()) {
+        throw std::invalid_argument("--server and --db exclude each other");
+    }
+    if (!options.demo && (!(serverGiven || !options.db.empty()) || options.localDb.empty())) {
         throw std::invalid_argument(
-            "give either --demo or both --server HOST:PORT and --localdb FILE");
+            "give either --demo, or --server HOST:PORT or --db URL with --localdb FILE");
     }
     if (productsGiven && !options.demo)
         throw std::invalid_argument("--products goes with --demo");
@@ -108,13 +113,16 @@ RunOptions CommandLine::parse(const std::vector<std::string>& args) {
 std::string CommandLine::usage() {
     return "usage: vnd-script --demo [--products N] [options] FILE...\n"
            "       vnd-script --server HOST:PORT --localdb FILE [options] FILE...\n"
+           "       vnd-script --db URL --localdb FILE [options] FILE...\n"
            "       vnd-script make-localdb FILE [--products N]\n"
            "\n"
            "Runs scenario files against the screen module, headless, as a person would.\n"
            "  --demo             an in-process server over a fresh demo database and a fresh\n"
            "                     local database, in a temporary folder removed at exit\n"
            "  --server HOST:PORT an application server that is already running\n"
-           "  --localdb FILE     the host's local database to use with --server\n"
+           "  --db URL           an in-process server over this existing database, kept as it\n"
+           "                     is (what a scenario stores stays); the server commands work\n"
+           "  --localdb FILE     the host's local database to use with --server or --db\n"
            "  --module PATH      a screen module to load; repeat it for several (default:\n"
            "                     every libvnd*.so of the build); `screen CODE` picks the\n"
            "                     screen a scenario acts on, VND42407 until then\n"

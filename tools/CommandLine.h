@@ -13,6 +13,7 @@ struct RunOptions {
     bool demo = false;       ///< --demo: in-process server and fresh databases
     std::string serverHost;  ///< --server HOST:PORT
     int serverPort = 0;
+    std::string db;                  ///< --db URL: an in-process server over this database
     std::string localDb;             ///< --localdb FILE (also the make-localdb FILE)
     std::string modulePath;          ///< the last --module PATH; empty: none given
     std::vector<std::string> modulePaths;  ///< every --module PATH; none: the build's modules

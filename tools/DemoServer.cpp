@@ -14,10 +14,31 @@
 namespace tools {
 
 DemoServer::DemoServer(int products)
-    : folder_("vnd-script"), localDatabase_(folder_.path() / "local.db") {
-    const std::string url = "sqlite:" + (folder_.path() / "server.db").string();
+    : folder_("vnd-script"),
+      localDatabase_(folder_.path() / "local.db"),
+      serverFile_(folder_.path() / "server.db") {
+    const std::string url = "sqlite:" + serverFile_.string();
     server::initDatabase(url, true, products);
     demo::writeLocalDatabase(localDatabase_.string(), products);
+    serve(url);
+}
+
+DemoServer::DemoServer(const std::string& url, std::filesystem::path localDatabase)
+    : folder_("vnd-script"), localDatabase_(std::move(localDatabase)) {
+    if (url.starts_with("sqlite:")) {
+        serverFile_ = url.substr(7);
+    }
+    serve(url);
+}
+
+const std::filesystem::path& DemoServer::serverFile() const {
+    if (serverFile_.empty()) {
+        throw std::runtime_error("this server command needs a SQLite database");
+    }
+    return serverFile_;
+}
+
+void DemoServer::serve(const std::string& url) {
     // The scenario's own lines are what a runner's user reads: the in-process server
     // says only what went wrong, not every call.
     static server::Log quiet(std::cerr, server::LogLevel::Warning);
@@ -54,7 +75,7 @@ void DemoServer::failNext(const std::string& method, const std::string& message)
 void DemoServer::holdStore(int milliseconds) {
     if (holder_.joinable()) holder_.join();
     sqlite3* db = nullptr;
-    const std::string file = (folder_.path() / "server.db").string();
+    const std::string file = serverFile().string();
     if (sqlite3_open(file.c_str(), &db) != SQLITE_OK ||
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         std::string why = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
@@ -72,7 +93,7 @@ void DemoServer::holdStore(int milliseconds) {
 void DemoServer::removeRulesOf(const std::string& product) {
     sqlite3* db = nullptr;
     sqlite3_stmt* statement = nullptr;
-    const std::string file = (folder_.path() / "server.db").string();
+    const std::string file = serverFile().string();
     bool ok = sqlite3_open(file.c_str(), &db) == SQLITE_OK;
     sqlite3_busy_timeout(db, 5000);
     ok = ok && sqlite3_prepare_v2(db, "DELETE FROM PRECDIF WHERE CDPRODUTO = ?", -1, &statement, nullptr) == SQLITE_OK;

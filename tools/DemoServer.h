@@ -22,6 +22,10 @@ class DemoServer {
     /// Builds both databases with `products` products and starts the server. Throws
     /// std::runtime_error (or the server's own error) when any step fails.
     explicit DemoServer(int products);
+    /// Serves the existing database at url as it is (what the scenario stores stays in
+    /// it) beside the existing local database. `server hold-store` and `server
+    /// remove-product` need a SQLite one.
+    DemoServer(const std::string& url, std::filesystem::path localDatabase);
     ~DemoServer();
     DemoServer(const DemoServer&) = delete;
     DemoServer& operator=(const DemoServer&) = delete;
@@ -48,8 +52,14 @@ class DemoServer {
     long storedRules();
 
   private:
+    void serve(const std::string& url);
+    /// The server's SQLite file, for the commands that reach it directly; throws when the
+    /// database is no SQLite file.
+    const std::filesystem::path& serverFile() const;
+
     TempDirectory folder_;
     std::filesystem::path localDatabase_;
+    std::filesystem::path serverFile_;
     std::unique_ptr<server::Server> server_;
     std::jthread holder_;
 };

@@ -284,7 +284,7 @@ void ScenarioRunner::act(const Command& command) {
             break;
         case Verb::ServerRemoveProduct:
             if (demo_ == nullptr)
-                fail("the server commands need --demo");
+                fail("the server commands need --demo or --db");
             demo_->removeRulesOf(args[0]);
             break;
         case Verb::ServerStop:
@@ -292,7 +292,7 @@ void ScenarioRunner::act(const Command& command) {
         case Verb::ServerFailNext:
         case Verb::ServerHoldStore:
             if (demo_ == nullptr)
-                fail("the server commands need --demo");
+                fail("the server commands need --demo or --db");
             if (command.verb == Verb::ServerStop)
                 demo_->stop();
             if (command.verb == Verb::ServerStart)
@@ -551,7 +551,7 @@ void ScenarioRunner::expect(const Command& command) {
             break;
         case Verb::ExpectStored: {
             if (demo_ == nullptr)
-                fail("expect stored needs --demo: an outside server's rules are not counted");
+                fail("expect stored needs --demo or --db: an outside server's rules are not counted");
             long rows = demo_->storedRules();
             if (std::to_string(rows) != args[0]) {
                 fail("PRECDIF holds " + std::to_string(rows) + " rows, not " + args[0]);

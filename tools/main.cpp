@@ -94,8 +94,9 @@ int runFile(const std::string& file, const tools::RunOptions& options,
         settings.branchFixed = false;
         settings.productPicture = "99.99.999;0; ";
         std::string localDb = options.localDb;
-        if (options.demo) {
-            demo = std::make_unique<tools::DemoServer>(options.products);
+        if (options.demo || !options.db.empty()) {
+            demo = options.demo ? std::make_unique<tools::DemoServer>(options.products)
+                                : std::make_unique<tools::DemoServer>(options.db, localDb);
             settings.serverHost = demo->host();
             settings.serverPort = demo->port();
             localDb = demo->localDatabase().string();

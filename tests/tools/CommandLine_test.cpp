@@ -25,6 +25,8 @@ TEST(CommandLineTest, OutsideServerNeedsHostPortAndLocalDatabase) {
     EXPECT_EQ(o.localDb, "local.db");
     EXPECT_EQ(CommandLine::parse({"--server", "[::1]:7401", "--localdb", "l", "s"}).serverHost,
               "::1");
+    // A prepared database, served in the runner's own process.
+    EXPECT_EQ(CommandLine::parse({"--db", "sqlite:x.db", "--localdb", "l", "s"}).db, "sqlite:x.db");
 }
 
 TEST(CommandLineTest, MakeLocalDb) {
@@ -47,6 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"s.vnd"},                                       // no environment
         std::vector<std::string>{"--server", "h:1", "s.vnd"},                    // no local db
         std::vector<std::string>{"--demo", "--server", "h:1", "s.vnd"},          // both
+        std::vector<std::string>{"--db", "sqlite:x", "s.vnd"},                   // no local db
+        std::vector<std::string>{"--db", "sqlite:x", "--server", "h:1", "--localdb", "l", "s"},
+        std::vector<std::string>{"--demo", "--db", "sqlite:x", "s.vnd"},
         std::vector<std::string>{"--server", "host", "--localdb", "l", "s"},     // no port
         std::vector<std::string>{"--server", "h:70000", "--localdb", "l", "s"},  // port range
         std::vector<std::string>{"--server", "h:1", "--localdb", "l", "--products", "3", "s"},
