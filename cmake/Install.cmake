@@ -58,6 +58,10 @@ if(TARGET vnd-server)
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT server)
   install(FILES ${VND_PACKAGING}/copyright ${CMAKE_BINARY_DIR}/man/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vnd-server COMPONENT server)
+  # The operations guide's example files of a chain's data, one per kind `import` reads.
+  file(GLOB VND_EXAMPLE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/exemplos/*.csv)
+  install(FILES ${VND_EXAMPLE_FILES}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vnd-server/exemplos COMPONENT server)
 endif()
 
 # --- vnd-host ---
