@@ -7,7 +7,8 @@
 # its own prefix. Then it checks what the packages promise: the state folder made for the
 # service user, the service stopped on removal and only then, the data kept on removal and
 # on purge what the operations guide says; the man pages listing every command and option;
-# the binaries hardened; the guide naming the files the build makes.
+# the binaries hardened; the guide naming the files the build makes; the guide's import of
+# the example files of a chain's data and a station's local database made from them.
 #
 #   package_test.sh BUILD_DIR SOURCE_DIR
 #
@@ -154,6 +155,23 @@ fi
 "$bin/vnd-server" --version | grep -q '^vnd-server [0-9]' || fail "--version"
 mkdir -p "$state"
 "$bin/vnd-server" init --db "sqlite:$state/vnd.db" --demo --products 20 >/dev/null
+
+# The guide's loading of a chain's data (operations guide, section 11) with the installed
+# example files: every kind imported, exported as it came in, and a station's local
+# database written for a branch.
+chain_examples=$root/usr/share/doc/vnd-server/exemplos
+chain=sqlite:$work/chain.db
+"$bin/vnd-server" init --db "$chain" >/dev/null
+for kind in filiais tabelas vigencias produtos sortimento tipos tipos-filial precos; do
+  [[ -s $chain_examples/$kind.csv ]] || fail "missing the example file $kind.csv"
+  "$bin/vnd-server" import --db "$chain" "$kind" "$chain_examples/$kind.csv" >"$work/import.log" 2>&1 ||
+    fail "import $kind: $(cat "$work/import.log")"
+done
+[[ $("$bin/vnd-server" export --db "$chain" precos) == "$(cat "$chain_examples/precos.csv")" ]] ||
+  fail "export precos differs from the example file"
+"$bin/vnd-server" localdb --db "$chain" --branch 0101 "$work/local-0101.db" >"$work/import.log" 2>&1 ||
+  fail "localdb: $(cat "$work/import.log")"
+[[ -s $work/local-0101.db ]] || fail "localdb wrote no file"
 
 # The packaged file, every key commented out, with the few settings a site makes.
 config=$work/vnd-server.conf
