@@ -32,6 +32,7 @@ constexpr AddCommand kCommands[] = {
     addImportCommand,
     addExportCommand,
     addLocalDbCommand,
+    addBasePricesCommand,
 };
 
 constexpr const char* kFooter =

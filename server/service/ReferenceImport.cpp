@@ -9,6 +9,7 @@
 #include "server/ops/NumberText.h"
 #include "server/ops/Utf8Text.h"
 #include "server/pricing/Decimal4.h"
+#include "server/store/Change.h"
 #include "protocol/DatePattern.h"
 
 namespace server {
@@ -136,6 +137,24 @@ Cells storedRow(const ReferenceTable& t, const ImportLine& line) {
     return row;
 }
 
+// The change a till must hear of when the row is written; none for tables a till does
+// not hold (branches, price tables' names, consumer types).
+std::optional<Change> changeOf(const ReferenceTable& t, const Cells& row) {
+    if (t.table == "TABEVEND") {
+        return Change::ofPeriod(row[0], row[1], row[2], std::nullopt, ChangeKind::Periods);
+    }
+    if (t.table == "ITEMPREC") {
+        return Change::ofPeriod(row[0], row[1], row[2], row[3], ChangeKind::BasePrices);
+    }
+    if (t.table == "PRODUTO") {  // a product's name and tree are the same in every branch
+        return Change{"T", std::nullopt, std::nullopt, row[0], ChangeKind::Products};
+    }
+    if (t.table == "PRODFILI") {
+        return Change{row[0], std::nullopt, std::nullopt, row[1], ChangeKind::Products};
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 ImportCounts importReference(RuleStore& store, const ReferenceTable& t,
@@ -186,6 +205,9 @@ ImportCounts importReference(RuleStore& store, const ReferenceTable& t,
                     }
                 }
                 tables.put(t, row);
+                if (auto change = changeOf(t, row)) {
+                    store.logChange(std::move(*change));
+                }
                 if (full) {
                     keys.emplace(row.begin(), row.begin() + static_cast<long>(t.keyColumns));
                 }
@@ -195,6 +217,11 @@ ImportCounts importReference(RuleStore& store, const ReferenceTable& t,
                 counts.removed = tables.removeOthers(t, keys);
                 counts.dependents = tables.removeDependents();
                 counts.rules = store.removeUnbackedRules();
+                // What a complete set removed may reach any till of the branches it names
+                // and beyond (a product's rules, periods and prices): all of them load again.
+                if (counts.removed + counts.dependents + counts.rules > 0) {
+                    store.logEverything();
+                }
             }
         },
         WriteScope::Exclusive);

@@ -10,8 +10,8 @@ namespace server {
 /// The schema version this build writes; init and the server's start upgrade older
 /// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
 /// and the rule history (PRECDIFHIST); version 3 the consumer types each branch uses
-/// (TIPOCONSFILI).
-inline constexpr int kSchemaVersion = 3;
+/// (TIPOCONSFILI); version 4 the change log (ALTPRECO).
+inline constexpr int kSchemaVersion = 4;
 
 }  // namespace server
 
@@ -30,6 +30,10 @@ const std::vector<std::string_view>& version2();
 /// The statements that bring a database of version 2 to version 3: the consumer types
 /// each branch uses (TIPOCONSFILI), as the stations' local databases hold them.
 const std::vector<std::string_view>& version3();
+
+/// The statements that bring a database of version 3 to version 4: the change log
+/// (ALTPRECO), numbered in commit order. They create what is missing only.
+const std::vector<std::string_view>& version4();
 
 /// What brings a database of `version` (0 for an empty one) to the version this build
 /// writes, in order; nothing for a database already there or newer. Every statement
@@ -91,6 +95,10 @@ inline constexpr std::string_view kBasePriceColumns =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, VRPRECO";
 /// The columns of FERIADO in table order; the first two are its key.
 inline constexpr std::string_view kHolidayColumns = "CDFILIAL, DTFERIADO, NMFERIADO";
+
+/// The columns of ALTPRECO in table order; NRALTERACAO is its key.
+inline constexpr std::string_view kChangeColumns =
+    "NRALTERACAO, DTALTERACAO, CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDALTERACAO";
 
 /// The reference tables, children first, the order they are emptied in. The demo's base
 /// prices and holidays are reference data as well.
