@@ -219,7 +219,9 @@ ImportCounts importReference(RuleStore& store, const ReferenceTable& t,
                 counts.rules = store.removeUnbackedRules();
                 // What a complete set removed may reach any till of the branches it names
                 // and beyond (a product's rules, periods and prices): all of them load again.
-                if (counts.removed + counts.dependents + counts.rules > 0) {
+                // Consumer types are not a till's.
+                const bool tillData = t.table != "TIPOCONS" && t.table != "TIPOCONSFILI";
+                if ((tillData && counts.removed + counts.dependents > 0) || counts.rules > 0) {
                     store.logEverything();
                 }
             }

@@ -258,7 +258,7 @@ TEST_P(SchemaUpgrade, AVersion2DatabaseGetsTheConsumerTypesByBranch) {
     db->exec("INSERT INTO FERIADO VALUES ('T', '2026-12-25', 'Natal')");
     const auto before = version1Rows(*db);
     ASSERT_EQ(run({"init", "--db", db->url()}), 0);
-    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 3);
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), server::kSchemaVersion);
     EXPECT_EQ(version1Rows(*db), before);
     EXPECT_EQ(db->query("SELECT NMFERIADO FROM FERIADO"), (Rows{{"Natal"}}));
     EXPECT_EQ(db->query("SELECT COUNT(*) FROM TIPOCONSFILI"), (Rows{{"0"}}));
