@@ -264,6 +264,20 @@ void TillReplica::follow(const std::atomic<bool>& stop, std::ostream& log) {
     }
 }
 
+server::PriceMoment TillReplica::momentInFile(const std::string& consumerType,
+                                              const wire::Date& date, const std::string& hhmm) {
+    TillFile& f = file();
+    const auto state = f.state();
+    if (!state) {
+        throw std::runtime_error(path_ + " ainda não recebeu dados do servidor");
+    }
+    const auto periods = f.periods();
+    const auto holidays =
+        f.holidays(date, wire::Date::fromDaysSinceEpoch(date.daysSinceEpoch() + 1));
+    return server::momentAt(state->branch, state->table, consumerType, date, hhmm, periods,
+                            holidays);
+}
+
 server::PriceExplanation TillReplica::price(const std::string& code,
                                             const std::string& consumerType,
                                             const std::string& at) {
@@ -271,17 +285,12 @@ server::PriceExplanation TillReplica::price(const std::string& code,
     server::PriceExplanation e;
     TillFile& f = file();
     f.readTogether([&] {
-        const TillState state = *f.state();
-        const auto periods = f.periods();
-        const auto holidays =
-            f.holidays(date, wire::Date::fromDaysSinceEpoch(date.daysSinceEpoch() + 1));
-        const server::PriceMoment moment =
-            server::momentAt(state.branch, state.table, consumerType, date, hhmm, periods, holidays);
+        const server::PriceMoment moment = momentInFile(consumerType, date, hhmm);
         const std::string start = moment.period ? moment.period->start : date.iso();
         auto product = f.product(code, start);
         if (!product) {
             throw std::invalid_argument("Produto " + code + " não é vendido pela filial " +
-                                        state.branch + ".");
+                                        moment.branch + ".");
         }
         e = server::explainProduct(moment, std::move(*product),
                                    moment.period ? f.productRules(code, start)
@@ -295,12 +304,7 @@ void TillReplica::writePrices(const std::string& consumerType, const std::string
     const auto [date, hhmm] = momentOf(at);
     TillFile& f = file();
     f.readTogether([&] {
-        const TillState state = *f.state();
-        const auto periods = f.periods();
-        const auto holidays =
-            f.holidays(date, wire::Date::fromDaysSinceEpoch(date.daysSinceEpoch() + 1));
-        const server::PriceMoment moment =
-            server::momentAt(state.branch, state.table, consumerType, date, hhmm, periods, holidays);
+        const server::PriceMoment moment = momentInFile(consumerType, date, hhmm);
         server::PriceBookWriter book(out, moment, csv);
         if (!moment.period) {
             return;
@@ -311,6 +315,10 @@ void TillReplica::writePrices(const std::string& consumerType, const std::string
             book.add(p, applied, server::computePrice(p.base, applied));
         });
     });
+}
+
+void TillReplica::checkMoment(const std::string& at) {
+    momentOf(at);
 }
 
 long long TillReplica::changeNumber() {

@@ -59,6 +59,8 @@ public:
     /// The price book at `at`, as text or CSV, written as the server's `prices` writes it.
     void writePrices(const std::string& consumerType, const std::string& at, bool csv,
                      std::ostream& out);
+    /// Throws as price and writePrices do for a moment that does not read.
+    static void checkMoment(const std::string& at);
     /// The change number the file holds.
     long long changeNumber();
     /// The file's state and how many products and rules it holds.
@@ -72,6 +74,9 @@ public:
 
 private:
     TillFile& file();
+    // The moment's period and day facts as the file holds them, inside a read.
+    server::PriceMoment momentInFile(const std::string& consumerType, const wire::Date& date,
+                                     const std::string& hhmm);
     TillConnection& link();
     void ensureLoaded();
     void loadEverything();
