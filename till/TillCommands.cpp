@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <charconv>
-#include <ctime>
 #include <fstream>
 #include <ostream>
 #include <stdexcept>
@@ -60,16 +59,6 @@ void require(const std::string& value, const char* option) {
     if (value.empty()) {
         throw UsageError(std::string("informe ") + option);
     }
-}
-
-// The machine's clock, in the local time a sale is made at.
-std::string localNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-    return text;
 }
 
 TillSource sourceOf(const Options& o) {
@@ -206,7 +195,8 @@ int runTill(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out << statusText(TillReplica(o.db).status());
             return 0;
         }
-        const std::string at = o.at.empty() ? localNow() : o.at;
+        // Without --at, now by the machine's clock: the local time a sale is made at.
+        const std::string at = o.at.empty() ? clockNow("%Y-%m-%d %H:%M", false) : o.at;
         TillReplica replica(o.db);
         if (priceCommand.parsed()) {
             require(o.product, "--product");

@@ -133,6 +133,21 @@ struct TillConnection::Impl {
         }
     }
 
+    // Whether an operation run to its end succeeded: false when it was stopped; throws
+    // LinkDown when it was late or failed.
+    bool finished(Ran ran, const std::error_code& error) {
+        if (ran == Ran::Stopped) {
+            return false;
+        }
+        if (ran == Ran::Late) {
+            down("tempo de espera esgotado");
+        }
+        if (error) {
+            down(wire::networkFailureText(error));
+        }
+        return true;
+    }
+
     // Sends one line and reads the one answer line; nullopt when stopped.
     std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
                                         const std::atomic<bool>* stop) {
@@ -148,14 +163,8 @@ struct TillConnection::Impl {
         } else {
             asio::async_write(socket(), asio::buffer(framed), written);
         }
-        if (const Ran ran = run(deadline, done, stop); ran != Ran::Done) {
-            if (ran == Ran::Stopped) {
-                return std::nullopt;
-            }
-            down("tempo de espera esgotado");
-        }
-        if (error) {
-            down(wire::networkFailureText(error));
+        if (!finished(run(deadline, done, stop), error)) {
+            return std::nullopt;
         }
         std::array<char, 65536> buffer{};
         for (;;) {
@@ -171,14 +180,8 @@ struct TillConnection::Impl {
             } else {
                 socket().async_read_some(asio::buffer(buffer), read);
             }
-            if (const Ran ran = run(deadline, done, stop); ran != Ran::Done) {
-                if (ran == Ran::Stopped) {
-                    return std::nullopt;
-                }
-                down("tempo de espera esgotado");
-            }
-            if (error) {
-                down(wire::networkFailureText(error));
+            if (!finished(run(deadline, done, stop), error)) {
+                return std::nullopt;
             }
             std::vector<wire::Frame> frames = framer.feed(std::string_view(buffer.data(), bytes));
             if (frames.empty()) {

@@ -84,13 +84,21 @@ void bindRange(TillStatement& s, const ProductRange& range) {
 
 }  // namespace
 
-std::string utcNow() {
+std::string clockNow(const char* format, bool utc) {
     const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
+    std::tm parts{};
+    if (utc) {
+        gmtime_r(&now, &parts);
+    } else {
+        localtime_r(&now, &parts);
+    }
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::strftime(text, sizeof text, format, &parts);
     return text;
+}
+
+std::string utcNow() {
+    return clockNow("%Y-%m-%dT%H:%M:%SZ", true);
 }
 
 TillFile::TillFile(const std::string& path, bool create) {
@@ -141,8 +149,8 @@ std::optional<TillState> TillFile::state() {
     return TillState{s.text(0), s.text(1), s.integer(2), s.text(3)};
 }
 
-void TillFile::inTransaction(const std::function<void()>& fn) {
-    execute("BEGIN IMMEDIATE");
+void TillFile::transaction(const char* begin, const std::function<void()>& fn) {
+    execute(begin);
     try {
         fn();
         execute("COMMIT");
@@ -152,15 +160,13 @@ void TillFile::inTransaction(const std::function<void()>& fn) {
     }
 }
 
+void TillFile::inTransaction(const std::function<void()>& fn) {
+    // Taken at once, so that a reader's lock shows at the start and not at the commit.
+    transaction("BEGIN IMMEDIATE", fn);
+}
+
 void TillFile::readTogether(const std::function<void()>& fn) {
-    execute("BEGIN");
-    try {
-        fn();
-        execute("COMMIT");
-    } catch (...) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    transaction("BEGIN", fn);
 }
 
 void TillFile::applyPage(const PriceDataPage& page, const ProductRange& range) {

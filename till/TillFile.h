@@ -80,10 +80,13 @@ public:
 
 private:
     void execute(const char* sql);
+    void transaction(const char* begin, const std::function<void()>& fn);
 
     sqlite3* db_ = nullptr;
 };
 
+/// The clock now, written with strftime's format, in UTC or in local time.
+std::string clockNow(const char* format, bool utc);
 /// The moment as the state stores it: "YYYY-MM-DDTHH:MM:SSZ", in UTC.
 std::string utcNow();
 

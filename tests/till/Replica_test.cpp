@@ -4,12 +4,17 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sqlite3.h>
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "PriceSource.h"
@@ -248,6 +253,55 @@ TEST_F(Replica, FollowingRetriesWhileTheServerIsAwayAndStopsWhenAsked) {
     EXPECT_NE(log.str().find("vnd-till: conexão com o servidor " + where + " restabelecida\n"),
               std::string::npos)
         << log.str();
+    expectTheServersPrices();
+}
+
+// The program itself: it follows until SIGTERM, which ends it between two changes, and
+// says where its file stands.
+TEST_F(Replica, TheProgramFollowsUntilSigtermAndSaysWhereItStopped) {
+    const std::string errFile = (dir_ / "err.txt").string();
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string server = "127.0.0.1:" + std::to_string(source_->port());
+    std::vector<std::string> args{"vnd-till", "sync", "--server", server, "--branch", "0001",
+                                  "--table", "001", "--db", tillDb_, "--follow"};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VND_TILL_BINARY, &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    auto reached = [&](long long number) {
+        for (int i = 0; i < 400; ++i) {
+            if (fs::exists(tillDb_) && till::TillReplica(tillDb_).changeNumber() >= number) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    EXPECT_TRUE(reached(1));
+    sql("UPDATE ITEMPREC SET VRPRECO = 2.5 WHERE CDPRODUTO = '0000000002';");
+    source_->ate = 2;
+    source_->script(changes(2, false, {{2, 'B', "0000000002"}}));
+    EXPECT_TRUE(reached(2));
+    ::kill(pid, SIGTERM);
+    int status = -1;
+    for (int i = 0; i < 100 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (status == -1) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "vnd-till did not end on SIGTERM";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::ifstream err(errFile);
+    const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(said, "vnd-till: parado na alteração 2\n");
     expectTheServersPrices();
 }
 
