@@ -108,6 +108,9 @@ struct TillConnection::Impl {
         if (!error) {
             std::error_code ignored;
             socket().set_option(asio::ip::tcp::no_delay(true), ignored);
+            // A long wait on a link that died without a word ends by the kernel's probes
+            // rather than by the call's whole timeout.
+            socket().set_option(asio::socket_base::keep_alive(true), ignored);
         }
         if (!error && useTls()) {
             done = false;
