@@ -57,6 +57,12 @@ constexpr std::array kGetPrecDifHistArgs = {text("filial"), text("tabela de pre�
                                             text("produto"), integer("início"),
                                             integer("quantidade")};
 constexpr std::array kGetFeriadoArgs = {text("filial"), integer("ano")};
+constexpr std::array kGetAlteracoesArgs = {text("filial"), text("tabela de preço"),
+                                           integer("desde"), integer("quantidade"),
+                                           integer("espera")};
+constexpr std::array kGetDadosPrecoArgs = {text("filial"), text("tabela de preço"),
+                                           text("produto inicial"), text("produto final"),
+                                           integer("quantidade")};
 
 constexpr std::array kMethods = {
     MethodDescription{MethodId::SetPrecDif, "SetPrecDif", kRuleArgs, true},
@@ -70,6 +76,8 @@ constexpr std::array kMethods = {
     MethodDescription{MethodId::DelPrecDif, "DelPrecDif", kDelPrecDifArgs, true},
     MethodDescription{MethodId::GetPrecDifHist, "GetPrecDifHist", kGetPrecDifHistArgs},
     MethodDescription{MethodId::GetFeriado, "GetFeriado", kGetFeriadoArgs},
+    MethodDescription{MethodId::GetAlteracoes, "GetAlteracoes", kGetAlteracoesArgs, false, true},
+    MethodDescription{MethodId::GetDadosPreco, "GetDadosPreco", kGetDadosPrecoArgs},
 };
 static_assert(kMethods.size() == kMethodCount);
 static_assert(

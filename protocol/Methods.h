@@ -46,9 +46,11 @@ enum class MethodId : std::size_t {
     GetPrecDif,
     DelPrecDif,
     GetPrecDifHist,
-    GetFeriado
+    GetFeriado,
+    GetAlteracoes,
+    GetDadosPreco
 };
-inline constexpr std::size_t kMethodCount = 11;
+inline constexpr std::size_t kMethodCount = 13;
 
 /// One method: its name as the server spells it and its arguments in order.
 struct MethodDescription {
@@ -56,6 +58,9 @@ struct MethodDescription {
     std::string_view name;
     std::span<const ArgDescription> args;
     bool writes = false;  ///< changes stored data (runs on the store threads)
+    /// Its last argument is a wait in milliseconds: with nothing to answer yet, the call
+    /// may wait that long for a change, holding no thread meanwhile.
+    bool waits = false;
 };
 
 /// A method's place in methods().

@@ -34,6 +34,7 @@ Command addBackupCommand(CLI::App& program);
 Command addPriceCommand(CLI::App& program);
 Command addPricesCommand(CLI::App& program);
 Command addHolidaysCommand(CLI::App& program);
+Command addBasePricesCommand(CLI::App& program);
 
 /// A new subcommand of the program with the help flag, --version and the Portuguese
 /// group names every command shares.

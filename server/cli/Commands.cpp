@@ -26,6 +26,7 @@ constexpr AddCommand kCommands[] = {
     addPriceCommand,
     addPricesCommand,
     addHolidaysCommand,
+    addBasePricesCommand,
 };
 
 constexpr const char* kFooter =

@@ -14,6 +14,9 @@ namespace server {
 struct MethodContext {
     RuleStore& store;
     const nlohmann::json& params;
+    /// A method that waits (wire::MethodDescription::waits) may throw NothingNewYet
+    /// instead of answering that nothing is new: its caller then waits for a change.
+    bool mayWait = false;
 };
 
 /// A method of the remote object: its answer, or an exception (wire::RpcError for an

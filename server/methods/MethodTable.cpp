@@ -6,6 +6,7 @@
 #include "server/methods/PriceMethods.h"
 #include "server/methods/ReferenceMethods.h"
 #include "server/methods/RuleMethods.h"
+#include "server/methods/TillMethods.h"
 
 namespace server {
 
@@ -39,6 +40,10 @@ constexpr MethodRoute routeFor(MethodId id) {
             return {getPrecDifHist};
         case MethodId::GetFeriado:
             return {getFeriado};
+        case MethodId::GetAlteracoes:
+            return {getAlteracoes};
+        case MethodId::GetDadosPreco:
+            return {getDadosPreco};
     }
     throw std::logic_error("a described method without its handler");
 }

@@ -12,6 +12,7 @@ Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& co
                        bool refusing)
     : stream_(std::move(socket), context.tls),
       timer_(stream_.get_executor()),
+      waitTimer_(stream_.get_executor()),
       context_(context),
       framer_(context.options.frameLimit),
       refusing_(refusing) {
@@ -72,6 +73,7 @@ void Connection::admitWhenAuthenticated() {
 void Connection::stop() {
     asio::post(stream_.get_executor(), [self = shared_from_this()] {
         self->stopping_ = true;
+        self->unpark();  // a call waiting for a change is answered now
         // Idle: the connection ends now. Busy: the answer being computed or written is
         // sent first, then write() ends it.
         if (!self->busy_) {
@@ -92,6 +94,11 @@ void Connection::closeSocket() {
 }
 
 void Connection::end() {
+    if (parked_) {
+        context_.waiters.remove(waiterId_);
+        waitTimer_.cancel();
+        parked_.reset();
+    }
     if (!ended_) {
         ended_ = true;
         context_.manager.remove(shared_from_this());
@@ -242,6 +249,13 @@ Connection::Pool Connection::poolFor(const Dispatcher::Step& step) {
 // the lookups', so that lookups never wait for a thread behind a store that waits for
 // the database. Each line's call is placed by its own kind, whatever came before it.
 void Connection::finishOn(Pool pool, std::string out, Dispatcher::Step step) {
+    if (step.call && step.call->method->waits) {
+        asio::post(context_.workers, [self = shared_from_this(), out = std::move(out),
+                                      call = std::move(*step.call)]() mutable {
+            self->completeWaiting(std::move(out), std::move(call), true);
+        });
+        return;
+    }
     const auto& executor = pool == Pool::Stores ? context_.storeWorkers : context_.workers;
     asio::post(executor, [self = shared_from_this(), pool, out = std::move(out),
                           step = std::move(step)]() mutable {
@@ -257,7 +271,7 @@ void Connection::work(std::string out, Pool here) {
     while (next_ < lines_.size() && !session_.closeAfterAnswer && out.size() < kWriteAt) {
         Dispatcher::Step step = prepare(lines_[next_]);
         std::string().swap(lines_[next_++].text);  // parsed: its bytes are not needed now
-        if (step.pending() && poolFor(step) != here) {
+        if (step.pending() && (poolFor(step) != here || (step.call && step.call->method->waits))) {
             finishOn(poolFor(step), std::move(out), std::move(step));
             return;
         }
@@ -265,6 +279,60 @@ void Connection::work(std::string out, Pool here) {
     }
     asio::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out)]() mutable {
         self->deliver(std::move(out));
+    });
+}
+
+void Connection::completeWaiting(std::string out, Dispatcher::Call call, bool mayPark) {
+    Completion done = context_.dispatcher.completeOrPark(std::move(call), session_, mayPark);
+    if (done.parked) {
+        asio::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out),
+                                            parked = std::move(*done.parked)]() mutable {
+            self->park(std::move(out), std::move(parked));
+        });
+        return;
+    }
+    appendLine(out, done.answer);
+    work(std::move(out), Pool::Lookups);
+}
+
+// A parked call holds no worker and no database connection: only this timer and its
+// entry among the waiters, either of which hands it back to a worker.
+void Connection::park(std::string out, ParkedCall parked) {
+    parkedOut_ = std::move(out);
+    parked_ = std::move(parked);
+    if (stopping_ || ended_) {
+        unpark();
+        return;
+    }
+    waitTimer_.expires_at(parked_->until);
+    waitTimer_.async_wait([self = shared_from_this()](const std::error_code& e) {
+        if (!e) {
+            self->unpark();
+        }
+    });
+    std::weak_ptr<Connection> weak = shared_from_this();
+    waiterId_ = context_.waiters.add(
+        parked_->branch, parked_->seen, [weak, executor = stream_.get_executor()] {
+            asio::post(executor, [weak] {
+                if (auto self = weak.lock()) {
+                    self->unpark();
+                }
+            });
+        });
+}
+
+void Connection::unpark() {
+    if (!parked_ || ended_) {
+        return;
+    }
+    context_.waiters.remove(waiterId_);
+    waitTimer_.cancel();
+    Dispatcher::Call call = std::move(parked_->call);
+    parked_.reset();
+    // Stopping, it answers what there is now instead of waiting again.
+    asio::post(context_.workers, [self = shared_from_this(), out = std::move(parkedOut_),
+                                  call = std::move(call), mayPark = !stopping_]() mutable {
+        self->completeWaiting(std::move(out), std::move(call), mayPark);
     });
 }
 

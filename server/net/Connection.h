@@ -10,6 +10,7 @@
 
 
 #include "server/rpc/Dispatcher.h"
+#include "server/service/ChangeWaiters.h"
 #include "server/net/ServerOptions.h"
 #include "protocol/Asio.h"
 #include "protocol/LineFramer.h"
@@ -24,6 +25,7 @@ struct ConnectionContext {
     Dispatcher& dispatcher;
     asio::any_io_executor workers;       ///< where lookups run, away from the socket threads
     asio::any_io_executor storeWorkers;  ///< where stores run
+    ChangeWaiters& waiters;              ///< where calls waiting for a change are put aside
     asio::ssl::context& tls;        ///< used only when useTls
     bool useTls = false;
     const ServerOptions& options;
@@ -75,6 +77,14 @@ private:
     /// On a worker of here: parses and answers lines, as many as make an answer worth
     /// writing, then hands it to the socket thread.
     void work(std::string out, Pool here);
+    /// On a lookups worker: completes a call of a method that waits; put aside, it is
+    /// handed to the socket thread to wait.
+    void completeWaiting(std::string out, Dispatcher::Call call, bool mayPark);
+    /// On the socket thread: waits, holding no thread, until a change of the call's
+    /// branch commits or its wait runs out; out (the answers before it) waits with it.
+    void park(std::string out, ParkedCall parked);
+    /// On the socket thread: ends the wait, if any, and completes the call again.
+    void unpark();
     /// Completes a prepared call or batch on pool, then works on there.
     void finishOn(Pool pool, std::string out, Dispatcher::Step step);
     static Pool poolFor(const Dispatcher::Step& step);
@@ -96,6 +106,10 @@ private:
 
     asio::ssl::stream<asio::ip::tcp::socket> stream_;
     asio::steady_timer timer_;
+    asio::steady_timer waitTimer_;  // the wait of a parked call
+    std::optional<ParkedCall> parked_;
+    std::string parkedOut_;
+    ChangeWaiters::Id waiterId_ = 0;
     ConnectionContext context_;
     wire::LineFramer framer_;
     Dispatcher::Session session_;

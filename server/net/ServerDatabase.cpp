@@ -6,6 +6,7 @@
 #include "server/net/ServerOptions.h"
 #include "server/ops/Log.h"
 #include "server/rpc/PriceService.h"
+#include "server/service/ChangeWaiters.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/store/RuleStore.h"
 #include "server/store/StoreFactory.h"
@@ -22,9 +23,18 @@ StoreSettings storeSettings(const ServerOptions& options, std::chrono::milliseco
     return settings;
 }
 
+// The store of the server's changes: each commit wakes the calls waiting for it at once.
+std::unique_ptr<RuleStore> announcing(std::unique_ptr<RuleStore> store, ChangeWaiters& waiters) {
+    store->setChangesCommitted([&waiters](const CommittedChanges& written) {
+        waiters.changed(written.branches, written.last);
+    });
+    return store;
+}
+
 }  // namespace
 
-ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options, Log& log)
+ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options, Log& log,
+                               ChangeWaiters& waiters)
     : reads_(std::make_shared<PriceService>(openCurrentStore(
           url, storeSettings(options, options.dbTimeout),
           [&](int found) {
@@ -34,7 +44,12 @@ ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& opti
                          {"db", redactUrl(url)}});
           }))),
       writes_(std::make_shared<PriceService>(
-          openStore(url, storeSettings(options, options.storeTimeout)))) {}
+          announcing(openStore(url, storeSettings(options, options.storeTimeout)), waiters))) {}
+
+std::unique_ptr<RuleStore> ServerDatabase::openWatchStore(const std::string& url,
+                                                          const ServerOptions& options) {
+    return openStore(url, storeSettings(options, options.dbTimeout));
+}
 
 void ServerDatabase::interrupt() {
     reads_->interrupt();

@@ -6,7 +6,9 @@
 
 namespace server {
 
+class ChangeWaiters;
 class Log;
+class RuleStore;
 class PriceService;
 struct ServerOptions;
 
@@ -19,7 +21,9 @@ public:
     /// Opens both, upgrading a database of an older schema first (every row kept; logged
     /// as event=schema-upgrade). Throws std::runtime_error (Portuguese text) for a
     /// database that cannot be opened, was never initialised or is of a newer schema.
-    ServerDatabase(const std::string& url, const ServerOptions& options, Log& log);
+    /// Every change the stores commit wakes its waiters.
+    ServerDatabase(const std::string& url, const ServerOptions& options, Log& log,
+                   ChangeWaiters& waiters);
     ServerDatabase(const ServerDatabase&) = delete;
     ServerDatabase& operator=(const ServerDatabase&) = delete;
 
@@ -31,6 +35,10 @@ public:
     /// Abandons the calls under way and every later one (the server is stopping): they
     /// fail as interrupted, their transactions rolled back.
     void interrupt();
+
+    /// A connection of its own for the watch of the change log.
+    static std::unique_ptr<RuleStore> openWatchStore(const std::string& url,
+                                                     const ServerOptions& options);
 
     /// Whether the database at url answers now, on a connection of its own (the server's
     /// may be busy with a long store), within the options' connect timeout. Never throws.

@@ -66,6 +66,8 @@ struct ServerOptions {
     std::chrono::milliseconds dbConnectTimeout = std::chrono::seconds(5);
     /// TCP keepalives on the database connection: first probe after this idle time.
     std::chrono::seconds dbKeepalive = std::chrono::seconds(30);
+    /// Days the change log keeps its rows (the newest is always kept).
+    int changeLogDays = 30;
     /// While a monitor reads /healthz, the database is asked this often whether it answers
     /// (on a connection of its own, off the page's thread).
     std::chrono::milliseconds healthInterval = std::chrono::seconds(5);

@@ -14,11 +14,12 @@ ServerRun::ServerRun(const std::string& url, const std::string& host, const std:
     : options_(options),
       acceptor_(loops_, manager_, options, log),
       tls_(options),
-      database_(url, options, log),
+      database_(url, options, log, waiters_),
+      watch_(ServerDatabase::openWatchStore(url, options), waiters_, options.changeLogDays, log),
       dispatcher_(database_.reads(), database_.writes(), options.rpc()),
       workers_(options),
-      context_{manager_,         dispatcher_,   workers_.lookups(), workers_.stores(),
-               tls_.context(), tls_.enabled(), options} {
+      context_{manager_,        dispatcher_,    workers_.lookups(), workers_.stores(),
+               waiters_,        tls_.context(), tls_.enabled(),     options} {
     acceptor_.listen(host, port);
 }
 

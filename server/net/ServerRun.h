@@ -14,6 +14,8 @@
 #include "server/net/TlsContext.h"
 #include "server/net/WorkerPools.h"
 #include "server/rpc/Dispatcher.h"
+#include "server/service/ChangeWaiters.h"
+#include "server/service/ChangeWatch.h"
 
 namespace server {
 
@@ -55,7 +57,9 @@ private:
     ConnectionManager manager_;
     Acceptor acceptor_;
     TlsContext tls_;
+    ChangeWaiters waiters_;
     ServerDatabase database_;
+    ChangeWatch watch_;
     Dispatcher dispatcher_;
     WorkerPools workers_;
     ConnectionContext context_;

@@ -40,6 +40,22 @@ struct Call {
     bool writes() const { return method != nullptr && method->writes; }
 };
 
+/// A call of a method that waits, put aside until a change of its branch commits or
+/// `until` comes: then completed again.
+struct ParkedCall {
+    Call call;
+    std::string branch;             ///< whose changes wake it
+    long long seen = 0;             ///< the change number its last answer was whole up to
+    CallClock::time_point until{};  ///< when its wait runs out
+};
+
+/// What completing a call that may wait gave: its answer line (none for a notification),
+/// or the call put aside.
+struct Completion {
+    std::optional<std::string> answer;
+    std::optional<ParkedCall> parked;
+};
+
 /// A batch with calls to complete.
 struct Batch {
     std::string answered;     ///< the answers given at once, comma-separated

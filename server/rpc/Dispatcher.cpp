@@ -9,6 +9,7 @@
 #include "server/rpc/BatchAnswer.h"
 #include "server/rpc/Hello.h"
 #include "server/rpc/StoreCallError.h"
+#include "server/service/NothingNewYet.h"
 
 namespace server {
 
@@ -157,6 +158,29 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
     } catch (const std::exception& e) {
         return failedInside(call, session, e.what(), false, "Erro interno do servidor.");
     }
+}
+
+Completion Dispatcher::completeOrPark(Call call, const Session& session, bool mayPark) {
+    const long long wait = call.params.back().is_number_integer() ? call.params.back().get<long long>() : 0;
+    const Clock::time_point until = call.arrived + std::chrono::milliseconds(std::max(0LL, wait));
+    const Clock::time_point now = Clock::now();
+    call.deadline = now + lookupTimeout_;
+    try {
+        const std::string text = reads_.callTextChecked(*call.method, call.params, call.deadline,
+                                                        callerOf(call), mayPark && now < until);
+        log_.succeeded(call, session, nlohmann::json());
+        if (call.notification) {
+            return {};
+        }
+        return {resultLine(call.id, text), std::nullopt};
+    } catch (const NothingNewYet& e) {
+        std::string branch = e.branch();
+        const long long seen = e.seen();
+        return {std::nullopt, ParkedCall{std::move(call), std::move(branch), seen, until}};
+    } catch (...) {
+        // Its failures are answered as any call's: the same run without waiting.
+    }
+    return {complete(call, session), std::nullopt};
 }
 
 Step Dispatcher::reject(const wire::RequestError& error, Session& session) {

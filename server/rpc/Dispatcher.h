@@ -82,6 +82,10 @@ public:
     /// Runs a batch's calls one after another: the batch's answer line, or nullopt when
     /// it holds nothing to answer. Never throws.
     std::optional<std::string> complete(Batch batch, const Session& session);
+    /// Runs a prepared call of a method that waits (wire::MethodDescription::waits): its
+    /// answer, or, while its wait has not run out and mayPark, the call put aside because
+    /// nothing is new for it yet. Each run has the lookup time from its start. Never throws.
+    Completion completeOrPark(Call call, const Session& session, bool mayPark);
     /// The answer line of a prepared step: completes its call or batch, if any.
     std::optional<std::string> finish(Step step, const Session& session);
 

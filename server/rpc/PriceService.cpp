@@ -48,11 +48,11 @@ json PriceService::callChecked(const wire::MethodDescription& method, const json
 
 std::string PriceService::callTextChecked(const wire::MethodDescription& method, const json& params,
                                           Clock::time_point deadline,
-                                          const RuleStore::Caller& caller) {
+                                          const RuleStore::Caller& caller, bool mayWait) {
     const MethodRoute& route = methodRoute(method.id);
     std::string text;
     guarded(method, deadline, caller, [&](RuleStore& store) {
-        const MethodContext context{store, params};
+        const MethodContext context{store, params, mayWait};
         text = route.text != nullptr ? route.text(context) : wire::dumpJson(route.handler(context));
     });
     return text;

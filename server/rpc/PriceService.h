@@ -43,8 +43,10 @@ public:
     /// they are not walked again.
     nlohmann::json callChecked(const wire::MethodDescription& method, const nlohmann::json& params,
                                Clock::time_point deadline, const RuleStore::Caller& caller);
+    /// mayWait: a method that waits may throw NothingNewYet instead of answering.
     std::string callTextChecked(const wire::MethodDescription& method, const nlohmann::json& params,
-                                Clock::time_point deadline, const RuleStore::Caller& caller);
+                                Clock::time_point deadline, const RuleStore::Caller& caller,
+                                bool mayWait = false);
     /// Rows in PRECDIF.
     long countRules();
     /// Abandons the call under way and every later one (the server is stopping): they

@@ -248,7 +248,20 @@ UpsertCounts storeRule(RuleStore& store, const wire::RuleArguments& request) {
     store.writeTransaction([&] {
         // The rows go to the store in compact form and are made one by one as they are
         // written: a rule over a whole assortment is never held as a million row objects.
-        counts = store.upsertRule(checkRuleRows(request, loadRuleContext(store, request)));
+        const RuleRows rows = checkRuleRows(request, loadRuleContext(store, request));
+        counts = store.upsertRule(rows);
+        // A rule over the whole assortment is one change of every product.
+        Change change = Change::ofPeriod(rows.shared.branch, rows.shared.table,
+                                         rows.shared.periodStart.iso(), std::nullopt,
+                                         ChangeKind::Rules);
+        if (request.mode == wire::ProductMode::All) {
+            store.logChange(change);
+            return;
+        }
+        for (const std::string& product : rows.products) {
+            change.product = product;
+            store.logChange(change);
+        }
     });
     return counts;
 }

@@ -255,6 +255,7 @@ long PricingQueries::putHolidays(const std::vector<Holiday>& holidays) {
                                {h.branch, h.date.iso(), h.name});
                 ++added;
             }
+            store_.logChange(Change::ofBranch(h.branch, ChangeKind::Holidays));
         }
     });
     return added;
@@ -265,6 +266,9 @@ bool PricingQueries::removeHoliday(const std::string& branch, const wire::Date& 
     store_.writeTransaction([&] {
         removed = store_.execute("DELETE FROM FERIADO WHERE CDFILIAL = {t1} AND DTFERIADO = {d2}",
                                  {branch, date.iso()});
+        if (removed > 0) {
+            store_.logChange(Change::ofBranch(branch, ChangeKind::Holidays));
+        }
     });
     return removed > 0;
 }
@@ -333,6 +337,8 @@ long PricingQueries::removeRules(const std::vector<RuleRow>& keys) {
             if (store_.execute("DELETE FROM PRECDIF" + std::string(kKeyIs), params) == 0) {
                 throw RuleNotStored(key);
             }
+            store_.logChange(Change::ofPeriod(key.branch, key.table, key.periodStart.iso(),
+                                              key.product, ChangeKind::Rules));
             ++removed;
         }
     });

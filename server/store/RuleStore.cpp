@@ -1,5 +1,6 @@
 #include "server/store/RuleStore.h"
 
+#include <optional>
 #include <stdexcept>
 
 namespace server {
@@ -46,6 +47,48 @@ int RuleStore::schemaVersion() {
     return version;
 }
 
+void RuleStore::writeTransaction(const std::function<void()>& body, WriteScope scope) {
+    if (writeDepth_ > 0) {
+        body();  // part of the transaction under way
+        return;
+    }
+    // A transaction made again after a failure starts from no change.
+    changes_.clear();
+    std::optional<CommittedChanges> written;
+    writeDepth_ = 1;
+    try {
+        runWriteTransaction(
+            [&] {
+                body();
+                written = changes_.write(*this);
+            },
+            scope);
+    } catch (...) {
+        writeDepth_ = 0;
+        changes_.clear();
+        throw;
+    }
+    writeDepth_ = 0;
+    changes_.clear();
+    if (written && changesCommitted_) {
+        changesCommitted_(*written);
+    }
+}
+
+void RuleStore::logChange(Change change) {
+    if (writeDepth_ == 0) {
+        throw std::logic_error("logChange fora de uma transação de escrita");
+    }
+    changes_.add(std::move(change));
+}
+
+void RuleStore::logEverything() {
+    for (const ChangeKind kind : {ChangeKind::Rules, ChangeKind::BasePrices, ChangeKind::Holidays,
+                                  ChangeKind::Periods, ChangeKind::Products}) {
+        logChange(Change::ofBranch("T", kind));
+    }
+}
+
 void RuleStore::createSchema() {
     // Exclusive: another process upgrading at the same time is waited for, and then its
     // version is found here.
@@ -60,6 +103,11 @@ void RuleStore::createSchema() {
             }
             for (std::string_view sql : schema::upgradeFrom(version)) {
                 execute(sql, {});
+            }
+            // Rows written before the change log existed reach no till through it: a
+            // till must take everything again.
+            if (version > 0 && !storedCounts().empty()) {
+                logEverything();
             }
             execute("DELETE FROM SCHEMAVERSION", {});
             execute("INSERT INTO SCHEMAVERSION (VERSION) VALUES ({i1})",
@@ -122,6 +170,7 @@ long RuleStore::replaceReferenceData(const ReferenceData& set) {
                           out.assign({h.branch, date, h.name});
                       });
             removed = execute(schema::kDeleteUnbackedRules, {});
+            logEverything();
         },
         WriteScope::Exclusive);
     return removed;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "server/pricing/RuleRow.h"
+#include "server/store/Change.h"
+#include "server/store/ChangeLog.h"
 #include "server/store/ReferenceData.h"
 #include "server/store/Schema.h"
 #include "server/store/SqlStatement.h"
@@ -162,12 +164,43 @@ public:
     /// Whether the database has a table of that name (in the schema the store uses).
     virtual bool hasTable(std::string_view name) = 0;
     /// Runs body inside one write transaction: committed when body returns, rolled back
-    /// when it throws (the exception goes on to the caller). Not nested. What body reads
-    /// of the schema and the reference tables stays as read until the commit: an
-    /// Exclusive one (which may change them) waits for, and keeps out, every other write
-    /// transaction of every process on the same database.
-    virtual void writeTransaction(const std::function<void()>& body,
-                                  WriteScope scope = WriteScope::Shared) = 0;
+    /// when it throws (the exception goes on to the caller). A write transaction begun
+    /// inside another is part of it. What body reads of the schema and the reference
+    /// tables stays as read until the commit: an Exclusive one (which may change them)
+    /// waits for, and keeps out, every other write transaction of every process on the
+    /// same database. The changes body logged (logChange) are written into the change log
+    /// at its end, in the same transaction; once it has committed, the listener of
+    /// setChangesCommitted is told.
+    void writeTransaction(const std::function<void()>& body,
+                          WriteScope scope = WriteScope::Shared);
+    /// The one way into the change log (ALTPRECO), for every change of PRECDIF, ITEMPREC,
+    /// FERIADO, TABEVEND, PRODUTO or PRODFILI, whoever makes it: inside writeTransaction,
+    /// records that the transaction changes what `change` names. At the transaction's end
+    /// its changes get the next numbers, consecutive, under a lock held until the commit
+    /// (lockChangeLog), so that the numbers follow the commits without gaps across every
+    /// process; a rollback writes none. The same change twice is one row. Throws
+    /// std::logic_error outside a write transaction.
+    void logChange(Change change);
+    /// Logs that everything may have changed, for every branch: one row of every kind
+    /// with CDFILIAL "T" and nothing else named.
+    void logEverything();
+    /// Who is told, after each commit that wrote change rows, what it wrote (called on
+    /// the committing thread; must not use this store).
+    void setChangesCommitted(std::function<void(const CommittedChanges&)> listener) {
+        changesCommitted_ = std::move(listener);
+    }
+    /// Inside a write transaction, before its changes are numbered: waits until no other
+    /// transaction, of any process, numbers changes, and keeps every other out until this
+    /// one ends; the commit then tells every process listening (awaitChangeNotice). A
+    /// store whose write transaction already keeps every other writer out (SQLite) has
+    /// nothing more to do.
+    virtual void lockChangeLog() {}
+    /// Waits up to timeout for a sign that another connection has committed changes to
+    /// the change log, and answers whether one came (it may come without a change).
+    /// PostgreSQL listens for what lockChangeLog announces; SQLite looks whether the file
+    /// changed, at most every 100 ms. Outside any transaction; throws StoreError.
+    virtual bool awaitChangeNotice(std::chrono::milliseconds timeout) = 0;
+
     /// Inside a write transaction, before a change of the price table's rules copies them
     /// into the history: waits until no other transaction, of any process, changes that
     /// table's rules, and keeps every other out until this one ends, so that each rule
@@ -193,8 +226,15 @@ public:
     /// store is then good only for being destroyed.
     virtual void interrupt() = 0;
 
+protected:
+    /// The backend's write transaction, as writeTransaction describes it.
+    virtual void runWriteTransaction(const std::function<void()>& body, WriteScope scope) = 0;
+
 private:
     Caller caller_;
+    ChangeLog changes_;
+    int writeDepth_ = 0;
+    std::function<void(const CommittedChanges&)> changesCommitted_;
 };
 
 /// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row. Throws

@@ -64,14 +64,31 @@ const std::vector<std::string_view>& version2() {
     return statements;
 }
 
+const std::vector<std::string_view>& version3() {
+    static const std::vector<std::string_view> statements = {
+        // NRALTERACAO is given under the change log's lock at the end of the writing
+        // transaction, never by a sequence: its numbers follow the commits, without gaps.
+        "CREATE TABLE IF NOT EXISTS ALTPRECO (NRALTERACAO BIGINT PRIMARY KEY,"
+        " DTALTERACAO TIMESTAMP NOT NULL, CDFILIAL VARCHAR(4) NOT NULL,"
+        " CDTABEPREC VARCHAR(3), DTINIVGPREC DATE, CDPRODUTO VARCHAR(10),"
+        " IDALTERACAO CHAR(1) NOT NULL)",
+        // Old rows are removed by their time.
+        "CREATE INDEX IF NOT EXISTS ALTPRECO_DATA ON ALTPRECO (DTALTERACAO)",
+    };
+    return statements;
+}
+
 std::vector<std::string_view> upgradeFrom(int version) {
-    static_assert(kSchemaVersion == 2, "a new schema version needs its upgrade step here");
+    static_assert(kSchemaVersion == 3, "a new schema version needs its upgrade step here");
     std::vector<std::string_view> out;
     if (version < 1) {
         out.insert(out.end(), version1().begin(), version1().end());
     }
     if (version < 2) {
         out.insert(out.end(), version2().begin(), version2().end());
+    }
+    if (version < 3) {
+        out.insert(out.end(), version3().begin(), version3().end());
     }
     return out;
 }

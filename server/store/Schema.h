@@ -9,8 +9,8 @@ namespace server {
 
 /// The schema version this build writes; init and the server's start upgrade older
 /// databases to it. Version 2 added the base prices (ITEMPREC), the holidays (FERIADO)
-/// and the rule history (PRECDIFHIST).
-inline constexpr int kSchemaVersion = 2;
+/// and the rule history (PRECDIFHIST); version 3 the change log (ALTPRECO).
+inline constexpr int kSchemaVersion = 3;
 
 }  // namespace server
 
@@ -25,6 +25,10 @@ const std::vector<std::string_view>& version1();
 /// (ITEMPREC), the holidays (FERIADO) and the rule history (PRECDIFHIST) with its index.
 /// They create what is missing only, so they may run again.
 const std::vector<std::string_view>& version2();
+
+/// The statements that bring a database of version 2 to version 3: the change log
+/// (ALTPRECO), numbered in commit order. They create what is missing only.
+const std::vector<std::string_view>& version3();
 
 /// What brings a database of `version` (0 for an empty one) to the version this build
 /// writes, in order; nothing for a database already there or newer. Every statement
@@ -85,6 +89,10 @@ inline constexpr std::string_view kBasePriceColumns =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, VRPRECO";
 /// The columns of FERIADO in table order; the first two are its key.
 inline constexpr std::string_view kHolidayColumns = "CDFILIAL, DTFERIADO, NMFERIADO";
+
+/// The columns of ALTPRECO in table order; NRALTERACAO is its key.
+inline constexpr std::string_view kChangeColumns =
+    "NRALTERACAO, DTALTERACAO, CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDALTERACAO";
 
 /// The reference tables, children first, the order they are emptied in. The demo's base
 /// prices and holidays are reference data as well.

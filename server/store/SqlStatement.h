@@ -8,6 +8,7 @@
 //                        table: "CODE IN ({list:2})"
 // Parameters are texts (or null) and travel bound, never inside the SQL.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +23,8 @@ using SqlParam = std::optional<std::string>;
 /// The value of a {list:N} parameter: the texts as one JSON array.
 std::string listParam(const std::vector<std::string>& texts);
 
-/// A cell of a row appended by RuleStore::insertRows: a text, or a number.
-using SqlCell = std::variant<std::string_view, double>;
+/// A cell of a row appended by RuleStore::insertRows: a text, a number, or null.
+using SqlCell = std::variant<std::string_view, double, std::nullptr_t>;
 
 /// The two spellings.
 enum class SqlDialect { Sqlite, Postgres };

@@ -37,4 +37,13 @@ std::string operationTimestamp() {
     return buffer;
 }
 
+std::string utcTimestampDaysAgo(int days) {
+    const std::time_t then = std::time(nullptr) - static_cast<std::time_t>(days) * 86400;
+    std::tm utc{};
+    gmtime_r(&then, &utc);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &utc);
+    return buffer;
+}
+
 }  // namespace server

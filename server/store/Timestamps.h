@@ -12,4 +12,7 @@ std::string currentTimestamp();
 /// newest-first order follows the order of the changes.
 std::string operationTimestamp();
 
+/// The UTC time `days` days ago as "YYYY-MM-DD HH:MM:SS".
+std::string utcTimestampDaysAgo(int days);
+
 }  // namespace server

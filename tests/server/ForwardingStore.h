@@ -37,14 +37,21 @@ public:
         inner_->insertRows(table, columns, next);
     }
     bool hasTable(std::string_view name) override { return inner_->hasTable(name); }
-    void writeTransaction(const std::function<void()>& body, server::WriteScope scope) override {
-        inner_->writeTransaction(body, scope);
+    void lockChangeLog() override { inner_->lockChangeLog(); }
+    bool awaitChangeNotice(std::chrono::milliseconds timeout) override {
+        return inner_->awaitChangeNotice(timeout);
     }
     void readTogether(const std::function<void()>& body) override { inner_->readTogether(body); }
     void setDeadline(std::chrono::steady_clock::time_point deadline) override {
         inner_->setDeadline(deadline);
     }
     void interrupt() override { inner_->interrupt(); }
+
+protected:
+    void runWriteTransaction(const std::function<void()>& body,
+                             server::WriteScope scope) override {
+        inner_->writeTransaction(body, scope);
+    }
 
 private:
     std::unique_ptr<server::RuleStore> inner_;

@@ -123,7 +123,9 @@ TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
          [](const std::string& url) {
              std::string said;
              ASSERT_EQ(run({"init", "--db", url}, &said), 0) << said;
-             EXPECT_NE(said.find("esquema versão 2"), std::string::npos) << said;
+             EXPECT_NE(said.find("esquema versão " + std::to_string(server::kSchemaVersion)),
+                      std::string::npos)
+                 << said;
          }},
         {"server start",
          [](const std::string& url) {
@@ -142,7 +144,7 @@ TEST_P(SchemaUpgrade, EveryWayInUpgradesAndKeepsEveryRow) {
         ASSERT_EQ(before.at("PRECDIF").size(), 14u);
         upgrade(db->url());
         auto store = server::openStore(db->url());
-        EXPECT_EQ(store->schemaVersion(), 2);
+        EXPECT_EQ(store->schemaVersion(), server::kSchemaVersion);
         EXPECT_EQ(version1Rows(*db), before);
         const server::StoredCounts counts = store->storedCounts();
         EXPECT_EQ(counts.rules, 14);
@@ -241,7 +243,7 @@ TEST_P(SchemaUpgrade, UpgradesRunningAtOnceAllSucceed) {
         t.join();
     }
     EXPECT_EQ(failures, std::vector<std::string>(kUpgrades));
-    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 2);
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), server::kSchemaVersion);
     EXPECT_EQ(version1Rows(*db), before);
 }
 
@@ -249,9 +251,11 @@ TEST_P(SchemaUpgrade, UpgradesRunningAtOnceAllSucceed) {
 // left untouched.
 TEST_P(SchemaUpgrade, ANewerDatabaseIsRefusedAndLeftAlone) {
     auto db = version1Database(GetParam());
-    db->exec("UPDATE SCHEMAVERSION SET VERSION = 3");
-    const std::string refusal =
-        "O banco de dados tem o esquema versão 3, mais novo que o deste servidor (2).";
+    const std::string newer = std::to_string(server::kSchemaVersion + 1);
+    db->exec("UPDATE SCHEMAVERSION SET VERSION = " + newer);
+    const std::string refusal = "O banco de dados tem o esquema versão " + newer +
+                                ", mais novo que o deste servidor (" +
+                                std::to_string(server::kSchemaVersion) + ").";
     try {
         server::openStore(db->url())->createSchema();
         ADD_FAILURE() << "upgraded";
@@ -268,7 +272,7 @@ TEST_P(SchemaUpgrade, ANewerDatabaseIsRefusedAndLeftAlone) {
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(e.what(), refusal);
     }
-    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 3);
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), server::kSchemaVersion + 1);
     EXPECT_THROW(db->query("SELECT COUNT(*) FROM ITEMPREC"), std::runtime_error);
 }
 

@@ -1,6 +1,7 @@
 #include "server/store/postgres/PostgresRuleStore.h"
 
 #include <cstdlib>
+#include <poll.h>
 #include <string>
 #include <variant>
 
@@ -67,7 +68,7 @@ void PostgresRuleStore::readTogether(const std::function<void()>& body) {
     tx.commit();
 }
 
-void PostgresRuleStore::writeTransaction(const std::function<void()>& body, WriteScope scope) {
+void PostgresRuleStore::runWriteTransaction(const std::function<void()>& body, WriteScope scope) {
     PostgresTransaction tx(*conn_);
     // A lock of this database schema's own, taken by every write transaction: shared by
     // those that read the reference tables and write rules, so that what they checked is
@@ -107,6 +108,8 @@ void PostgresRuleStore::insertRows(std::string_view table, std::string_view colu
             }
             if (const auto* text = std::get_if<std::string_view>(&cells[i])) {
                 appendCopyField(out.text(), *text);
+            } else if (std::holds_alternative<std::nullptr_t>(cells[i])) {
+                out.text() += "\\N";
             } else {
                 out.text() += numberText(std::get<double>(cells[i]));
             }
@@ -184,6 +187,47 @@ void PostgresRuleStore::lockPriceTable(const std::string& branch, const std::str
         "SELECT pg_advisory_xact_lock(hashtext('vnd-server PRECDIF ' || current_schema()),"
         " hashtext($1::varchar || '/' || $2::varchar))",
         {branch, table});
+}
+
+void PostgresRuleStore::lockChangeLog() {
+    // Held until the commit: the next transaction reads the highest number only once
+    // this one's rows are visible. The notice goes out with the commit, not before.
+    conn_->exec(
+        "SELECT pg_advisory_xact_lock(hashtext('vnd-server ALTPRECO ' || current_schema())),"
+        " pg_notify('vnd_altpreco', current_schema())");
+}
+
+bool PostgresRuleStore::awaitChangeNotice(std::chrono::milliseconds timeout) {
+    if (listeningOn_ == nullptr || listeningOn_ != conn_->h() ||
+        PQstatus(conn_->h()) != CONNECTION_OK) {
+        conn_->ensureOpen();
+        conn_->exec("LISTEN vnd_altpreco");
+        listeningOn_ = conn_->h();
+        return true;  // what was committed before the LISTEN was never announced to it
+    }
+    auto drain = [&] {
+        bool any = false;
+        while (PGnotify* notice = PQnotifies(conn_->h())) {
+            any = true;
+            PQfreemem(notice);
+        }
+        return any;
+    };
+    if (drain()) {
+        return true;  // arrived with the answer of an earlier statement
+    }
+    pollfd socket{PQsocket(conn_->h()), POLLIN, 0};
+    if (::poll(&socket, 1, static_cast<int>(timeout.count())) <= 0) {
+        return false;
+    }
+    if (PQconsumeInput(conn_->h()) == 0) {
+        conn_->drop();
+        listeningOn_ = nullptr;
+        throw StoreError(StoreFailure::Lost,
+                         "A conexão com o banco de dados PostgreSQL caiu durante a espera por "
+                         "alterações");
+    }
+    return drain();
 }
 
 UpsertCounts PostgresRuleStore::upsertLines(const PriceTables& tables,

@@ -34,11 +34,15 @@ public:
     void insertRows(std::string_view table, std::string_view columns,
                     const std::function<bool(std::vector<SqlCell>&)>& next) override;
     bool hasTable(std::string_view name) override;
-    void writeTransaction(const std::function<void()>& body, WriteScope scope) override;
     void readTogether(const std::function<void()>& body) override;
     void lockPriceTable(const std::string& branch, const std::string& table) override;
+    void lockChangeLog() override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
+    bool awaitChangeNotice(std::chrono::milliseconds timeout) override;
+
+protected:
+    void runWriteTransaction(const std::function<void()>& body, WriteScope scope) override;
 
 private:
     /// (branch, table) pairs, in the order their locks are taken.
@@ -49,6 +53,7 @@ private:
     UpsertCounts upsertLines(const PriceTables& tables,
                              const std::function<void(PostgresCopyStream&)>& send);
     std::unique_ptr<PostgresConnection> conn_;
+    const void* listeningOn_ = nullptr;  // the connection that has LISTENed, if any
 };
 
 }  // namespace server

@@ -1,6 +1,8 @@
 #include "server/store/sqlite/SqliteRuleStore.h"
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <variant>
 
 #include <sqlite3.h>
@@ -76,7 +78,7 @@ void SqliteRuleStore::readTogether(const std::function<void()>& body) {
     tx.commit();
 }
 
-void SqliteRuleStore::writeTransaction(const std::function<void()>& body, WriteScope) {
+void SqliteRuleStore::runWriteTransaction(const std::function<void()>& body, WriteScope) {
     // The history's trigger is made before the transaction, for the stores inside it, so
     // that no rollback takes it away; a database without rules yet has none to make.
     if (!db_->historyTrigger && hasTable("PRECDIF")) {
@@ -93,6 +95,18 @@ void SqliteRuleStore::writeTransaction(const std::function<void()>& body, WriteS
 void SqliteRuleStore::interrupt() {
     db_->watch.interrupted = true;
     sqlite3_interrupt(db_->get());
+}
+
+bool SqliteRuleStore::awaitChangeNotice(std::chrono::milliseconds timeout) {
+    // SQLite tells no one of a commit; the file's data version, which every commit of
+    // another connection moves on, is looked at instead.
+    std::this_thread::sleep_for(std::min(timeout, std::chrono::milliseconds(100)));
+    long long version = 0;
+    query("PRAGMA data_version", {}, [&](const SqlRow& r) { version = r.integer(0); },
+          SqlRows::Few);
+    const bool changed = version != dataVersion_;
+    dataVersion_ = version;
+    return changed;
 }
 
 bool SqliteRuleStore::hasTable(std::string_view name) {
@@ -120,6 +134,8 @@ void SqliteRuleStore::insertRows(std::string_view table, std::string_view column
             if (const auto* text = std::get_if<std::string_view>(&cells[i])) {
                 sqlite3_bind_text(insert.get(), at, text->data(), static_cast<int>(text->size()),
                                   SQLITE_STATIC);
+            } else if (std::holds_alternative<std::nullptr_t>(cells[i])) {
+                sqlite3_bind_null(insert.get(), at);
             } else {
                 sqlite3_bind_double(insert.get(), at, std::get<double>(cells[i]));
             }

@@ -29,14 +29,18 @@ public:
     void insertRows(std::string_view table, std::string_view columns,
                     const std::function<bool(std::vector<SqlCell>&)>& next) override;
     bool hasTable(std::string_view name) override;
-    void writeTransaction(const std::function<void()>& body, WriteScope scope) override;
     void readTogether(const std::function<void()>& body) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;
+    bool awaitChangeNotice(std::chrono::milliseconds timeout) override;
+
+protected:
+    void runWriteTransaction(const std::function<void()>& body, WriteScope scope) override;
 
 private:
     void prepareHistory();
     std::unique_ptr<SqliteConnection> db_;
+    long long dataVersion_ = -1;  // PRAGMA data_version when last looked at
 };
 
 }  // namespace server
