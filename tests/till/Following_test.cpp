@@ -8,6 +8,9 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "RuleArguments.h"
@@ -100,6 +103,53 @@ TEST(FollowingTill, HoldsWhatTheServerHoldsAfterEveryKindOfChange) {
             EXPECT_EQ(output(tillCommand, tillAsk), output(server::runCommand, serverAsk))
                 << at << " tipo '" << type << "'";
         }
+    }
+    fs::remove_all(dir);
+}
+
+// Killed at any moment of a large change, the till's file is still a state that its
+// number describes: a till started again resumes from it and ends where the server is.
+TEST(FollowingTill, KilledPartWayThroughALargeChangeItResumes) {
+    const fs::path dir = fs::temp_directory_path() / ("vnd-till-killed-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string url = "sqlite:" + (dir / "server.db").string();
+    const std::string tillDb = (dir / "till.db").string();
+    server::initDatabase(url, true, 1000);
+    server::Server server(url, "127.0.0.1:0");
+    server.start();
+    const std::string where = "127.0.0.1:" + std::to_string(server.port());
+    output(tillCommand, {"sync", "--server", where, "--branch", "0001", "--table", "001", "--db", tillDb});
+    const long long before = till::TillReplica(tillDb).changeNumber();
+
+    std::vector<std::string> args{"vnd-till", "sync", "--server", where, "--branch", "0001",
+                                  "--table", "001", "--db", tillDb, "--follow"};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VND_TILL_BINARY, nullptr, nullptr, argv.data(), environ), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    till::TillConnection client("127.0.0.1", server.port(), wire::NetSettings{});
+    // A row of the log for each of the branch's thousand products, each loaded on its own.
+    client.call("SetPrecDif", testdb::rangeRule("0101001", "1010999"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+
+    const long long killedAt = till::TillReplica(tillDb).changeNumber();
+    EXPECT_GE(killedAt, before);
+    output(tillCommand, {"sync", "--server", where, "--branch", "0001", "--table", "001", "--db", tillDb});
+    EXPECT_GT(till::TillReplica(tillDb).changeNumber(), before);
+    server.stop();
+    for (const char* at : {"2026-02-09 10:00", "2026-03-09 10:00"}) {
+        EXPECT_EQ(output(tillCommand, {"prices", "--db", tillDb, "--at", at, "--csv"}),
+                  output(server::runCommand, {"prices", "--db", url, "--branch", "0001", "--table",
+                                              "001", "--at", at, "--csv"}))
+            << at << ", morto na alteração " << killedAt;
     }
     fs::remove_all(dir);
 }
