@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "RuleArguments.h"
+#include "TillProcess.h"
 #include "server/cli/Commands.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
@@ -122,15 +122,9 @@ TEST(FollowingTill, KilledPartWayThroughALargeChangeItResumes) {
     output(tillCommand, {"sync", "--server", where, "--branch", "0001", "--table", "001", "--db", tillDb});
     const long long before = till::TillReplica(tillDb).changeNumber();
 
-    std::vector<std::string> args{"vnd-till", "sync", "--server", where, "--branch", "0001",
-                                  "--table", "001", "--db", tillDb, "--follow"};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, VND_TILL_BINARY, nullptr, nullptr, argv.data(), environ), 0);
+    const pid_t pid = tilltest::startTill(
+        {"sync", "--server", where, "--branch", "0001", "--table", "001", "--db", tillDb, "--follow"});
+    ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     till::TillConnection client("127.0.0.1", server.port(), wire::NetSettings{});
     // A row of the log for each of the branch's thousand products, each loaded on its own.

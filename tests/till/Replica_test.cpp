@@ -10,14 +10,13 @@
 #include <sstream>
 #include <thread>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "PriceSource.h"
+#include "TillProcess.h"
 #include "server/cli/Commands.h"
 #include "server/cli/DatabaseInit.h"
 #include "till/LinkDown.h"
@@ -260,20 +259,10 @@ TEST_F(Replica, FollowingRetriesWhileTheServerIsAwayAndStopsWhenAsked) {
 // says where its file stands.
 TEST_F(Replica, TheProgramFollowsUntilSigtermAndSaysWhereItStopped) {
     const std::string errFile = (dir_ / "err.txt").string();
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const std::string server = "127.0.0.1:" + std::to_string(source_->port());
-    std::vector<std::string> args{"vnd-till", "sync", "--server", server, "--branch", "0001",
-                                  "--table", "001", "--db", tillDb_, "--follow"};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, VND_TILL_BINARY, &files, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&files);
+    const pid_t pid = tilltest::startTill({"sync", "--server", "127.0.0.1:" + std::to_string(source_->port()),
+                                           "--branch", "0001", "--table", "001", "--db", tillDb_, "--follow"},
+                                          errFile);
+    ASSERT_GT(pid, 0);
     auto reached = [&](long long number) {
         for (int i = 0; i < 400; ++i) {
             if (fs::exists(tillDb_) && till::TillReplica(tillDb_).changeNumber() >= number) {
