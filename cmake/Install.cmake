@@ -28,7 +28,7 @@ set(VND_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
 # compressed, as Debian's policy asks (-n keeps the build reproducible).
 find_program(GZIP_PROGRAM gzip REQUIRED)
 set(VND_MAN_PAGES "")
-foreach(page vnd-server vnd-host)
+foreach(page vnd-server vnd-host vnd-till)
   if(NOT TARGET ${page})
     continue()
   endif()

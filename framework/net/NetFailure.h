@@ -1,18 +1,12 @@
 #pragma once
-// Network failures in the clerk's words.
+// Network failures in the clerk's words: the protocol library's texts, which the tills
+// share, under the framework's names.
 
-#include <string>
-#include <system_error>
+#include "protocol/NetFailure.h"
 
 namespace vol {
 
-/// The Portuguese name of a network failure, as it goes inside the parentheses of the
-/// connection messages: "conexão recusada", "servidor desconhecido", "tempo esgotado",
-/// "falha na conexão segura (TLS)"… Every code has a Portuguese text, an unknown one its
-/// number, so no text of the operating system or of a library reaches the user.
-std::string networkFailureText(const std::error_code& error);
-
-/// "Não foi possível conectar ao servidor de aplicação HOST:PORT (reason)."
-std::string connectFailureMessage(const std::string& where, const std::string& reason);
+using wire::connectFailureMessage;
+using wire::networkFailureText;
 
 }  // namespace vol

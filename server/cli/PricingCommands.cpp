@@ -1,6 +1,5 @@
 #include "server/cli/PricingCommands.h"
 
-#include <iomanip>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
@@ -8,9 +7,8 @@
 #include "server/cli/CsvFile.h"
 #include "server/ops/Utf8Text.h"
 #include "server/service/PriceExplanation.h"
+#include "server/pricing/PriceBookWriter.h"
 #include "server/pricing/RuleText.h"
-#include "server/pricing/Decimal4.h"
-#include "server/pricing/Money.h"
 #include "protocol/DatePattern.h"
 #include "server/store/StoreFactory.h"
 
@@ -19,13 +17,11 @@ namespace server {
 namespace {
 
 PriceMoment momentOf(RuleStore& store, const PriceQuestion& q) {
-    const std::string& at = q.at;
-    const auto date = at.size() == 16 && at[10] == ' ' ? wire::Date::fromIso(at.substr(0, 10))
-                                                       : std::nullopt;
-    if (!date) {
-        throw std::invalid_argument("--at deve ser \"AAAA-MM-DD HH:MM\": " + at);
+    const auto moment = splitMoment(q.at);
+    if (!moment) {
+        throw std::invalid_argument("--at deve ser \"AAAA-MM-DD HH:MM\": " + q.at);
     }
-    return priceMoment(store, q.branch, q.table, q.consumerType, *date, at.substr(11));
+    return priceMoment(store, q.branch, q.table, q.consumerType, moment->first, moment->second);
 }
 
 wire::Date dateArgument(const std::string& text) {
@@ -34,13 +30,6 @@ wire::Date dateArgument(const std::string& text) {
         throw std::invalid_argument("--date deve ser uma data AAAA-MM-DD existente: " + text);
     }
     return *date;
-}
-
-std::string cents(const std::optional<long long>& value, bool csv) {
-    if (!value) {
-        return "";
-    }
-    return csv ? decimalText(*value) : moneyText(*value);
 }
 
 // Why a holiday's name cannot be stored, or nullopt when it can: the screens show it as
@@ -58,43 +47,9 @@ std::optional<std::string> badHolidayName(const std::string& name) {
 
 void printPriceBook(RuleStore& store, const PriceQuestion& q, bool csv, std::ostream& out) {
     const PriceMoment at = momentOf(store, q);
-    if (csv) {
-        out << "CDPRODUTO;CDARVPROD;NMPRODUTO;VRPRECO;VRPRECOVIG;IDDIA;CDTIPOCONS;HRINI;HRFIN;"
-               "DTINIVALID;DTFINVALID;IDDESCACRE;IDVALPERC;VRPRECDIF;IDVISUALIZA\n";
-    } else if (!at.period) {
-        out << "Nenhuma vigência da tabela " << q.table << " em " << shortDate(at.moment.date)
-            << ": sem preços.\n";
-    }
+    PriceBookWriter book(out, at, csv);
     forEachPrice(store, at, [&](const PricedProduct& p, const RuleRow* r, const PriceResult& price) {
-        const std::optional<long long> base =
-            p.base ? std::optional(Decimal4::fromDouble(*p.base).roundedCents()) : std::nullopt;
-        if (csv) {
-            out << p.code << ';' << p.treeCode << ';' << csvCell(p.name) << ';' << cents(base, true)
-                << ';' << cents(price.cents, true);
-            if (r != nullptr) {
-                const long long amount = Decimal4::fromDouble(r->amount).units();
-                std::string amountText = std::to_string(amount / 10000) + "," +
-                                         (std::to_string(10000 + std::llabs(amount % 10000)).substr(1));
-                out << ';' << r->day << ';' << r->consumerType << ';' << r->timeStart << ';'
-                    << r->timeEnd << ';' << shortDate(r->validFrom) << ';' << shortDate(r->validTo)
-                    << ';' << columnValue(r->adjustment) << ';' << columnValue(r->amountKind)
-                    << ';' << amountText << ';' << columnValue(r->display);
-            } else {
-                out << ";;;;;;;;;;";
-            }
-            out << '\n';
-            return;
-        }
-        out << p.code << "  " << std::left << std::setw(9) << p.treeCode << std::right << "  "
-            << std::setw(12) << (base ? "R$ " + moneyText(*base) : std::string("sem preço"))
-            << "  " << std::setw(12)
-            << (price.cents ? "R$ " + moneyText(*price.cents) : std::string("-")) << "  "
-            << p.name;
-        if (r != nullptr) {
-            out << "  [regra " << r->day << '/' << r->consumerType << ' ' << r->timeStart << '-'
-                << r->timeEnd << ']';
-        }
-        out << '\n';
+        book.add(p, r, price);
     });
 }
 

@@ -10,17 +10,12 @@
 
 #include "server/store/PricingQueries.h"
 #include "server/pricing/PriceCalculation.h"
+#include "server/pricing/PriceExplanation.h"
+#include "server/pricing/PriceMoment.h"
 #include "server/pricing/RuleResolver.h"
+#include "server/pricing/RuleText.h"
 
 namespace server {
-
-/// Where and when a price is asked for, checked against the store.
-struct PriceMoment {
-    std::string branch;
-    std::string table;
-    std::optional<ValidityPeriod> period;  ///< none: no price at that date
-    Moment moment;
-};
 
 /// Throws Refusal (Reason::Argument) when the branch or its price table is not stored.
 void checkPriceTable(RuleStore& store, const std::string& branch, const std::string& table);
@@ -33,37 +28,14 @@ PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::
                         const std::string& consumerType, const wire::Date& date,
                         const std::string& time);
 
-/// The price of one product at a moment, with every stored rule's verdict. The verdicts
-/// and the applied rule point into `rules`: an explanation may be moved (the list keeps
-/// its storage) but not copied (a copy would point into the original's list).
-struct PriceExplanation {
-    PriceExplanation() = default;
-    PriceExplanation(PriceExplanation&&) = default;
-    PriceExplanation& operator=(PriceExplanation&&) = default;
-    PriceExplanation(const PriceExplanation&) = delete;
-    PriceExplanation& operator=(const PriceExplanation&) = delete;
-
-    PriceMoment at;
-    PricedProduct product;
-    std::vector<RuleRow> rules;      ///< the product's rules of the period, in key order
-    std::vector<Verdict> verdicts;   ///< into `rules`: applied, passed over, out
-    PriceResult price;
-    const RuleRow* applied = nullptr;
-};
-
 /// Explains the product's price. Throws Refusal (Reason::Argument) when the branch
 /// does not sell the product.
 PriceExplanation explainPrice(RuleStore& store, const PriceMoment& at, const std::string& product);
-/// The explanation in Portuguese, one line per rule, the applied one first.
-std::string explanationText(const PriceExplanation& e);
 
 /// The price book: every product the branch sells, in code order, with its applied rule
 /// (nullptr: none) and its price at the moment. Nothing when no period is in force.
 void forEachPrice(RuleStore& store, const PriceMoment& at,
                   const std::function<void(const PricedProduct&, const RuleRow* applied,
                                            const PriceResult&)>& fn);
-
-/// "HHMM" of an "HH:MM" time of day; nullopt for anything else.
-std::optional<std::string> clockToHhmm(const std::string& time);
 
 }  // namespace server

@@ -114,16 +114,6 @@ std::vector<std::string> rangeProducts(const wire::RuleArguments& r, const RuleC
 
 }  // namespace
 
-bool isTimeOfDay(const std::string& hhmm) {
-    if (hhmm.size() != 4 || !std::all_of(hhmm.begin(), hhmm.end(),
-                                         [](char ch) { return ch >= '0' && ch <= '9'; })) {
-        return false;
-    }
-    const int hours = (hhmm[0] - '0') * 10 + (hhmm[1] - '0');
-    const int minutes = (hhmm[2] - '0') * 10 + (hhmm[3] - '0');
-    return hours <= 23 && minutes <= 59;
-}
-
 RuleContext loadRuleContext(RuleStore& store, const wire::RuleArguments& r) {
     RuleContext c;
     c.branchExists = !store.branches(r.branch).empty();

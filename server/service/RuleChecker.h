@@ -7,6 +7,7 @@
 
 #include "server/store/RuleStore.h"
 #include "protocol/RuleArguments.h"
+#include "server/pricing/RuleText.h"
 
 namespace server {
 
@@ -35,8 +36,5 @@ RuleRows checkRuleRows(const wire::RuleArguments& request, const RuleContext& co
 /// rows are written against, whatever another process changes meanwhile. Throws as
 /// checkRuleRows and as RuleStore::upsertRule.
 UpsertCounts storeRule(RuleStore& store, const wire::RuleArguments& request);
-
-/// True for four digits forming a time of day, 0000 to 2359.
-bool isTimeOfDay(const std::string& hhmm);
 
 }  // namespace server

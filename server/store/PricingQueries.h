@@ -9,16 +9,9 @@
 
 #include "server/store/RuleStore.h"
 #include "server/pricing/DayFacts.h"
+#include "server/pricing/PricedProduct.h"
 
 namespace server {
-
-/// A product of a branch's assortment with its base price in one validity period.
-struct PricedProduct {
-    std::string code;       ///< CDPRODUTO
-    std::string treeCode;   ///< CDARVPROD
-    std::string name;       ///< NMPRODUTO
-    std::optional<double> base;  ///< ITEMPREC.VRPRECO; none when not stored
-};
 
 /// Which stored rules a listing takes; empty texts and absent dates take every row.
 struct RuleFilter {

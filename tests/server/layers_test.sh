@@ -40,6 +40,14 @@ if grep -n -E '#include ("demodata/|<nlohmann/|<sqlite3|<libpq|"protocol/(JsonRp
   status=1
 fi
 
+# The till replica links the pricing core and the protocol library, nothing else of the
+# server and nothing of the screens.
+if [ -d ../till ] && grep -n -E '#include "(server/[a-z]+/|framework/|modules/|demodata/)' ../till/*.h ../till/*.cpp |
+    grep -v '"server/pricing/'; then
+  echo "layers: the till replica includes the server beyond its pricing core, or the screens (above)"
+  status=1
+fi
+
 if [ -n "$(find . -maxdepth 1 -name '*.cpp' -o -maxdepth 1 -name '*.h')" ]; then
   echo "layers: sources directly in server/; each belongs to a layer folder"
   status=1

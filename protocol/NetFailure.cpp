@@ -1,11 +1,11 @@
-#include "net/NetFailure.h"
+#include "protocol/NetFailure.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
 #include "protocol/Asio.h"
 
-namespace vol {
+namespace wire {
 
 std::string networkFailureText(const std::error_code& error) {
     namespace e = asio::error;
@@ -47,4 +47,4 @@ std::string connectFailureMessage(const std::string& where, const std::string& r
     return "Não foi possível conectar ao servidor de aplicação " + where + " (" + reason + ").";
 }
 
-}  // namespace vol
+}  // namespace wire

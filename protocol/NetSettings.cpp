@@ -1,11 +1,11 @@
-#include "net/NetSettings.h"
+#include "protocol/NetSettings.h"
 
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
 
-namespace vol {
+namespace wire {
 
 namespace {
 
@@ -19,11 +19,7 @@ std::string environment(const char* name) {
 NetSettings NetSettings::fromEnvironment() {
     NetSettings s;
     if (const std::string file = environment("VND_SERVER_TOKEN_FILE"); !file.empty()) {
-        std::ifstream in(file);
-        std::getline(in, s.token);
-        while (!s.token.empty() && (s.token.back() == '\r' || s.token.back() == ' ')) {
-            s.token.pop_back();
-        }
+        s.token = tokenFromFile(file);
     } else {
         s.token = environment("VND_SERVER_TOKEN");
     }
@@ -37,4 +33,14 @@ NetSettings NetSettings::fromEnvironment() {
     return s;
 }
 
-}  // namespace vol
+std::string NetSettings::tokenFromFile(const std::string& file) {
+    std::string token;
+    std::ifstream in(file);
+    std::getline(in, token);
+    while (!token.empty() && (token.back() == '\r' || token.back() == ' ')) {
+        token.pop_back();
+    }
+    return token;
+}
+
+}  // namespace wire
