@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "server/net/ServerOptions.h"
+#include "server/ops/HealthProbe.h"
 #include "server/ops/Log.h"
 #include "server/rpc/PriceService.h"
 #include "server/store/DatabaseUrl.h"
@@ -22,17 +23,27 @@ StoreSettings storeSettings(const ServerOptions& options, std::chrono::milliseco
     return settings;
 }
 
+// The lookups' store, opened (and upgraded) for serving; each privilege its role lacks is
+// logged, and kept in missing.
+std::unique_ptr<RuleStore> openReads(const std::string& url, const ServerOptions& options,
+                                     Log& log, std::vector<std::string>& missing) {
+    auto store = openCurrentStore(url, storeSettings(options, options.dbTimeout), [&](int found) {
+        log.event(LogLevel::Info, "schema-upgrade",
+                  {{"from", std::to_string(found)},
+                   {"to", std::to_string(kSchemaVersion)},
+                   {"db", redactUrl(url)}});
+    });
+    missing = store->missingPrivileges();
+    for (const std::string& sentence : missing) {
+        log.event(LogLevel::Warning, "db-privilege-missing", {{"msg", sentence}});
+    }
+    return store;
+}
+
 }  // namespace
 
 ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options, Log& log)
-    : reads_(std::make_shared<PriceService>(openCurrentStore(
-          url, storeSettings(options, options.dbTimeout),
-          [&](int found) {
-              log.event(LogLevel::Info, "schema-upgrade",
-                        {{"from", std::to_string(found)},
-                         {"to", std::to_string(kSchemaVersion)},
-                         {"db", redactUrl(url)}});
-          }))),
+    : reads_(std::make_shared<PriceService>(openReads(url, options, log, missing_))),
       writes_(std::make_shared<PriceService>(
           openStore(url, storeSettings(options, options.storeTimeout)))) {}
 
@@ -41,11 +52,19 @@ void ServerDatabase::interrupt() {
     writes_->interrupt();
 }
 
-bool ServerDatabase::answers(const std::string& url, const ServerOptions& options) {
+std::string ServerDatabase::problem(const std::string& url, const ServerOptions& options) {
     try {
-        return openStore(url, storeSettings(options, options.dbConnectTimeout))->schemaVersion() > 0;
+        const auto store = openStore(url, storeSettings(options, options.dbConnectTimeout));
+        if (store->schemaVersion() <= 0) {
+            return std::string(kDatabaseUnavailable);
+        }
+        std::string out;
+        for (const std::string& sentence : store->missingPrivileges()) {
+            out.append(out.empty() ? "" : "\n").append(sentence);
+        }
+        return out;
     } catch (const std::exception&) {
-        return false;
+        return std::string(kDatabaseUnavailable);
     }
 }
 

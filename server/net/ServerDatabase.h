@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace server {
 
@@ -17,8 +18,11 @@ struct ServerOptions;
 class ServerDatabase {
 public:
     /// Opens both, upgrading a database of an older schema first (every row kept; logged
-    /// as event=schema-upgrade). Throws std::runtime_error (Portuguese text) for a
-    /// database that cannot be opened, was never initialised or is of a newer schema.
+    /// as event=schema-upgrade), then logs each privilege the role lacks
+    /// (event=db-privilege-missing, a warning: the server serves what it still can).
+    /// Throws std::runtime_error (Portuguese text) for a database that cannot be opened,
+    /// was never initialised or is of a newer schema; UpgradeDenied for one whose upgrade
+    /// the role may not make.
     ServerDatabase(const std::string& url, const ServerOptions& options, Log& log);
     ServerDatabase(const ServerDatabase&) = delete;
     ServerDatabase& operator=(const ServerDatabase&) = delete;
@@ -28,15 +32,21 @@ public:
     /// The lookups' service, for a caller that may outlive this (a count under way when
     /// the server stops); its connection is closed when the last holder lets it go.
     std::shared_ptr<PriceService> sharedReads() const { return reads_; }
+    /// What the role lacked when opened (RuleStore::missingPrivileges).
+    const std::vector<std::string>& missingPrivileges() const { return missing_; }
     /// Abandons the calls under way and every later one (the server is stopping): they
     /// fail as interrupted, their transactions rolled back.
     void interrupt();
 
-    /// Whether the database at url answers now, on a connection of its own (the server's
-    /// may be busy with a long store), within the options' connect timeout. Never throws.
-    static bool answers(const std::string& url, const ServerOptions& options);
+    /// What is wrong with the database at url now, for a health page: empty when it
+    /// answers and the role lacks nothing; kDatabaseUnavailable when it does not answer
+    /// (within the options' connect timeout) or was never initialised; else each missing
+    /// privilege's sentence, a line each. Asked on a connection of its own (the server's
+    /// may be busy with a long store). Never throws.
+    static std::string problem(const std::string& url, const ServerOptions& options);
 
 private:
+    std::vector<std::string> missing_;
     std::shared_ptr<PriceService> reads_;
     std::shared_ptr<PriceService> writes_;
 };

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "server/net/Acceptor.h"
 #include "server/net/Connection.h"
@@ -39,6 +40,10 @@ public:
     unsigned short port() const { return acceptor_.port(); }
     Dispatcher& dispatcher() { return dispatcher_; }
     std::shared_ptr<PriceService> sharedReads() const { return database_.sharedReads(); }
+    /// What the database's role lacked at start (ServerDatabase::missingPrivileges).
+    const std::vector<std::string>& missingPrivileges() const {
+        return database_.missingPrivileges();
+    }
 
     /// Stops accepting; idle connections end at once, calls under way get the options'
     /// grace period to finish and send their answers, then what still runs is abandoned
