@@ -80,11 +80,7 @@ void Server::start() {
     impl_->boundPort = run->port();
     impl_->run = std::move(run);
     // The database has just answered, and said what the role lacks.
-    std::string known;
-    for (const std::string& sentence : impl_->run->missingPrivileges()) {
-        known.append(known.empty() ? "" : "\n").append(sentence);
-    }
-    impl_->health->open(std::move(known));
+    impl_->health->open(impl_->run->problemAtOpen());
 }
 
 void Server::stop() {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <vector>
 
 #include "server/net/ServerOptions.h"
 #include "server/ops/HealthProbe.h"
@@ -23,27 +24,37 @@ StoreSettings storeSettings(const ServerOptions& options, std::chrono::milliseco
     return settings;
 }
 
+// The sentences of the privileges a role lacks, a line each, as a health page shows them.
+std::string lines(const std::vector<std::string>& sentences) {
+    std::string out;
+    for (const std::string& sentence : sentences) {
+        out.append(out.empty() ? "" : "\n").append(sentence);
+    }
+    return out;
+}
+
 // The lookups' store, opened (and upgraded) for serving; each privilege its role lacks is
-// logged, and kept in missing.
+// logged, and the lines of them kept in missing.
 std::unique_ptr<RuleStore> openReads(const std::string& url, const ServerOptions& options,
-                                     Log& log, std::vector<std::string>& missing) {
+                                     Log& log, std::string& missing) {
     auto store = openCurrentStore(url, storeSettings(options, options.dbTimeout), [&](int found) {
         log.event(LogLevel::Info, "schema-upgrade",
                   {{"from", std::to_string(found)},
                    {"to", std::to_string(kSchemaVersion)},
                    {"db", redactUrl(url)}});
     });
-    missing = store->missingPrivileges();
-    for (const std::string& sentence : missing) {
+    const std::vector<std::string> sentences = store->missingPrivileges();
+    for (const std::string& sentence : sentences) {
         log.event(LogLevel::Warning, "db-privilege-missing", {{"msg", sentence}});
     }
+    missing = lines(sentences);
     return store;
 }
 
 }  // namespace
 
 ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options, Log& log)
-    : reads_(std::make_shared<PriceService>(openReads(url, options, log, missing_))),
+    : reads_(std::make_shared<PriceService>(openReads(url, options, log, problemAtOpen_))),
       writes_(std::make_shared<PriceService>(
           openStore(url, storeSettings(options, options.storeTimeout)))) {}
 
@@ -58,11 +69,7 @@ std::string ServerDatabase::problem(const std::string& url, const ServerOptions&
         if (store->schemaVersion() <= 0) {
             return std::string(kDatabaseUnavailable);
         }
-        std::string out;
-        for (const std::string& sentence : store->missingPrivileges()) {
-            out.append(out.empty() ? "" : "\n").append(sentence);
-        }
-        return out;
+        return lines(store->missingPrivileges());
     } catch (const std::exception&) {
         return std::string(kDatabaseUnavailable);
     }

@@ -3,7 +3,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace server {
 
@@ -32,8 +31,8 @@ public:
     /// The lookups' service, for a caller that may outlive this (a count under way when
     /// the server stops); its connection is closed when the last holder lets it go.
     std::shared_ptr<PriceService> sharedReads() const { return reads_; }
-    /// What the role lacked when opened (RuleStore::missingPrivileges).
-    const std::vector<std::string>& missingPrivileges() const { return missing_; }
+    /// What the role lacked when opened, as problem() says it: empty when nothing.
+    const std::string& problemAtOpen() const { return problemAtOpen_; }
     /// Abandons the calls under way and every later one (the server is stopping): they
     /// fail as interrupted, their transactions rolled back.
     void interrupt();
@@ -46,7 +45,7 @@ public:
     static std::string problem(const std::string& url, const ServerOptions& options);
 
 private:
-    std::vector<std::string> missing_;
+    std::string problemAtOpen_;
     std::shared_ptr<PriceService> reads_;
     std::shared_ptr<PriceService> writes_;
 };
