@@ -439,9 +439,9 @@ TEST(Backup, ACopyTakenDuringStoresHoldsWholeStoresOnly) {
                 r.table = "001";
                 r.periodStart = wire::Date{2026, 1, 1};
                 const std::string code = std::to_string(product);
-                r.product = std::string(10 - code.size(), '0') + code;
+                r.product = std::string(10 - code.size(), '0').append(code);
                 r.day = 'T';
-                r.consumerType = "T";
+                r.consumerType.assign(1, 'T');
                 r.timeStart = "0000";
                 r.timeEnd = "2359";
                 r.validFrom = wire::Date{2026, 2, day};

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -306,8 +305,9 @@ TEST(SchemaUpgradeDenied, TheServerAsksForTheOwnersInitAndIsNotRestarted) {
     EXPECT_EQ(version1Rows(*db), before);
     db->exec("DROP OWNED BY " + role + "; DROP ROLE " + role);
 
-    std::ifstream unit(std::string(VND_PACKAGING_DIR) + "/vnd-server.service");
-    const std::string text((std::istreambuf_iterator<char>(unit)), std::istreambuf_iterator<char>());
+    std::ostringstream unit;
+    unit << std::ifstream(std::string(VND_PACKAGING_DIR) + "/vnd-server.service").rdbuf();
+    const std::string text = unit.str();
     EXPECT_TRUE(std::regex_search(
         text, std::regex("\nRestartPreventExitStatus=([0-9 ]+ )?" +
                          std::to_string(server::kExitNeedsOwner) + "( [0-9 ]+)?\n")))
