@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -63,9 +62,11 @@ int digits(int n) {
 }
 
 std::string zeroPadded(int value, int width) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-    return buffer;
+    std::string text = std::to_string(value);
+    if (static_cast<int>(text.size()) < width) {
+        text.insert(0, static_cast<std::size_t>(width) - text.size(), '0');
+    }
+    return text;
 }
 
 Branch makeBranch(std::string code, std::string name, std::string segmentCode,

@@ -42,7 +42,7 @@ void TDateEditPlus::Clear() { setText({}); }
 void TDateEditPlus::CheckValidDate() {
     if (text().empty() || date().has_value()) return;
     setFocus();
-    MensErro("'" + MaskEdit::text() + "' não é uma data válida.");
+    MensErro(std::string("'").append(MaskEdit::text()).append("' não é uma data válida."));
 }
 
 void TDateEditPlus::setWeekdayNames(std::array<std::string, 7> names) {

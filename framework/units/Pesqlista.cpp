@@ -72,7 +72,7 @@ void PesquisaLista(DataSource& source, const std::string& keyField, const std::s
     std::optional<std::vector<int>> answer = ui.pickMany(caption, *data, before);
     if (!answer) return;
     std::vector<int> picked = std::move(*answer);
-    if (singlePick && picked.size() > 1) picked.resize(1);
+    if (singlePick && picked.size() > 1) picked.erase(picked.begin() + 1, picked.end());
     std::vector<std::string> keys;
     keys.reserve(picked.size());
     for (int row : picked) keys.push_back(data->cell(row, key));

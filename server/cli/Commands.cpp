@@ -12,6 +12,7 @@
 #include "server/cli/ConfigError.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/store/StoreFactory.h"
+#include "server/store/UpgradeDenied.h"
 #include "server/cli/UsageError.h"
 #include "server/ops/NumberText.h"
 #include "vnd/Version.h"
@@ -201,6 +202,9 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     } catch (const ConfigError& e) {
         err << "vnd-server: " << e.what() << "\nAjuda: vnd-server --help\n";
         return 2;
+    } catch (const UpgradeDenied& e) {
+        err << "vnd-server: " << e.what() << '\n';
+        return kExitNeedsOwner;
     } catch (const std::exception& e) {
         err << "vnd-server: " << e.what() << '\n';
         return 1;

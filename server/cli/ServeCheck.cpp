@@ -2,6 +2,8 @@
 
 #include <ostream>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "protocol/Asio.h"
 #include "server/net/ListenAddress.h"
@@ -9,7 +11,6 @@
 #include "server/store/DatabaseUrl.h"
 #include "server/store/StoreFactory.h"
 #include "server/store/Schema.h"
-#include "server/store/postgres/PostgresPrivileges.h"
 
 namespace server {
 
@@ -27,13 +28,18 @@ int checkServe(const ServeSettings::Resolved& settings, std::ostream& out, std::
     StoreSettings store;
     store.connectTimeout = options.dbConnectTimeout;
     store.keepaliveIdle = options.dbKeepalive;
-    const int version = openInitialisedStore(settings.url, store).version;
+    const InitialisedStore opened = openInitialisedStore(settings.url, store);
+    const int version = opened.version;
     if (version > kSchemaVersion) {
         throw std::runtime_error(schema::newerVersionMessage(version));
     }
     const std::string db = redactUrl(settings.url);
-    if (const auto missing = missingStorePrivilege(settings.url)) {
-        err << "vnd-server: " << *missing << '\n';
+    // What the server itself checks at start, and warns of.
+    const std::vector<std::string> missing = opened.store->missingPrivileges();
+    for (const std::string& sentence : missing) {
+        err << "vnd-server: " << sentence << '\n';
+    }
+    if (!missing.empty()) {
         return 1;
     }
     out << "vnd-server: configuração conferida: escuta em " << settings.listen

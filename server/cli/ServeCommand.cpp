@@ -17,7 +17,6 @@
 #include "server/store/DatabaseUrl.h"
 #include "server/ops/Log.h"
 #include "server/ops/MetricsEndpoint.h"
-#include "server/store/postgres/PostgresPrivileges.h"
 #include "server/cli/ServeSettings.h"
 #include "server/net/Server.h"
 #include "server/cli/TokenSource.h"
@@ -59,7 +58,7 @@ int serve(const ServeSettings::Resolved& settings, std::ostream& out) {
     if (settings.metrics) {
         endpoint = std::make_unique<MetricsEndpoint>(
             *settings.metrics, [&server] { return server.metrics().render(); },
-            [&server] { return server.healthy(); });
+            [&server] { return server.healthProblem(); });
     }
     const std::string host = settings.listen.substr(0, settings.listen.rfind(':'));
     if (announce) {
@@ -80,11 +79,6 @@ int serve(const ServeSettings::Resolved& settings, std::ostream& out) {
                {"metrics", endpoint ? settings.metrics->substr(0, settings.metrics->rfind(':')) +
                                           ":" + std::to_string(endpoint->port())
                                     : "off"}});
-    // A role without TEMPORARY answers every lookup and fails every store: said at
-    // start, where the administrator looks, rather than at the first store of a store.
-    if (const auto missing = missingStorePrivilege(settings.url)) {
-        log.event(LogLevel::Warning, "db-privilege-missing", {{"msg", *missing}});
-    }
     int received = 0;
     std::function<void()> wait = [&] {
         signals.async_wait([&](const std::error_code& error, int signal) {

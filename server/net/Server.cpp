@@ -34,7 +34,7 @@ struct Server::Impl {
     std::unique_ptr<ServerRun> run;
     std::map<std::string, std::string> pendingFailures;  // asked for while stopped
     Metrics ownMetrics;
-    // Asks ServerDatabase::answers, which reads only url and options (set once): stop()
+    // Asks ServerDatabase::problem, which reads only url and options (set once): stop()
     // may wait for it under the lock.
     std::unique_ptr<HealthProbe> health;
 
@@ -54,7 +54,7 @@ Server::Server(std::string dbUrl, std::string listen, ServerOptions options)
     }
     const ServerOptions& o = impl_->options;
     impl_->health = std::make_unique<HealthProbe>(
-        [impl = impl_.get()] { return ServerDatabase::answers(impl->url, impl->options); },
+        [impl = impl_.get()] { return ServerDatabase::problem(impl->url, impl->options); },
         o.healthInterval, 2 * o.healthInterval + 2 * o.dbConnectTimeout);
 }
 
@@ -79,7 +79,8 @@ void Server::start() {
     run->serve();
     impl_->boundPort = run->port();
     impl_->run = std::move(run);
-    impl_->health->open(true);  // the database has just answered
+    // The database has just answered, and said what the role lacks.
+    impl_->health->open(impl_->run->problemAtOpen());
 }
 
 void Server::stop() {
@@ -102,8 +103,8 @@ void Server::reload(const std::optional<std::string>& token) {
     impl_->run->reload(token);
 }
 
-bool Server::healthy() {
-    return impl_->health->healthy();
+std::string Server::healthProblem() {
+    return impl_->health->problem();
 }
 
 Metrics& Server::metrics() {

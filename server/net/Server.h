@@ -49,11 +49,13 @@ public:
     /// cannot be read, or a token that is empty, changes nothing and throws
     /// std::runtime_error (Portuguese text). Only while running.
     void reload(const std::optional<std::string>& token);
-    /// Whether the database answered when last asked (for /healthz): never waits. While
-    /// running, from the first call on, the database is asked every healthInterval on a
-    /// connection and a thread of their own; an answer older than two intervals and two
-    /// connect timeouts counts as no. False when not running.
-    bool healthy();
+    /// What was wrong with the database when last asked (for /healthz), a line per fault;
+    /// empty when it answered and its role lacked no privilege the server needs. Never
+    /// waits. While running, from the first call on, the database is asked every
+    /// healthInterval on a connection and a thread of their own; an answer older than two
+    /// intervals and two connect timeouts counts as kDatabaseUnavailable, and so does a
+    /// server not running.
+    std::string healthProblem();
     /// The server's counters (kept across stop and start).
     Metrics& metrics();
 

@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <exception>
+#include <vector>
 
 #include "server/net/ServerOptions.h"
+#include "server/ops/HealthProbe.h"
 #include "server/ops/Log.h"
 #include "server/rpc/PriceService.h"
 #include "server/service/ChangeWaiters.h"
@@ -31,18 +33,38 @@ std::unique_ptr<RuleStore> announcing(std::unique_ptr<RuleStore> store, ChangeWa
     return store;
 }
 
+// The sentences of the privileges a role lacks, a line each, as a health page shows them.
+std::string lines(const std::vector<std::string>& sentences) {
+    std::string out;
+    for (const std::string& sentence : sentences) {
+        out.append(out.empty() ? "" : "\n").append(sentence);
+    }
+    return out;
+}
+
+// The lookups' store, opened (and upgraded) for serving; each privilege its role lacks is
+// logged, and the lines of them kept in missing.
+std::unique_ptr<RuleStore> openReads(const std::string& url, const ServerOptions& options,
+                                     Log& log, std::string& missing) {
+    auto store = openCurrentStore(url, storeSettings(options, options.dbTimeout), [&](int found) {
+        log.event(LogLevel::Info, "schema-upgrade",
+                  {{"from", std::to_string(found)},
+                   {"to", std::to_string(kSchemaVersion)},
+                   {"db", redactUrl(url)}});
+    });
+    const std::vector<std::string> sentences = store->missingPrivileges();
+    for (const std::string& sentence : sentences) {
+        log.event(LogLevel::Warning, "db-privilege-missing", {{"msg", sentence}});
+    }
+    missing = lines(sentences);
+    return store;
+}
+
 }  // namespace
 
 ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options, Log& log,
                                ChangeWaiters& waiters)
-    : reads_(std::make_shared<PriceService>(openCurrentStore(
-          url, storeSettings(options, options.dbTimeout),
-          [&](int found) {
-              log.event(LogLevel::Info, "schema-upgrade",
-                        {{"from", std::to_string(found)},
-                         {"to", std::to_string(kSchemaVersion)},
-                         {"db", redactUrl(url)}});
-          }))),
+    : reads_(std::make_shared<PriceService>(openReads(url, options, log, problemAtOpen_))),
       writes_(std::make_shared<PriceService>(
           announcing(openStore(url, storeSettings(options, options.storeTimeout)), waiters))) {}
 
@@ -56,11 +78,15 @@ void ServerDatabase::interrupt() {
     writes_->interrupt();
 }
 
-bool ServerDatabase::answers(const std::string& url, const ServerOptions& options) {
+std::string ServerDatabase::problem(const std::string& url, const ServerOptions& options) {
     try {
-        return openStore(url, storeSettings(options, options.dbConnectTimeout))->schemaVersion() > 0;
+        const auto store = openStore(url, storeSettings(options, options.dbConnectTimeout));
+        if (store->schemaVersion() <= 0) {
+            return std::string(kDatabaseUnavailable);
+        }
+        return lines(store->missingPrivileges());
     } catch (const std::exception&) {
-        return false;
+        return std::string(kDatabaseUnavailable);
     }
 }
 

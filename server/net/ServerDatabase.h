@@ -19,9 +19,11 @@ struct ServerOptions;
 class ServerDatabase {
 public:
     /// Opens both, upgrading a database of an older schema first (every row kept; logged
-    /// as event=schema-upgrade). Throws std::runtime_error (Portuguese text) for a
-    /// database that cannot be opened, was never initialised or is of a newer schema.
-    /// Every change the stores commit wakes its waiters.
+    /// as event=schema-upgrade), then logs each privilege the role lacks
+    /// (event=db-privilege-missing, a warning: the server serves what it still can).
+    /// Throws std::runtime_error (Portuguese text) for a database that cannot be opened,
+    /// was never initialised or is of a newer schema; UpgradeDenied for one whose upgrade
+    /// the role may not make. Every change the stores commit wakes its waiters.
     ServerDatabase(const std::string& url, const ServerOptions& options, Log& log,
                    ChangeWaiters& waiters);
     ServerDatabase(const ServerDatabase&) = delete;
@@ -32,6 +34,8 @@ public:
     /// The lookups' service, for a caller that may outlive this (a count under way when
     /// the server stops); its connection is closed when the last holder lets it go.
     std::shared_ptr<PriceService> sharedReads() const { return reads_; }
+    /// What the role lacked when opened, as problem() says it: empty when nothing.
+    const std::string& problemAtOpen() const { return problemAtOpen_; }
     /// Abandons the calls under way and every later one (the server is stopping): they
     /// fail as interrupted, their transactions rolled back.
     void interrupt();
@@ -40,11 +44,15 @@ public:
     static std::unique_ptr<RuleStore> openWatchStore(const std::string& url,
                                                      const ServerOptions& options);
 
-    /// Whether the database at url answers now, on a connection of its own (the server's
-    /// may be busy with a long store), within the options' connect timeout. Never throws.
-    static bool answers(const std::string& url, const ServerOptions& options);
+    /// What is wrong with the database at url now, for a health page: empty when it
+    /// answers and the role lacks nothing; kDatabaseUnavailable when it does not answer
+    /// (within the options' connect timeout) or was never initialised; else each missing
+    /// privilege's sentence, a line each. Asked on a connection of its own (the server's
+    /// may be busy with a long store). Never throws.
+    static std::string problem(const std::string& url, const ServerOptions& options);
 
 private:
+    std::string problemAtOpen_;
     std::shared_ptr<PriceService> reads_;
     std::shared_ptr<PriceService> writes_;
 };

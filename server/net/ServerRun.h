@@ -41,6 +41,8 @@ public:
     unsigned short port() const { return acceptor_.port(); }
     Dispatcher& dispatcher() { return dispatcher_; }
     std::shared_ptr<PriceService> sharedReads() const { return database_.sharedReads(); }
+    /// What was wrong with the database at start (ServerDatabase::problemAtOpen).
+    const std::string& problemAtOpen() const { return database_.problemAtOpen(); }
 
     /// Stops accepting; idle connections end at once, calls under way get the options'
     /// grace period to finish and send their answers, then what still runs is abandoned

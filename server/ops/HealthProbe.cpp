@@ -12,10 +12,10 @@ HealthProbe::~HealthProbe() {
     close();
 }
 
-void HealthProbe::open(bool known) {
+void HealthProbe::open(std::string known) {
     std::lock_guard lock(mutex_);
     open_ = true;
-    answer_ = known;
+    answer_ = std::move(known);
     answeredAt_ = Clock::now();
 }
 
@@ -32,10 +32,10 @@ void HealthProbe::close() {
     }
 }
 
-bool HealthProbe::healthy() {
+std::string HealthProbe::problem() {
     std::lock_guard lock(mutex_);
     if (!open_) {
-        return false;
+        return std::string(kDatabaseUnavailable);
     }
     if (!thread_.joinable()) {
         // Nobody asked before: the answer known at open() is taken as of now, so that a
@@ -47,24 +47,24 @@ bool HealthProbe::healthy() {
             // No thread to be had: the known answer stands, and the next call tries again.
         }
     }
-    return answer_ && Clock::now() - answeredAt_ <= maxAge_;
+    return Clock::now() - answeredAt_ <= maxAge_ ? answer_ : std::string(kDatabaseUnavailable);
 }
 
 void HealthProbe::ask() {
     std::unique_lock lock(mutex_);
     while (open_) {
         lock.unlock();
-        bool answers = false;
+        std::string answers(kDatabaseUnavailable);
         try {
             answers = check_();
         } catch (...) {
-            answers = false;
+            answers = kDatabaseUnavailable;
         }
         lock.lock();
         if (!open_) {
             break;
         }
-        answer_ = answers;
+        answer_ = std::move(answers);
         answeredAt_ = Clock::now();
         closing_.wait_for(lock, interval_, [this] { return !open_; });
     }

@@ -149,9 +149,10 @@ std::string MetricsEndpoint::answer(std::string_view head, const Page& metrics,
         return reply(200, "OK", "text/plain; version=0.0.4; charset=utf-8", metrics(), body);
     }
     if (target == "/healthz") {
-        return health() ? reply(200, "OK", "text/plain", "ok\n", body)
-                        : reply(503, "Service Unavailable", "text/plain",
-                                "database unavailable\n", body);
+        const std::string problem = health();
+        return problem.empty() ? reply(200, "OK", "text/plain", "ok\n", body)
+                               : reply(503, "Service Unavailable", "text/plain; charset=utf-8",
+                                       problem + "\n", body);
     }
     return reply(404, "Not Found", "text/plain", "not found\n", body);
 }

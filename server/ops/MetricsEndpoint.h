@@ -9,8 +9,8 @@
 namespace server {
 
 /// Serves, on its own thread and port, GET /metrics (the server's counters in the
-/// Prometheus text format) and GET /healthz (200 "ok" when health() says so, 503
-/// otherwise); anything else is 404, a method other than GET or HEAD 405. One request
+/// Prometheus text format) and GET /healthz (200 "ok" when health() finds nothing wrong,
+/// else 503 with what it found, a line each); anything else is 404, a method other than GET or HEAD 405. One request
 /// per connection, answered and closed; a peer gets a few seconds to send its request.
 /// Both functions run on the endpoint's one thread and must answer at once: one that
 /// waits (for a database) holds every page.
@@ -19,7 +19,8 @@ namespace server {
 class MetricsEndpoint {
 public:
     using Page = std::function<std::string()>;
-    using Health = std::function<bool()>;
+    /// What is wrong, one line per fault; empty when nothing is.
+    using Health = std::function<std::string()>;
 
     /// Listens on listen ("HOST:PORT", port 0 picks a free one) at once. Throws
     /// std::runtime_error (Portuguese text) when it cannot.

@@ -39,7 +39,10 @@ std::optional<std::string> BatchAnswer::take() {
     if (elements_.empty()) {
         return std::nullopt;
     }
-    return "[" + std::move(elements_) + "]";
+    // Bracketed in place: a batch's answers may be large, and are not copied.
+    elements_.insert(elements_.begin(), '[');
+    elements_ += ']';
+    return std::move(elements_);
 }
 
 }  // namespace server

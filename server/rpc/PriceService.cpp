@@ -2,7 +2,7 @@
 
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/methods/MethodTable.h"
+#include "server/rpc/MethodTable.h"
 #include "server/rpc/StoreCallError.h"
 #include "server/service/Refusal.h"
 

@@ -169,6 +169,11 @@ public:
                             const std::function<bool(std::vector<SqlCell>&)>& next) = 0;
     /// Whether the database has a table of that name (in the schema the store uses).
     virtual bool hasTable(std::string_view name) = 0;
+    /// What the store's role lacks of the privileges the server needs (schema::kServerNeeds
+    /// on the tables that exist, and what the backend needs besides), each a Portuguese
+    /// sentence naming the GRANT that gives it; none for a backend without privileges
+    /// (SQLite: the file's permissions decide).
+    virtual std::vector<std::string> missingPrivileges() { return {}; }
     /// Runs body inside one write transaction: committed when body returns, rolled back
     /// when it throws (the exception goes on to the caller). A write transaction begun
     /// inside another is part of it. What body reads of the schema and the reference

@@ -106,6 +106,23 @@ inline constexpr std::string_view kReferenceTables[] = {
     "ITEMPREC", "FERIADO",  "TABEVEND", "TABEPREC", "PRODFILI",
     "PRODUTO",  "TIPOCONSFILI", "TIPOCONS", "FILIAL"};
 
+/// A table and the privileges the server's own work needs on it, as a GRANT lists them.
+struct TableNeed {
+    std::string_view table;
+    std::string_view privileges;  ///< "SELECT, INSERT", in GRANT order
+};
+/// What `serve` does to each table (init, holidays and the imports are the owner's work):
+/// it reads every table; it stores, replaces and removes rules; it appends to the rule
+/// history and reads it back. A role lacking one of these fails the calls that need it.
+inline constexpr TableNeed kServerNeeds[] = {
+    {"SCHEMAVERSION", "SELECT"}, {"FILIAL", "SELECT"},   {"TABEPREC", "SELECT"},
+    {"TABEVEND", "SELECT"},      {"PRODUTO", "SELECT"},  {"PRODFILI", "SELECT"},
+    {"TIPOCONS", "SELECT"},      {"ITEMPREC", "SELECT"}, {"FERIADO", "SELECT"},
+    {"TIPOCONSFILI", "SELECT"},
+    {"PRECDIF", "SELECT, INSERT, UPDATE, DELETE"},       {"PRECDIFHIST", "SELECT, INSERT"},
+    {"ALTPRECO", "SELECT, INSERT, DELETE"},
+};
+
 /// The rows of every table, in the order of StoredCounts' members.
 inline constexpr std::string_view kCountEveryTable =
     "SELECT (SELECT COUNT(*) FROM FILIAL), (SELECT COUNT(*) FROM TABEPREC),"

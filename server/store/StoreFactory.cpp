@@ -5,6 +5,7 @@
 
 #include "server/store/DatabaseUrl.h"
 #include "server/store/Schema.h"
+#include "server/store/UpgradeDenied.h"
 #include "server/store/postgres/PostgresRuleStore.h"
 #include "server/store/sqlite/SqliteRuleStore.h"
 
@@ -49,7 +50,20 @@ std::unique_ptr<RuleStore> openCurrentStore(const std::string& url, const StoreS
     if (version != kSchemaVersion) {
         // An older database gains the new tables with its rows kept; a newer one is
         // refused by the upgrade itself, before anything is touched.
-        store->createSchema();
+        try {
+            store->createSchema();
+        } catch (const StoreError& e) {
+            if (e.kind() != StoreFailure::Permission && e.kind() != StoreFailure::ReadOnly) {
+                throw;
+            }
+            const std::string shown = redactUrl(url);
+            throw UpgradeDenied(
+                "O banco de dados " + shown + " tem o esquema versão " + std::to_string(version) +
+                " e precisa ser atualizado para a versão " + std::to_string(kSchemaVersion) +
+                ", mas o papel do servidor não tem permissão para isso. Rode antes, como dono "
+                "do banco, vnd-server init --db com a URL do dono e dê ao papel do servidor os "
+                "GRANT das tabelas novas; depois inicie o servidor de novo.");
+        }
         if (upgraded) {
             upgraded(version);
         }

@@ -36,7 +36,7 @@ InitialisedStore openInitialisedStore(const std::string& url, const StoreSetting
 /// Opens the existing database at url for serving: one never initialised is refused
 /// (std::runtime_error telling to run init), one of an older schema is upgraded first
 /// (createSchema; then upgraded, when given, is told the version found), one of a newer
-/// schema is refused.
+/// schema is refused. An upgrade the role may not make throws UpgradeDenied.
 std::unique_ptr<RuleStore> openCurrentStore(const std::string& url,
                                             const StoreSettings& settings = {},
                                             const std::function<void(int found)>& upgraded = {});

@@ -61,7 +61,7 @@ TEST_F(BatchServer, EveryLookupOfABatchIsAnsweredInOneLineMatchedById) {
     json batch = json::array();
     std::map<std::string, int> expected;
     for (int i = 1; i <= 40; ++i) {
-        const json id = i % 2 ? json(i) : json("c" + std::to_string(i));
+        const json id = i % 2 ? json(i) : json(std::string("c").append(std::to_string(i)));
         batch.push_back(i % 3 ? lookup(id)
                               : call(id, kObject + "GetFilial", json::array({"0001", ""})));
         expected[id.dump()] = 0;

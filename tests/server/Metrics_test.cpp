@@ -65,7 +65,9 @@ TEST(Metrics, CountsCallsRowsAndFailuresInThePrometheusFormat) {
 TEST(MetricsEndpoint, RoutesRequests) {
     const server::MetricsEndpoint::Page page = [] { return std::string("vnd_x 1\n"); };
     bool healthy = true;
-    const server::MetricsEndpoint::Health health = [&] { return healthy; };
+    const server::MetricsEndpoint::Health health = [&] {
+        return healthy ? std::string() : std::string(server::kDatabaseUnavailable);
+    };
     struct Case {
         const char* head;
         bool healthy;
@@ -104,25 +106,25 @@ TEST(HealthProbe, AQuestionThatHangsTurnsTheAnswerToNoWithinItsBound) {
     server::HealthProbe probe(
         [&] {
             if (asked++ == 0) released.wait();
-            return true;
+            return std::string();
         },
         10ms, 300ms);
-    EXPECT_FALSE(probe.healthy());  // not open
-    probe.open(true);
+    EXPECT_EQ(probe.problem(), server::kDatabaseUnavailable);  // not open
+    probe.open("");
     const auto before = std::chrono::steady_clock::now();
-    EXPECT_TRUE(probe.healthy());
+    EXPECT_EQ(probe.problem(), "");
     EXPECT_LT(std::chrono::steady_clock::now() - before, 100ms);
     std::this_thread::sleep_for(400ms);
-    EXPECT_FALSE(probe.healthy());  // the first question still hangs
+    EXPECT_EQ(probe.problem(), server::kDatabaseUnavailable);  // the first question still hangs
     release.set_value();
     bool again = false;
     for (int i = 0; i < 100 && !again; ++i) {
         std::this_thread::sleep_for(10ms);
-        again = probe.healthy();
+        again = probe.problem().empty();
     }
     EXPECT_TRUE(again);
     probe.close();
-    EXPECT_FALSE(probe.healthy());
+    EXPECT_EQ(probe.problem(), server::kDatabaseUnavailable);
 }
 
 // A running server, seen over HTTP: its calls and stores counted, /healthz following the
@@ -135,7 +137,7 @@ TEST(MetricsEndpoint, ShowsARunningServerAndItsDatabaseHealth) {
     server::Server srv(db.url(), "127.0.0.1:0", options);
     srv.start();
     server::MetricsEndpoint endpoint(
-        "127.0.0.1:0", [&] { return srv.metrics().render(); }, [&] { return srv.healthy(); });
+        "127.0.0.1:0", [&] { return srv.metrics().render(); }, [&] { return srv.healthProblem(); });
     // The health follows the database within a few of its questions.
     auto healthTurns = [&](int status) {
         for (int i = 0; i < 100; ++i) {

@@ -23,7 +23,7 @@
 #include "server/store/Schema.h"
 #include "server/cli/Commands.h"
 #include "server/ops/Log.h"
-#include "server/store/postgres/PostgresPrivileges.h"
+#include "server/store/Schema.h"
 #include "server/store/StoreFactory.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
@@ -440,9 +440,9 @@ TEST(Backup, ACopyTakenDuringStoresHoldsWholeStoresOnly) {
                 r.table = "001";
                 r.periodStart = wire::Date{2026, 1, 1};
                 const std::string code = std::to_string(product);
-                r.product = std::string(10 - code.size(), '0') + code;
+                r.product = std::string(10 - code.size(), '0').append(code);
                 r.day = 'T';
-                r.consumerType = "T";
+                r.consumerType.assign(1, 'T');
                 r.timeStart = "0000";
                 r.timeEnd = "2359";
                 r.validFrom = wire::Date{2026, 2, day};
@@ -471,6 +471,37 @@ TEST(Backup, ACopyTakenDuringStoresHoldsWholeStoresOnly) {
     fs::remove(copy);
     EXPECT_THROW(server::backupSqlite(path + ".missing", copy), std::runtime_error);
     EXPECT_FALSE(fs::exists(copy));
+}
+
+// A copy that cannot be made is reported as a failure, and the copy kept from before is
+// left as it was: no half-written file takes its place or lies beside it.
+TEST(Backup, AFailedCopyIsReportedAndTheEarlierCopyKept) {
+    testdb::TestDatabase db(testdb::Backend::Sqlite);
+    server::initDatabase(db.url(), true, 5);
+    const std::string path = db.url().substr(7);
+    const std::string earlier = path + ".anterior";
+    server::backupSqlite(path, earlier);
+    const long kept = countRules(earlier);
+    ASSERT_GE(kept, 0);
+    const std::string notADatabase = path + ".txt";
+    std::ofstream(notADatabase) << "não é um banco de dados\n";
+    struct Case {
+        const char* name;
+        std::string source, target;
+    };
+    const Case cases[] = {
+        {"target folder missing", path, path + ".nenhuma/copia.db"},
+        {"source no database", notADatabase, earlier},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_THROW(server::backupSqlite(c.source, c.target), std::runtime_error);
+        EXPECT_FALSE(fs::exists(c.target + ".parcial"));
+    }
+    EXPECT_FALSE(fs::exists(path + ".nenhuma"));
+    EXPECT_EQ(countRules(earlier), kept);
+    fs::remove(earlier);
+    fs::remove(notADatabase);
 }
 
 }  // namespace
@@ -506,15 +537,19 @@ TEST(StorePrivileges, ARoleWithoutTemporaryIsNamed) {
     std::string url = std::getenv("VND_TEST_PG_URL");
     url = "postgresql://" + role + url.substr(url.find('@'), url.rfind('/') - url.find('@')) +
           "/" + database;
-    const auto missing = server::missingStorePrivilege(url);
-    ASSERT_TRUE(missing.has_value());
-    EXPECT_NE(missing->find("GRANT TEMPORARY ON DATABASE " + database + " TO " + role),
+    auto missing = [&] { return server::openStore(url)->missingPrivileges(); };
+    ASSERT_EQ(missing().size(), 1u);
+    EXPECT_NE(missing()[0].find("GRANT TEMPORARY ON DATABASE " + database + " TO " + role),
               std::string::npos)
-        << *missing;
+        << missing()[0];
     // serve --check names it too, on a database the owner made.
     const std::string owner = std::getenv("VND_TEST_PG_URL");
     server::initDatabase(owner.substr(0, owner.rfind('/') + 1) + database, true, 5);
-    superuser("GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + role, database);
+    for (const server::schema::TableNeed& need : server::schema::kServerNeeds) {
+        superuser("GRANT " + std::string(need.privileges) + " ON " + std::string(need.table) +
+                      " TO " + role,
+                  database);
+    }
     auto check = [&](std::string& said) {
         std::ostringstream out, err;
         const int status =
@@ -526,9 +561,8 @@ TEST(StorePrivileges, ARoleWithoutTemporaryIsNamed) {
     EXPECT_EQ(check(said), 1);
     EXPECT_NE(said.find("GRANT TEMPORARY ON DATABASE " + database), std::string::npos) << said;
     superuser("GRANT TEMPORARY ON DATABASE " + database + " TO " + role);
-    EXPECT_FALSE(server::missingStorePrivilege(url).has_value());
+    EXPECT_EQ(missing(), std::vector<std::string>{});
     EXPECT_EQ(check(said), 0) << said;
-    EXPECT_FALSE(server::missingStorePrivilege("sqlite:/tmp/x.db").has_value());
     superuser("DROP DATABASE " + database);
     superuser("DROP ROLE " + role);
 }

@@ -38,7 +38,7 @@ Listing listRules(const std::string& url, const std::string& outputPath) {
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
         if (entry.starts_with("ASAN_OPTIONS=")) {
-            asan += ":" + entry.substr(std::string("ASAN_OPTIONS=").size());
+            asan.append(":").append(entry.substr(std::string("ASAN_OPTIONS=").size()));
         } else {
             env.push_back(entry);
         }
@@ -84,7 +84,7 @@ void storeRowsHere(server::RuleStore& store, int first, int count) {
     rule.shared.branch = "0001";
     rule.shared.table = "001";
     rule.shared.periodStart = wire::Date{2026, 1, 1};
-    rule.shared.consumerType = "T";
+    rule.shared.consumerType.assign(1, 'T');
     rule.shared.timeStart = "0000";
     rule.shared.timeEnd = "2359";
     rule.shared.validFrom = wire::Date{2026, 2, 1};
@@ -92,7 +92,7 @@ void storeRowsHere(server::RuleStore& store, int first, int count) {
     rule.shared.amount = 1.25;
     for (int i = first; i < first + count; ++i) {
         const std::string code = std::to_string(i);
-        rule.products.push_back(std::string(10 - code.size(), '0') + code);
+        rule.products.push_back(std::string(10 - code.size(), '0').append(code));
     }
     rule.days = {'T', 'F', 'V', '1', '2', '3', '4', '5', '6', '7'};
     store.upsertRule(rule);

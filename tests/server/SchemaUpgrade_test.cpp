@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -17,6 +19,7 @@
 #include "server/store/Schema.h"
 #include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
+#include "server/store/UpgradeDenied.h"
 
 namespace {
 
@@ -294,6 +297,45 @@ TEST_P(SchemaUpgrade, ANewerDatabaseIsRefusedAndLeftAlone) {
     }
     EXPECT_EQ(server::openStore(db->url())->schemaVersion(), newer);
     EXPECT_THROW(db->query("SELECT COUNT(*) FROM ITEMPREC"), std::runtime_error);
+}
+
+// A server whose role may read but not create tables, on a database that needs an
+// upgrade: it says in Portuguese that init must run as the owner first, changes nothing,
+// and exits with the status the service unit does not restart on.
+TEST(SchemaUpgradeDenied, TheServerAsksForTheOwnersInitAndIsNotRestarted) {
+    if (auto why = testdb::unavailable(Backend::Postgres)) {
+        GTEST_SKIP() << *why;
+    }
+    auto db = version1Database(Backend::Postgres);
+    const std::string role = "up_" + db->schema();
+    db->exec("CREATE ROLE " + role + " LOGIN; GRANT USAGE ON SCHEMA " + db->schema() + " TO " +
+             role + "; GRANT SELECT ON ALL TABLES IN SCHEMA " + db->schema() + " TO " + role);
+    std::string url = db->url();
+    url.replace(url.find("://") + 3, url.find('@') - url.find("://") - 3, role);
+    const auto before = version1Rows(*db);
+
+    server::Server srv(url, "127.0.0.1:0");
+    EXPECT_THROW(srv.start(), server::UpgradeDenied);
+    if (!srv.running()) {
+        std::string said;
+        EXPECT_EQ(run({"serve", "--no-config", "--listen", "127.0.0.1:0", "--db", url}, &said),
+                  server::kExitNeedsOwner);
+        for (const char* words : {"esquema versão 1", "vnd-server init --db", "como dono do banco"}) {
+            EXPECT_NE(said.find(words), std::string::npos) << words << " not in " << said;
+        }
+        EXPECT_EQ(said.find("permission"), std::string::npos) << said;
+    }
+    EXPECT_EQ(server::openStore(db->url())->schemaVersion(), 1);
+    EXPECT_EQ(version1Rows(*db), before);
+    db->exec("DROP OWNED BY " + role + "; DROP ROLE " + role);
+
+    std::ostringstream unit;
+    unit << std::ifstream(std::string(VND_PACKAGING_DIR) + "/vnd-server.service").rdbuf();
+    const std::string text = unit.str();
+    EXPECT_TRUE(std::regex_search(
+        text, std::regex("\nRestartPreventExitStatus=([0-9 ]+ )?" +
+                         std::to_string(server::kExitNeedsOwner) + "( [0-9 ]+)?\n")))
+        << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SchemaUpgrade,

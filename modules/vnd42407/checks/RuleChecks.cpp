@@ -48,7 +48,7 @@ void TfrmCadAutPrecoDeferenciado::checkTime(vol::MaskEdit& edit, const char* emp
     }
     if (!isTimeOfDay(edit.text())) {
         edit.setFocus();
-        MensErro("'" + edit.text() + "' " + Msg("HORAINV"));
+        MensErro(std::string("'").append(edit.text()).append("' ").append(Msg("HORAINV")));
     }
 }
 

@@ -11,7 +11,7 @@ using vol::MensErro;
 void TfrmCadAutPrecoDeferenciado::Vd_TipoCons() {
     try {
         if (EmptyString(edtCdTipoConsumidor->text())) {
-            stTipoCons = "T";
+            stTipoCons.assign(1, 'T');
             return;
         }
         edtCdTipoConsumidor->setText(vol::Ajusta(edtCdTipoConsumidor->text(), 2));

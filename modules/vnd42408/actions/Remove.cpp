@@ -28,9 +28,9 @@ std::string TfrmConPrecoDiferenciado::removalQuestion(const std::vector<int>& ro
     for (std::size_t i = 0; i < rows.size() && i < kRulesNamed; ++i) {
         const int row = rows[i];
         // Two short lines a rule, so the question box does not break them anywhere.
-        question += "\n" + shown(row, "CDARVPROD") + " " + shown(row, "NMPRODUTO") + "\n    " + shown(row, "DIA") +
-                    ", consumidor " + shown(row, "TIPO") + ", " + shown(row, "HORARIO") + ", " +
-                    shown(row, "VALIDADE");
+        question.append("\n").append(shown(row, "CDARVPROD")).append(" ").append(shown(row, "NMPRODUTO"));
+        question.append("\n    ").append(shown(row, "DIA")).append(", consumidor ").append(shown(row, "TIPO"));
+        question.append(", ").append(shown(row, "HORARIO")).append(", ").append(shown(row, "VALIDADE"));
     }
     if (rows.size() > kRulesNamed) {
         question += "\ne mais " + std::to_string(rows.size() - kRulesNamed) + " regra(s).";

@@ -8,13 +8,14 @@ namespace vnd {
 namespace {
 
 std::string field(const std::string& text) {
-    std::string value = text;
-    if (!value.empty() && (value[0] == '=' || value[0] == '+' || value[0] == '-' || value[0] == '@')) {
+    std::string value;
+    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@')) {
         // A negative number is a number, not a formula.
-        const bool number = value.size() > 1 && value[0] == '-' &&
-                            value.find_first_not_of("0123456789,", 1) == std::string::npos;
-        if (!number) value.insert(0, "'");
+        const bool number = text.size() > 1 && text[0] == '-' &&
+                            text.find_first_not_of("0123456789,", 1) == std::string::npos;
+        if (!number) value += '\'';
     }
+    value += text;
     const bool quote = value.find_first_of(";\"\r\n") != std::string::npos ||
                        (!value.empty() && (value.front() == ' ' || value.back() == ' '));
     if (!quote) return value;

@@ -1,35 +1,87 @@
 #include "server/store/postgres/PostgresPrivileges.h"
 
-#include <libpq-fe.h>
+#include <algorithm>
+#include <cctype>
 
-#include <memory>
+#include "server/store/RuleStore.h"
+#include "server/store/Schema.h"
 
 namespace server {
 
-std::optional<std::string> missingStorePrivilege(const std::string& url) {
-    if (!url.starts_with("postgresql://") && !url.starts_with("postgres://")) {
-        return std::nullopt;
+namespace {
+
+// One row per (table, privilege) of the server's needs, numbered in their order: a
+// VALUES list.
+std::string needsValues() {
+    std::string out;
+    int number = 0;
+    for (const schema::TableNeed& need : schema::kServerNeeds) {
+        for (std::size_t start = 0; start < need.privileges.size();) {
+            const std::size_t comma =
+                std::min(need.privileges.find(", ", start), need.privileges.size());
+            out.append(out.empty() ? "(" : ", (").append(std::to_string(++number));
+            out.append(", '").append(need.table).append("', '");
+            out.append(need.privileges.substr(start, comma - start)).append("')");
+            start = comma + 2;
+        }
     }
-    const char* keys[] = {"dbname", "connect_timeout", nullptr};
-    const char* values[] = {url.c_str(), "5", nullptr};
-    std::unique_ptr<PGconn, decltype(&PQfinish)> conn(PQconnectdbParams(keys, values, 1),
-                                                     PQfinish);
-    if (conn == nullptr || PQstatus(conn.get()) != CONNECTION_OK) {
-        return std::nullopt;
+    return out;
+}
+
+std::string lower(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    std::unique_ptr<PGresult, decltype(&PQclear)> result(
-        PQexec(conn.get(), "SELECT has_database_privilege(current_database(), 'TEMPORARY'),"
-                           " current_user, current_database()"),
-        PQclear);
-    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) != 1 ||
-        std::string(PQgetvalue(result.get(), 0, 0)) == "t") {
-        return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> missingPostgresPrivileges(RuleStore& store) {
+    std::string role, database;
+    bool temporary = true;
+    store.query("SELECT current_user, current_database(),"
+                " has_database_privilege(current_database(), 'TEMPORARY')",
+                {}, [&](const SqlRow& r) {
+                    role = r.text(0);
+                    database = r.text(1);
+                    temporary = r.text(2) == "t";
+                });
+    std::vector<std::string> out;
+    if (!temporary) {
+        out.push_back("o papel " + role + " não tem o privilégio TEMPORARY no banco " + database +
+                      ": toda gravação de regra vai falhar (GRANT TEMPORARY ON DATABASE " +
+                      database + " TO " + role + ")");
     }
-    const std::string role = PQgetvalue(result.get(), 0, 1);
-    const std::string database = PQgetvalue(result.get(), 0, 2);
-    return "o papel " + role + " não tem o privilégio TEMPORARY no banco " + database +
-           ": toda gravação de regra vai falhar (GRANT TEMPORARY ON DATABASE " + database +
-           " TO " + role + ")";
+    // A table that does not exist (yet) has no privileges to ask about; has_table_privilege
+    // of a null table is null, so it is never listed.
+    static const std::string kMissing =
+        "SELECT N.T, N.P FROM (VALUES " + needsValues() +
+        ") AS N(I, T, P) WHERE NOT has_table_privilege(to_regclass(N.T), N.P) ORDER BY N.I";
+    std::string table, privileges;
+    auto flush = [&] {
+        if (table.empty()) {
+            return;
+        }
+        const bool several = privileges.find(',') != std::string::npos;
+        out.push_back("o papel " + role + " não tem " + (several ? "os privilégios " : "o privilégio ") +
+                      privileges + " na tabela " + table +
+                      ": as chamadas que a usam vão falhar (GRANT " + privileges + " ON " + table +
+                      " TO " + role + ")");
+    };
+    // A table's privileges come one after another.
+    store.query(kMissing, {}, [&](const SqlRow& r) {
+        const std::string name = lower(r.text(0));
+        if (name != table) {
+            flush();
+            table = name;
+            privileges.clear();
+        }
+        privileges.append(privileges.empty() ? "" : ", ").append(r.text(1));
+    });
+    flush();
+    return out;
 }
 
 }  // namespace server

@@ -1,15 +1,18 @@
 #pragma once
-// What a PostgreSQL role lacks for the server to store rules.
+// What a PostgreSQL role lacks of the privileges the server needs.
 
-#include <optional>
 #include <string>
+#include <vector>
 
 namespace server {
 
-/// For a postgresql:// URL: a Portuguese sentence naming a privilege on the database
-/// that the URL's role lacks and every store needs (TEMPORARY: a store stages its rows
-/// in a temporary table), or nullopt when it has them, when the URL is no PostgreSQL
-/// one, or when the database cannot be asked (the server's own start says why then).
-std::optional<std::string> missingStorePrivilege(const std::string& url);
+class RuleStore;
+
+/// For a store on PostgreSQL: each privilege its role lacks, as a Portuguese sentence
+/// naming the GRANT that gives it: TEMPORARY on the database (a store stages its rows in
+/// a temporary table), then, table by table in schema::kServerNeeds order, what the
+/// server does to the tables that exist (a table an upgrade has yet to make is not
+/// asked about). Empty when it lacks nothing. Throws StoreError when the database fails.
+std::vector<std::string> missingPostgresPrivileges(RuleStore& store);
 
 }  // namespace server

@@ -10,6 +10,7 @@
 #include "server/store/Timestamps.h"
 #include "server/store/postgres/PostgresConnection.h"
 #include "server/store/postgres/PostgresCopyStream.h"
+#include "server/store/postgres/PostgresPrivileges.h"
 #include "server/store/postgres/PostgresRow.h"
 #include "server/store/postgres/PostgresTransaction.h"
 
@@ -93,6 +94,10 @@ PostgresRuleStore::~PostgresRuleStore() = default;
 bool PostgresRuleStore::hasTable(std::string_view name) {
     PostgresResult r = conn_->exec("SELECT to_regclass($1::text) IS NOT NULL", {std::string(name)});
     return std::string_view(PQgetvalue(r.get(), 0, 0)) == "t";
+}
+
+std::vector<std::string> PostgresRuleStore::missingPrivileges() {
+    return missingPostgresPrivileges(*this);
 }
 
 void PostgresRuleStore::insertRows(std::string_view table, std::string_view columns,

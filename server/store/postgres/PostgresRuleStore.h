@@ -34,6 +34,7 @@ public:
     void insertRows(std::string_view table, std::string_view columns,
                     const std::function<bool(std::vector<SqlCell>&)>& next) override;
     bool hasTable(std::string_view name) override;
+    std::vector<std::string> missingPrivileges() override;
     void readTogether(const std::function<void()>& body) override;
     void lockPriceTable(const std::string& branch, const std::string& table) override;
     void lockChangeLog() override;

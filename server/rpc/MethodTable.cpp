@@ -1,4 +1,4 @@
-#include "server/methods/MethodTable.h"
+#include "server/rpc/MethodTable.h"
 
 #include <array>
 #include <stdexcept>
