@@ -182,6 +182,15 @@ bool TillReplica::applyBatch(const ChangeBatch& batch, const std::atomic<bool>* 
         loadEverything();
         return true;
     }
+    // A change of every product (an import names each product it changed, then every
+    // one) loads the whole range once, first: the changes of single products before it
+    // are then held already and not loaded one by one.
+    const auto every = std::find_if(batch.changes.rbegin(), batch.changes.rend(), [](const Change& c) {
+        return c.kind != 'F' && c.kind != 'V' && everyProduct(c);
+    });
+    if (every != batch.changes.rend()) {
+        applyChange(*every);
+    }
     for (const Change& c : batch.changes) {
         if (stop != nullptr && *stop) {
             return false;

@@ -179,6 +179,26 @@ TEST_F(Replica, ChangesLoadAgainWhatTheyNameAndDropWhatIsGone) {
     EXPECT_EQ(replica.status().rules, 8);  // product 4's rule gone, product 6's new
 }
 
+// An import names each product it changed and then every product: the batch loads the
+// whole range once, not each product before it.
+TEST_F(Replica, AChangeOfEveryProductLoadsTheRangeOnceForTheWholeBatch) {
+    till::TillReplica replica(tillDb_, sourceFor());
+    ASSERT_EQ(replica.syncOnce(), 1);
+    sql("UPDATE ITEMPREC SET VRPRECO = VRPRECO + 1 WHERE CDFILIAL = '0001' AND CDTABEPREC = '001';");
+    std::vector<tilltest::Change> rows;
+    for (int p = 1; p <= 150; ++p) {
+        const std::string number = std::to_string(p);
+        rows.push_back({p + 1, 'B', std::string(10 - number.size(), '0') + number});
+    }
+    rows.push_back({152, 'B', ""});
+    source_->ate = 152;
+    source_->script(changes(152, false, rows));
+    const int before = source_->pagesServed;
+    EXPECT_EQ(replica.syncOnce(), 152);
+    EXPECT_EQ(source_->pagesServed - before, 3);  // 200 products, 70 a page
+    expectTheServersPrices();
+}
+
 // Each change is applied in one local transaction and a first load goes to a new file:
 // a till cut off part way (or killed) keeps the file it had, at the number it had.
 TEST_F(Replica, ALinkLostPartWayLeavesTheFileAtTheChangeItHad) {
