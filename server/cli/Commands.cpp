@@ -33,6 +33,7 @@ constexpr AddCommand kCommands[] = {
     addExportCommand,
     addLocalDbCommand,
     addBasePricesCommand,
+    addChangesCommand,
 };
 
 constexpr const char* kFooter =

@@ -90,6 +90,9 @@ TEST(FollowingTill, HoldsWhatTheServerHoldsAfterEveryKindOfChange) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(reader.changeNumber(), last);
+    // The number the administrator compares with the till's status.
+    EXPECT_EQ(output(server::runCommand, {"changes", "--db", url}),
+              "alteracao: " + std::to_string(last) + "\n");
     stop = true;
     follower.join();
     server.stop();  // the till answers from its file alone
