@@ -1,7 +1,9 @@
 # Install rules and the Debian packages (CPack DEB, one package per component):
 #   vnd-server: the server, its systemd unit, configuration file and man page;
 #   vnd-host:   the desktop host, the framework libraries and every screen module, the
-#               menu entry and icon, and the man page.
+#               menu entry and icon, and the man page;
+#   vnd-till:   the till replica, its systemd unit, configuration file and man page (a till
+#               machine needs no server).
 # Binaries find the project's libraries relative to themselves ($ORIGIN), so an unpacked
 # tree runs wherever it is put. scripts/package builds the packages from a release build.
 include(GNUInstallDirs)
@@ -64,6 +66,17 @@ if(TARGET vnd-server)
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vnd-server/exemplos COMPONENT server)
 endif()
 
+# --- vnd-till ---
+if(TARGET vnd-till)
+  install(TARGETS vnd-till RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT till)
+  install(FILES ${VND_PACKAGING}/vnd-till.conf DESTINATION ${VND_ETC_DIR}/vnd-till COMPONENT till)
+  install(FILES ${VND_PACKAGING}/vnd-till.service DESTINATION ${VND_UNIT_DIR} COMPONENT till)
+  install(FILES ${CMAKE_BINARY_DIR}/man/vnd-till.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT till)
+  install(FILES ${VND_PACKAGING}/copyright ${CMAKE_BINARY_DIR}/man/changelog.Debian.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vnd-till COMPONENT till)
+endif()
+
 # --- vnd-host ---
 if(TARGET vnd-host)
   set_target_properties(vnd-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${VND_LIB_DIR}")
@@ -95,7 +108,7 @@ endif()
 # What the packages hold, to build before cpack (scripts/package).
 add_custom_target(vnd_package_contents)
 add_dependencies(vnd_package_contents vnd_man_pages)
-foreach(target vnd-server vnd-host ${VND_SCREEN_MODULE_TARGETS})
+foreach(target vnd-server vnd-host vnd-till ${VND_SCREEN_MODULE_TARGETS})
   if(TARGET ${target})
     add_dependencies(vnd_package_contents ${target})
   endif()
@@ -113,7 +126,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # /etc and /lib/systemd/system are absolute: staged under the package's root.
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL server host)
+set(CPACK_COMPONENTS_ALL server host till)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -134,4 +147,15 @@ set(CPACK_DEBIAN_HOST_PACKAGE_NAME vnd-host)
 set(CPACK_DEBIAN_HOST_DESCRIPTION "back-office desktop for the differentiated-price screen
 vnd-host is the Qt desktop of a store's back office; it loads the screen
 modules from /usr/lib/vnd/modules and talks to vnd-server.")
+set(CPACK_DEBIAN_TILL_PACKAGE_NAME vnd-till)
+set(CPACK_DEBIAN_TILL_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_TILL_DESCRIPTION "till replica of the differentiated-price rules
+vnd-till keeps one branch's and price table's prices in a local SQLite file,
+following every change of vnd-server within a fraction of a second, and answers
+prices from that file with the server's own pricing code, with the server up or
+down. Runs as the systemd service vnd-till.service, configured in
+/etc/vnd-till/vnd-till.conf.")
+set(CPACK_DEBIAN_TILL_PACKAGE_CONTROL_EXTRA
+  ${VND_PACKAGING}/till/postinst ${VND_PACKAGING}/till/prerm ${VND_PACKAGING}/till/postrm ${VND_PACKAGING}/till/conffiles)
+set(CPACK_DEBIAN_TILL_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -112,6 +112,13 @@ PriceDataPage readPriceDataPage(const nlohmann::json& answer) {
             page.holidays.push_back({p.text(row, branch), p.date(row, date), p.text(row, name)});
         }
     }
+    {
+        const PacketColumns p(member(answer, "tipos"), "tipos");
+        const int code = p.column("CDTIPOCONS"), name = p.column("NMTIPOCONS");
+        for (const wire::Row& row : p.rows()) {
+            page.consumerTypes.push_back({p.text(row, code), p.text(row, name)});
+        }
+    }
     return page;
 }
 

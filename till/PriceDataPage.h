@@ -21,8 +21,15 @@ struct BasePrice {
     double price = 0;         ///< VRPRECO
 };
 
+/// A consumer type a price may be asked for (TIPOCONS).
+struct ConsumerType {
+    std::string code;  ///< CDTIPOCONS
+    std::string name;  ///< NMTIPOCONS
+};
+
 /// What the server's snapshot `ate` holds for the products from `first` on: those the
-/// branch sells, their base prices and rules, and the table's periods and the holidays.
+/// branch sells, their base prices and rules, and the table's periods, the holidays and
+/// the consumer types.
 struct PriceDataPage {
     long long ate = 0;
     std::optional<std::string> next;  ///< "proximo": the first product after this page
@@ -31,6 +38,7 @@ struct PriceDataPage {
     std::vector<server::RuleRow> rules;
     std::vector<server::ValidityPeriod> periods;
     std::vector<server::Holiday> holidays;
+    std::vector<ConsumerType> consumerTypes;
 };
 
 /// Reads an answer of GetDadosPreco. Throws std::runtime_error (Portuguese) when it is

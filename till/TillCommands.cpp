@@ -206,7 +206,7 @@ int runTill(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             return 0;
         }
         if (pricesCommand.parsed()) {
-            TillReplica::checkMoment(at);
+            replica.checkQuestion(o.type, at);
             sayWhereTheFileStands(replica, err);
             replica.writePrices(o.type, at, o.csv, out);
             return 0;

@@ -30,7 +30,9 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS TABEVEND (DTINIVGPREC TEXT PRIMARY KEY,"
     " DTFINVGPREC TEXT NOT NULL) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS FERIADO (CDFILIAL TEXT NOT NULL, DTFERIADO TEXT NOT NULL,"
-    " NMFERIADO TEXT NOT NULL, PRIMARY KEY (DTFERIADO, CDFILIAL)) WITHOUT ROWID;";
+    " NMFERIADO TEXT NOT NULL, PRIMARY KEY (DTFERIADO, CDFILIAL)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS TIPOCONS (CDTIPOCONS TEXT PRIMARY KEY,"
+    " NMTIPOCONS TEXT NOT NULL) WITHOUT ROWID;";
 
 constexpr const char* kRuleColumns =
     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN,"
@@ -195,7 +197,7 @@ void TillFile::applyPage(const PriceDataPage& page, const ProductRange& range) {
         rule.bind(13, r.amount).bind(14, static_cast<long long>(server::columnValue(r.display)));
         rule.bind(15, r.updatedAt).run();
     }
-    execute("DELETE FROM TABEVEND; DELETE FROM FERIADO");
+    execute("DELETE FROM TABEVEND; DELETE FROM FERIADO; DELETE FROM TIPOCONS");
     TillStatement period(db_, "INSERT OR REPLACE INTO TABEVEND VALUES (?1, ?2)");
     for (const server::ValidityPeriod& p : page.periods) {
         period.bind(1, p.start).bind(2, p.end).run();
@@ -203,6 +205,10 @@ void TillFile::applyPage(const PriceDataPage& page, const ProductRange& range) {
     TillStatement holiday(db_, "INSERT OR REPLACE INTO FERIADO VALUES (?1, ?2, ?3)");
     for (const server::Holiday& h : page.holidays) {
         holiday.bind(1, h.branch).bind(2, h.date.iso()).bind(3, h.name).run();
+    }
+    TillStatement type(db_, "INSERT OR REPLACE INTO TIPOCONS VALUES (?1, ?2)");
+    for (const ConsumerType& t : page.consumerTypes) {
+        type.bind(1, t.code).bind(2, t.name).run();
     }
 }
 
@@ -285,6 +291,12 @@ void TillFile::forEachPricedProduct(
         }
         fn(p, own);
     }
+}
+
+bool TillFile::consumerTypeStored(const std::string& code) {
+    TillStatement s(db_, "SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = ?1");
+    s.bind(1, code);
+    return s.step();
 }
 
 long TillFile::productCount() {

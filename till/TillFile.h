@@ -1,6 +1,7 @@
 #pragma once
 // The till's local SQLite file: one branch's and price table's products, base prices,
-// rules, periods and holidays, with the change number they stand at.
+// rules, periods and holidays, and the consumer types, with the change number they stand
+// at.
 
 #include <functional>
 #include <memory>
@@ -53,7 +54,7 @@ public:
     /// Runs fn in one read transaction: every read in it sees one state of the file.
     void readTogether(const std::function<void()>& fn);
     /// Replaces the range's products (their base prices and rules) by the page's, and
-    /// the periods and holidays by the page's.
+    /// the periods, holidays and consumer types by the page's.
     void applyPage(const PriceDataPage& page, const ProductRange& range);
     /// Stores whose data it is and the change number it stands at, brought up to date at
     /// `updatedAt`.
@@ -75,6 +76,8 @@ public:
         const std::string& periodStart,
         const std::function<void(const server::PricedProduct&,
                                  const std::vector<server::RuleRow>&)>& fn);
+    /// Whether the consumer type is stored.
+    bool consumerTypeStored(const std::string& code);
     long productCount();
     long ruleCount();
 

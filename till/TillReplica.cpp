@@ -11,6 +11,7 @@
 
 #include "protocol/JsonRpc.h"
 #include "server/pricing/PriceBookWriter.h"
+#include "server/pricing/PriceMoment.h"
 #include "server/pricing/RuleText.h"
 #include "till/LinkDown.h"
 #include "till/TillConnection.h"
@@ -26,17 +27,14 @@ bool everyProduct(const Change& c) {
     return !c.product || c.product->empty();
 }
 
-// The moment asked for, read as the server's command line reads it.
+// The date and the time ("HH:MM", not yet checked) asked for, read as the server's
+// command line reads them.
 std::pair<wire::Date, std::string> momentOf(const std::string& at) {
     const auto moment = server::splitMoment(at);
     if (!moment) {
         throw std::invalid_argument("--at deve ser \"AAAA-MM-DD HH:MM\": " + at);
     }
-    const auto hhmm = server::clockToHhmm(moment->second);
-    if (!hhmm) {
-        throw std::invalid_argument("Hora '" + moment->second + "' não é uma hora válida (HH:MM).");
-    }
-    return {moment->first, *hhmm};
+    return *moment;
 }
 
 // The new file reaches the disk, and its name the folder, before the old one is gone.
@@ -274,27 +272,36 @@ void TillReplica::follow(const std::atomic<bool>& stop, std::ostream& log) {
 }
 
 server::PriceMoment TillReplica::momentInFile(const std::string& consumerType,
-                                              const wire::Date& date, const std::string& hhmm) {
+                                              const wire::Date& date, const std::string& time) {
     TillFile& f = file();
     const auto state = f.state();
     if (!state) {
         throw std::runtime_error(path_ + " ainda não recebeu dados do servidor");
     }
+    // Checked in the server's order: the consumer type, then the time.
+    if (const auto why = server::consumerTypeRefusal(
+            consumerType, [&](const std::string& code) { return f.consumerTypeStored(code); })) {
+        throw std::invalid_argument(*why);
+    }
+    const auto hhmm = server::clockToHhmm(time);
+    if (!hhmm) {
+        throw std::invalid_argument("Hora '" + time + "' não é uma hora válida (HH:MM).");
+    }
     const auto periods = f.periods();
     const auto holidays =
         f.holidays(date, wire::Date::fromDaysSinceEpoch(date.daysSinceEpoch() + 1));
-    return server::momentAt(state->branch, state->table, consumerType, date, hhmm, periods,
+    return server::momentAt(state->branch, state->table, consumerType, date, *hhmm, periods,
                             holidays);
 }
 
 server::PriceExplanation TillReplica::price(const std::string& code,
                                             const std::string& consumerType,
                                             const std::string& at) {
-    const auto [date, hhmm] = momentOf(at);
+    const auto [date, time] = momentOf(at);
     server::PriceExplanation e;
     TillFile& f = file();
     f.readTogether([&] {
-        const server::PriceMoment moment = momentInFile(consumerType, date, hhmm);
+        const server::PriceMoment moment = momentInFile(consumerType, date, time);
         const std::string start = moment.period ? moment.period->start : date.iso();
         auto product = f.product(code, start);
         if (!product) {
@@ -310,10 +317,10 @@ server::PriceExplanation TillReplica::price(const std::string& code,
 
 void TillReplica::writePrices(const std::string& consumerType, const std::string& at, bool csv,
                               std::ostream& out) {
-    const auto [date, hhmm] = momentOf(at);
+    const auto [date, time] = momentOf(at);
     TillFile& f = file();
     f.readTogether([&] {
-        const server::PriceMoment moment = momentInFile(consumerType, date, hhmm);
+        const server::PriceMoment moment = momentInFile(consumerType, date, time);
         server::PriceBookWriter book(out, moment, csv);
         if (!moment.period) {
             return;
@@ -326,8 +333,9 @@ void TillReplica::writePrices(const std::string& consumerType, const std::string
     });
 }
 
-void TillReplica::checkMoment(const std::string& at) {
-    momentOf(at);
+void TillReplica::checkQuestion(const std::string& consumerType, const std::string& at) {
+    const auto [date, time] = momentOf(at);
+    file().readTogether([&] { momentInFile(consumerType, date, time); });
 }
 
 long long TillReplica::changeNumber() {

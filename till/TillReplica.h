@@ -52,15 +52,17 @@ public:
 
     /// The explanation of a product's price at `at` ("YYYY-MM-DD HH:MM") for a consumer
     /// type ("" for none), as the server gives it for the same data. Throws
-    /// std::invalid_argument (Portuguese) for a moment that does not read and for a
-    /// product the branch does not sell.
+    /// std::invalid_argument (Portuguese, in the server's words and order) for a moment
+    /// that does not read, a consumer type the file does not hold and a product the
+    /// branch does not sell.
     server::PriceExplanation price(const std::string& product, const std::string& consumerType,
                                    const std::string& at);
     /// The price book at `at`, as text or CSV, written as the server's `prices` writes it.
     void writePrices(const std::string& consumerType, const std::string& at, bool csv,
                      std::ostream& out);
-    /// Throws as price and writePrices do for a moment that does not read.
-    static void checkMoment(const std::string& at);
+    /// Throws as price and writePrices do for a moment that does not read or a consumer
+    /// type the file does not hold.
+    void checkQuestion(const std::string& consumerType, const std::string& at);
     /// The change number the file holds.
     long long changeNumber();
     /// The file's state and how many products and rules it holds.
@@ -74,9 +76,10 @@ public:
 
 private:
     TillFile& file();
-    // The moment's period and day facts as the file holds them, inside a read.
+    // The moment's period and day facts as the file holds them, inside a read; refuses a
+    // consumer type the file does not hold and a time ("HH:MM") that is not one.
     server::PriceMoment momentInFile(const std::string& consumerType, const wire::Date& date,
-                                     const std::string& hhmm);
+                                     const std::string& time);
     TillConnection& link();
     void ensureLoaded();
     void loadEverything();

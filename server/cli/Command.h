@@ -40,6 +40,7 @@ Command addImportCommand(CLI::App& program);
 Command addExportCommand(CLI::App& program);
 Command addLocalDbCommand(CLI::App& program);
 Command addBasePricesCommand(CLI::App& program);
+Command addChangesCommand(CLI::App& program);
 
 /// A new subcommand of the program with the help flag, --version and the Portuguese
 /// group names every command shares.

@@ -34,6 +34,7 @@ constexpr AddCommand kCommands[] = {
     addExportCommand,
     addLocalDbCommand,
     addBasePricesCommand,
+    addChangesCommand,
 };
 
 constexpr const char* kFooter =

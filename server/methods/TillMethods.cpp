@@ -116,10 +116,14 @@ json getDadosPreco(const MethodContext& call) {
                                 .holidays(branch, wire::Date{1, 1, 1}, wire::Date{9999, 12, 31})) {
         feriados.row().text(h.branch).date(h.date.iso()).text(h.name);
     }
+    PacketBuilder tipos({{"CDTIPOCONS", CellType::Text, 2}, {"NMTIPOCONS", CellType::Text, 30}});
+    for (const ConsumerType& type : till.consumerTypes()) {
+        tipos.row().text(type.code).text(type.name);
+    }
     return json{{"ate", upTo},          {"proximo", std::move(next)},
                 {"produtos", produtos.take()}, {"precos", precos.take()},
                 {"regras", regras.take()},     {"vigencias", vigencias.take()},
-                {"feriados", feriados.take()}};
+                {"feriados", feriados.take()}, {"tipos", tipos.take()}};
 }
 
 }  // namespace server

@@ -11,7 +11,7 @@ namespace server {
 nlohmann::json getAlteracoes(const MethodContext& call);
 /// GetDadosPreco(branch, table, first product, last product, limit): one snapshot of
 /// the products of the range (at most limit) with their base prices and rules, and the
-/// table's periods and the branch's holidays.
+/// table's periods, the branch's holidays and the consumer types.
 nlohmann::json getDadosPreco(const MethodContext& call);
 
 }  // namespace server

@@ -18,6 +18,18 @@ PriceMoment momentAt(const std::string& branch, const std::string& table,
     return at;
 }
 
+std::string unknownConsumerType(const std::string& code) {
+    return "Tipo de consumidor " + code + " não cadastrado.";
+}
+
+std::optional<std::string> consumerTypeRefusal(
+    const std::string& consumerType, const std::function<bool(const std::string&)>& stored) {
+    if (consumerType.empty() || consumerType == "T" || stored(consumerType)) {
+        return std::nullopt;
+    }
+    return unknownConsumerType(consumerType);
+}
+
 std::optional<std::pair<wire::Date, std::string>> splitMoment(const std::string& at) {
     const auto date = at.size() == 16 && at[10] == ' ' ? wire::Date::fromIso(at.substr(0, 10))
                                                        : std::nullopt;

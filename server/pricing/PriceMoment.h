@@ -3,6 +3,7 @@
 // the facts of the day, gathered from the data the asker holds (the server's store or a
 // till's file).
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,6 +31,15 @@ PriceMoment momentAt(const std::string& branch, const std::string& table,
                      const std::string& consumerType, const wire::Date& date,
                      const std::string& hhmm, std::span<const ValidityPeriod> periods,
                      std::span<const Holiday> holidays);
+
+/// The refusal of a consumer type that is not stored, in the words every refusal of it uses.
+std::string unknownConsumerType(const std::string& code);
+
+/// Why a price may not be asked for `consumerType`, as the server and a till refuse it:
+/// unknownConsumerType when it names a type ("" and "T" name none) that `stored` does not
+/// hold; nullopt when the price may be asked for.
+std::optional<std::string> consumerTypeRefusal(
+    const std::string& consumerType, const std::function<bool(const std::string&)>& stored);
 
 /// The date and the "HH:MM" of a moment written "YYYY-MM-DD HH:MM" (the command lines'
 /// --at); nullopt when the date part is not an existing date. The time is not checked.

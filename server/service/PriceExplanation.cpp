@@ -29,8 +29,10 @@ PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::
                         const std::string& consumerType, const wire::Date& date,
                         const std::string& time) {
     checkPriceTable(store, branch, table);
-    if (!consumerType.empty() && consumerType != "T" && !store.consumerTypeExists(consumerType)) {
-        refuse("Tipo de consumidor " + consumerType + " não cadastrado.");
+    if (const auto why = consumerTypeRefusal(consumerType, [&](const std::string& code) {
+            return store.consumerTypeExists(code);
+        })) {
+        refuse(*why);
     }
     const auto hhmm = clockToHhmm(time);
     if (!hhmm) {

@@ -138,8 +138,12 @@ Cells storedRow(const ReferenceTable& t, const ImportLine& line) {
 }
 
 // The change a till must hear of when the row is written; none for tables a till does
-// not hold (branches, price tables' names, consumer types).
+// not hold (branches, price tables' names, the branches' consumer types).
 std::optional<Change> changeOf(const ReferenceTable& t, const Cells& row) {
+    if (t.table == "TIPOCONS") {
+        // A till refuses a price for a type it does not hold: every till loads again.
+        return Change::ofBranch("T", ChangeKind::Products);
+    }
     if (t.table == "TABEVEND") {
         return Change::ofPeriod(row[0], row[1], row[2], std::nullopt, ChangeKind::Periods);
     }
@@ -219,7 +223,8 @@ ImportCounts importReference(RuleStore& store, const ReferenceTable& t,
                 counts.rules = store.removeUnbackedRules();
                 // What a complete set removed may reach any till of the branches it names
                 // and beyond (a product's rules, periods and prices): all of them load again.
-                // Consumer types are not a till's.
+                // The branches' consumer types are not a till's; the types themselves were
+                // logged with their rows.
                 const bool tillData = t.table != "TIPOCONS" && t.table != "TIPOCONSFILI";
                 if ((tillData && counts.removed + counts.dependents > 0) || counts.rules > 0) {
                     store.logEverything();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "server/pricing/PriceMoment.h"
 #include "server/pricing/RuleText.h"
 #include "server/service/Refusal.h"
 
@@ -205,7 +206,7 @@ RuleRows checkRuleRows(const wire::RuleArguments& r, const RuleContext& c) {
                                 : "O percentual de acréscimo deve estar entre 0 e 100.");
     }
     if (r.consumerType != "T" && !c.consumerTypeExists) {
-        refuse("Tipo de consumidor " + r.consumerType + " não cadastrado.");
+        refuse(unknownConsumerType(r.consumerType));
     }
 
     std::vector<std::string> products;

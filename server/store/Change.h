@@ -14,7 +14,7 @@ enum class ChangeKind : char {
     BasePrices = 'B',  ///< ITEMPREC
     Holidays = 'F',    ///< FERIADO
     Periods = 'V',     ///< TABEVEND
-    Products = 'P',    ///< PRODUTO or PRODFILI
+    Products = 'P',    ///< PRODUTO or PRODFILI; TIPOCONS as every branch's every product
 };
 
 /// Where a change took effect; an absent member means "every one".

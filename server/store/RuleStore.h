@@ -185,7 +185,7 @@ public:
     void writeTransaction(const std::function<void()>& body,
                           WriteScope scope = WriteScope::Shared);
     /// The one way into the change log (ALTPRECO), for every change of PRECDIF, ITEMPREC,
-    /// FERIADO, TABEVEND, PRODUTO or PRODFILI, whoever makes it: inside writeTransaction,
+    /// FERIADO, TABEVEND, PRODUTO, PRODFILI or TIPOCONS, whoever makes it: inside writeTransaction,
     /// records that the transaction changes what `change` names. At the transaction's end
     /// its changes get the next numbers, consecutive, under a lock held until the commit
     /// (lockChangeLog), so that the numbers follow the commits without gaps across every

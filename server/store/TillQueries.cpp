@@ -86,4 +86,14 @@ void TillQueries::rules(const std::string& branch, const std::string& table,
                  SqlRows::Many);
 }
 
+std::vector<ConsumerType> TillQueries::consumerTypes() {
+    std::vector<ConsumerType> out;
+    store_.query("SELECT CDTIPOCONS, NMTIPOCONS FROM TIPOCONS ORDER BY CDTIPOCONS", {},
+                 [&](const SqlRow& r) {
+                     out.push_back({std::string(r.text(0)), std::string(r.text(1))});
+                 },
+                 SqlRows::Many);
+    return out;
+}
+
 }  // namespace server

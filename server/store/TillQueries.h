@@ -32,6 +32,8 @@ public:
     /// The table's rules of those products, every period, by product then key.
     void rules(const std::string& branch, const std::string& table, const ProductRange& range,
                const std::function<void(const RuleRow&)>& fn);
+    /// Every consumer type (TIPOCONS), in code order: the types a price may be asked for.
+    std::vector<ConsumerType> consumerTypes();
 
 private:
     RuleStore& store_;

@@ -4,7 +4,8 @@
 # by fake-system, acting on that root (nothing is installed on the machine, no user made on
 # it). From there it runs what they hold: the server from its packaged configuration file
 # (a store answered, seen in /metrics), the host, headless, finding its screen modules in
-# its own prefix. Then it checks what the packages promise: the state folder made for the
+# its own prefix; the till, synced from that server, its status and a price from its file
+# the server's. Then it checks what the packages promise: the state folder made for the
 # service user, the service stopped on removal and only then, the data kept on removal and
 # on purge what the operations guide says; the man pages listing every command and option;
 # the binaries hardened; the guide naming the files the build makes; the guide's import of
@@ -32,7 +33,8 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" \
   -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack failed"; }
 server_deb=$(ls "$work"/out/vnd-server_*.deb)
 host_deb=$(ls "$work"/out/vnd-host_*.deb)
-echo "package test: built $(basename "$server_deb") and $(basename "$host_deb")"
+till_deb=$(ls "$work"/out/vnd-till_*.deb)
+echo "package test: built $(basename "$server_deb"), $(basename "$host_deb") and $(basename "$till_deb")"
 
 # --- What the packages declare ---
 depends=$(dpkg-deb -f "$server_deb" Depends)
@@ -40,6 +42,12 @@ for lib in libsqlite3 libpq5 libssl adduser; do
   [[ $depends == *$lib* ]] || fail "vnd-server does not depend on $lib: $depends"
 done
 [[ $(dpkg-deb -f "$host_deb" Depends) == *libqt6widgets6* ]] || fail "vnd-host does not depend on Qt"
+# A till machine needs neither the server nor Qt.
+depends=$(dpkg-deb -f "$till_deb" Depends)
+[[ $depends == *libsqlite3* && $depends == *adduser* ]] || fail "vnd-till depends on: $depends"
+[[ $depends != *vnd-server* && $depends != *libqt* && $depends != *libpq* ]] || fail "vnd-till depends on: $depends"
+dpkg-deb -e "$till_deb" "$work/till-control"
+[[ $(cat "$work/till-control/conffiles") == /etc/vnd-till/vnd-till.conf ]] || fail "the till's configuration file is not a conffile"
 dpkg-deb -e "$server_deb" "$work/control"
 [[ $(cat "$work/control/conffiles") == /etc/vnd-server/vnd-server.conf ]] || fail "the configuration file is not a conffile"
 for script in postinst prerm postrm; do
@@ -47,7 +55,7 @@ for script in postinst prerm postrm; do
 done
 
 # The guide's install commands name the files the build makes.
-for named in $(grep -ohE 'vnd-(server|host)_[0-9][^ ]*\.deb' "$source"/docs/*.md | sort -u); do
+for named in $(grep -ohE 'vnd-(server|host|till)_[0-9][^ ]*\.deb' "$source"/docs/*.md | sort -u); do
   [[ -e $work/out/$named ]] || fail "docs name $named; the build makes $(cd "$work/out" && echo *.deb)"
 done
 
@@ -70,19 +78,30 @@ in_root() {
 as_root=no
 [[ $(id -u) -eq 0 ]] && as_root=yes
 if [[ $as_root == yes ]]; then
-  in_root -i "$server_deb" "$host_deb"
+  in_root -i "$server_deb" "$host_deb" "$till_deb"
 else
   echo "package test: not root: the packages are unpacked, their maintainer scripts not run"
   dpkg-deb -x "$server_deb" "$root"
   dpkg-deb -x "$host_deb" "$root"
+  dpkg-deb -x "$till_deb" "$root"
 fi
 for f in usr/bin/vnd-server etc/vnd-server/vnd-server.conf lib/systemd/system/vnd-server.service \
          usr/share/man/man1/vnd-server.1.gz usr/bin/vnd-host usr/lib/vnd/lib/libvol.so \
          usr/lib/vnd/modules/libvnd42407.so usr/share/applications/vnd-host.desktop \
-         usr/share/icons/hicolor/48x48/apps/vnd-host.png usr/share/man/man1/vnd-host.1.gz; do
+         usr/share/icons/hicolor/48x48/apps/vnd-host.png usr/share/man/man1/vnd-host.1.gz \
+         usr/bin/vnd-till etc/vnd-till/vnd-till.conf lib/systemd/system/vnd-till.service \
+         usr/share/man/man1/vnd-till.1.gz; do
   [[ -e $root/$f ]] || fail "missing /$f"
 done
-grep -q '^ProtectSystem=strict' "$root/lib/systemd/system/vnd-server.service" || fail "unit not hardened"
+for unit in vnd-server vnd-till; do
+  grep -q '^ProtectSystem=strict' "$root/lib/systemd/system/$unit.service" || fail "$unit.service not hardened"
+done
+# The till's unit runs what its configuration file names.
+grep -q '^ExecStart=/usr/bin/vnd-till sync --follow --server ${SERVER} --branch ${BRANCH} --table ${TABLE} --db ${DB}$' \
+  "$root/lib/systemd/system/vnd-till.service" || fail "vnd-till.service does not follow the configured till"
+for key in SERVER BRANCH TABLE DB; do
+  grep -q "^$key=" "$root/etc/vnd-till/vnd-till.conf" || fail "vnd-till.conf sets no $key"
+done
 # The unpacked binaries must not reach back into the build tree.
 if readelf -d "$root/usr/bin/vnd-host" "$root"/usr/lib/vnd/modules/*.so | grep -q "$build"; then
   fail "an unpacked binary still names the build tree"
@@ -108,6 +127,10 @@ if [[ $as_root == yes ]]; then
     || fail "no system user vnd-server at home in /var/lib/vnd-server: $(cat "$root/etc/passwd")"
   [[ -d $state && $(owner "$state") == "$(service_ids) 700" ]] \
     || fail "the state folder is not the service user's, 0700: $(ls -ldn "$state" 2>&1)"
+  till_ids=$(awk -F: '$1 == "vnd-till" { print $3 ":" $4 }' "$root/etc/passwd")
+  [[ $(awk -F: '$1 == "vnd-till" { print $6 }' "$root/etc/passwd") == /var/lib/vnd-till &&
+     $(owner "$root/var/lib/vnd-till") == "$till_ids 750" ]] \
+    || fail "no user vnd-till owning /var/lib/vnd-till, 0750: $(ls -ldn "$root/var/lib/vnd-till" 2>&1)"
 fi
 
 export ASAN_OPTIONS=detect_leaks=0
@@ -143,8 +166,14 @@ check_command
 for name in $(names_in_help <<<"$("$bin/vnd-host" --help)") VND42407 VND42408; do
   grep -qF -- "$(roff_name "$name")" <<<"$host_page" || fail "vnd-host(1) does not show $name"
 done
+till_page=$(gzip -dc "$root/usr/share/man/man1/vnd-till.1.gz")
+for command in "" sync price prices status; do
+  for name in $(names_in_help <<<"$("$bin/vnd-till" $command --help)"); do
+    grep -qF -- "$(roff_name "$name")" <<<"$till_page" || fail "vnd-till(1) does not show $name${command:+ of $command}"
+  done
+done
 if command -v man >/dev/null; then  # what lintian asks of a man page
-  for page in vnd-server vnd-host; do
+  for page in vnd-server vnd-host vnd-till; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
       "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [[ -z $warnings ]] || fail "$page(1): $warnings"
@@ -212,6 +241,20 @@ QT_QPA_PLATFORM=offscreen timeout 120 "$bin/vnd-host" --server "127.0.0.1:$port"
   --screenshot "$work/screen.png" >"$work/host.log" 2>&1 || fail "vnd-host failed: $(cat "$work/host.log")"
 [[ -s $work/screen.png ]] || fail "vnd-host made no picture"
 
+# The till, from the installed root: loaded from the server, then its status and a price
+# from its file alone, the server's own.
+"$bin/vnd-till" --help | grep -q '^uso: vnd-till' || fail "vnd-till --help"
+till_db=$work/caixa.db
+"$bin/vnd-till" sync --server "127.0.0.1:$port" --branch 0001 --table 001 --db "$till_db" >"$work/till.log" 2>&1 ||
+  fail "vnd-till sync: $(cat "$work/till.log")"
+till_status=$("$bin/vnd-till" status --db "$till_db")
+[[ $till_status == "filial: 0001"$'\n'"tabela: 001"$'\n'alteracao:* && $till_status == *"produtos: 20"* ]] ||
+  fail "vnd-till status: $till_status"
+ask=(--product 0000000001 --at "2026-02-10 12:00")
+till_price=$("$bin/vnd-till" price --db "$till_db" "${ask[@]}" 2>/dev/null)
+server_price=$("$bin/vnd-server" price --db "sqlite:$state/vnd.db" --branch 0001 --table 001 "${ask[@]}")
+[[ -n $till_price && $till_price == "$server_price" ]] || fail "vnd-till price: $till_price; vnd-server price: $server_price"
+
 # --- The prerm stops the running service on removal, and only then ---
 # It is run as dpkg runs it on a live machine (dpkg --root skips services, as it should);
 # systemd "runs" where a private /run holds /run/systemd/system, and the stand-in
@@ -247,7 +290,7 @@ wait "$server_pid" || status=$?
 server_pid=""
 [[ $status -eq 0 ]] || fail "the server stopped with status $status"
 grep -q ' event=stop ' "$work/server.log" || fail "no stop in the log: $(cat "$work/server.log")"
-echo "package test: the installed server stored, showed in /metrics and stopped; the host found its modules"
+echo "package test: the installed server stored, showed in /metrics and stopped; the host found its modules; the till priced as the server"
 
 [[ $as_root == yes ]] || exit 77
 
@@ -296,4 +339,16 @@ done <<'ROWS'
 vnd.db,.pgpass yes
 .pgpass        no
 ROWS
-echo "package test: postinst made the service's folder, prerm stopped the service ($prerm_stops), remove kept and purge removed what the guide says"
+
+# The till: removal keeps its configuration and its file; purge takes them and its user.
+cp "$till_db" "$root/var/lib/vnd-till/caixa.db"
+echo 0123456789abcdef >"$root/etc/vnd-till/token"
+in_root -r vnd-till
+[[ ! -e $root/usr/bin/vnd-till && -e $root/etc/vnd-till/token && -e $root/var/lib/vnd-till/caixa.db ]] ||
+  fail "remove of vnd-till did not keep its configuration and file"
+in_root -P vnd-till
+for gone in etc/vnd-till var/lib/vnd-till; do
+  [[ ! -e $root/$gone ]] || fail "purge of vnd-till left /$gone"
+done
+! grep -q '^vnd-till:' "$root/etc/passwd" "$root/etc/group" || fail "purge of vnd-till left its user or group"
+echo "package test: postinst made the services' folders, prerm stopped the service ($prerm_stops), remove kept and purge removed what the guide says"

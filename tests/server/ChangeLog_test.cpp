@@ -187,6 +187,7 @@ TEST_P(ChangeLog, GetDadosPrecoPagesTheBranchesProducts) {
         rules += page["regras"]["$packet"]["rows"].size();
         EXPECT_EQ(page["vigencias"]["$packet"]["rows"].size(), 3u);
         EXPECT_EQ(page["feriados"]["$packet"]["rows"].size(), 42u);
+        EXPECT_EQ(page["tipos"]["$packet"]["rows"][0], json::array({"01", "Varejo"}));
         next = page["proximo"];
         ++pages;
     }

@@ -140,7 +140,8 @@ TEST_P(ReferenceImport, WhatATillHoldsGoesIntoTheChangeLog) {
     };
     EXPECT_EQ(logged("IDALTERACAO = 'B' AND CDPRODUTO IS NOT NULL"), lines("precos"));
     EXPECT_EQ(logged("IDALTERACAO = 'V' AND CDPRODUTO IS NULL"), lines("vigencias"));
-    EXPECT_EQ(logged("IDALTERACAO = 'P' AND CDFILIAL = 'T'"), lines("produtos"));
+    EXPECT_EQ(logged("IDALTERACAO = 'P' AND CDFILIAL = 'T' AND CDPRODUTO IS NOT NULL"),
+              lines("produtos"));
     EXPECT_EQ(logged("IDALTERACAO = 'P' AND CDFILIAL <> 'T'"), lines("sortimento"));
     const Rows before = db_->query(kinds);
     EXPECT_NE(run({"import", "--db", db_->url(), "precos",
@@ -148,13 +149,21 @@ TEST_P(ReferenceImport, WhatATillHoldsGoesIntoTheChangeLog) {
                   .status,
               0);
     EXPECT_EQ(db_->query(kinds), before);
+    // Consumer types: one row that makes every till load again, whatever the file holds;
+    // a branch's types are no till's.
     const Rows everything = logged("CDFILIAL = 'T' AND CDPRODUTO IS NULL");
-    ASSERT_EQ(run({"import", "--db", db_->url(), "--full", "tipos", write("t.csv", "01;Varejo\n")}).status, 0);
-    EXPECT_EQ(logged("CDFILIAL = 'T' AND CDPRODUTO IS NULL"), everything);
+    auto plus = [&](int n) { return Rows{{std::to_string(std::stoi(everything[0][0]) + n)}}; };
+    ASSERT_EQ(run({"import", "--db", db_->url(), "--full", "tipos",
+                   write("t.csv", "01;Varejo\n02;Atacado\n")}).status, 0);
+    EXPECT_EQ(logged("CDFILIAL = 'T' AND CDPRODUTO IS NULL"), plus(1));
+    EXPECT_EQ(db_->query("SELECT IDALTERACAO FROM ALTPRECO WHERE CDTABEPREC IS NULL AND"
+                         " NRALTERACAO = (SELECT MAX(NRALTERACAO) FROM ALTPRECO)"),
+              (Rows{{"P"}}));
+    ASSERT_EQ(run({"import", "--db", db_->url(), "tipos-filial", write("tf.csv", "0101;01\n")}).status, 0);
+    EXPECT_EQ(logged("CDFILIAL = 'T' AND CDPRODUTO IS NULL"), plus(1));
     ASSERT_EQ(run({"import", "--db", db_->url(), "--full", "sortimento",
                    write("s.csv", "0101;0000001001\n")}).status, 0);
-    EXPECT_EQ(logged("CDFILIAL = 'T' AND CDPRODUTO IS NULL"),
-              (Rows{{std::to_string(std::stoi(everything[0][0]) + 5)}}));
+    EXPECT_EQ(logged("CDFILIAL = 'T' AND CDPRODUTO IS NULL"), plus(6));
 }
 
 // A file with one bad line is refused whole, naming the line and why; nothing changes.

@@ -1,9 +1,10 @@
-// A following till beside the real server: stores, a replacement and a holiday added from
-// the command line while the server runs all reach its file, and its price book is then
+// A following till beside the real server: stores, a replacement, and a holiday and a
+// consumer type added from the command line while the server runs all reach its file, and its price book is then
 // the server's, byte for byte.
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -77,6 +78,9 @@ TEST(FollowingTill, HoldsWhatTheServerHoldsAfterEveryKindOfChange) {
     client.call("SetPrecDif", percent);
     output(server::runCommand, {"holidays", "--db", url, "add", "--branch", "0001", "--date",
                                 "2026-02-09", "--name", "Aniversário da Loja"});
+    // A consumer type of the network's reaches the till, which then prices for it.
+    std::ofstream(dir / "tipos.csv") << "05;Atacado\n";
+    output(server::runCommand, {"import", "--db", url, "tipos", (dir / "tipos.csv").string()});
 
     // The till has caught up once its file stands at the server's last change.
     const long long last =
@@ -86,12 +90,15 @@ TEST(FollowingTill, HoldsWhatTheServerHoldsAfterEveryKindOfChange) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(reader.changeNumber(), last);
+    // The number the administrator compares with the till's status.
+    EXPECT_EQ(output(server::runCommand, {"changes", "--db", url}),
+              "alteracao: " + std::to_string(last) + "\n");
     stop = true;
     follower.join();
     server.stop();  // the till answers from its file alone
 
     for (const char* at : {"2026-02-09 10:00", "2026-02-16 10:00", "2026-02-08 12:00", "2026-03-10 09:00"}) {
-        for (const char* type : {"", "02"}) {
+        for (const char* type : {"", "02", "05"}) {
             std::vector<std::string> ask{"prices", "--at", at, "--csv"};
             if (*type != '\0') {
                 ask.insert(ask.end(), {"--type", type});
@@ -104,6 +111,15 @@ TEST(FollowingTill, HoldsWhatTheServerHoldsAfterEveryKindOfChange) {
                 << at << " tipo '" << type << "'";
         }
     }
+    // A type neither holds is refused by both in the same words.
+    std::ostringstream out, serverErr, tillErr;
+    EXPECT_EQ(server::runCommand({"price", "--db", url, "--branch", "0001", "--table", "001",
+                                  "--product", "0000000001", "--type", "99", "--at",
+                                  "2026-03-10 09:00"}, out, serverErr), 1);
+    EXPECT_EQ(tillCommand({"price", "--db", tillDb, "--product", "0000000001", "--type", "99",
+                           "--at", "2026-03-10 09:00"}, out, tillErr), 1);
+    EXPECT_EQ(serverErr.str(), "vnd-server: Tipo de consumidor 99 não cadastrado.\n");
+    EXPECT_EQ(tillErr.str(), "vnd-till: Tipo de consumidor 99 não cadastrado.\n");
     fs::remove_all(dir);
 }
 

@@ -138,6 +138,8 @@ json PriceSource::page(const json& p) {
     answer["feriados"] = packet(db,
         "SELECT CDFILIAL, DTFERIADO, NMFERIADO FROM FERIADO WHERE CDFILIAL IN (?1, 'T')",
         {branch}, {{"CDFILIAL", "string"}, {"DTFERIADO", "date"}, {"NMFERIADO", "string"}});
+    answer["tipos"] = packet(db, "SELECT CDTIPOCONS, NMTIPOCONS FROM TIPOCONS", {},
+                             {{"CDTIPOCONS", "string"}, {"NMTIPOCONS", "string"}});
     sqlite3_close(db);
     return answer;
 }

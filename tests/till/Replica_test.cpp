@@ -151,10 +151,12 @@ TEST_F(Replica, TheFirstSyncLoadsEveryPageAndPricesAsTheServerDoes) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"price", "--product", "0000009999", "--at", "2026-03-10 09:00"},
              {"price", "--product", "0000000001", "--at", "2026-03-10 25:00"},
+             {"price", "--product", "0000000001", "--type", "99", "--at", "2026-03-10 09:00"},
+             {"prices", "--type", "99", "--at", "2026-03-10 25:00"},
              {"prices", "--at", "10/03/2026 09:00"}}) {
         const Run server = serverRun(args);
         const Run till = tillRun(args);
-        EXPECT_EQ(till.status, 1);
+        EXPECT_EQ(till.status, 1) << args[3];
         EXPECT_EQ(till.err.substr(till.err.find(':')), server.err.substr(server.err.find(':')));
     }
 }
