@@ -78,17 +78,6 @@ std::vector<std::string> csvCells(std::string_view line) {
     return cells;
 }
 
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(";\"\n\r") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (char c : text) {
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return out + "\"";
-}
-
 std::string csvLine(const std::vector<std::string>& cells) {
     std::string out;
     for (std::size_t i = 0; i < cells.size(); ++i) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "server/pricing/CsvCell.h"
+
 namespace server {
 
 /// Calls fn(number, line) for every line of the file that is not blank, numbered from 1:
@@ -25,8 +27,6 @@ std::string lineRefusal(const std::string& file, int number, const std::string& 
 /// one.
 std::vector<std::string> csvCells(std::string_view line);
 
-/// A cell as a file holds it: in double quotes when it holds `;`, a quote or a line break.
-std::string csvCell(const std::string& text);
 /// The cells of one line (without its line end).
 std::string csvLine(const std::vector<std::string>& cells);
 

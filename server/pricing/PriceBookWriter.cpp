@@ -4,6 +4,7 @@
 #include <iomanip>
 #include <ostream>
 
+#include "server/pricing/CsvCell.h"
 #include "server/pricing/Decimal4.h"
 #include "server/pricing/Money.h"
 #include "server/pricing/RuleText.h"
@@ -17,18 +18,6 @@ std::string cents(const std::optional<long long>& value, bool csv) {
         return "";
     }
     return csv ? decimalText(*value) : moneyText(*value);
-}
-
-// A CSV cell: quoted when it holds the separator, a quote or a line break.
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(";\"\n\r") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (char c : text) {
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return out + "\"";
 }
 
 }  // namespace

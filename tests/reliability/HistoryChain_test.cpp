@@ -114,9 +114,14 @@ std::string chainFault(const std::vector<Change>& changes, std::optional<double>
             return "a row changed while it was removed";
         }
     }
-    const bool open = !chains.empty() && chains.back().back()->after;
-    if (open ? stored != chains.back().back()->after
-             : stored && (left.contains(*stored) || from.contains(*stored))) {
+    // An open chain ends at the row stored; a closed one leaves no row, or a new one.
+    const std::optional<double> last =
+        chains.empty() ? std::nullopt : chains.back().back()->after;
+    const bool endsRight =
+        last ? stored.has_value() && stored.value() == last.value()
+             : !stored.has_value() ||
+                   !(left.contains(stored.value()) || from.contains(stored.value()));
+    if (!endsRight) {
         return "the row stored is not where the history ends";
     }
     const int erased = static_cast<int>(changes.size()) - replaced;
