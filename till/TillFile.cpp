@@ -41,33 +41,32 @@ constexpr const char* kRuleColumns =
 constexpr const char* kRuleOrder =
     " ORDER BY CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID";
 
-wire::Date dateOf(const std::string& text) {
+wire::Date dateOf(std::string_view text) {
     const auto date = wire::Date::fromIso(text);
     if (!date) {
-        throw std::runtime_error("data inválida no arquivo do caixa: " + text);
+        throw std::runtime_error("data inválida no arquivo do caixa: " + std::string(text));
     }
     return *date;
 }
 
-server::RuleRow ruleOf(const TillStatement& s) {
-    server::RuleRow r;
-    r.branch = s.text(0);
-    r.table = s.text(1);
-    r.periodStart = dateOf(s.text(2));
-    r.product = s.text(3);
-    const std::string day = s.text(4);
+// Reads the row's rule into r, reusing the room its texts already have.
+void readRule(const TillStatement& s, server::RuleRow& r) {
+    r.branch.assign(s.view(0));
+    r.table.assign(s.view(1));
+    r.periodStart = dateOf(s.view(2));
+    r.product.assign(s.view(3));
+    const std::string_view day = s.view(4);
     r.day = day.empty() ? 'T' : day[0];
-    r.consumerType = s.text(5);
-    r.timeStart = s.text(6);
-    r.timeEnd = s.text(7);
-    r.validFrom = dateOf(s.text(8));
-    r.validTo = dateOf(s.text(9));
+    r.consumerType.assign(s.view(5));
+    r.timeStart.assign(s.view(6));
+    r.timeEnd.assign(s.view(7));
+    r.validFrom = dateOf(s.view(8));
+    r.validTo = dateOf(s.view(9));
     r.adjustment = static_cast<server::Adjustment>(s.integer(10) != 0);
     r.amountKind = static_cast<server::AmountKind>(s.integer(11) != 0);
     r.amount = s.number(12).value_or(0);
     r.display = static_cast<server::Display>(s.integer(13) != 0);
-    r.updatedAt = s.text(14);
-    return r;
+    r.updatedAt.assign(s.view(14));
 }
 
 // The condition of a product range on CDPRODUTO, its values bound from ?1 to ?3.
@@ -122,7 +121,9 @@ TillFile::TillFile(const std::string& path, bool create) {
     if (!create && !std::filesystem::exists(path)) {
         throw std::runtime_error("o arquivo do caixa " + path + " não existe (vnd-till sync o cria)");
     }
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // One thread uses an open file at a time (TillReplica's rule): SQLite need not lock
+    // the connection around every call, as it does for each column read otherwise.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "sem memória";
         sqlite3_close(db_);
@@ -308,7 +309,7 @@ std::vector<server::RuleRow> TillFile::productRules(const std::string& code,
     const InUse s(prepared(Query::ProductRules));
     s->bind(1, code).bind(2, periodStart);
     while (s->step()) {
-        rules.push_back(ruleOf(*s));
+        readRule(*s, rules.emplace_back());
     }
     return rules;
 }
@@ -326,19 +327,22 @@ void TillFile::forEachPricedProduct(
     products.bind(1, periodStart);
     rules.bind(1, periodStart);
     bool ruleReady = rules.step();
+    // The rows of one product, read into the rows the last product left.
     std::vector<server::RuleRow> own;
     while (products.step()) {
         const server::PricedProduct p{products.text(0), products.text(1), products.text(2),
                                       products.number(3)};
-        own.clear();
         // Rules of a product the file no longer has are passed over.
-        while (ruleReady && rules.text(3) < p.code) {
+        while (ruleReady && rules.view(3) < p.code) {
             ruleReady = rules.step();
         }
-        while (ruleReady && rules.text(3) == p.code) {
-            own.push_back(ruleOf(rules));
+        std::size_t count = 0;
+        while (ruleReady && rules.view(3) == p.code) {
+            readRule(rules, count < own.size() ? own[count] : own.emplace_back());
+            ++count;
             ruleReady = rules.step();
         }
+        own.resize(count);
         fn(p, own);
     }
 }
