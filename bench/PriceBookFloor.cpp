@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include <sqlite3.h>
 
@@ -43,6 +44,40 @@ Stmt prepare(sqlite3* db, const char* sql) {
     return owned;
 }
 
+// The three reads of each kind of file, each in product order along its table's key.
+struct BookQueries {
+    const char* products;
+    const char* prices;
+    const char* rules;
+};
+
+constexpr const char* kRuleCells =
+    "SELECT CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, DTINIVALID,"
+    " DTFINVALID, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA, DTULTATU FROM PRECDIF";
+constexpr const char* kRuleOrder =
+    " ORDER BY CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID";
+
+// The server's database holds every branch and table; a till's file one of each.
+BookQueries queriesOf(BookSource source) {
+    static const std::string serverRules = std::string(kRuleCells) +
+                                           " WHERE CDFILIAL = ?1 AND CDTABEPREC = ?2"
+                                           " AND DTINIVGPREC = ?3" + kRuleOrder;
+    static const std::string tillRules = std::string(kRuleCells) + " WHERE DTINIVGPREC = ?3" +
+                                         kRuleOrder;
+    if (source == BookSource::TillFile) {
+        return {"SELECT CDPRODUTO, CDARVPROD, NMPRODUTO FROM PRODUTO ORDER BY CDPRODUTO",
+                "SELECT CDPRODUTO, VRPRECO FROM ITEMPREC WHERE DTINIVGPREC = ?3"
+                " ORDER BY CDPRODUTO",
+                tillRules.c_str()};
+    }
+    return {"SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO FROM PRODFILI F"
+            " JOIN PRODUTO P ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ?1"
+            " ORDER BY F.CDPRODUTO",
+            "SELECT CDPRODUTO, VRPRECO FROM ITEMPREC WHERE CDFILIAL = ?1"
+            " AND CDTABEPREC = ?2 AND DTINIVGPREC = ?3 ORDER BY CDPRODUTO",
+            serverRules.c_str()};
+}
+
 void done(sqlite3* db, int step) {
     if (step != SQLITE_DONE) {
         throw std::runtime_error(std::string("floor: step: ") + sqlite3_errmsg(db));
@@ -51,7 +86,8 @@ void done(sqlite3* db, int step) {
 
 }  // namespace
 
-double sqlitePriceBookFloor(const std::string& path, FloorBook& book) {
+double sqlitePriceBookFloor(const std::string& path, FloorBook& book, BookSource source) {
+    const BookQueries queries = queriesOf(source);
     const auto start = std::chrono::steady_clock::now();
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
@@ -65,10 +101,7 @@ double sqlitePriceBookFloor(const std::string& path, FloorBook& book) {
     book.rules.clear();
     int step = 0;
     {
-        Stmt q = prepare(raw,
-                         "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO FROM PRODFILI F"
-                         " JOIN PRODUTO P ON P.CDPRODUTO = F.CDPRODUTO WHERE F.CDFILIAL = ?1"
-                         " ORDER BY F.CDPRODUTO");
+        Stmt q = prepare(raw, queries.products);
         while ((step = sqlite3_step(q.get())) == SQLITE_ROW) {
             FloorProduct& p = book.products.emplace_back();
             copyText(q.get(), 0, p.code);
@@ -83,9 +116,7 @@ double sqlitePriceBookFloor(const std::string& path, FloorBook& book) {
     }
     {
         // Base prices in product order, matched to the products as they come.
-        Stmt q = prepare(raw,
-                         "SELECT CDPRODUTO, VRPRECO FROM ITEMPREC WHERE CDFILIAL = ?1"
-                         " AND CDTABEPREC = ?2 AND DTINIVGPREC = ?3 ORDER BY CDPRODUTO");
+        Stmt q = prepare(raw, queries.prices);
         std::size_t at = 0;
         while ((step = sqlite3_step(q.get())) == SQLITE_ROW) {
             const auto* code = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 0));
@@ -100,12 +131,7 @@ double sqlitePriceBookFloor(const std::string& path, FloorBook& book) {
         done(raw, step);
     }
     {
-        Stmt q = prepare(raw,
-                         "SELECT CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, DTINIVALID,"
-                         " DTFINVALID, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA, DTULTATU"
-                         " FROM PRECDIF WHERE CDFILIAL = ?1 AND CDTABEPREC = ?2"
-                         " AND DTINIVGPREC = ?3 ORDER BY CDPRODUTO, IDDIA, CDTIPOCONS, HRINI,"
-                         " HRFIN, DTINIVALID, DTFINVALID");
+        Stmt q = prepare(raw, queries.rules);
         std::size_t at = 0;
         sqlite3_stmt* stmt = q.get();
         while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {

@@ -38,12 +38,17 @@ struct FloorBook {
     std::vector<FloorRule> rules;
 };
 
+/// Which file the rows are read from: the server's database, or a till's file (one
+/// branch's and table's products, base prices and rules, keyed by product).
+enum class BookSource { Server, TillFile };
+
 /// Reads every product branch 0001 sells (with its tree code and name), the base prices
 /// of table 001's 2026 period and the stored rules of that period from the SQLite file
 /// into book (emptied first; capacity kept between runs): three prepared statements in
 /// one read transaction, each in product order along its table's key, the prices and
 /// rules matched to the products as they come. Returns the seconds from opening the file
 /// to closing it. Throws std::runtime_error.
-double sqlitePriceBookFloor(const std::string& path, FloorBook& book);
+double sqlitePriceBookFloor(const std::string& path, FloorBook& book,
+                            BookSource source = BookSource::Server);
 
 }  // namespace bench

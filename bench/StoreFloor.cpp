@@ -76,8 +76,31 @@ double sqliteUpsertFloor(const std::string& path, const FloorRows& rows, FloorHi
         sqlite3_bind_text(stmt, 15, "2026-01-15 10:00:00", -1, SQLITE_STATIC);
     }
 
+    // One change row per product, as the server names a product's rows of one period.
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> log(nullptr, sqlite3_finalize);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> highest(nullptr, sqlite3_finalize);
+    if (history == FloorHistory::CopyReplacedAndLog) {
+        sqlite3_stmt* stmt = nullptr;
+        check(raw, sqlite3_prepare_v2(raw, "INSERT INTO ALTPRECO (NRALTERACAO, DTALTERACAO,"
+                                           " CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO,"
+                                           " IDALTERACAO) VALUES (?1, '2026-01-15 10:00:00',"
+                                           " '0001', '001', '2026-01-01', ?2, 'R')",
+                                      -1, &stmt, nullptr),
+              "prepare");
+        log.reset(stmt);
+        check(raw, sqlite3_prepare_v2(raw, "SELECT COALESCE(MAX(NRALTERACAO), 0) FROM ALTPRECO",
+                                      -1, &stmt, nullptr),
+              "prepare");
+        highest.reset(stmt);
+    }
+
     const auto start = Clock::now();
     check(raw, sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), "BEGIN");
+    sqlite3_int64 number = 0;
+    if (highest) {
+        check(raw, sqlite3_step(highest.get()), "step");
+        number = sqlite3_column_int64(highest.get(), 0);
+    }
     for (const std::string& product : rows.products) {
         for (const char& day : rows.days) {
             // The history's copy first, while the row still holds its old values.
@@ -89,6 +112,13 @@ double sqliteUpsertFloor(const std::string& path, const FloorRows& rows, FloorHi
                 check(raw, sqlite3_step(stmt), "step");
                 sqlite3_reset(stmt);
             }
+        }
+        if (log) {
+            sqlite3_bind_int64(log.get(), 1, ++number);
+            sqlite3_bind_text(log.get(), 2, product.data(), static_cast<int>(product.size()),
+                              SQLITE_STATIC);
+            check(raw, sqlite3_step(log.get()), "step");
+            sqlite3_reset(log.get());
         }
     }
     check(raw, sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr), "COMMIT");

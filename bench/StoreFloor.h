@@ -13,13 +13,15 @@ struct FloorRows {
     std::vector<char> days;
 };
 
-/// Whether the floor also keeps the history of the rows it replaces.
-enum class FloorHistory { None, CopyReplaced };
+/// Whether the floor also keeps the history of the rows it replaces, and the change log.
+enum class FloorHistory { None, CopyReplaced, CopyReplacedAndLog };
 
 /// Upserts the rows into PRECDIF of the SQLite file: WAL, one transaction, one prepared
 /// INSERT ... ON CONFLICT DO UPDATE whose shared values are bound once, only the product
 /// and day bound again per row. With CopyReplaced each row is first copied from PRECDIF
 /// into PRECDIFHIST by a second prepared INSERT ... SELECT (nothing when it is new).
+/// With CopyReplacedAndLog each product's rows are then named in ALTPRECO by a third
+/// prepared INSERT, numbered on from the highest number stored.
 /// Returns the seconds from BEGIN to the end of COMMIT. Throws std::runtime_error.
 double sqliteUpsertFloor(const std::string& path, const FloorRows& rows,
                          FloorHistory history = FloorHistory::None);

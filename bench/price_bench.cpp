@@ -12,17 +12,16 @@
 #include <mutex>
 #include <thread>
 
-#include <sqlite3.h>
 
 #include "BenchClient.h"
 #include "BenchSupport.h"
 #include "EchoServer.h"
 #include "LookupProbe.h"
 #include "PriceBookFloor.h"
+#include "PriceDatabase.h"
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
-#include "server/cli/DatabaseInit.h"
 #include "server/net/Server.h"
 #include "server/rpc/Dispatcher.h"
 #include "server/rpc/PriceService.h"
@@ -31,8 +30,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kProducts = 125'000;
-constexpr long kRules = 5L * kProducts;
+constexpr int kProducts = bench::kPriceProducts;
+constexpr long kRules = bench::kPriceRules;
 constexpr int kLookups = 10'000;
 
 bool quick() {
@@ -40,77 +39,9 @@ bool quick() {
     return q != nullptr && *q == '1';
 }
 
-// The five rules, each over every product: different days, consumer types, windows and
-// validities, money and percentage discounts.
-const std::vector<bench::AllProductsRule>& fiveRules() {
-    static const std::vector<bench::AllProductsRule> rules = {
-        {'T', "T", "0001", "2359", "2026-01-01", "2026-12-31", false, 0.50},
-        {'2', "01", "0800", "1200", "2026-02-01", "2026-02-28", true, 10},
-        {'F', "02", "1000", "1800", "2026-01-01", "2026-06-30", false, 1.25},
-        {'V', "T", "1100", "1130", "2026-02-01", "2026-03-31", true, 5},
-        {'7', "01", "1800", "2200", "2026-01-01", "2026-12-31", false, 2},
-    };
-    return rules;
-}
-
-// Carnival Monday 2026 at 11:15 for consumer type 01: a weekday, a holiday and an eve at
-// once, so that rules are applied, passed over and out for every product.
-std::vector<wire::Value> momentArgs() {
-    return {std::string("01"), *wire::Date::fromIso("2026-02-16"), std::string("11:15")};
-}
-
-// Moves the write-ahead log into the file, so that every run reads the same file.
-void checkpoint(const std::string& path) {
-    sqlite3* db = nullptr;
-    const bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
-                    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr,
-                                 nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    if (!ok) {
-        throw std::runtime_error("the log of " + path + " could not be checkpointed");
-    }
-}
-
-// The branch of 125,000 products with the five rules stored through SetPrecDif, made
-// once per process (or kept in VND_BENCH_PRICE_DB).
-const std::string& priceDatabase() {
-    static bench::ScratchDir scratch;
-    static const std::string path = [] {
-        const char* kept = std::getenv("VND_BENCH_PRICE_DB");
-        const std::string p = kept != nullptr && *kept != '\0' ? kept : scratch.file("price.db");
-        if (std::filesystem::exists(p) &&
-            bench::countRows(p, "SELECT COUNT(*) FROM PRECDIF") == kRules) {
-            return p;
-        }
-        const std::string url = bench::sqliteUrl(p);
-        server::initDatabase(url, true, kProducts, server::ExistingData::Replace);
-        bench::clearRules(url);
-        server::Server srv(url, "127.0.0.1:0");
-        srv.start();
-        bench::BenchClient client(srv.port());
-        for (const bench::AllProductsRule& rule : fiveRules()) {
-            if (bench::storedRows(client.call("SetPrecDif", bench::allProductsRule(rule))) !=
-                kProducts) {
-                throw std::runtime_error("a rule over every product stored another count");
-            }
-        }
-        if (srv.countRules() != kRules) {
-            throw std::runtime_error("the five rules are not 625,000 rows");
-        }
-        srv.stop();
-        checkpoint(p);
-        return p;
-    }();
-    return path;
-}
-
-std::string requestLine(const std::string& method, const std::vector<wire::Value>& args, long id) {
-    nlohmann::json params = nlohmann::json::array();
-    for (const wire::Value& v : args) {
-        params.push_back(wire::toJson(v));
-    }
-    return wire::encodeRequest(id, std::string(server::kObjectName) + "." + method, params);
-}
+using bench::momentArgs;
+using bench::priceDatabase;
+using bench::requestLine;
 
 std::vector<wire::Value> bookArgs() {
     std::vector<wire::Value> args{std::string("0001"), std::string("001")};

@@ -127,14 +127,19 @@ void sqliteStores(benchmark::State& state, bool replace) {
             double floor = 0;
             ServerStore project;
             if (replace) {
-                bench::sqliteUpsertFloor(floorDb, floorRows);
+                // Both stores name every product in the change log, as the server does.
+                bench::sqliteUpsertFloor(floorDb, floorRows, bench::FloorHistory::CopyReplacedAndLog);
                 floor = bench::sqliteUpsertFloor(floorDb, floorRows,
-                                                 bench::FloorHistory::CopyReplaced);
+                                                 bench::FloorHistory::CopyReplacedAndLog);
                 project = replaceThroughServer(bench::sqliteUrl(serverDb), shape, codes);
                 const char* history = "SELECT COUNT(*) FROM PRECDIFHIST";
                 if (bench::countRows(serverDb, history) != shape.rows() ||
                     bench::countRows(floorDb, history) != shape.rows()) {
                     throw std::runtime_error("the history holds another number of rows");
+                }
+                const char* changes = "SELECT COUNT(*) FROM ALTPRECO";
+                if (bench::countRows(serverDb, changes) != bench::countRows(floorDb, changes)) {
+                    throw std::runtime_error("the change log holds another number of rows");
                 }
             } else {
                 floor = bench::sqliteUpsertFloor(floorDb, floorRows);

@@ -1,6 +1,8 @@
 #include "till/TillFile.h"
 
+#include <array>
 #include <ctime>
+#include <memory>
 #include <filesystem>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -41,33 +43,32 @@ constexpr const char* kRuleColumns =
 constexpr const char* kRuleOrder =
     " ORDER BY CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID";
 
-wire::Date dateOf(const std::string& text) {
+wire::Date dateOf(std::string_view text) {
     const auto date = wire::Date::fromIso(text);
     if (!date) {
-        throw std::runtime_error("data inválida no arquivo do caixa: " + text);
+        throw std::runtime_error("data inválida no arquivo do caixa: " + std::string(text));
     }
     return *date;
 }
 
-server::RuleRow ruleOf(const TillStatement& s) {
-    server::RuleRow r;
-    r.branch = s.text(0);
-    r.table = s.text(1);
-    r.periodStart = dateOf(s.text(2));
-    r.product = s.text(3);
-    const std::string day = s.text(4);
+// Reads the row's rule into r, reusing the room its texts already have.
+void readRule(const TillStatement& s, server::RuleRow& r) {
+    r.branch.assign(s.view(0));
+    r.table.assign(s.view(1));
+    r.periodStart = dateOf(s.view(2));
+    r.product.assign(s.view(3));
+    const std::string_view day = s.view(4);
     r.day = day.empty() ? 'T' : day[0];
-    r.consumerType = s.text(5);
-    r.timeStart = s.text(6);
-    r.timeEnd = s.text(7);
-    r.validFrom = dateOf(s.text(8));
-    r.validTo = dateOf(s.text(9));
+    r.consumerType.assign(s.view(5));
+    r.timeStart.assign(s.view(6));
+    r.timeEnd.assign(s.view(7));
+    r.validFrom = dateOf(s.view(8));
+    r.validTo = dateOf(s.view(9));
     r.adjustment = static_cast<server::Adjustment>(s.integer(10) != 0);
     r.amountKind = static_cast<server::AmountKind>(s.integer(11) != 0);
     r.amount = s.number(12).value_or(0);
     r.display = static_cast<server::Display>(s.integer(13) != 0);
-    r.updatedAt = s.text(14);
-    return r;
+    r.updatedAt.assign(s.view(14));
 }
 
 // The condition of a product range on CDPRODUTO, its values bound from ?1 to ?3.
@@ -83,6 +84,21 @@ void bindRange(TillStatement& s, const ProductRange& range) {
         s.bindNull(3);
     }
 }
+
+// A statement in use: reset when the caller is done with it, so that no read stays open
+// between two uses.
+class InUse {
+public:
+    explicit InUse(TillStatement& s) : s_(s) {}
+    ~InUse() { s_.reset(); }
+    InUse(const InUse&) = delete;
+    InUse& operator=(const InUse&) = delete;
+    TillStatement& operator*() const { return s_; }
+    TillStatement* operator->() const { return &s_; }
+
+private:
+    TillStatement& s_;
+};
 
 }  // namespace
 
@@ -107,7 +123,9 @@ TillFile::TillFile(const std::string& path, bool create) {
     if (!create && !std::filesystem::exists(path)) {
         throw std::runtime_error("o arquivo do caixa " + path + " não existe (vnd-till sync o cria)");
     }
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // One thread uses an open file at a time (TillReplica's rule): SQLite need not lock
+    // the connection around every call, as it does for each column read otherwise.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "sem memória";
         sqlite3_close(db_);
@@ -131,7 +149,56 @@ TillFile::TillFile(const std::string& path, bool create) {
 }
 
 TillFile::~TillFile() {
+    for (auto& s : statements_) {
+        s.reset();  // finalized before the file closes
+    }
     sqlite3_close(db_);
+}
+
+TillStatement& TillFile::prepared(Query query) {
+    static const std::string ruleSelect = std::string("SELECT ") + kRuleColumns + " FROM PRECDIF";
+    static const std::array<std::string, static_cast<std::size_t>(Query::Last)> sql = {
+        "BEGIN",
+        // Taken at once, so that a reader's lock shows at the start and not at the commit.
+        "BEGIN IMMEDIATE",
+        "COMMIT",
+        "SELECT CDFILIAL, CDTABEPREC, NRALTERACAO, DTATUALIZACAO FROM ESTADO",
+        "DELETE FROM ESTADO",
+        "INSERT INTO ESTADO VALUES (?1, ?2, ?3, ?4)",
+        std::string("DELETE FROM PRODUTO") + kInRange,
+        std::string("DELETE FROM ITEMPREC") + kInRange,
+        std::string("DELETE FROM PRECDIF") + kInRange,
+        "INSERT OR REPLACE INTO PRODUTO VALUES (?1, ?2, ?3)",
+        "INSERT OR REPLACE INTO ITEMPREC VALUES (?1, ?2, ?3)",
+        std::string("INSERT OR REPLACE INTO PRECDIF (") + kRuleColumns +
+            ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)",
+        "DELETE FROM TABEVEND",
+        "DELETE FROM FERIADO",
+        "DELETE FROM TIPOCONS",
+        "INSERT OR REPLACE INTO TABEVEND VALUES (?1, ?2)",
+        "INSERT OR REPLACE INTO FERIADO VALUES (?1, ?2, ?3)",
+        "INSERT OR REPLACE INTO TIPOCONS VALUES (?1, ?2)",
+        "SELECT DTINIVGPREC, DTFINVGPREC FROM TABEVEND ORDER BY DTINIVGPREC",
+        "SELECT CDFILIAL, DTFERIADO, NMFERIADO FROM FERIADO"
+        " WHERE DTFERIADO >= ?1 AND DTFERIADO <= ?2 ORDER BY DTFERIADO, CDFILIAL",
+        "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, I.VRPRECO FROM PRODUTO P"
+        " LEFT JOIN ITEMPREC I ON I.CDPRODUTO = P.CDPRODUTO"
+        " AND I.DTINIVGPREC = ?2 WHERE P.CDPRODUTO = ?1",
+        ruleSelect + " WHERE CDPRODUTO = ?1 AND DTINIVGPREC = ?2" + kRuleOrder,
+        "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, I.VRPRECO"
+        " FROM PRODUTO P LEFT JOIN ITEMPREC I ON I.CDPRODUTO ="
+        " P.CDPRODUTO AND I.DTINIVGPREC = ?1 ORDER BY P.CDPRODUTO",
+        ruleSelect + " WHERE DTINIVGPREC = ?1" + kRuleOrder,
+        "SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = ?1",
+        "SELECT count(*) FROM PRODUTO",
+        "SELECT count(*) FROM PRECDIF",
+        "SELECT count(*) FROM PRODUTO WHERE CDPRODUTO > ?1 AND CDPRODUTO < ?2",
+    };
+    auto& s = statements_[static_cast<std::size_t>(query)];
+    if (!s) {
+        s = std::make_unique<TillStatement>(db_, sql[static_cast<std::size_t>(query)]);
+    }
+    return *s;
 }
 
 void TillFile::execute(const char* sql) {
@@ -144,18 +211,18 @@ void TillFile::execute(const char* sql) {
 }
 
 std::optional<TillState> TillFile::state() {
-    TillStatement s(db_, "SELECT CDFILIAL, CDTABEPREC, NRALTERACAO, DTATUALIZACAO FROM ESTADO");
-    if (!s.step()) {
+    const InUse s(prepared(Query::State));
+    if (!s->step()) {
         return std::nullopt;
     }
-    return TillState{s.text(0), s.text(1), s.integer(2), s.text(3)};
+    return TillState{s->text(0), s->text(1), s->integer(2), s->text(3)};
 }
 
-void TillFile::transaction(const char* begin, const std::function<void()>& fn) {
-    execute(begin);
+void TillFile::transaction(Query begin, const std::function<void()>& fn) {
+    InUse(prepared(begin))->step();
     try {
         fn();
-        execute("COMMIT");
+        InUse(prepared(Query::Commit))->step();
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
@@ -163,101 +230,96 @@ void TillFile::transaction(const char* begin, const std::function<void()>& fn) {
 }
 
 void TillFile::inTransaction(const std::function<void()>& fn) {
-    // Taken at once, so that a reader's lock shows at the start and not at the commit.
-    transaction("BEGIN IMMEDIATE", fn);
+    transaction(Query::BeginImmediate, fn);
 }
 
 void TillFile::readTogether(const std::function<void()>& fn) {
-    transaction("BEGIN", fn);
+    transaction(Query::Begin, fn);
 }
 
 void TillFile::applyPage(const PriceDataPage& page, const ProductRange& range) {
-    for (const char* table : {"PRODUTO", "ITEMPREC", "PRECDIF"}) {
-        TillStatement drop(db_, std::string("DELETE FROM ") + table + kInRange);
-        bindRange(drop, range);
-        drop.run();
+    for (Query drop : {Query::DeleteProducts, Query::DeletePrices, Query::DeleteRules}) {
+        const InUse s(prepared(drop));
+        bindRange(*s, range);
+        s->step();
     }
-    TillStatement product(db_, "INSERT OR REPLACE INTO PRODUTO VALUES (?1, ?2, ?3)");
+    const InUse product(prepared(Query::InsertProduct));
     for (const server::PricedProduct& p : page.products) {
-        product.bind(1, p.code).bind(2, p.treeCode).bind(3, p.name).run();
+        product->bind(1, p.code).bind(2, p.treeCode).bind(3, p.name).run();
     }
-    TillStatement price(db_, "INSERT OR REPLACE INTO ITEMPREC VALUES (?1, ?2, ?3)");
+    const InUse price(prepared(Query::InsertPrice));
     for (const BasePrice& p : page.prices) {
-        price.bind(1, p.product).bind(2, p.periodStart).bind(3, p.price).run();
+        price->bind(1, p.product).bind(2, p.periodStart).bind(3, p.price).run();
     }
-    TillStatement rule(db_, std::string("INSERT OR REPLACE INTO PRECDIF (") + kRuleColumns +
-                                ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12,"
-                                " ?13, ?14, ?15)");
+    const InUse rule(prepared(Query::InsertRule));
     for (const server::RuleRow& r : page.rules) {
-        rule.bind(1, r.branch).bind(2, r.table).bind(3, r.periodStart.iso()).bind(4, r.product);
-        rule.bind(5, std::string(1, r.day)).bind(6, r.consumerType).bind(7, r.timeStart);
-        rule.bind(8, r.timeEnd).bind(9, r.validFrom.iso()).bind(10, r.validTo.iso());
-        rule.bind(11, static_cast<long long>(server::columnValue(r.adjustment)));
-        rule.bind(12, static_cast<long long>(server::columnValue(r.amountKind)));
-        rule.bind(13, r.amount).bind(14, static_cast<long long>(server::columnValue(r.display)));
-        rule.bind(15, r.updatedAt).run();
+        rule->bind(1, r.branch).bind(2, r.table).bind(3, r.periodStart.iso()).bind(4, r.product);
+        rule->bind(5, std::string(1, r.day)).bind(6, r.consumerType).bind(7, r.timeStart);
+        rule->bind(8, r.timeEnd).bind(9, r.validFrom.iso()).bind(10, r.validTo.iso());
+        rule->bind(11, static_cast<long long>(server::columnValue(r.adjustment)));
+        rule->bind(12, static_cast<long long>(server::columnValue(r.amountKind)));
+        rule->bind(13, r.amount).bind(14, static_cast<long long>(server::columnValue(r.display)));
+        rule->bind(15, r.updatedAt).run();
     }
-    execute("DELETE FROM TABEVEND; DELETE FROM FERIADO; DELETE FROM TIPOCONS");
-    TillStatement period(db_, "INSERT OR REPLACE INTO TABEVEND VALUES (?1, ?2)");
+    InUse(prepared(Query::ClearPeriods))->step();
+    InUse(prepared(Query::ClearHolidays))->step();
+    InUse(prepared(Query::ClearTypes))->step();
+    const InUse period(prepared(Query::InsertPeriod));
     for (const server::ValidityPeriod& p : page.periods) {
-        period.bind(1, p.start).bind(2, p.end).run();
+        period->bind(1, p.start).bind(2, p.end).run();
     }
-    TillStatement holiday(db_, "INSERT OR REPLACE INTO FERIADO VALUES (?1, ?2, ?3)");
+    const InUse holiday(prepared(Query::InsertHoliday));
     for (const server::Holiday& h : page.holidays) {
-        holiday.bind(1, h.branch).bind(2, h.date.iso()).bind(3, h.name).run();
+        holiday->bind(1, h.branch).bind(2, h.date.iso()).bind(3, h.name).run();
     }
-    TillStatement type(db_, "INSERT OR REPLACE INTO TIPOCONS VALUES (?1, ?2)");
+    const InUse type(prepared(Query::InsertType));
     for (const ConsumerType& t : page.consumerTypes) {
-        type.bind(1, t.code).bind(2, t.name).run();
+        type->bind(1, t.code).bind(2, t.name).run();
     }
 }
 
 void TillFile::setState(const TillState& state) {
-    execute("DELETE FROM ESTADO");
-    TillStatement s(db_, "INSERT INTO ESTADO VALUES (?1, ?2, ?3, ?4)");
-    s.bind(1, state.branch).bind(2, state.table).bind(3, state.ate).bind(4, state.updatedAt).run();
+    InUse(prepared(Query::ClearState))->step();
+    const InUse s(prepared(Query::InsertState));
+    s->bind(1, state.branch).bind(2, state.table).bind(3, state.ate).bind(4, state.updatedAt).run();
 }
 
 std::vector<server::ValidityPeriod> TillFile::periods() {
     std::vector<server::ValidityPeriod> periods;
-    TillStatement s(db_, "SELECT DTINIVGPREC, DTFINVGPREC FROM TABEVEND ORDER BY DTINIVGPREC");
-    while (s.step()) {
-        periods.push_back({"", "", s.text(0), s.text(1)});
+    const InUse s(prepared(Query::Periods));
+    while (s->step()) {
+        periods.push_back({"", "", s->text(0), s->text(1)});
     }
     return periods;
 }
 
 std::vector<server::Holiday> TillFile::holidays(const wire::Date& from, const wire::Date& to) {
     std::vector<server::Holiday> holidays;
-    TillStatement s(db_, "SELECT CDFILIAL, DTFERIADO, NMFERIADO FROM FERIADO"
-                         " WHERE DTFERIADO >= ?1 AND DTFERIADO <= ?2 ORDER BY DTFERIADO, CDFILIAL");
-    s.bind(1, from.iso()).bind(2, to.iso());
-    while (s.step()) {
-        holidays.push_back({s.text(0), dateOf(s.text(1)), s.text(2)});
+    const InUse s(prepared(Query::Holidays));
+    s->bind(1, from.iso()).bind(2, to.iso());
+    while (s->step()) {
+        holidays.push_back({s->text(0), dateOf(s->text(1)), s->text(2)});
     }
     return holidays;
 }
 
 std::optional<server::PricedProduct> TillFile::product(const std::string& code,
                                                        const std::string& periodStart) {
-    TillStatement s(db_, "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, I.VRPRECO FROM PRODUTO P"
-                         " LEFT JOIN ITEMPREC I ON I.CDPRODUTO = P.CDPRODUTO"
-                         " AND I.DTINIVGPREC = ?2 WHERE P.CDPRODUTO = ?1");
-    s.bind(1, code).bind(2, periodStart);
-    if (!s.step()) {
+    const InUse s(prepared(Query::Product));
+    s->bind(1, code).bind(2, periodStart);
+    if (!s->step()) {
         return std::nullopt;
     }
-    return server::PricedProduct{s.text(0), s.text(1), s.text(2), s.number(3)};
+    return server::PricedProduct{s->text(0), s->text(1), s->text(2), s->number(3)};
 }
 
 std::vector<server::RuleRow> TillFile::productRules(const std::string& code,
                                                     const std::string& periodStart) {
     std::vector<server::RuleRow> rules;
-    TillStatement s(db_, std::string("SELECT ") + kRuleColumns +
-                             " FROM PRECDIF WHERE CDPRODUTO = ?1 AND DTINIVGPREC = ?2" + kRuleOrder);
-    s.bind(1, code).bind(2, periodStart);
-    while (s.step()) {
-        rules.push_back(ruleOf(s));
+    const InUse s(prepared(Query::ProductRules));
+    s->bind(1, code).bind(2, periodStart);
+    while (s->step()) {
+        readRule(*s, rules.emplace_back());
     }
     return rules;
 }
@@ -268,47 +330,55 @@ void TillFile::forEachPricedProduct(
         fn) {
     // Two reads in product order, walked side by side: the products with their base
     // prices, and the period's rules.
-    TillStatement products(db_, "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, I.VRPRECO"
-                                " FROM PRODUTO P LEFT JOIN ITEMPREC I ON I.CDPRODUTO ="
-                                " P.CDPRODUTO AND I.DTINIVGPREC = ?1 ORDER BY P.CDPRODUTO");
+    const InUse productsInUse(prepared(Query::PricedProducts));
+    const InUse rulesInUse(prepared(Query::PeriodRules));
+    TillStatement& products = *productsInUse;
+    TillStatement& rules = *rulesInUse;
     products.bind(1, periodStart);
-    TillStatement rules(db_, std::string("SELECT ") + kRuleColumns +
-                                 " FROM PRECDIF WHERE DTINIVGPREC = ?1" + kRuleOrder);
     rules.bind(1, periodStart);
     bool ruleReady = rules.step();
+    // The rows of one product, read into the rows the last product left.
     std::vector<server::RuleRow> own;
     while (products.step()) {
         const server::PricedProduct p{products.text(0), products.text(1), products.text(2),
                                       products.number(3)};
-        own.clear();
         // Rules of a product the file no longer has are passed over.
-        while (ruleReady && rules.text(3) < p.code) {
+        while (ruleReady && rules.view(3) < p.code) {
             ruleReady = rules.step();
         }
-        while (ruleReady && rules.text(3) == p.code) {
-            own.push_back(ruleOf(rules));
+        std::size_t count = 0;
+        while (ruleReady && rules.view(3) == p.code) {
+            readRule(rules, count < own.size() ? own[count] : own.emplace_back());
+            ++count;
             ruleReady = rules.step();
         }
+        own.resize(count);
         fn(p, own);
     }
 }
 
 bool TillFile::consumerTypeStored(const std::string& code) {
-    TillStatement s(db_, "SELECT 1 FROM TIPOCONS WHERE CDTIPOCONS = ?1");
-    s.bind(1, code);
-    return s.step();
+    const InUse s(prepared(Query::TypeStored));
+    s->bind(1, code);
+    return s->step();
 }
 
 long TillFile::productCount() {
-    TillStatement s(db_, "SELECT count(*) FROM PRODUTO");
-    s.step();
-    return static_cast<long>(s.integer(0));
+    const InUse s(prepared(Query::ProductCount));
+    s->step();
+    return static_cast<long>(s->integer(0));
 }
 
 long TillFile::ruleCount() {
-    TillStatement s(db_, "SELECT count(*) FROM PRECDIF");
-    s.step();
-    return static_cast<long>(s.integer(0));
+    const InUse s(prepared(Query::RuleCount));
+    s->step();
+    return static_cast<long>(s->integer(0));
+}
+
+long TillFile::productsBetween(const std::string& after, const std::string& before) {
+    const InUse s(prepared(Query::ProductsBetween));
+    s->bind(1, after).bind(2, before).step();
+    return static_cast<long>(s->integer(0));
 }
 
 }  // namespace till

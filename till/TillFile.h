@@ -3,6 +3,7 @@
 // rules, periods and holidays, and the consumer types, with the change number they stand
 // at.
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,6 +19,8 @@
 struct sqlite3;
 
 namespace till {
+
+class TillStatement;
 
 /// What the file holds: whose data, and up to which change.
 struct TillState {
@@ -80,12 +83,26 @@ public:
     bool consumerTypeStored(const std::string& code);
     long productCount();
     long ruleCount();
+    /// How many products the file holds with a code strictly between `after` and `before`.
+    long productsBetween(const std::string& after, const std::string& before);
 
 private:
+    // The statements the file runs, each prepared once and kept while it is open.
+    enum class Query {
+        Begin, BeginImmediate, Commit, State, ClearState, InsertState, DeleteProducts,
+        DeletePrices, DeleteRules, InsertProduct, InsertPrice, InsertRule, ClearPeriods,
+        ClearHolidays, ClearTypes, InsertPeriod, InsertHoliday, InsertType, Periods, Holidays,
+        Product, ProductRules, PricedProducts, PeriodRules, TypeStored, ProductCount, RuleCount,
+        ProductsBetween, Last
+    };
+
     void execute(const char* sql);
-    void transaction(const char* begin, const std::function<void()>& fn);
+    void transaction(Query begin, const std::function<void()>& fn);
+    // The query's statement, ready to bind; the caller resets it once done with it.
+    TillStatement& prepared(Query query);
 
     sqlite3* db_ = nullptr;
+    std::array<std::unique_ptr<TillStatement>, static_cast<std::size_t>(Query::Last)> statements_;
 };
 
 /// The clock now, written with strftime's format, in UTC or in local time.

@@ -147,21 +147,24 @@ void TillReplica::loadEverything() {
     syncFolderOf(path_);
 }
 
-void TillReplica::applyChange(const Change& c) {
-    const bool reference = c.kind == 'F' || c.kind == 'V';
+long long TillReplica::loadedFor(const Change& c) const {
     long long loaded = allLoadedAt_;
-    if (reference) {
+    if (c.kind == 'F' || c.kind == 'V') {
         loaded = std::max(loaded, referenceLoadedAt_);
     } else if (!everyProduct(c)) {
         const auto it = loadedAt_.find(*c.product);
         loaded = std::max(loaded, it == loadedAt_.end() ? 0 : it->second);
     }
-    if (c.number <= loaded) {
+    return loaded;
+}
+
+void TillReplica::applyChange(const Change& c) {
+    if (c.number <= loadedFor(c)) {
         return;  // what was loaded for an earlier change already holds this one
     }
     TillFile& f = file();
     f.inTransaction([&] {
-        if (reference) {
+        if (c.kind == 'F' || c.kind == 'V') {
             // Every page brings the periods and holidays: one product's page is enough.
             loadRange(f, "", "", 1);
         } else if (everyProduct(c)) {
@@ -171,6 +174,38 @@ void TillReplica::applyChange(const Change& c) {
         }
         TillState state = *f.state();
         state.ate = std::max(state.ate, c.number);
+        f.setState(state);
+    });
+}
+
+void TillReplica::applyProducts(const std::vector<Change>& changes) {
+    std::vector<std::string> codes;
+    long long highest = 0;
+    for (const Change& c : changes) {
+        highest = std::max(highest, c.number);
+        if (c.number > loadedFor(c)) {
+            codes.push_back(*c.product);
+        }
+    }
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    TillFile& f = file();
+    f.inTransaction([&] {
+        for (std::size_t first = 0; first < codes.size();) {
+            std::size_t last = first;
+            while (last + 1 < codes.size() &&
+                   f.productsBetween(codes[last], codes[last + 1]) <= kRangeGap) {
+                ++last;
+            }
+            if (first == last) {
+                loadRange(f, codes[first], codes[first], 1);
+            } else {
+                loadRange(f, codes[first], codes[last], kPage);
+            }
+            first = last + 1;
+        }
+        TillState state = *f.state();
+        state.ate = std::max(state.ate, highest);
         f.setState(state);
     });
 }
@@ -189,11 +224,24 @@ bool TillReplica::applyBatch(const ChangeBatch& batch, const std::atomic<bool>* 
     if (every != batch.changes.rend()) {
         applyChange(*every);
     }
-    for (const Change& c : batch.changes) {
+    const auto& changes = batch.changes;
+    for (std::size_t i = 0; i < changes.size();) {
         if (stop != nullptr && *stop) {
             return false;
         }
-        applyChange(c);
+        // A run of changes that each name one product is applied together.
+        std::size_t end = i;
+        while (end < changes.size() && changes[end].kind != 'F' && changes[end].kind != 'V' &&
+               !everyProduct(changes[end])) {
+            ++end;
+        }
+        if (end - i > 1) {
+            applyProducts({changes.begin() + static_cast<std::ptrdiff_t>(i),
+                           changes.begin() + static_cast<std::ptrdiff_t>(end)});
+            i = end;
+        } else {
+            applyChange(changes[i++]);
+        }
     }
     TillFile& f = file();
     f.inTransaction([&] {

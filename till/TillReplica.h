@@ -71,6 +71,9 @@ public:
     /// How many changes one GetAlteracoes asks for, and products one GetDadosPreco page.
     static constexpr long kChangeBatch = 1000;
     static constexpr long kPage = 5000;
+    /// Products of the file, not named by the changes, that one range may load again
+    /// between two named ones rather than being cut in two.
+    static constexpr long kRangeGap = 8;
     /// How long a following replica lets the server hold a GetAlteracoes answer back.
     static constexpr long kWaitMs = 25000;
 
@@ -86,6 +89,11 @@ private:
     // Applies a batch of changes; false when stop ended it part way.
     bool applyBatch(const ChangeBatch& batch, const std::atomic<bool>* stop);
     void applyChange(const Change& change);
+    // Applies changes that each name one product, in one local transaction: the products
+    // that lie next to one another in the file are loaded again as one range.
+    void applyProducts(const std::vector<Change>& changes);
+    // The highest snapshot this run loaded the change's data at (0: none).
+    long long loadedFor(const Change& change) const;
     // Loads the pages of [first, last] into the open transaction; the lowest `ate` of them.
     long long loadRange(TillFile& into, const std::string& first, const std::string& last,
                         long limit);

@@ -68,10 +68,14 @@ void TillStatement::reset() {
 }
 
 std::string TillStatement::text(int column) const {
+    return std::string(view(column));
+}
+
+std::string_view TillStatement::view(int column) const {
     const auto* bytes = sqlite3_column_text(stmt_, column);
-    return bytes ? std::string(reinterpret_cast<const char*>(bytes),
-                               static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
-                 : std::string();
+    return bytes ? std::string_view(reinterpret_cast<const char*>(bytes),
+                                    static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                 : std::string_view();
 }
 
 long long TillStatement::integer(int column) const {

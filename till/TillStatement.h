@@ -32,6 +32,8 @@ public:
     void reset();
 
     std::string text(int column) const;
+    /// The column's text, valid until the next step or reset.
+    std::string_view view(int column) const;
     long long integer(int column) const;
     std::optional<double> number(int column) const;
 

@@ -10,20 +10,24 @@ using Clock = std::chrono::steady_clock;
 
 Connection::Connection(asio::ip::tcp::socket socket, const ConnectionContext& context,
                        bool refusing)
-    : stream_(std::move(socket), context.tls),
-      timer_(stream_.get_executor()),
-      waitTimer_(stream_.get_executor()),
+    : socket_(std::move(socket)),
+      timer_(socket_.get_executor()),
+      waitTimer_(socket_.get_executor()),
       context_(context),
       framer_(context.options.frameLimit),
       refusing_(refusing) {
+    // A plain connection carries no TLS state: thousands of tills wait on such sockets.
+    if (context.useTls) {
+        tls_ = std::make_unique<asio::ssl::stream<asio::ip::tcp::socket&>>(socket_, context.tls);
+    }
     std::error_code error;
-    const auto peer = stream_.next_layer().remote_endpoint(error);
+    const auto peer = socket_.remote_endpoint(error);
     session_.peer = error ? "?" : peer.address().to_string();
     session_.station = session_.peer;  // until rpc.hello names the workstation
 }
 
 void Connection::start() {
-    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+    asio::post(socket_.get_executor(), [self = shared_from_this()] {
         // Until it has logged in, a peer holds its slot for the login time at most,
         // whether it stalls in the handshake or never sends rpc.auth.
         self->loginDeadline_ = Clock::now() + self->context_.options.authTimeout;
@@ -32,18 +36,18 @@ void Connection::start() {
             // Writes are tried at once and left to the event loop only when the socket
             // cannot take them (see write()).
             std::error_code ignored;
-            self->stream_.next_layer().non_blocking(true, ignored);
+            self->socket_.non_blocking(true, ignored);
             self->begin();
             return;
         }
-        self->stream_.async_handshake(asio::ssl::stream_base::server,
-                                      [self](const std::error_code& e) {
-                                          if (e) {
-                                              self->end();
-                                              return;
-                                          }
-                                          self->begin();
-                                      });
+        self->tls_->async_handshake(asio::ssl::stream_base::server,
+                                    [self](const std::error_code& e) {
+                                        if (e) {
+                                            self->end();
+                                            return;
+                                        }
+                                        self->begin();
+                                    });
     });
 }
 
@@ -71,7 +75,7 @@ void Connection::admitWhenAuthenticated() {
 }
 
 void Connection::stop() {
-    asio::post(stream_.get_executor(), [self = shared_from_this()] {
+    asio::post(socket_.get_executor(), [self = shared_from_this()] {
         self->stopping_ = true;
         self->unpark();  // a call waiting for a change is answered now
         // Idle: the connection ends now. Busy: the answer being computed or written is
@@ -83,14 +87,14 @@ void Connection::stop() {
 }
 
 void Connection::close() {
-    asio::post(stream_.get_executor(), [self = shared_from_this()] { self->end(); });
+    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->end(); });
 }
 
 void Connection::closeSocket() {
     std::error_code ignored;
     timer_.cancel();
-    stream_.next_layer().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-    stream_.next_layer().close(ignored);
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
 }
 
 void Connection::end() {
@@ -155,9 +159,9 @@ void Connection::read() {
         self->onRead(e, n);
     };
     if (context_.useTls) {
-        stream_.async_read_some(asio::buffer(buffer_), std::move(handler));
+        tls_->async_read_some(asio::buffer(buffer_), std::move(handler));
     } else {
-        stream_.next_layer().async_read_some(asio::buffer(buffer_), std::move(handler));
+        socket_.async_read_some(asio::buffer(buffer_), std::move(handler));
     }
 }
 
@@ -277,7 +281,7 @@ void Connection::work(std::string out, Pool here) {
         }
         appendLine(out, context_.dispatcher.finish(std::move(step), session_));
     }
-    asio::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out)]() mutable {
+    asio::post(socket_.get_executor(), [self = shared_from_this(), out = std::move(out)]() mutable {
         self->deliver(std::move(out));
     });
 }
@@ -285,7 +289,7 @@ void Connection::work(std::string out, Pool here) {
 void Connection::completeWaiting(std::string out, Dispatcher::Call call, bool mayPark) {
     Completion done = context_.dispatcher.completeOrPark(std::move(call), session_, mayPark);
     if (done.parked) {
-        asio::post(stream_.get_executor(), [self = shared_from_this(), out = std::move(out),
+        asio::post(socket_.get_executor(), [self = shared_from_this(), out = std::move(out),
                                             parked = std::move(*done.parked)]() mutable {
             self->park(std::move(out), std::move(parked));
         });
@@ -312,7 +316,7 @@ void Connection::park(std::string out, ParkedCall parked) {
     });
     std::weak_ptr<Connection> weak = shared_from_this();
     waiterId_ = context_.waiters.add(
-        parked_->branch, parked_->seen, [weak, executor = stream_.get_executor()] {
+        parked_->branch, parked_->seen, [weak, executor = socket_.get_executor()] {
             asio::post(executor, [weak] {
                 if (auto self = weak.lock()) {
                     self->unpark();
@@ -380,7 +384,7 @@ void Connection::write() {
         // A short answer fits the socket's buffer: sent here at once, it needs neither a
         // deadline nor a trip through the event loop.
         std::error_code error;
-        sent = stream_.next_layer().write_some(asio::buffer(outgoing_), error);
+        sent = socket_.write_some(asio::buffer(outgoing_), error);
         if (error == asio::error::would_block || error == asio::error::try_again) {
             sent = 0;  // the socket is full: the event loop writes it all
         } else if (error || sent == outgoing_.size()) {
@@ -393,9 +397,9 @@ void Connection::write() {
         self->written(e);
     };
     if (context_.useTls) {
-        asio::async_write(stream_, asio::buffer(outgoing_), std::move(handler));
+        asio::async_write(*tls_, asio::buffer(outgoing_), std::move(handler));
     } else {
-        asio::async_write(stream_.next_layer(), asio::buffer(outgoing_) + sent, std::move(handler));
+        asio::async_write(socket_, asio::buffer(outgoing_) + sent, std::move(handler));
     }
 }
 

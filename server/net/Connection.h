@@ -104,7 +104,8 @@ private:
     void waitFor(std::chrono::steady_clock::time_point expiry);
     void end();
 
-    asio::ssl::stream<asio::ip::tcp::socket> stream_;
+    asio::ip::tcp::socket socket_;
+    std::unique_ptr<asio::ssl::stream<asio::ip::tcp::socket&>> tls_;  // with TLS only
     asio::steady_timer timer_;
     asio::steady_timer waitTimer_;  // the wait of a parked call
     std::optional<ParkedCall> parked_;

@@ -12,9 +12,10 @@ std::optional<std::string> optionalText(const SqlRow& r, int column) {
 
 ChangeSpan ChangeLogQueries::span() {
     ChangeSpan out;
-    // Both ends of the key, each read from its index.
-    store_.query("SELECT COALESCE(MIN(NRALTERACAO), 0), COALESCE(MAX(NRALTERACAO), 0)"
-                 " FROM ALTPRECO",
+    // Both ends of the key, each read from its index: one subquery each, as SQLite reads
+    // MIN and MAX together in one aggregate by walking every row of the log.
+    store_.query("SELECT COALESCE((SELECT MIN(NRALTERACAO) FROM ALTPRECO), 0),"
+                 " COALESCE((SELECT MAX(NRALTERACAO) FROM ALTPRECO), 0)",
                  {}, [&](const SqlRow& r) {
                      out.oldest = r.integer(0);
                      out.highest = r.integer(1);

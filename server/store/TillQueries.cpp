@@ -21,10 +21,30 @@ std::string rangeSql(std::string_view alias, const ProductRange& range,
     return out;
 }
 
-// The branch's assortment in force for alias A: sold by the branch and a stored product.
-constexpr std::string_view kSold =
-    " JOIN PRODFILI F ON F.CDFILIAL = A.CDFILIAL AND F.CDPRODUTO = A.CDPRODUTO"
-    " JOIN PRODUTO P ON P.CDPRODUTO = A.CDPRODUTO";
+// The rows of `table` (ITEMPREC or PRECDIF, keyed by branch, price table, period, product)
+// of branch {t1} and price table {t2}, as alias A, of products the branch sells and that
+// are stored. The rows are read period by period along the key, the periods found by
+// stepping from one to the next along the key too: read by product alone, the key helps
+// nothing, and SQLite would look every product of the range up in every row of the table.
+std::string soldRowsOf(std::string_view table) {
+    const std::string t(table);
+    return "WITH RECURSIVE D(DT) AS (SELECT MIN(DTINIVGPREC) FROM " + t +
+           " WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2} UNION ALL SELECT (SELECT"
+           " MIN(X.DTINIVGPREC) FROM " + t + " X WHERE X.CDFILIAL = {t1} AND X.CDTABEPREC ="
+           " {t2} AND X.DTINIVGPREC > D.DT) FROM D WHERE D.DT IS NOT NULL) "
+           // The joins are written in the order to read them (SQLite keeps that order).
+           "SELECT {cols} FROM " + t + " A CROSS JOIN PRODFILI F CROSS JOIN PRODUTO P"
+           " WHERE A.CDFILIAL = {t1} AND A.CDTABEPREC = {t2}"
+           " AND A.DTINIVGPREC IN (SELECT DT FROM D)"
+           " AND F.CDFILIAL = A.CDFILIAL AND F.CDPRODUTO = A.CDPRODUTO"
+           " AND P.CDPRODUTO = A.CDPRODUTO";
+}
+
+// The statement with its columns put in place of {cols}.
+std::string withColumns(std::string sql, std::string_view columns) {
+    sql.replace(sql.find("{cols}"), 6, columns);
+    return sql;
+}
 
 }  // namespace
 
@@ -52,8 +72,7 @@ void TillQueries::basePrices(
     const std::function<void(std::string_view, std::string_view, double)>& fn) {
     std::vector<SqlParam> params{branch, table};
     const std::string where = rangeSql("A", range, params);
-    store_.query("SELECT {date:A.DTINIVGPREC}, A.CDPRODUTO, A.VRPRECO FROM ITEMPREC A" +
-                     std::string(kSold) + " WHERE A.CDFILIAL = {t1} AND A.CDTABEPREC = {t2}" +
+    store_.query(withColumns(soldRowsOf("ITEMPREC"), "{date:A.DTINIVGPREC}, A.CDPRODUTO, A.VRPRECO") +
                      where + " ORDER BY A.CDPRODUTO, A.DTINIVGPREC",
                  params, [&](const SqlRow& r) { fn(r.text(0), r.text(1), r.number(2)); },
                  SqlRows::Many);
@@ -74,8 +93,7 @@ void TillQueries::rules(const std::string& branch, const std::string& table,
         rest.remove_prefix(std::min(comma + 2, rest.size()));
     }
     RuleRow row;
-    store_.query("SELECT " + select + " FROM PRECDIF A" + std::string(kSold) +
-                     " WHERE A.CDFILIAL = {t1} AND A.CDTABEPREC = {t2}" + where +
+    store_.query(withColumns(soldRowsOf("PRECDIF"), select) + where +
                      " ORDER BY A.CDPRODUTO, A.DTINIVGPREC, A.IDDIA, A.CDTIPOCONS, A.HRINI,"
                      " A.HRFIN, A.DTINIVALID, A.DTFINVALID",
                  params,

@@ -201,6 +201,53 @@ TEST_F(Replica, AChangeOfEveryProductLoadsTheRangeOnceForTheWholeBatch) {
     expectTheServersPrices();
 }
 
+// Products a batch names next to one another in the file come back as ranges of pages,
+// far-apart ones one by one; either way the file ends as the server's.
+TEST_F(Replica, NamedProductsAreLoadedAgainAsRangesNotOneCallEach) {
+    struct Case {
+        std::vector<int> products;  // named, in change order
+        int pages;                  // GetDadosPreco calls the batch may take
+        int unnamed;                // a product the batch must leave as it was
+    };
+    std::vector<int> neighbours;  // 150 of them, 70 a page
+    for (int p = 151; p > 1; --p) {
+        neighbours.push_back(p);
+    }
+    const Case cases[] = {
+        {{12, 13, 11, 14}, 1, 15},  // one run, out of order
+        {{1, 200}, 2, 100},         // far apart: two single products
+        {neighbours, 3, 180},
+    };
+    till::TillReplica replica(tillDb_, sourceFor());
+    ASSERT_EQ(replica.syncOnce(), 1);
+    long long number = 1;
+    const auto priceOf = [&](int product, bool fromServer) {
+        char code[11];
+        std::snprintf(code, sizeof code, "%010d", product);
+        const std::vector<std::string> args{"price", "--product", code, "--at", "2026-03-10 09:00"};
+        return fromServer ? serverRun(args).out : tillRun(args).out;
+    };
+    for (const Case& c : cases) {
+        sql("UPDATE ITEMPREC SET VRPRECO = VRPRECO + 1 WHERE CDFILIAL = '0001';"
+            "DELETE FROM PRODFILI WHERE CDFILIAL = '0001' AND CDPRODUTO = '0000000013';");
+        std::vector<tilltest::Change> rows;
+        for (int p : c.products) {
+            char code[11];
+            std::snprintf(code, sizeof code, "%010d", p);
+            rows.push_back({++number, 'B', code});
+        }
+        source_->ate = number;
+        source_->script(changes(number, false, rows));
+        const int before = source_->pagesServed;
+        EXPECT_EQ(replica.syncOnce(), number);
+        EXPECT_LE(source_->pagesServed - before, c.pages) << c.products.size() << " products";
+        EXPECT_EQ(priceOf(c.products.back(), false), priceOf(c.products.back(), true));
+        EXPECT_NE(priceOf(c.unnamed, false), priceOf(c.unnamed, true));
+        sql("UPDATE ITEMPREC SET VRPRECO = VRPRECO - 1 WHERE CDFILIAL = '0001';");
+    }
+    EXPECT_EQ(replica.status().products, 199);  // product 13, named, no longer sold
+}
+
 // Each change is applied in one local transaction and a first load goes to a new file:
 // a till cut off part way (or killed) keeps the file it had, at the number it had.
 TEST_F(Replica, ALinkLostPartWayLeavesTheFileAtTheChangeItHad) {
