@@ -49,8 +49,5 @@ CLI::App& newCommand(CLI::App& program, const std::string& name, const std::stri
 void addDatabaseOption(CLI::App& command, std::string& target);
 /// Throws UsageError when no --db was given.
 void requireDatabase(const std::string& url);
-/// Who a command's changes are made by, for the rule history: the system user running it,
-/// and the machine's name with the command ("caixa-1 (vnd-server import)").
-RuleStore::Caller commandCaller(const std::string& command);
 
 }  // namespace server

@@ -5,8 +5,6 @@
 #include <ostream>
 #include <stdexcept>
 
-#include <pwd.h>
-#include <unistd.h>
 
 #include "server/cli/Command.h"
 #include "server/cli/ConfigError.h"
@@ -105,16 +103,6 @@ void requireDatabase(const std::string& url) {
     if (url.empty()) {
         throw UsageError("informe o banco de dados com --db URL");
     }
-}
-
-RuleStore::Caller commandCaller(const std::string& command) {
-    const passwd* user = getpwuid(geteuid());
-    char host[256] = {};
-    gethostname(host, sizeof host - 1);
-    // The history's columns hold 64 characters; host and user names are ASCII.
-    const std::string station = std::string(host) + " (vnd-server " + command + ")";
-    return {std::string(user != nullptr ? user->pw_name : std::to_string(geteuid())).substr(0, 64),
-            station.size() > 64 ? station.substr(station.size() - 64) : station};
 }
 
 void printRules(const std::string& url, const std::string* branch, const std::string* table,

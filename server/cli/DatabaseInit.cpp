@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "server/cli/Command.h"
+#include "server/cli/CommandCaller.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/store/DemoReferenceData.h"
 #include "server/store/StoreFactory.h"

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "server/cli/Command.h"
+#include "server/cli/CommandCaller.h"
 #include "server/cli/CsvFile.h"
 #include "server/cli/UsageError.h"
 #include "server/service/ReferenceImport.h"
