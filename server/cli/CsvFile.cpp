@@ -81,7 +81,7 @@ std::vector<std::string> csvCells(std::string_view line) {
 std::string csvLine(const std::vector<std::string>& cells) {
     std::string out;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        out += (i ? ";" : "") + csvCell(cells[i]);
+        out.append(i ? ";" : "").append(csvCell(cells[i]));
     }
     return out;
 }

@@ -117,7 +117,7 @@ Cells storedRow(const ReferenceTable& t, const ImportLine& line) {
     if (n < t.required || n > t.columns.size()) {
         std::string names;
         for (const ReferenceColumn& c : t.columns) {
-            names += (names.empty() ? "" : ";") + std::string(c.name);
+            names.append(names.empty() ? "" : ";").append(c.name);
         }
         const std::string expected =
             t.required == t.columns.size()

@@ -15,7 +15,7 @@ using K = CellKind;
 // A parameter marker for a cell of this column (SqlStatement.h).
 std::string marker(const ReferenceColumn& c, std::size_t number) {
     const char* type = c.kind == K::Date ? "d" : c.kind == K::Price ? "n" : "t";
-    return "{" + std::string(type) + std::to_string(number) + "}";
+    return std::string("{").append(type).append(std::to_string(number)).append("}");
 }
 
 // How a select reads the column.

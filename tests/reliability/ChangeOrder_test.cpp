@@ -3,6 +3,7 @@
 // numbers 1..N without a hole, a row once seen never changes, and a till asking from
 // where its last answer left off gets every change of its table, in order, exactly once.
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -35,9 +36,8 @@ constexpr Table kTables[] = {{"0001", "001", kProducts}, {"0001", "002", kProduc
 constexpr int kRounds = 24;
 
 std::string code(int product) {
-    char text[11];
-    std::snprintf(text, sizeof text, "%010d", product);
-    return text;
+    const std::string digits = std::to_string(product);
+    return std::string(10 - std::min<std::size_t>(digits.size(), 10), '0').append(digits);
 }
 
 // The key of a product's row stored by listRule, as the screen sends it for removal.

@@ -198,7 +198,10 @@ TEST(HistoryChain, EveryRowsHistoryIsOneChainAcrossServerProcesses) {
             stores += d.stores.contains(p) ? d.stores.at(p) : 0;
             removals += d.removals.contains(p) ? d.removals.at(p) : 0;
         }
-        const auto now = stored.contains(p) ? std::optional(stored[p]) : std::nullopt;
+        std::optional<double> now;
+        if (const auto it = stored.find(p); it != stored.end()) {
+            now.emplace(it->second);
+        }
         const std::string fault = chainFault(history[p], now, stores, removals);
         EXPECT_EQ(fault, "") << "product " << p << ": " << stores << " stores, " << removals
                              << " removals, " << history[p].size() << " history rows";

@@ -36,8 +36,9 @@ Outcome run(const std::vector<std::string>& args) {
 }
 
 std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
 }
 
 std::string exported(const std::string& url, const std::string& kind) {

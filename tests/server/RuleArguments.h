@@ -29,7 +29,7 @@ inline wire::RuleArguments baseArguments() {
     r.validTo = {2026, 2, 28};
     r.periodStart = {2026, 1, 1};
     r.amount = 1.5;
-    r.consumerType = "T";
+    r.consumerType.assign(1, 'T');
     r.display = wire::Display::Hidden;
     return r;
 }

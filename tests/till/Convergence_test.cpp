@@ -6,6 +6,7 @@
 // PostgreSQL two servers share the database and the till follows the one nobody writes
 // through. The seed is printed; VND_TEST_SEED=N runs the same changes again.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -45,9 +46,8 @@ unsigned seedOfRun() {
 }
 
 std::string code(int product) {
-    char text[11];
-    std::snprintf(text, sizeof text, "%010d", product);
-    return text;
+    const std::string digits = std::to_string(product);
+    return std::string(10 - std::min<std::size_t>(digits.size(), 10), '0').append(digits);
 }
 
 // The demo data's tree code of product i: group, subgroup, item.

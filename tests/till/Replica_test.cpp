@@ -357,8 +357,9 @@ TEST_F(Replica, TheProgramFollowsUntilSigtermAndSaysWhereItStopped) {
         ADD_FAILURE() << "vnd-till did not end on SIGTERM";
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    std::ifstream err(errFile);
-    const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    std::ostringstream err;
+    err << std::ifstream(errFile).rdbuf();
+    const std::string said = err.str();
     EXPECT_EQ(said, "vnd-till: parado na alteração 2\n");
     expectTheServersPrices();
 }
