@@ -32,6 +32,9 @@ constexpr std::array kServeKeys{
     ServeKey{"store-timeout", "SEG", "300", "prazo de uma gravação de regras"},
     ServeKey{"db-connect-timeout", "SEG", "5", "prazo para conectar ao banco"},
     ServeKey{"db-keepalive", "SEG", "30", "keepalive TCP da conexão com o banco"},
+    ServeKey{"read-connections", "N", "",
+             "conexões de leitura ao banco (padrão: o número de núcleos; uma no SQLite "
+             "fora do modo WAL)"},
     ServeKey{"change-log-days", "DIAS", "30",
              "dias que o registro de alterações das tabelas de preço guarda"},
     ServeKey{"shutdown-grace", "SEG", "300",
@@ -179,6 +182,8 @@ ServeSettings::Resolved ServeSettings::resolve() const {
     o.shutdownGrace = seconds("shutdown-grace", o.shutdownGrace);
     o.authFailures = static_cast<int>(positive("auth-failures", o.authFailures, 1000));
     o.changeLogDays = static_cast<int>(positive("change-log-days", o.changeLogDays, 36500));
+    o.readConnections =
+        static_cast<unsigned>(positive("read-connections", o.readConnections, 64));
     o.maxUnauthenticated = static_cast<std::size_t>(positive(
         "max-unauthenticated", static_cast<long long>(o.unauthenticatedLimit()), 100000));
     if (o.maxUnauthenticated > o.maxConnections) {

@@ -42,22 +42,38 @@ std::string lines(const std::vector<std::string>& sentences) {
     return out;
 }
 
-// The lookups' store, opened (and upgraded) for serving; each privilege its role lacks is
-// logged, and the lines of them kept in missing.
-std::unique_ptr<RuleStore> openReads(const std::string& url, const ServerOptions& options,
-                                     Log& log, std::string& missing) {
-    auto store = openCurrentStore(url, storeSettings(options, options.dbTimeout), [&](int found) {
+// The lookups' stores, opened for serving: the first upgrades the database and logs
+// each privilege its role lacks (their lines kept in missing); the others, opened only
+// where the database lets them read beside each other, find it current.
+std::vector<std::unique_ptr<RuleStore>> openReads(const std::string& url,
+                                                  const ServerOptions& options, Log& log,
+                                                  std::string& missing) {
+    const StoreSettings settings = storeSettings(options, options.dbTimeout);
+    std::vector<std::unique_ptr<RuleStore>> stores;
+    stores.push_back(openCurrentStore(url, settings, [&](int found) {
         log.event(LogLevel::Info, "schema-upgrade",
                   {{"from", std::to_string(found)},
                    {"to", std::to_string(kSchemaVersion)},
                    {"db", redactUrl(url)}});
-    });
-    const std::vector<std::string> sentences = store->missingPrivileges();
+    }));
+    const std::vector<std::string> sentences = stores.front()->missingPrivileges();
     for (const std::string& sentence : sentences) {
         log.event(LogLevel::Warning, "db-privilege-missing", {{"msg", sentence}});
     }
     missing = lines(sentences);
-    return store;
+    const unsigned asked = options.readConnectionCount();
+    if (asked > 1 && !stores.front()->readsAlongside()) {
+        log.event(LogLevel::Warning, "db-read-connections",
+                  {{"asked", std::to_string(asked)},
+                   {"opened", "1"},
+                   {"msg", "O banco de dados SQLite não está no modo WAL; as consultas usam "
+                           "uma conexão só."}});
+        return stores;
+    }
+    while (stores.size() < asked) {
+        stores.push_back(openStore(url, settings));
+    }
+    return stores;
 }
 
 }  // namespace
@@ -71,6 +87,10 @@ ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& opti
 std::unique_ptr<RuleStore> ServerDatabase::openWatchStore(const std::string& url,
                                                           const ServerOptions& options) {
     return openStore(url, storeSettings(options, options.dbTimeout));
+}
+
+std::size_t ServerDatabase::readConnections() const {
+    return reads_->connections();
 }
 
 void ServerDatabase::interrupt() {

@@ -1,6 +1,7 @@
 #pragma once
 // A server's connections to its database.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -12,18 +13,20 @@ class RuleStore;
 class PriceService;
 struct ServerOptions;
 
-/// Two connections to the database, each behind a service that runs one call at a time:
-/// lookups on one, stores on the other, so that a long store leaves the lookups of every
-/// other screen free. Each waits for the database as long as the calls it serves may
+/// Connections to the database behind two services: lookups on some
+/// (ServerOptions::readConnections, each running one call at a time), stores on one other,
+/// so that a long store leaves the lookups of every other screen free. Each waits for the database as long as the calls it serves may
 /// wait, and no longer: the database's own statement bound ends what nobody waits for.
 class ServerDatabase {
 public:
-    /// Opens both, upgrading a database of an older schema first (every row kept; logged
-    /// as event=schema-upgrade), then logs each privilege the role lacks
+    /// Opens them, the first upgrading a database of an older schema (every row kept;
+    /// logged as event=schema-upgrade), then logs each privilege the role lacks
     /// (event=db-privilege-missing, a warning: the server serves what it still can).
     /// Throws std::runtime_error (Portuguese text) for a database that cannot be opened,
     /// was never initialised or is of a newer schema; UpgradeDenied for one whose upgrade
-    /// the role may not make. Every change the stores commit wakes its waiters.
+    /// the role may not make. Every change the stores commit wakes its waiters. A SQLite
+    /// file not in WAL mode, whose readers would keep the writer out, gets one reading
+    /// connection (event=db-read-connections, a warning).
     ServerDatabase(const std::string& url, const ServerOptions& options, Log& log,
                    ChangeWaiters& waiters);
     ServerDatabase(const ServerDatabase&) = delete;
@@ -34,9 +37,11 @@ public:
     /// The lookups' service, for a caller that may outlive this (a count under way when
     /// the server stops); its connection is closed when the last holder lets it go.
     std::shared_ptr<PriceService> sharedReads() const { return reads_; }
+    /// The connections the lookups run on.
+    std::size_t readConnections() const;
     /// What the role lacked when opened, as problem() says it: empty when nothing.
     const std::string& problemAtOpen() const { return problemAtOpen_; }
-    /// Abandons the calls under way and every later one (the server is stopping): they
+    /// Abandons the calls under way on every connection and every later one (the server is stopping): they
     /// fail as interrupted, their transactions rolled back.
     void interrupt();
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 #include "protocol/LineFramer.h"
 #include "server/rpc/RpcOptions.h"
@@ -40,9 +41,12 @@ struct ServerOptions {
     /// Serve with a token but without TLS on an address other than loopback, where the
     /// token would cross the network in clear text; refused unless this says it is meant.
     bool allowPlainText = false;
-    /// Threads that run lookups against the database (0: twice the cores, 4 to 16);
-    /// stores have four of their own.
+    /// Threads that run lookups against the database (0: twice the cores, 4 to 16, and
+    /// at least twice the reading connections); stores have four of their own.
     unsigned workerThreads = 0;
+    /// Connections the lookups read the database on, each serving one call at a time
+    /// (0: the cores, at least 1). A SQLite file that is not in WAL mode gets one.
+    unsigned readConnections = 0;
 
     /// A TLS handshake and, where a token is asked for, rpc.auth must be done within this
     /// time of the connection's start; a connection that has not logged in yet holds its
@@ -79,6 +83,12 @@ struct ServerOptions {
     Log* log = nullptr;
     /// Where the server counts its calls for /metrics (nullptr: the server's own).
     Metrics* metrics = nullptr;
+
+    /// The reading connections asked for.
+    unsigned readConnectionCount() const {
+        return readConnections != 0 ? readConnections
+                                    : std::max(1u, std::thread::hardware_concurrency());
+    }
 
     /// The unauthenticated cap in force.
     std::size_t unauthenticatedLimit() const {

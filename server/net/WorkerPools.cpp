@@ -13,7 +13,10 @@ unsigned lookupThreads(const ServerOptions& options) {
     if (options.workerThreads != 0) {
         return options.workerThreads;
     }
-    return std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u);
+    // A thread waiting for a free reading connection does no work either: each
+    // connection keeps a thread busy and one to spare.
+    return std::max(std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u),
+                    2 * options.readConnectionCount());
 }
 
 }  // namespace

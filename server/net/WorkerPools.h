@@ -12,7 +12,8 @@ struct ServerOptions;
 /// to spare, as a thread that waits for a stalled database does no work.
 class WorkerPools {
 public:
-    /// Lookups get options.workerThreads threads (0: twice the cores, 4 to 16).
+    /// Lookups get options.workerThreads threads (0: twice the cores, 4 to 16, and at
+    /// least twice the reading connections).
     explicit WorkerPools(const ServerOptions& options);
     WorkerPools(const WorkerPools&) = delete;
     WorkerPools& operator=(const WorkerPools&) = delete;

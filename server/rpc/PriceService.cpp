@@ -26,6 +26,9 @@ const wire::MethodDescription& checked(const std::string& method, const json& pa
 
 PriceService::PriceService(std::unique_ptr<RuleStore> store) : access_(std::move(store)) {}
 
+PriceService::PriceService(std::vector<std::unique_ptr<RuleStore>> stores)
+    : access_(std::move(stores)) {}
+
 json PriceService::call(const std::string& method, const json& params, Clock::time_point deadline,
                         const RuleStore::Caller& caller) {
     return callChecked(checked(method, params), params, deadline, caller);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -13,17 +14,20 @@
 
 namespace server {
 
-/// Runs the object's methods against one store, one call at a time (calls from many
-/// connections are serialised here), each within its deadline, and tells their failures
-/// in the screen's words. Thread-safe.
+/// Runs the object's methods against its stores, one call at a time on each (over one
+/// store, calls from many connections are serialised here), each within its deadline, and
+/// tells their failures in the screen's words. Thread-safe.
 class PriceService {
 public:
     explicit PriceService(std::unique_ptr<RuleStore> store);
+    /// Over several connections to one database, for calls that only read: as many run
+    /// at once.
+    explicit PriceService(std::vector<std::unique_ptr<RuleStore>> stores);
 
     using Clock = StoreAccess::Clock;
 
     /// Runs the method (its short name, letter case ignored) with the positional params
-    /// and gives the JSON result; waiting for an earlier call and for the database ends at
+    /// and gives the JSON result; waiting for a free store and for the database ends at
     /// deadline. A connection to the database that broke under the call is opened again
     /// and the call made once more; a store that another writer was in the way of is made
     /// again. Throws wire::RpcError: kMethodNotFound, kInvalidParams (argument count or
@@ -49,6 +53,8 @@ public:
                                 bool mayWait = false);
     /// Rows in PRECDIF.
     long countRules();
+    /// The database connections calls run on.
+    std::size_t connections() const { return access_.size(); }
     /// Abandons the call under way and every later one (the server is stopping): they
     /// fail as interrupted, their transactions rolled back. Callable from any thread.
     void interrupt();

@@ -174,6 +174,10 @@ public:
     /// sentence naming the GRANT that gives it; none for a backend without privileges
     /// (SQLite: the file's permissions decide).
     virtual std::vector<std::string> missingPrivileges() { return {}; }
+    /// Whether other connections to the same database may read while this one reads and
+    /// a writer writes, none waiting for another: PostgreSQL always, SQLite in WAL mode
+    /// only (not, for one, a file it may only read).
+    virtual bool readsAlongside() { return true; }
     /// Runs body inside one write transaction: committed when body returns, rolled back
     /// when it throws (the exception goes on to the caller). A write transaction begun
     /// inside another is part of it. What body reads of the schema and the reference

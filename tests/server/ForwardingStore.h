@@ -37,6 +37,7 @@ public:
         inner_->insertRows(table, columns, next);
     }
     bool hasTable(std::string_view name) override { return inner_->hasTable(name); }
+    bool readsAlongside() override { return inner_->readsAlongside(); }
     void lockChangeLog() override { inner_->lockChangeLog(); }
     bool awaitChangeNotice(std::chrono::milliseconds timeout) override {
         return inner_->awaitChangeNotice(timeout);

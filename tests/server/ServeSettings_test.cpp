@@ -36,7 +36,8 @@ TEST(ServeSettings, CommandLineWinsOverFileWhichWinsOverDefaults) {
         "idle-timeout = 30\n"
         "log-level = debug\n"
         "allow-plaintext = yes\n"
-        "metrics = 127.0.0.1:7401\n";
+        "metrics = 127.0.0.1:7401\n"
+        "read-connections = 3\n";
     const auto fromFile = resolve({}, file);
     EXPECT_EQ(fromFile.url, "sqlite:/var/lib/vnd-server/vnd.db");
     EXPECT_EQ(fromFile.options.maxConnections, 40u);
@@ -44,6 +45,7 @@ TEST(ServeSettings, CommandLineWinsOverFileWhichWinsOverDefaults) {
     EXPECT_EQ(fromFile.logLevel, server::LogLevel::Debug);
     EXPECT_TRUE(fromFile.options.allowPlainText);
     EXPECT_EQ(fromFile.metrics, "127.0.0.1:7401");
+    EXPECT_EQ(fromFile.options.readConnectionCount(), 3u);
     // Untouched by either: the defaults; derived ones follow the values in force.
     EXPECT_EQ(fromFile.listen, "127.0.0.1:7400");
     EXPECT_EQ(fromFile.options.requestTimeout, server::ServerOptions{}.requestTimeout);
@@ -68,6 +70,7 @@ TEST(ServeSettings, ABadFileStopsTheStartNamingFileLineAndKey) {
         {"db = sqlite:x.db\nmax-conections = 4\n", ":2: max-conections: chave desconhecida"},
         {"db = sqlite:x.db\n\n\nmax-connections = muitas\n", ":4: max-connections deve ser"},
         {"db = sqlite:x.db\nidle-timeout = 0\n", ":2: idle-timeout deve ser"},
+        {"db = sqlite:x.db\nread-connections = 65\n", ":2: read-connections deve ser"},
         {"db = sqlite:x.db\nlog-level = verbose\n", ":2: log-level deve ser"},
         {"db = sqlite:x.db\nallow-plaintext = talvez\n", ":2: allow-plaintext deve ser"},
         {"db = sqlite:x.db\nmetrics = 7401\n", ":2: metrics deve ser HOST:PORTA"},

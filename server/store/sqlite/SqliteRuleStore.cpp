@@ -72,6 +72,14 @@ long SqliteRuleStore::execute(std::string_view sql, const std::vector<SqlParam>&
     return sqlite3_changes(db_->get());
 }
 
+bool SqliteRuleStore::readsAlongside() {
+    // The connection asked for WAL when it opened; a file SQLite may not write keeps the
+    // journal it had, and its readers would keep a writer out.
+    std::string mode;
+    query("PRAGMA journal_mode", {}, [&](const SqlRow& r) { mode = r.text(0); }, SqlRows::Few);
+    return mode == "wal";
+}
+
 void SqliteRuleStore::readTogether(const std::function<void()>& body) {
     SqliteTransaction tx(*db_, "BEGIN");
     body();

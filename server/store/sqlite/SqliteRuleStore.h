@@ -29,6 +29,7 @@ public:
     void insertRows(std::string_view table, std::string_view columns,
                     const std::function<bool(std::vector<SqlCell>&)>& next) override;
     bool hasTable(std::string_view name) override;
+    bool readsAlongside() override;
     void readTogether(const std::function<void()>& body) override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
     void interrupt() override;

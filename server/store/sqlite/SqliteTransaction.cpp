@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "server/store/StoreError.h"
 #include "server/store/sqlite/SqliteConnection.h"
 #include "server/store/sqlite/SqliteFailure.h"
 
@@ -11,6 +12,12 @@ SqliteTransaction::SqliteTransaction(SqliteConnection& db, const char* begin)
     : db_(db), joined_(sqlite3_get_autocommit(db.get()) == 0) {
     if (joined_) {
         return;
+    }
+    // SQLite abandons only a statement that runs long enough to be watched: a short one
+    // after the shutdown would still run, so no transaction begins then.
+    if (db_.watch.interrupted.load()) {
+        throw StoreError(StoreFailure::Interrupted,
+                         "Erro no banco de dados SQLite (BEGIN): interrompido");
     }
     if (sqlite3_exec(db_.get(), begin, nullptr, nullptr, nullptr) != SQLITE_OK) {
         failSqlite(db_.get(), "BEGIN", &db_.watch);
