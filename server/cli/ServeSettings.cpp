@@ -35,6 +35,8 @@ constexpr std::array kServeKeys{
     ServeKey{"read-connections", "N", "",
              "conexões de leitura ao banco (padrão: o número de núcleos; uma no SQLite "
              "fora do modo WAL)"},
+    ServeKey{"cache-mb", "MB", "256",
+             "memória para as consultas respondidas sem ir ao banco (0: nenhuma)"},
     ServeKey{"change-log-days", "DIAS", "30",
              "dias que o registro de alterações das tabelas de preço guarda"},
     ServeKey{"shutdown-grace", "SEG", "300",
@@ -95,7 +97,7 @@ std::string ServeSettings::named(const std::string& key) const {
 }
 
 long long ServeSettings::positive(const std::string& key, long long fallback,
-                                  long long largest) const {
+                                  long long largest, long long smallest) const {
     const Value* value = find(key);
     if (value == nullptr) {
         return fallback;
@@ -103,10 +105,10 @@ long long ServeSettings::positive(const std::string& key, long long fallback,
     const std::string& text = value->text;
     long long number = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (ec != std::errc() || end != text.data() + text.size() || number <= 0 ||
+    if (ec != std::errc() || end != text.data() + text.size() || number < smallest ||
         number > largest) {
-        throw ConfigError(named(key) + " deve ser um número inteiro entre 1 e " +
-                         std::to_string(largest));
+        throw ConfigError(named(key) + " deve ser um número inteiro entre " +
+                          std::to_string(smallest) + " e " + std::to_string(largest));
     }
     return number;
 }
@@ -184,6 +186,9 @@ ServeSettings::Resolved ServeSettings::resolve() const {
     o.changeLogDays = static_cast<int>(positive("change-log-days", o.changeLogDays, 36500));
     o.readConnections =
         static_cast<unsigned>(positive("read-connections", o.readConnections, 64));
+    o.cacheBytes = static_cast<std::size_t>(
+                       positive("cache-mb", static_cast<long long>(o.cacheBytes >> 20), 65536, 0))
+                   << 20;
     o.maxUnauthenticated = static_cast<std::size_t>(positive(
         "max-unauthenticated", static_cast<long long>(o.unauthenticatedLimit()), 100000));
     if (o.maxUnauthenticated > o.maxConnections) {

@@ -58,7 +58,9 @@ private:
     const Value* find(const std::string& key) const;
     /// "--key" or "FILE:LINE: key", for messages.
     std::string named(const std::string& key) const;
-    long long positive(const std::string& key, long long fallback, long long largest) const;
+    /// The key's whole number, from smallest to largest (fallback when not given).
+    long long positive(const std::string& key, long long fallback, long long largest,
+                       long long smallest = 1) const;
     bool flag(const std::string& key) const;
 
     std::map<std::string, Value> values_;

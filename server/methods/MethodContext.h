@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/service/DataReads.h"
 #include "server/store/RuleStore.h"
 
 namespace server {
@@ -17,6 +18,14 @@ struct MethodContext {
     /// A method that waits (wire::MethodDescription::waits) may throw NothingNewYet
     /// instead of answering that nothing is new: its caller then waits for a change.
     bool mayWait = false;
+    /// What the server holds in memory (none: everything is read from the store), and
+    /// its generation before the call's reads began.
+    HeldData* held = nullptr;
+    HeldData::Generation seen = 0;
+
+    /// The reads of reference data, periods, holidays and a product's prices and rules,
+    /// from memory where held.
+    DataReads reads() const { return DataReads(store, held, seen); }
 };
 
 /// A method of the remote object: its answer, or an exception (wire::RpcError for an

@@ -15,7 +15,7 @@ namespace {
 using nlohmann::json;
 
 PriceMoment momentOf(const MethodContext& call, std::size_t typeArg, std::size_t dateArg) {
-    return priceMoment(call.store, call.params[0], call.params[1], call.params[typeArg],
+    return priceMoment(call.reads(), call.params[0], call.params[1], call.params[typeArg],
                        *wire::dateFromJson(call.params[dateArg]), call.params[dateArg + 1]);
 }
 
@@ -56,7 +56,7 @@ json explanationJson(const PriceExplanation& e) {
 
 json getPrecoVigente(const MethodContext& call) {
     const PriceMoment at = momentOf(call, 3, 4);
-    return explanationJson(explainPrice(call.store, at, call.params[2]));
+    return explanationJson(explainPrice(call.reads(), at, call.params[2]));
 }
 
 std::string getPrecosVigentesText(const MethodContext& call) {
@@ -105,24 +105,28 @@ json getPrecosVigentes(const MethodContext& call) {
     return json::parse(getPrecosVigentesText(call));
 }
 
-json getFeriado(const MethodContext& call) {
+std::string getFeriadoText(const MethodContext& call) {
     const std::string branch = call.params[0];
     const long long year = call.params[1];
     if (year < 1 || year > 9999) {
         throw wire::RpcError(wire::rpc::kInvalidParams,
                              "GetFeriado: o ano " + std::to_string(year) + " não é válido.");
     }
-    if (branch != "T" && call.store.branches(branch).empty()) {
+    DataReads reads = call.reads();
+    if (branch != "T" && reads.branches(branch).empty()) {
         throw wire::RpcError(wire::rpc::kInvalidParams, "Filial " + branch + " não cadastrada.");
     }
     const int y = static_cast<int>(year);
     PacketBuilder packet({{"CDFILIAL", CellType::Text, 4}, {"DTFERIADO", CellType::Date},
                           {"NMFERIADO", CellType::Text, 60}});
-    for (const Holiday& h : PricingQueries(call.store)
-                                .holidays(branch, wire::Date{y, 1, 1}, wire::Date{y, 12, 31})) {
+    for (const Holiday& h : reads.holidays(branch, wire::Date{y, 1, 1}, wire::Date{y, 12, 31})) {
         packet.row().text(h.branch).date(h.date.iso()).text(h.name);
     }
-    return packet.take();
+    return packet.takeText();
+}
+
+json getFeriado(const MethodContext& call) {
+    return json::parse(getFeriadoText(call));
 }
 
 }  // namespace server

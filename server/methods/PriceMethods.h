@@ -15,5 +15,6 @@ nlohmann::json getPrecosVigentes(const MethodContext& call);
 std::string getPrecosVigentesText(const MethodContext& call);
 /// GetFeriado(branch, year): the branch's own and every branch's holidays of the year.
 nlohmann::json getFeriado(const MethodContext& call);
+std::string getFeriadoText(const MethodContext& call);
 
 }  // namespace server

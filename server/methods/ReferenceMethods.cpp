@@ -5,6 +5,7 @@
 #include "protocol/DatePattern.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
+#include "server/methods/PacketBuilder.h"
 
 namespace server {
 
@@ -12,38 +13,46 @@ namespace {
 
 using nlohmann::json;
 
-wire::FieldDesc field(const char* name, int size) {
-    return wire::FieldDesc{name, "string", size};
+PacketField field(std::string_view name, int size) {
+    return {name, CellType::Text, size};
 }
 
 }  // namespace
 
-json getFilial(const MethodContext& call) {
-    const std::string code = call.params[0];
-    const std::string all = call.params[1];
-    wire::DataPacket packet;
-    packet.fields = {field("CDFILIAL", 4),     field("NMFILIAL", 30),   field("CDSEGMER", 5),
-                     field("SEGMENTO", 48),    field("IDPRECDIFCOM", 1), field("CDGRPRODPDV", 10),
-                     field("GRUPOPROD", 53),   field("IDUTMODPRODFIL", 1)};
-    for (const Branch& b : call.store.branches(all == "T" ? std::nullopt
-                                                             : std::optional(code))) {
-        packet.rows.push_back({b.code, b.name, b.segmentCode, b.segment, b.differentiatedPrices,
-                               b.posGroupCode, b.posGroup, b.usesProductModule});
+std::string getFilialText(const MethodContext& call) {
+    const std::string& code = call.params[0].get_ref<const std::string&>();
+    const std::string& all = call.params[1].get_ref<const std::string&>();
+    PacketBuilder packet({field("CDFILIAL", 4), field("NMFILIAL", 30), field("CDSEGMER", 5),
+                          field("SEGMENTO", 48), field("IDPRECDIFCOM", 1),
+                          field("CDGRPRODPDV", 10), field("GRUPOPROD", 53),
+                          field("IDUTMODPRODFIL", 1)});
+    for (const Branch& b :
+         call.reads().branches(all == "T" ? std::nullopt : std::optional(code))) {
+        packet.row().text(b.code).text(b.name).text(b.segmentCode).text(b.segment);
+        packet.text(b.differentiatedPrices).text(b.posGroupCode).text(b.posGroup);
+        packet.text(b.usesProductModule);
     }
-    return wire::toJson(packet);
+    return packet.takeText();
+}
+
+json getFilial(const MethodContext& call) {
+    return json::parse(getFilialText(call));
+}
+
+std::string getTabePrecText(const MethodContext& call) {
+    const std::string& branch = call.params[0].get_ref<const std::string&>();
+    PacketBuilder packet({field("CDFILIAL", 4), field("CDTABEPREC", 3), field("NMTABEPREC", 20)});
+    for (const PriceTable& t : call.reads().priceTables(branch)) {
+        packet.row().text(t.branch).text(t.code).text(t.name);
+    }
+    return packet.takeText();
 }
 
 json getTabePrec(const MethodContext& call) {
-    const std::string branch = call.params[0];
-    wire::DataPacket packet;
-    packet.fields = {field("CDFILIAL", 4), field("CDTABEPREC", 3), field("NMTABEPREC", 20)};
-    for (const PriceTable& t : call.store.priceTables(branch)) {
-        packet.rows.push_back({t.branch, t.code, t.name});
-    }
-    return wire::toJson(packet);
+    return json::parse(getTabePrecText(call));
 }
 
-json getVigencia(const MethodContext& call) {
+std::string getVigenciaText(const MethodContext& call) {
     const json& params = call.params;
     const std::string branch = params[0];
     const std::string table = params[1];
@@ -70,18 +79,21 @@ json getVigencia(const MethodContext& call) {
         throw wire::RpcError(wire::rpc::kInvalidParams,
                              "getVigencia: formato de data inválido: \"" + patternText + "\".");
     }
-    wire::DataPacket packet;
-    packet.fields = {field("DTINIVGPREC", 30), field("DTFINVGPREC", 30)};
+    PacketBuilder packet({field("DTINIVGPREC", 30), field("DTFINVGPREC", 30)});
     for (const ValidityPeriod& p :
-         call.store.periods(branch, table, all == "T" ? std::nullopt : start)) {
+         call.reads().periods(branch, table, all == "T" ? std::nullopt : start)) {
         const auto from = wire::Date::fromIso(p.start);
         const auto to = wire::Date::fromIso(p.end);
         if (!from || !to) {
             throw StoreError(StoreFailure::Other, "Vigência com data inválida no banco de dados.");
         }
-        packet.rows.push_back({pattern->format(*from), pattern->format(*to)});
+        packet.row().text(pattern->format(*from)).text(pattern->format(*to));
     }
-    return wire::toJson(packet);
+    return packet.takeText();
+}
+
+json getVigencia(const MethodContext& call) {
+    return json::parse(getVigenciaText(call));
 }
 
 }  // namespace server

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "server/net/ConnectionManager.h"
+#include "protocol/JsonRpc.h"
 
 namespace server {
 
@@ -218,16 +219,31 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
 }
 
 // What needs neither the database nor the parse of a large line is answered on this
-// thread: an oversized line, and the short lines of a peer that has not logged in (it
-// can only log in or be refused). Everything else is parsed and run on a worker, which
-// may wait for the database as long as the call's deadline allows: a line of megabytes
-// never holds up the other connections of this thread.
+// thread: an oversized line, the short lines of a peer that has not logged in (it can
+// only log in or be refused), and a short call the server answers from memory. Everything
+// else is run on a worker, which may wait for the database as long as the call's deadline
+// allows: a line of megabytes never holds up the other connections of this thread.
 void Connection::proceed() {
     std::string out;
     while (next_ < lines_.size() && !session_.closeAfterAnswer) {
         const wire::Frame& frame = lines_[next_];
+        const bool small = frame.text.size() <= kReadInPlace;
+        if (small && session_.authenticated && frame.kind != wire::Frame::Kind::Oversized &&
+            !wire::isBatch(frame.text)) {
+            Dispatcher::Step step = prepare(lines_[next_++]);
+            std::optional<std::string> line;
+            if (context_.dispatcher.answerHeld(step, session_, line)) {
+                appendLine(out, line);
+            } else if (step.pending()) {
+                finishOn(poolFor(step), std::move(out), std::move(step));
+                return;
+            } else {
+                appendLine(out, step.answer);
+            }
+            continue;
+        }
         const bool inPlace = frame.kind == wire::Frame::Kind::Oversized ||
-                             (!session_.authenticated && frame.text.size() <= kReadInPlace);
+                             (!session_.authenticated && small);
         if (!inPlace) {
             asio::post(context_.workers,
                        [self = shared_from_this(), out = std::move(out)]() mutable {

@@ -9,6 +9,7 @@
 #include "server/ops/Log.h"
 #include "server/rpc/PriceService.h"
 #include "server/service/ChangeWaiters.h"
+#include "server/service/HeldData.h"
 #include "server/store/DatabaseUrl.h"
 #include "server/store/RuleStore.h"
 #include "server/store/StoreFactory.h"
@@ -25,12 +26,21 @@ StoreSettings storeSettings(const ServerOptions& options, std::chrono::milliseco
     return settings;
 }
 
-// The store of the server's changes: each commit wakes the calls waiting for it at once.
-std::unique_ptr<RuleStore> announcing(std::unique_ptr<RuleStore> store, ChangeWaiters& waiters) {
-    store->setChangesCommitted([&waiters](const CommittedChanges& written) {
+// The store of the server's changes: each commit drops what the lookups held of what it
+// changed and wakes the calls waiting for it, at once.
+std::unique_ptr<RuleStore> announcing(std::unique_ptr<RuleStore> store, ChangeWaiters& waiters,
+                                      HeldData* held) {
+    store->setChangesCommitted([&waiters, held](const CommittedChanges& written) {
+        if (held != nullptr) {
+            held->apply(written.changes);
+        }
         waiters.changed(written.branches, written.last);
     });
     return store;
+}
+
+std::shared_ptr<HeldData> heldFor(const ServerOptions& options) {
+    return options.cacheBytes > 0 ? std::make_shared<HeldData>(options.cacheBytes) : nullptr;
 }
 
 // The sentences of the privileges a role lacks, a line each, as a health page shows them.
@@ -80,9 +90,12 @@ std::vector<std::unique_ptr<RuleStore>> openReads(const std::string& url,
 
 ServerDatabase::ServerDatabase(const std::string& url, const ServerOptions& options, Log& log,
                                ChangeWaiters& waiters)
-    : reads_(std::make_shared<PriceService>(openReads(url, options, log, problemAtOpen_))),
-      writes_(std::make_shared<PriceService>(
-          announcing(openStore(url, storeSettings(options, options.storeTimeout)), waiters))) {}
+    : held_(heldFor(options)),
+      reads_(std::make_shared<PriceService>(openReads(url, options, log, problemAtOpen_))),
+      writes_(std::make_shared<PriceService>(announcing(
+          openStore(url, storeSettings(options, options.storeTimeout)), waiters, held_.get()))) {
+    reads_->holdIn(held_);
+}
 
 std::unique_ptr<RuleStore> ServerDatabase::openWatchStore(const std::string& url,
                                                           const ServerOptions& options) {

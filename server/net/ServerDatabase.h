@@ -8,6 +8,7 @@
 namespace server {
 
 class ChangeWaiters;
+class HeldData;
 class Log;
 class RuleStore;
 class PriceService;
@@ -37,6 +38,10 @@ public:
     /// The lookups' service, for a caller that may outlive this (a count under way when
     /// the server stops); its connection is closed when the last holder lets it go.
     std::shared_ptr<PriceService> sharedReads() const { return reads_; }
+    /// What the lookups hold in memory (ServerOptions::cacheBytes; nullptr for none):
+    /// every change the server's own stores commit drops what it touches before the
+    /// store's answer is sent.
+    HeldData* held() const { return held_.get(); }
     /// The connections the lookups run on.
     std::size_t readConnections() const;
     /// What the role lacked when opened, as problem() says it: empty when nothing.
@@ -58,6 +63,7 @@ public:
 
 private:
     std::string problemAtOpen_;
+    std::shared_ptr<HeldData> held_;
     std::shared_ptr<PriceService> reads_;
     std::shared_ptr<PriceService> writes_;
 };

@@ -47,6 +47,9 @@ struct ServerOptions {
     /// Connections the lookups read the database on, each serving one call at a time
     /// (0: the cores, at least 1). A SQLite file that is not in WAL mode gets one.
     unsigned readConnections = 0;
+    /// Bytes of reference data, periods, holidays and products' prices and rules the
+    /// server holds in memory to answer from (0: none; every call reads the database).
+    std::size_t cacheBytes = std::size_t{256} << 20;
 
     /// A TLS handshake and, where a token is asked for, rpc.auth must be done within this
     /// time of the connection's start; a connection that has not logged in yet holds its

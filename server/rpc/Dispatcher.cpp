@@ -160,6 +160,31 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
     }
 }
 
+bool Dispatcher::answerHeld(const Step& step, const Session& session,
+                            std::optional<std::string>& line) {
+    if (!step.call || step.call->writes() || step.call->method->waits) {
+        return false;
+    }
+    const Call& call = *step.call;
+    try {
+        const auto text = reads_.answerHeld(*call.method, call.params);
+        if (!text) {
+            return false;
+        }
+        log_.succeeded(call, session, nlohmann::json());
+        line = call.notification ? std::nullopt
+                                 : std::optional<std::string>(resultLine(call.id, *text));
+    } catch (const wire::RpcError& e) {
+        log_.failed(call.method->name, session, call.arrived, e.what());
+        line = call.notification ? std::nullopt
+                                 : std::optional<std::string>(
+                                       wire::encodeError(call.id, e.code(), e.what()));
+    } catch (const std::exception&) {
+        return false;  // the database's run of it tells what went wrong
+    }
+    return true;
+}
+
 Completion Dispatcher::completeOrPark(Call call, const Session& session, bool mayPark) {
     const long long wait = call.params.back().is_number_integer() ? call.params.back().get<long long>() : 0;
     const Clock::time_point until = call.arrived + std::chrono::milliseconds(std::max(0LL, wait));

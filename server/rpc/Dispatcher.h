@@ -86,6 +86,11 @@ public:
     /// answer, or, while its wait has not run out and mayPark, the call put aside because
     /// nothing is new for it yet. Each run has the lookup time from its start. Never throws.
     Completion completeOrPark(Call call, const Session& session, bool mayPark);
+    /// Answers a prepared single call from what the server holds in memory alone, on the
+    /// caller's thread, without waiting for anything: true, with its answer line (nullopt
+    /// for a notification) in `line`, when it could; false when the call must run against
+    /// the database (or the step is no single call of a method that reads). Never throws.
+    bool answerHeld(const Step& step, const Session& session, std::optional<std::string>& line);
     /// The answer line of a prepared step: completes its call or batch, if any.
     std::optional<std::string> finish(Step step, const Session& session);
 

@@ -23,13 +23,13 @@ constexpr MethodRoute routeFor(MethodId id) {
         case MethodId::SimPrecDif:
             return {simPrecDif};
         case MethodId::GetFilial:
-            return {getFilial};
+            return {getFilial, getFilialText, true};
         case MethodId::GetTabePrec:
-            return {getTabePrec};
+            return {getTabePrec, getTabePrecText, true};
         case MethodId::GetVigencia:
-            return {getVigencia};
+            return {getVigencia, getVigenciaText, true};
         case MethodId::GetPrecoVigente:
-            return {getPrecoVigente};
+            return {getPrecoVigente, nullptr, true};
         case MethodId::GetPrecosVigentes:
             return {getPrecosVigentes, getPrecosVigentesText};
         case MethodId::GetPrecDif:
@@ -39,7 +39,7 @@ constexpr MethodRoute routeFor(MethodId id) {
         case MethodId::GetPrecDifHist:
             return {getPrecDifHist};
         case MethodId::GetFeriado:
-            return {getFeriado};
+            return {getFeriado, getFeriadoText, true};
         case MethodId::GetAlteracoes:
             return {getAlteracoes};
         case MethodId::GetDadosPreco:

@@ -12,6 +12,8 @@ struct MethodRoute {
     /// The answer written as JSON text, for the methods whose answer is large; nullptr
     /// for the others, whose text is the dump of handler's answer.
     TextMethodHandler text = nullptr;
+    /// Whether its answer may come from what the server holds in memory alone.
+    bool held = false;
 };
 
 /// The handlers of the method that id names. The table is indexed by the id of every

@@ -4,6 +4,8 @@
 #include "protocol/ValueCodec.h"
 #include "server/rpc/MethodTable.h"
 #include "server/rpc/StoreCallError.h"
+#include "server/service/HeldOnlyStore.h"
+#include "server/service/NotHeld.h"
 #include "server/service/Refusal.h"
 
 namespace server {
@@ -20,6 +22,18 @@ const wire::MethodDescription& checked(const std::string& method, const json& pa
     }
     wire::checkParams(*described, params);
     return *described;
+}
+
+// The service's refusals as the wire errors the screen is told.
+[[noreturn]] void refused(const Refusal& e) {
+    throw wire::RpcError(
+        e.reason() == Refusal::Reason::Rule ? wire::rpc::kRefused : wire::rpc::kInvalidParams,
+        e.what());
+}
+
+// The text of a route's answer.
+std::string answerText(const MethodRoute& route, const MethodContext& context) {
+    return route.text != nullptr ? route.text(context) : wire::dumpJson(route.handler(context));
 }
 
 }  // namespace
@@ -54,11 +68,31 @@ std::string PriceService::callTextChecked(const wire::MethodDescription& method,
                                           const RuleStore::Caller& caller, bool mayWait) {
     const MethodRoute& route = methodRoute(method.id);
     std::string text;
+    // Taken before the call's transaction begins: what it reads is held only if nothing
+    // was dropped meanwhile.
+    HeldData* held = method.writes ? nullptr : held_.get();
+    const HeldData::Generation seen = held != nullptr ? held->generation() : 0;
     guarded(method, deadline, caller, [&](RuleStore& store) {
-        const MethodContext context{store, params, mayWait};
-        text = route.text != nullptr ? route.text(context) : wire::dumpJson(route.handler(context));
+        text = answerText(route, MethodContext{store, params, mayWait, held, seen});
     });
     return text;
+}
+
+std::optional<std::string> PriceService::answerHeld(const wire::MethodDescription& method,
+                                                    const json& params) {
+    const MethodRoute& route = methodRoute(method.id);
+    if (held_ == nullptr || !route.held || method.writes) {
+        return std::nullopt;
+    }
+    HeldOnlyStore none;
+    try {
+        return answerText(route,
+                          MethodContext{none, params, false, held_.get(), held_->generation()});
+    } catch (const NotHeld&) {
+        return std::nullopt;
+    } catch (const Refusal& e) {
+        refused(e);
+    }
 }
 
 void PriceService::guarded(const wire::MethodDescription& method, Clock::time_point deadline,
@@ -68,9 +102,7 @@ void PriceService::guarded(const wire::MethodDescription& method, Clock::time_po
     try {
         access_.run(access, deadline, caller, work);
     } catch (const Refusal& e) {
-        throw wire::RpcError(
-            e.reason() == Refusal::Reason::Rule ? wire::rpc::kRefused : wire::rpc::kInvalidParams,
-            e.what());
+        refused(e);
     } catch (const StoreError& e) {
         throw StoreCallError(e.kind(), method.name, e);
     }

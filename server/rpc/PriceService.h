@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "protocol/Methods.h"
+#include "server/service/HeldData.h"
 #include "server/service/StoreAccess.h"
 
 namespace server {
@@ -51,6 +52,13 @@ public:
     std::string callTextChecked(const wire::MethodDescription& method, const nlohmann::json& params,
                                 Clock::time_point deadline, const RuleStore::Caller& caller,
                                 bool mayWait = false);
+    /// The answer of a method whose route may answer from memory (MethodRoute::held), from
+    /// what held holds alone, never waiting for the database; nullopt when it needs the
+    /// database (or nothing is held). Throws wire::RpcError as callTextChecked does.
+    std::optional<std::string> answerHeld(const wire::MethodDescription& method,
+                                          const nlohmann::json& params);
+    /// From now on reads take what held holds and offer it what they read.
+    void holdIn(std::shared_ptr<HeldData> held) { held_ = std::move(held); }
     /// Rows in PRECDIF.
     long countRules();
     /// The database connections calls run on.
@@ -66,6 +74,7 @@ private:
                  const RuleStore::Caller& caller, const std::function<void(RuleStore&)>& work);
 
     StoreAccess access_;
+    std::shared_ptr<HeldData> held_;
 };
 
 }  // namespace server

@@ -1,8 +1,10 @@
 #include "server/service/ChangeWatch.h"
 
 #include <exception>
+#include <map>
 
 #include "server/ops/Log.h"
+#include "server/service/HeldData.h"
 #include "server/store/ChangeLogQueries.h"
 #include "server/store/Timestamps.h"
 
@@ -18,9 +20,9 @@ constexpr auto kPruneEvery = 10min;
 
 }  // namespace
 
-ChangeWatch::ChangeWatch(std::unique_ptr<RuleStore> store, ChangeWaiters& waiters, int keepDays,
-                         Log& log)
-    : store_(std::move(store)), waiters_(waiters), keepDays_(keepDays), log_(log) {
+ChangeWatch::ChangeWatch(std::unique_ptr<RuleStore> store, ChangeWaiters& waiters, HeldData* held,
+                         int keepDays, Log& log)
+    : store_(std::move(store)), waiters_(waiters), held_(held), keepDays_(keepDays), log_(log) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -46,14 +48,50 @@ long ChangeWatch::prune(RuleStore& store, int keepDays) {
 void ChangeWatch::scan() {
     ChangeLogQueries log(*store_);
     if (scanned_ < 0) {
-        // What was committed before the watch began was there for every waiter to read.
+        // What was committed before the watch began was there for every waiter to read,
+        // and for every read of what is held.
         scanned_ = log.span().highest;
-        return;
+    } else if (!follow(log)) {
+        // More than is worth reading row by row, or rows removed before they were read
+        // (numbers have no gaps): the waiters hear of their branches, and everything held
+        // goes.
+        if (held_ != nullptr) {
+            held_->distrust();
+            heldTrusted_ = false;
+        }
+        for (const auto& [branch, last] : log.branchesSince(scanned_)) {
+            waiters_.changed({branch}, last);
+            scanned_ = std::max(scanned_, last);
+        }
     }
-    for (const auto& [branch, highest] : log.branchesSince(scanned_)) {
-        waiters_.changed({branch}, highest);
-        scanned_ = std::max(scanned_, highest);
+    if (held_ != nullptr && !heldTrusted_) {
+        held_->trust();
+        heldTrusted_ = true;
     }
+}
+
+bool ChangeWatch::follow(ChangeLogQueries& log) {
+    const auto rows = log.since(scanned_, static_cast<long>(kListedChanges) + 1);
+    if (rows.empty()) {
+        return true;
+    }
+    if (rows.front().first != scanned_ + 1 || rows.size() > kListedChanges) {
+        return false;
+    }
+    std::vector<Change> changes;
+    std::map<std::string, long long> branches;  // each branch's highest number
+    for (const auto& [number, change] : rows) {
+        changes.push_back(change);
+        branches[change.branch] = number;
+    }
+    if (held_ != nullptr && heldTrusted_) {
+        held_->apply(changes);
+    }
+    for (const auto& [branch, last] : branches) {
+        waiters_.changed({branch}, last);
+    }
+    scanned_ = rows.back().first;
+    return true;
 }
 
 void ChangeWatch::run() {
@@ -64,8 +102,9 @@ void ChangeWatch::run() {
             if (stopping_) {
                 return;
             }
-            // Nobody waits: nothing to look for but the next pruning (and the stop).
-            if (waiters_.size() == 0 && scanned_ >= 0) {
+            // Nobody waits and nothing is held: nothing to look for but the next pruning
+            // (and the stop).
+            if (waiters_.size() == 0 && held_ == nullptr && scanned_ >= 0) {
                 stopped_.wait_for(lock, 100ms, [&] { return stopping_; });
             }
             if (stopping_) {
@@ -80,11 +119,18 @@ void ChangeWatch::run() {
                                {{"rows", std::to_string(removed)}});
                 }
             }
-            if (scanned_ < 0 || (waiters_.size() > 0 && store_->awaitChangeNotice(100ms))) {
+            if (scanned_ < 0 || (held_ != nullptr && !heldTrusted_) ||
+                ((waiters_.size() > 0 || held_ != nullptr) && store_->awaitChangeNotice(100ms))) {
                 scan();
             }
         } catch (const std::exception& e) {
             log_.event(LogLevel::Warning, "change-watch-failed", {{"error", e.what()}});
+            if (held_ != nullptr) {
+                // What is held may miss a change from now on: nothing is answered from it
+                // until the log is read again.
+                held_->distrust();
+                heldTrusted_ = false;
+            }
             std::unique_lock lock(mutex_);
             stopped_.wait_for(lock, 1s, [&] { return stopping_; });
         }

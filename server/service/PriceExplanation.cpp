@@ -14,23 +14,23 @@ namespace {
 
 }  // namespace
 
-void checkPriceTable(RuleStore& store, const std::string& branch, const std::string& table) {
-    if (store.branches(branch).empty()) {
+void checkPriceTable(DataReads reads, const std::string& branch, const std::string& table) {
+    if (reads.branches(branch).empty()) {
         refuse("Filial " + branch + " não cadastrada.");
     }
-    const auto tables = store.priceTables(branch);
+    const auto tables = reads.priceTables(branch);
     if (std::none_of(tables.begin(), tables.end(),
                      [&](const PriceTable& t) { return t.code == table; })) {
         refuse("Tabela de preço " + table + " não cadastrada na filial " + branch + ".");
     }
 }
 
-PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::string& table,
+PriceMoment priceMoment(DataReads reads, const std::string& branch, const std::string& table,
                         const std::string& consumerType, const wire::Date& date,
                         const std::string& time) {
-    checkPriceTable(store, branch, table);
+    checkPriceTable(reads, branch, table);
     if (const auto why = consumerTypeRefusal(consumerType, [&](const std::string& code) {
-            return store.consumerTypeExists(code);
+            return reads.consumerTypeExists(code);
         })) {
         refuse(*why);
     }
@@ -38,25 +38,27 @@ PriceMoment priceMoment(RuleStore& store, const std::string& branch, const std::
     if (!hhmm) {
         refuse("Hora '" + time + "' não é uma hora válida (HH:MM).");
     }
-    const auto periods = store.periods(branch, table, std::nullopt);
+    const auto periods = reads.periods(branch, table, std::nullopt);
     const wire::Date next = wire::Date::fromDaysSinceEpoch(date.daysSinceEpoch() + 1);
-    const auto holidays = PricingQueries(store).holidays(branch, date, next);
+    const auto holidays = reads.holidays(branch, date, next);
     return momentAt(branch, table, consumerType, date, *hhmm, periods, holidays);
 }
 
-PriceExplanation explainPrice(RuleStore& store, const PriceMoment& at, const std::string& code) {
-    PricingQueries queries(store);
+PriceExplanation explainPrice(DataReads reads, const PriceMoment& at, const std::string& code) {
     const wire::Date start =
         at.period ? *wire::Date::fromIso(at.period->start) : at.moment.date;
-    auto product = queries.product(at.branch, at.table, start, code);
-    if (!product) {
+    // Without a period in force the product is read as of the day asked for, which is
+    // not worth holding.
+    const auto held = at.period ? reads.product(at.branch, at.table, start, code)
+                                : DataReads(reads.store()).product(at.branch, at.table, start, code);
+    if (!held->product) {
         refuse("Produto " + code + " não é vendido pela filial " + at.branch + ".");
     }
     std::vector<RuleRow> rules;
     if (at.period) {
-        rules = queries.productRules(at.branch, at.table, start, code);
+        rules = held->rules;
     }
-    return explainProduct(at, std::move(*product), std::move(rules));
+    return explainProduct(at, *held->product, std::move(rules));
 }
 
 void forEachPrice(RuleStore& store, const PriceMoment& at,

@@ -137,9 +137,17 @@ Cells storedRow(const ReferenceTable& t, const ImportLine& line) {
     return row;
 }
 
-// The change a till must hear of when the row is written; none for tables a till does
-// not hold (branches, price tables' names, the branches' consumer types).
+// The change a till, and a server holding data in memory, must hear of when the row is
+// written. A branch or a price table is logged as a change of its periods ('V' naming no
+// table, or the table): a till then reads its periods again, which is cheap. The
+// branches' consumer types are held by neither: nothing.
 std::optional<Change> changeOf(const ReferenceTable& t, const Cells& row) {
+    if (t.table == "FILIAL") {
+        return Change::ofBranch(row[0], ChangeKind::Periods);
+    }
+    if (t.table == "TABEPREC") {
+        return Change{row[0], row[1], std::nullopt, std::nullopt, ChangeKind::Periods};
+    }
     if (t.table == "TIPOCONS") {
         // A till refuses a price for a type it does not hold: every till loads again.
         return Change::ofBranch("T", ChangeKind::Products);

@@ -1,7 +1,9 @@
 #pragma once
 // One row of the change log (ALTPRECO) before it has its number.
 
+#include <array>
 #include <compare>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +18,11 @@ enum class ChangeKind : char {
     Periods = 'V',     ///< TABEVEND
     Products = 'P',    ///< PRODUTO or PRODFILI; TIPOCONS as every branch's every product
 };
+
+/// Every kind of change.
+constexpr std::array<ChangeKind, 5> kChangeKinds = {ChangeKind::Rules, ChangeKind::BasePrices,
+                                                    ChangeKind::Holidays, ChangeKind::Periods,
+                                                    ChangeKind::Products};
 
 /// Where a change took effect; an absent member means "every one".
 struct Change {
@@ -45,6 +52,12 @@ struct CommittedChanges {
     long long first = 0;
     long long last = 0;
     std::vector<std::string> branches;
+    /// The rows, or, for a commit of more than kListedChanges rows, one row of every kind
+    /// naming every branch ("everything may have changed").
+    std::vector<Change> changes;
 };
+
+/// How many rows of one commit CommittedChanges lists one by one.
+constexpr std::size_t kListedChanges = 256;
 
 }  // namespace server

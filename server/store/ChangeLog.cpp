@@ -42,6 +42,13 @@ std::optional<CommittedChanges> ChangeLog::write(RuleStore& store) const {
         }
         return true;
     });
+    if (pending_.size() <= kListedChanges) {
+        written.changes.assign(pending_.begin(), pending_.end());
+    } else {
+        for (const ChangeKind each : kChangeKinds) {
+            written.changes.push_back(Change::ofBranch("T", each));
+        }
+    }
     return written;
 }
 

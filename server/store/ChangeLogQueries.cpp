@@ -40,6 +40,21 @@ std::vector<LoggedChange> ChangeLogQueries::changesFor(const std::string& branch
     return out;
 }
 
+std::vector<std::pair<long long, Change>> ChangeLogQueries::since(long long since, long limit) {
+    std::vector<std::pair<long long, Change>> out;
+    store_.query("SELECT NRALTERACAO, CDFILIAL, CDTABEPREC, {date:DTINIVGPREC}, CDPRODUTO,"
+                 " IDALTERACAO FROM ALTPRECO WHERE NRALTERACAO > {i1}"
+                 " ORDER BY NRALTERACAO LIMIT {i2}",
+                 {std::to_string(since), std::to_string(limit)}, [&](const SqlRow& r) {
+                     const std::string_view kind = r.text(5);
+                     out.emplace_back(r.integer(0),
+                                      Change{std::string(r.text(1)), optionalText(r, 2),
+                                             optionalText(r, 3), optionalText(r, 4),
+                                             static_cast<ChangeKind>(kind.empty() ? ' ' : kind[0])});
+                 }, SqlRows::Many);
+    return out;
+}
+
 std::vector<std::pair<std::string, long long>> ChangeLogQueries::branchesSince(long long since) {
     std::vector<std::pair<std::string, long long>> out;
     store_.query("SELECT CDFILIAL, MAX(NRALTERACAO) FROM ALTPRECO WHERE NRALTERACAO > {i1}"

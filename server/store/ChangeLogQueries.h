@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "server/store/Change.h"
 #include "server/store/RuleStore.h"
 
 namespace server {
@@ -35,6 +36,9 @@ public:
     /// the table (its own or every table), in number order, at most limit.
     std::vector<LoggedChange> changesFor(const std::string& branch, const std::string& table,
                                          long long since, long limit);
+    /// The changes numbered above `since`, in number order, at most limit, each with its
+    /// number.
+    std::vector<std::pair<long long, Change>> since(long long since, long limit);
     /// For every branch named by a change numbered above `since` (CDFILIAL, "T"
     /// included), the highest such number.
     std::vector<std::pair<std::string, long long>> branchesSince(long long since);

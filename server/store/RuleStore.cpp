@@ -85,8 +85,7 @@ void RuleStore::logChange(Change change) {
 }
 
 void RuleStore::logEverything() {
-    for (const ChangeKind kind : {ChangeKind::Rules, ChangeKind::BasePrices, ChangeKind::Holidays,
-                                  ChangeKind::Periods, ChangeKind::Products}) {
+    for (const ChangeKind kind : kChangeKinds) {
         logChange(Change::ofBranch("T", kind));
     }
 }
