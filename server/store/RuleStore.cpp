@@ -304,32 +304,40 @@ long RuleStore::countRules() {
     return count;
 }
 
+namespace {
+
+wire::Date storedDate(const SqlRow& r, int column) {
+    const std::string_view t = r.text(column);
+    const auto d = wire::Date::fromIso(t);
+    if (!d) {
+        throw std::runtime_error("Data inválida no banco de dados: " + std::string(t));
+    }
+    return *d;
+}
+
+}  // namespace
+
 void readRuleRow(const SqlRow& r, int first, RuleRow& row) {
-    auto text = [&](int c, std::string& into) { into.assign(r.text(first + c)); };
-    auto date = [&](int c) {
-        const std::string_view t = r.text(first + c);
-        const auto d = wire::Date::fromIso(t);
-        if (!d) {
-            throw std::runtime_error("Data inválida no banco de dados: " + std::string(t));
-        }
-        return *d;
-    };
-    text(0, row.branch);
-    text(1, row.table);
-    row.periodStart = date(2);
-    text(3, row.product);
-    const std::string_view day = r.text(first + 4);
+    row.branch.assign(r.text(first));
+    row.table.assign(r.text(first + 1));
+    row.periodStart = storedDate(r, first + 2);
+    row.product.assign(r.text(first + 3));
+    readRuleCells(r, first + 4, row);
+    row.updatedAt.assign(r.text(first + 14));
+}
+
+void readRuleCells(const SqlRow& r, int first, RuleRow& row) {
+    const std::string_view day = r.text(first);
     row.day = day.empty() ? ' ' : day[0];
-    text(5, row.consumerType);
-    text(6, row.timeStart);
-    text(7, row.timeEnd);
-    row.validFrom = date(8);
-    row.validTo = date(9);
-    row.adjustment = readColumnValue<Adjustment>(r, first + 10, "IDDESCACRE");
-    row.amountKind = readColumnValue<AmountKind>(r, first + 11, "IDVALPERC");
-    row.amount = r.number(first + 12);
-    row.display = readColumnValue<Display>(r, first + 13, "IDVISUALIZA");
-    text(14, row.updatedAt);
+    row.consumerType.assign(r.text(first + 1));
+    row.timeStart.assign(r.text(first + 2));
+    row.timeEnd.assign(r.text(first + 3));
+    row.validFrom = storedDate(r, first + 4);
+    row.validTo = storedDate(r, first + 5);
+    row.adjustment = readColumnValue<Adjustment>(r, first + 6, "IDDESCACRE");
+    row.amountKind = readColumnValue<AmountKind>(r, first + 7, "IDVALPERC");
+    row.amount = r.number(first + 8);
+    row.display = readColumnValue<Display>(r, first + 9, "IDVISUALIZA");
 }
 
 }  // namespace server
