@@ -25,16 +25,16 @@ const char* typeName(CellType type) {
 // invalid UTF-8) is left to the library, so the escapes and replacements are exactly
 // those of wire::dumpJson.
 void appendString(std::string& out, std::string_view value) {
-    bool ascii = true;
+    // Every byte looked at, without a branch: what needs an escape, and the high bit of
+    // what is not ASCII.
+    bool escaped = false;
+    unsigned char high = 0;
     for (const char c : value) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || c == '"' || c == '\\') {
-            out += wire::dumpJson(nlohmann::json(std::string(value)));
-            return;
-        }
-        ascii = ascii && byte < 0x80;
+        escaped |= (byte < 0x20) | (c == '"') | (c == '\\');
+        high |= byte;
     }
-    if (!ascii && !utf8Characters(value)) {
+    if (escaped || ((high & 0x80) != 0 && !utf8Characters(value))) {
         out += wire::dumpJson(nlohmann::json(std::string(value)));
         return;
     }

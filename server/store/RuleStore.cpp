@@ -306,13 +306,37 @@ long RuleStore::countRules() {
 
 namespace {
 
-wire::Date storedDate(const SqlRow& r, int column) {
+// Whether text is "YYYY-MM-DD" of date, read without checking the calendar (date is one).
+bool names(std::string_view text, const wire::Date& date) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return false;
+    }
+    auto number = [&](std::size_t from, std::size_t to) {
+        int value = 0;
+        for (std::size_t i = from; i < to; ++i) {
+            const int digit = text[i] - '0';
+            if (digit < 0 || digit > 9) {
+                return -1;
+            }
+            value = value * 10 + digit;
+        }
+        return value;
+    };
+    return number(0, 4) == date.year && number(5, 7) == date.month && number(8, 10) == date.day;
+}
+
+// The stored date into `into`. The rows of a long read are reused and their dates repeat
+// from row to row: a text naming the valid date `into` already holds is not read again.
+void readDate(const SqlRow& r, int column, wire::Date& into) {
     const std::string_view t = r.text(column);
+    if (into.valid() && names(t, into)) {
+        return;
+    }
     const auto d = wire::Date::fromIso(t);
     if (!d) {
         throw std::runtime_error("Data inválida no banco de dados: " + std::string(t));
     }
-    return *d;
+    into = *d;
 }
 
 }  // namespace
@@ -320,7 +344,7 @@ wire::Date storedDate(const SqlRow& r, int column) {
 void readRuleRow(const SqlRow& r, int first, RuleRow& row) {
     row.branch.assign(r.text(first));
     row.table.assign(r.text(first + 1));
-    row.periodStart = storedDate(r, first + 2);
+    readDate(r, first + 2, row.periodStart);
     row.product.assign(r.text(first + 3));
     readRuleCells(r, first + 4, row);
     row.updatedAt.assign(r.text(first + 14));
@@ -332,8 +356,8 @@ void readRuleCells(const SqlRow& r, int first, RuleRow& row) {
     row.consumerType.assign(r.text(first + 1));
     row.timeStart.assign(r.text(first + 2));
     row.timeEnd.assign(r.text(first + 3));
-    row.validFrom = storedDate(r, first + 4);
-    row.validTo = storedDate(r, first + 5);
+    readDate(r, first + 4, row.validFrom);
+    readDate(r, first + 5, row.validTo);
     row.adjustment = readColumnValue<Adjustment>(r, first + 6, "IDDESCACRE");
     row.amountKind = readColumnValue<AmountKind>(r, first + 7, "IDVALPERC");
     row.amount = r.number(first + 8);
