@@ -21,6 +21,19 @@ bool Date::valid() const {
 }
 
 std::string Date::iso() const {
+    // Written digit by digit: a price book writes two dates for each of its products.
+    if (year >= 0 && year <= 9999 && month >= 0 && month <= 99 && day >= 0 && day <= 99) {
+        std::string text(10, '-');
+        auto digits = [&](std::size_t end, int value, int count) {
+            for (int i = 0; i < count; ++i, value /= 10) {
+                text[end - 1 - static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+            }
+        };
+        digits(4, year, 4);
+        digits(7, month, 2);
+        digits(10, day, 2);
+        return text;
+    }
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", year, month, day);
     return buffer;

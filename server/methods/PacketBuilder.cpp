@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "protocol/ValueCodec.h"
+#include "server/ops/Utf8Text.h"
 
 namespace server {
 
@@ -19,15 +20,23 @@ const char* typeName(CellType type) {
     return "string";
 }
 
-// A JSON string. Printable ASCII other than the quote and the backslash is copied as it
-// is; anything else (control characters, non-ASCII, invalid UTF-8) is left to the JSON
-// library, so the escapes and replacements are exactly those of wire::dumpJson.
+// A JSON string. Well-formed UTF-8 without control characters, quotes or backslashes is
+// copied as it is, as the JSON library writes it; anything else (what needs an escape,
+// invalid UTF-8) is left to the library, so the escapes and replacements are exactly
+// those of wire::dumpJson.
 void appendString(std::string& out, std::string_view value) {
+    // Every byte looked at, without a branch: what needs an escape, and the high bit of
+    // what is not ASCII.
+    bool escaped = false;
+    unsigned char high = 0;
     for (const char c : value) {
-        if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') {
-            out += wire::dumpJson(nlohmann::json(std::string(value)));
-            return;
-        }
+        const auto byte = static_cast<unsigned char>(c);
+        escaped |= (byte < 0x20) | (c == '"') | (c == '\\');
+        high |= byte;
+    }
+    if (escaped || ((high & 0x80) != 0 && !utf8Characters(value))) {
+        out += wire::dumpJson(nlohmann::json(std::string(value)));
+        return;
     }
     out += '"';
     out += value;
@@ -36,13 +45,34 @@ void appendString(std::string& out, std::string_view value) {
 
 }  // namespace
 
-PacketBuilder::PacketBuilder(std::vector<PacketField> fields) : fields_(std::move(fields)) {}
+PacketBuilder::PacketBuilder(std::vector<PacketField> fields) : fields_(std::move(fields)) {
+    start();
+}
+
+void PacketBuilder::start() {
+    // The fields come first, the rows after them in the same text: the packet is never
+    // copied. The keys in the order the JSON library keeps them: sorted.
+    text_ = R"({"$packet":{"fields":[)";
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const PacketField& f = fields_[i];
+        text_ += i == 0 ? R"({"name":)" : R"(,{"name":)";
+        appendString(text_, f.name);
+        text_ += R"(,"size":)";
+        text_ += std::to_string(f.size);
+        text_ += R"(,"type":")";
+        text_ += typeName(f.type);
+        text_ += "\"}";
+    }
+    text_ += R"(],"rows":[)";
+    rows_ = 0;
+    rowStarted_ = false;
+}
 
 PacketBuilder& PacketBuilder::row() {
     if (rows_ > 0) {
-        rowsText_ += "],";
+        text_ += "],";
     }
-    rowsText_ += '[';
+    text_ += '[';
     ++rows_;
     rowStarted_ = false;
     return *this;
@@ -50,22 +80,22 @@ PacketBuilder& PacketBuilder::row() {
 
 void PacketBuilder::cell() {
     if (rowStarted_) {
-        rowsText_ += ',';
+        text_ += ',';
     }
     rowStarted_ = true;
 }
 
 PacketBuilder& PacketBuilder::text(std::string_view value) {
     cell();
-    appendString(rowsText_, value);
+    appendString(text_, value);
     return *this;
 }
 
 PacketBuilder& PacketBuilder::date(std::string_view iso) {
     cell();
-    rowsText_ += R"({"$date":)";
-    appendString(rowsText_, iso);
-    rowsText_ += '}';
+    text_ += R"({"$date":)";
+    appendString(text_, iso);
+    text_ += '}';
     return *this;
 }
 
@@ -73,21 +103,21 @@ PacketBuilder& PacketBuilder::integer(long long value) {
     cell();
     char buffer[24];
     const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    rowsText_.append(buffer, static_cast<std::size_t>(end - buffer));
+    text_.append(buffer, static_cast<std::size_t>(end - buffer));
     return *this;
 }
 
 PacketBuilder& PacketBuilder::number(double value) {
     cell();
     if (!std::isfinite(value)) {
-        rowsText_ += "null";
+        text_ += "null";
         return *this;
     }
     // The JSON library's own shortest form (with ".0" on whole numbers), as its dump
     // writes a number.
     char buffer[64];
     const char* end = nlohmann::detail::to_chars(buffer, buffer + sizeof buffer, value);
-    rowsText_.append(buffer, static_cast<std::size_t>(end - buffer));
+    text_.append(buffer, static_cast<std::size_t>(end - buffer));
     return *this;
 }
 
@@ -97,30 +127,14 @@ PacketBuilder& PacketBuilder::number(const std::optional<double>& value) {
 
 PacketBuilder& PacketBuilder::null() {
     cell();
-    rowsText_ += "null";
+    text_ += "null";
     return *this;
 }
 
 std::string PacketBuilder::takeText() {
-    // The keys in the order the JSON library keeps them: sorted.
-    std::string out = R"({"$packet":{"fields":[)";
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-        const PacketField& f = fields_[i];
-        out += i == 0 ? R"({"name":)" : R"(,{"name":)";
-        appendString(out, f.name);
-        out += R"(,"size":)";
-        out += std::to_string(f.size);
-        out += R"(,"type":")";
-        out += typeName(f.type);
-        out += "\"}";
-    }
-    out += R"(],"rows":[)";
-    out.reserve(out.size() + rowsText_.size() + 8);
-    out += rowsText_;
-    out += rows_ > 0 ? "]]}}" : "]}}";
-    rowsText_.clear();
-    rows_ = 0;
-    rowStarted_ = false;
+    text_ += rows_ > 0 ? "]]}}" : "]}}";
+    std::string out = std::move(text_);
+    start();
     return out;
 }
 

@@ -50,11 +50,13 @@ public:
     nlohmann::json take();
 
 private:
+    // Empties the builder: the text holds the fields and opens the rows.
+    void start();
     // Opens a cell: the separator from the one before it in the row.
     void cell();
 
     std::vector<PacketField> fields_;
-    std::string rowsText_;    // the rows written so far, without the enclosing brackets
+    std::string text_;         // the packet so far: the fields and the rows written
     std::size_t rows_ = 0;
     bool rowStarted_ = false;  // whether the open row has a cell yet
 };

@@ -21,15 +21,23 @@ RuleStore::Caller callerOf(const Call& call) {
 }
 
 // The answer line around a result the service wrote as JSON text: what
-// wire::encodeResult writes for its JSON form, without a tree of a large result.
-std::string resultLine(const nlohmann::json& id, std::string_view resultText) {
-    std::string out = R"({"jsonrpc":"2.0","id":)";
-    out += wire::dumpJson(id);
-    out += R"(,"result":)";
-    out.reserve(out.size() + resultText.size() + 1);
-    out += resultText;
-    out += '}';
-    return out;
+// wire::encodeResult writes for its JSON form, without a tree of a large result. When
+// the result's text has room for the line, the line is made in it: a price book's
+// answer is not copied into a second text.
+std::string resultLine(const nlohmann::json& id, std::string resultText) {
+    std::string head = R"({"jsonrpc":"2.0","id":)";
+    head += wire::dumpJson(id);
+    head += R"(,"result":)";
+    const std::size_t size = head.size() + resultText.size() + 1;
+    if (resultText.capacity() < size) {
+        head.reserve(size);
+        head += resultText;
+        head += '}';
+        return head;
+    }
+    resultText.insert(0, head);
+    resultText += '}';
+    return resultText;
 }
 
 std::string internalError(const std::string& occurrence) {
@@ -138,13 +146,13 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
         }
         // A read's answer may be a price book of a hundred thousand rows: the service
         // writes it as text, never as a tree.
-        const std::string text =
+        std::string text =
             reads_.callTextChecked(*call.method, call.params, call.deadline, callerOf(call));
         log_.succeeded(call, session, nlohmann::json());
         if (call.notification) {
             return std::nullopt;
         }
-        return resultLine(call.id, text);
+        return resultLine(call.id, std::move(text));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.
@@ -191,13 +199,13 @@ Completion Dispatcher::completeOrPark(Call call, const Session& session, bool ma
     const Clock::time_point now = Clock::now();
     call.deadline = now + lookupTimeout_;
     try {
-        const std::string text = reads_.callTextChecked(*call.method, call.params, call.deadline,
-                                                        callerOf(call), mayPark && now < until);
+        std::string text = reads_.callTextChecked(*call.method, call.params, call.deadline,
+                                                  callerOf(call), mayPark && now < until);
         log_.succeeded(call, session, nlohmann::json());
         if (call.notification) {
             return {};
         }
-        return {resultLine(call.id, text), std::nullopt};
+        return {resultLine(call.id, std::move(text)), std::nullopt};
     } catch (const NothingNewYet& e) {
         std::string branch = e.branch();
         const long long seen = e.seen();

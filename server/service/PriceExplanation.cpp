@@ -69,7 +69,7 @@ void forEachPrice(RuleStore& store, const PriceMoment& at,
     }
     PricingQueries(store).forEachPricedProduct(
         at.branch, at.table, *wire::Date::fromIso(at.period->start),
-        [&](const PricedProduct& product, const std::vector<RuleRow>& rules) {
+        [&](const PricedProduct& product, std::span<const RuleRow> rules) {
             const RuleRow* applied = appliedRule(at.moment, rules);
             fn(product, applied, computePrice(product.base, applied));
         });

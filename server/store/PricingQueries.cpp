@@ -98,7 +98,7 @@ std::optional<PricedProduct> PricingQueries::product(const std::string& branch,
 
 void PricingQueries::forEachPricedProduct(
     const std::string& branch, const std::string& table, const wire::Date& periodStart,
-    const std::function<void(const PricedProduct&, const std::vector<RuleRow>&)>& fn) {
+    const std::function<void(const PricedProduct&, std::span<const RuleRow>)>& fn) {
     // Three reads along their tables' keys instead of one join, which would look every
     // product's price and rules up one by one: the assortment, the period's base prices,
     // then the period's rules, matched to the products by code as they come.
@@ -148,23 +148,24 @@ void PricingQueries::forEachPricedProduct(
     next = 0;
 
     // The rules come in product order, as the products do (the same column, ordered the
-    // same way): each product is handed on once the rules have passed it.
+    // same way): each product is handed on once the rules have passed it. Only the cells
+    // after the product are read: branch, table and period are those asked for, and the
+    // rows keep their texts' buffers from product to product.
     std::vector<RuleRow> rules;
-    std::size_t used = 0;  // rules of the current product; the vector keeps its rows
+    std::size_t used = 0;  // rules of the current product, the first rows of the vector
     std::size_t current = 0;
     auto handOnUpTo = [&](std::size_t end) {
         for (; current < end; ++current) {
-            rules.resize(used);
-            fn(products[current], rules);
+            fn(products[current], std::span<const RuleRow>(rules.data(), used));
             used = 0;
         }
     };
-    store_.query("SELECT " + std::string(schema::kRuleSelect) +
+    store_.query("SELECT CDPRODUTO, " + std::string(schema::kRuleCells) +
                      " FROM PRECDIF WHERE CDFILIAL = {t1} AND CDTABEPREC = {t2}"
                      " AND DTINIVGPREC = {d3} ORDER BY " + std::string(schema::kRuleKey),
                  {branch, table, periodStart.iso()},
                  [&](const SqlRow& r) {
-                     const auto at = indexOf(r.text(3));
+                     const auto at = indexOf(r.text(0));
                      if (!at) {
                          return;  // the product is no longer sold by the branch
                      }
@@ -173,10 +174,15 @@ void PricingQueries::forEachPricedProduct(
                              "As regras do livro de preços não vieram na ordem dos produtos.");
                      }
                      handOnUpTo(*at);
-                     if (rules.size() <= used) {
-                         rules.resize(used + 1);
+                     if (rules.size() == used) {
+                         RuleRow& added = rules.emplace_back();
+                         added.branch = branch;
+                         added.table = table;
+                         added.periodStart = periodStart;
                      }
-                     readRuleRow(r, 0, rules[used++]);
+                     RuleRow& row = rules[used++];
+                     row.product = products[*at].code;
+                     readRuleCells(r, 1, row);
                  },
                  SqlRows::Many);
     handOnUpTo(products.size());

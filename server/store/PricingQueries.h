@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,13 @@ public:
     std::optional<PricedProduct> product(const std::string& branch, const std::string& table,
                                          const wire::Date& periodStart, const std::string& code);
     /// Every product the branch sells with its base price and its stored rules of the
-    /// period, product by product in code order; the rules in key order. The assortment is
-    /// held (code, tree code, name and price of each product); the rules are read as they
-    /// are used, never all at once. fn must not use the store.
+    /// period, product by product in code order; the rules in key order, without their
+    /// DTULTATU (updatedAt left empty). The assortment is held (code, tree code, name and
+    /// price of each product); the rules are read as they are used, never all at once,
+    /// and are valid only during the call they are given to. fn must not use the store.
     void forEachPricedProduct(
         const std::string& branch, const std::string& table, const wire::Date& periodStart,
-        const std::function<void(const PricedProduct&, const std::vector<RuleRow>&)>& fn);
+        const std::function<void(const PricedProduct&, std::span<const RuleRow>)>& fn);
     /// The product's stored rules of the period, in key order.
     std::vector<RuleRow> productRules(const std::string& branch, const std::string& table,
                                       const wire::Date& periodStart, const std::string& code);

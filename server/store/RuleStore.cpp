@@ -303,32 +303,64 @@ long RuleStore::countRules() {
     return count;
 }
 
-void readRuleRow(const SqlRow& r, int first, RuleRow& row) {
-    auto text = [&](int c, std::string& into) { into.assign(r.text(first + c)); };
-    auto date = [&](int c) {
-        const std::string_view t = r.text(first + c);
-        const auto d = wire::Date::fromIso(t);
-        if (!d) {
-            throw std::runtime_error("Data inválida no banco de dados: " + std::string(t));
+namespace {
+
+// Whether text is "YYYY-MM-DD" of date, read without checking the calendar (date is one).
+bool names(std::string_view text, const wire::Date& date) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return false;
+    }
+    auto number = [&](std::size_t from, std::size_t to) {
+        int value = 0;
+        for (std::size_t i = from; i < to; ++i) {
+            const int digit = text[i] - '0';
+            if (digit < 0 || digit > 9) {
+                return -1;
+            }
+            value = value * 10 + digit;
         }
-        return *d;
+        return value;
     };
-    text(0, row.branch);
-    text(1, row.table);
-    row.periodStart = date(2);
-    text(3, row.product);
-    const std::string_view day = r.text(first + 4);
+    return number(0, 4) == date.year && number(5, 7) == date.month && number(8, 10) == date.day;
+}
+
+// The stored date into `into`. The rows of a long read are reused and their dates repeat
+// from row to row: a text naming the valid date `into` already holds is not read again.
+void readDate(const SqlRow& r, int column, wire::Date& into) {
+    const std::string_view t = r.text(column);
+    if (into.valid() && names(t, into)) {
+        return;
+    }
+    const auto d = wire::Date::fromIso(t);
+    if (!d) {
+        throw std::runtime_error("Data inválida no banco de dados: " + std::string(t));
+    }
+    into = *d;
+}
+
+}  // namespace
+
+void readRuleRow(const SqlRow& r, int first, RuleRow& row) {
+    row.branch.assign(r.text(first));
+    row.table.assign(r.text(first + 1));
+    readDate(r, first + 2, row.periodStart);
+    row.product.assign(r.text(first + 3));
+    readRuleCells(r, first + 4, row);
+    row.updatedAt.assign(r.text(first + 14));
+}
+
+void readRuleCells(const SqlRow& r, int first, RuleRow& row) {
+    const std::string_view day = r.text(first);
     row.day = day.empty() ? ' ' : day[0];
-    text(5, row.consumerType);
-    text(6, row.timeStart);
-    text(7, row.timeEnd);
-    row.validFrom = date(8);
-    row.validTo = date(9);
-    row.adjustment = readColumnValue<Adjustment>(r, first + 10, "IDDESCACRE");
-    row.amountKind = readColumnValue<AmountKind>(r, first + 11, "IDVALPERC");
-    row.amount = r.number(first + 12);
-    row.display = readColumnValue<Display>(r, first + 13, "IDVISUALIZA");
-    text(14, row.updatedAt);
+    row.consumerType.assign(r.text(first + 1));
+    row.timeStart.assign(r.text(first + 2));
+    row.timeEnd.assign(r.text(first + 3));
+    readDate(r, first + 4, row.validFrom);
+    readDate(r, first + 5, row.validTo);
+    row.adjustment = readColumnValue<Adjustment>(r, first + 6, "IDDESCACRE");
+    row.amountKind = readColumnValue<AmountKind>(r, first + 7, "IDVALPERC");
+    row.amount = r.number(first + 8);
+    row.display = readColumnValue<Display>(r, first + 9, "IDVISUALIZA");
 }
 
 }  // namespace server

@@ -255,6 +255,9 @@ private:
 /// Reads the 15 columns of schema::kRuleSelect, from column `first` on, into row. Throws
 /// StoreError for a value the column may not hold.
 void readRuleRow(const SqlRow& r, int first, RuleRow& row);
+/// Reads the 10 columns of schema::kRuleCells (day to display), from column `first` on,
+/// into row; the key's first four columns and DTULTATU are left as they are.
+void readRuleCells(const SqlRow& r, int first, RuleRow& row);
 /// The member of a closed set (Adjustment, AmountKind, Display) a column holds; throws
 /// StoreError, naming the column, for any value but 0 and 1.
 template <class Set>

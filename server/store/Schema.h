@@ -56,6 +56,11 @@ inline constexpr std::string_view kRuleSelect =
     "CDFILIAL, CDTABEPREC, {date:DTINIVGPREC}, CDPRODUTO, IDDIA, CDTIPOCONS, HRINI, HRFIN, "
     "{date:DTINIVALID}, {date:DTFINVALID}, IDDESCACRE, IDVALPERC, VRPRECDIF, IDVISUALIZA, "
     "{stamp:DTULTATU}";
+/// The cells of a PRECDIF row after its product, as readRuleCells reads them: columns 4
+/// to 13 of kRuleSelect.
+inline constexpr std::string_view kRuleCells =
+    "IDDIA, CDTIPOCONS, HRINI, HRFIN, {date:DTINIVALID}, {date:DTFINVALID}, IDDESCACRE, "
+    "IDVALPERC, VRPRECDIF, IDVISUALIZA";
 /// Every column of PRECDIFHIST in table order: the rule's key, the operation (IDOPERACAO
 /// `S` replaced, `E` removed; DTOPERACAO in UTC; who and where), the row before (the
 /// _ANT columns, never null) and the row after (null when removed).

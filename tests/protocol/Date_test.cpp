@@ -29,6 +29,17 @@ TEST(Date, IsoTextReadsOnlyExistingDatesInTheExactForm) {
     }
 }
 
+TEST(Date, IsoTextOfAnyFieldsIsPrintfsForm) {
+    const std::pair<Date, const char*> cases[] = {
+        {Date{0, 0, 0}, "0000-00-00"},    {Date{7, 1, 2}, "0007-01-02"},
+        {Date{12345, 1, 2}, "12345-01-02"}, {Date{-1, 1, 2}, "-001-01-02"},
+        {Date{2026, 100, 2}, "2026-100-02"},
+    };
+    for (const auto& [date, text] : cases) {
+        EXPECT_EQ(date.iso(), text);
+    }
+}
+
 TEST(Date, DayNumbersFollowTheCalendarBothWays) {
     EXPECT_EQ((Date{1970, 1, 1}.daysSinceEpoch()), 0);
     EXPECT_EQ((Date{1899, 12, 30}.daysSinceEpoch()), -25569);  // the OLE zero

@@ -48,6 +48,15 @@ TEST(PacketBuilder, WritesTheTextTheJsonTreeDumpsTo) {
         {{CellType::Date, "2026-02-16"}, {CellType::Number, nullptr}, {CellType::Integer, 7}},
         {{CellType::Text, nullptr}, {CellType::Number, 123456789012345678.0}, {CellType::Integer, 2}},
         {{CellType::Text, "x"}, {CellType::Number, 0.005}, {CellType::Integer, 3}},
+        // Well-formed UTF-8 is copied; every malformed sequence is the library's to replace.
+        {{CellType::Text, "DEL \x7f e p\xc3\xa3o \xf0\x9f\x8d\x9e"}, {CellType::Number, 1.0},
+         {CellType::Integer, 4}},
+        {{CellType::Text, std::string("longo \xc0\xaf")}, {CellType::Number, 2.0}, {CellType::Integer, 5}},
+        {{CellType::Text, std::string("metade \xed\xa0\x80")}, {CellType::Number, 3.0},
+         {CellType::Integer, 6}},
+        {{CellType::Text, std::string("cortado \xe3\x81")}, {CellType::Number, 4.0}, {CellType::Integer, 8}},
+        {{CellType::Text, std::string("alto \xf4\x90\x80\x80")}, {CellType::Number, 5.0},
+         {CellType::Integer, 9}},
     };
     const std::vector<server::PacketField> fields = {
         {"NOME", CellType::Text, 50}, {"VALOR", CellType::Number}, {"FLAG", CellType::Integer}};

@@ -353,6 +353,29 @@ TEST_P(Pricing, RemovalIsAllOrNothingAndEveryChangeIsInTheHistory) {
     }
 }
 
+// The book's rows reuse the dates of the rows before them: a stored text that is not a
+// date fails the book even right after rows whose dates were read.
+TEST_P(Pricing, ThePriceBookRefusesAStoredDateThatIsNone) {
+    if (GetParam() != Backend::Sqlite) {
+        GTEST_SKIP() << "a DATE column of PostgreSQL holds only dates";
+    }
+    Rule rule;
+    rule.products = {"0000000001", "0000000002"};
+    rule.validTo = {2026, 2, 28};
+    store(rule);
+    const json params = json::array({"0001", "001", "", {{"$date", "2026-02-10"}}, "12:00"});
+    for (const char* text : {"2026-02-30", "2026-2-28", "2026-02-2x"}) {
+        db_->exec(std::string("UPDATE PRECDIF SET DTFINVALID = '") + text +
+                  "' WHERE CDPRODUTO = '0000000002'");
+        try {
+            call("GetPrecosVigentes", params);
+            ADD_FAILURE() << text << " was read as a date";
+        } catch (const std::exception& e) {
+            EXPECT_NE(std::string(e.what()).find(text), std::string::npos) << e.what();
+        }
+    }
+}
+
 // The first store of a connection is the one that readies its history; when the database
 // rolls that store back, the stores after it are still recorded.
 TEST_P(Pricing, AStoreRolledBackFirstLeavesTheHistoryRecording) {

@@ -9,38 +9,52 @@
 
 namespace server {
 
+namespace {
+
+bool storedAsText(int type) {
+    return type == SQLITE_TEXT || type == SQLITE_BLOB;
+}
+
+}  // namespace
+
+// A cell is read through its value: one call of the statement per cell, where its type,
+// text and length would be a call each.
+sqlite3_value* SqliteRow::cell(int c) const {
+    return sqlite3_column_value(stmt_, c);
+}
+
 bool SqliteRow::isNull(int c) const {
-    return sqlite3_column_type(stmt_, c) == SQLITE_NULL;
+    return sqlite3_value_type(cell(c)) == SQLITE_NULL;
 }
 
 std::string_view SqliteRow::text(int c) const {
-    const auto* p = sqlite3_column_text(stmt_, c);
+    sqlite3_value* value = cell(c);
+    const auto* p = sqlite3_value_text(value);
     return p ? std::string_view(reinterpret_cast<const char*>(p),
-                                static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c)))
+                                static_cast<std::size_t>(sqlite3_value_bytes(value)))
              : std::string_view();
 }
 
 long long SqliteRow::integer(int c) const {
-    if (sqlite3_column_type(stmt_, c) == SQLITE_FLOAT) {
+    sqlite3_value* value = cell(c);
+    const int type = sqlite3_value_type(value);
+    if (type == SQLITE_FLOAT) {
         // A whole number only: 1.5 is no integer, nor is it 1.
-        const double value = sqlite3_column_double(stmt_, c);
-        if (!(std::trunc(value) == value && std::fabs(value) < 9.2e18)) {
+        const double number = sqlite3_value_double(value);
+        if (!(std::trunc(number) == number && std::fabs(number) < 9.2e18)) {
             throw StoreError(StoreFailure::Other, "Valor inválido no banco de dados: " +
-                                                      std::to_string(value) +
+                                                      std::to_string(number) +
                                                       " não é um número inteiro.");
         }
-        return static_cast<long long>(value);
+        return static_cast<long long>(number);
     }
-    return storedAsText(c) ? SqlRow::integer(c) : sqlite3_column_int64(stmt_, c);
+    return storedAsText(type) ? SqlRow::integer(c) : sqlite3_value_int64(value);
 }
 
 double SqliteRow::number(int c) const {
-    return storedAsText(c) ? SqlRow::number(c) : sqlite3_column_double(stmt_, c);
-}
-
-bool SqliteRow::storedAsText(int c) const {
-    const int type = sqlite3_column_type(stmt_, c);
-    return type == SQLITE_TEXT || type == SQLITE_BLOB;
+    sqlite3_value* value = cell(c);
+    return storedAsText(sqlite3_value_type(value)) ? SqlRow::number(c)
+                                                   : sqlite3_value_double(value);
 }
 
 }  // namespace server
