@@ -12,6 +12,7 @@
 #include "forms/Application.h"
 #include "net/NetFailure.h"
 #include "net/Workstation.h"
+#include "protocol/AnswerReader.h"
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
@@ -298,7 +299,8 @@ const std::string& TNetConnection::LastError() const {
 }
 
 wire::CallResult TNetConnection::Call(const std::string& method,
-                                      const std::vector<wire::Value>& args) {
+                                      const std::vector<wire::Value>& args,
+                                      std::optional<wire::DataPacket>* rows) {
     auto broken = [&](const std::string& text) {
         impl_->close();
         impl_->lastError = text;
@@ -308,6 +310,9 @@ wire::CallResult TNetConnection::Call(const std::string& method,
         return wire::CallResult::failure(wire::rpc::kTransportError, text);
     };
     impl_->lastCallTimedOut = false;
+    if (rows != nullptr) {
+        rows->reset();
+    }
 
     nlohmann::json params = nlohmann::json::array();
     for (const wire::Value& arg : args) {
@@ -341,7 +346,7 @@ wire::CallResult TNetConnection::Call(const std::string& method,
                            : "A conexão com o servidor de aplicação " + impl_->where(*this) +
                                  " foi interrompida: " + failure);
     }
-    wire::CallResult result = wire::parseResponse(*answer, id);
+    wire::CallResult result = wire::readAnswer(*answer, id, rows);
     if (!result.ok && result.errorCode == wire::rpc::kParseError) {
         // The server could not read our line, or we could not read its answer: either
         // way the stream is out of step, and the next call starts on a fresh one.
