@@ -1,5 +1,7 @@
 #include "AnswerReader.h"
 
+#include <array>
+#include <charconv>
 #include <limits>
 #include <vector>
 
@@ -48,6 +50,19 @@ public:
         std::string out;
         readString(&out);
         return out;
+    }
+    // A member's name, as it stands in the line. Names of the plain form are plain ASCII:
+    // one with an escape or another byte is left to the parser.
+    std::string_view name() {
+        expect('"');
+        const std::size_t start = p_;
+        while (p_ < s_.size()) {
+            const auto c = static_cast<unsigned char>(s_[p_]);
+            if (c == '"') return s_.substr(start, p_++ - start);
+            if (c == '\\' || c < 0x20 || c >= 0x80) break;
+            ++p_;
+        }
+        throw NotPlain{};
     }
     // A string compared with `word` without keeping it.
     bool stringIs(std::string_view word) {
@@ -252,18 +267,28 @@ private:
 };
 
 // Names seen in one object: a name given twice is left to the parser (the last one wins
-// there), so the reading never has to decide which counts.
+// there), so the reading never has to decide which counts. The plain form's objects have
+// a few members; one with more is left to the parser too.
 class Names {
 public:
-    void add(const std::string& name) {
-        for (const std::string& seen : seen_)
-            if (seen == name) throw NotPlain{};
-        seen_.push_back(name);
+    void add(std::string_view name) {
+        if (count_ == seen_.size()) throw NotPlain{};
+        for (std::size_t i = 0; i < count_; ++i)
+            if (seen_[i] == name) throw NotPlain{};
+        seen_[count_++] = name;
     }
 
 private:
-    std::vector<std::string> seen_;
+    std::array<std::string_view, 16> seen_;
+    std::size_t count_ = 0;
 };
+
+// The value of a plain integer's text (Scanner::plainInteger).
+long long integerOf(std::string_view token) {
+    long long value = 0;
+    std::from_chars(token.data(), token.data() + token.size(), value);
+    return value;
+}
 
 // A value read by the tree's parser from its own text, as parseResponse would read it in
 // place; whatever the parser refuses sends the whole line there.
@@ -298,7 +323,7 @@ FieldDesc readField(Scanner& in) {
     in.expect('{');
     if (!in.take('}')) {
         do {
-            const std::string name = in.string();
+            const std::string_view name = in.name();
             names.add(name);
             in.expect(':');
             if (name == "name") {
@@ -311,7 +336,7 @@ FieldDesc readField(Scanner& in) {
             } else if (name == "size") {
                 const std::string_view size = in.number();
                 if (!Scanner::plainInteger(size) || size.front() == '-' || size.size() > 10) throw NotPlain{};
-                const long long value = std::stoll(std::string(size));
+                const long long value = integerOf(size);
                 if (value > std::numeric_limits<int>::max()) throw NotPlain{};
                 field.size = static_cast<int>(value);
             } else {
@@ -367,7 +392,7 @@ DataPacket readPacketBody(Scanner& in) {
     in.expect('{');
     if (!in.take('}')) {
         do {
-            const std::string name = in.string();
+            const std::string_view name = in.name();
             names.add(name);
             in.expect(':');
             if (name == "fields") {
@@ -435,7 +460,7 @@ json readPageObject(Scanner& in, std::string_view line, std::optional<DataPacket
     in.expect('{');
     if (!in.take('}')) {
         do {
-            const std::string name = in.string();
+            const std::string_view name = in.name();
             names.add(name);
             in.expect(':');
             in.blanks();
@@ -444,7 +469,7 @@ json readPageObject(Scanner& in, std::string_view line, std::optional<DataPacket
             } else {
                 const std::size_t start = in.pos();
                 in.skipValue(2);
-                object[name] = parsed(in.from(start), 2);
+                object[std::string(name)] = parsed(in.from(start), 2);
             }
         } while (in.take(','));
         in.expect('}');
@@ -479,7 +504,7 @@ CallResult readPlain(std::string_view line, long long expectedId, std::optional<
     Names names;
     in.expect('{');
     do {
-        const std::string name = in.string();
+        const std::string_view name = in.name();
         names.add(name);
         in.expect(':');
         if (name == "jsonrpc") {
@@ -487,7 +512,7 @@ CallResult readPlain(std::string_view line, long long expectedId, std::optional<
             version = true;
         } else if (name == "id") {
             const std::string_view id = in.number();
-            if (!Scanner::plainInteger(id) || std::stoll(std::string(id)) != expectedId) throw NotPlain{};
+            if (!Scanner::plainInteger(id) || integerOf(id) != expectedId) throw NotPlain{};
             idMatches = true;
         } else if (name == "result") {
             result = readResult(in, line, rows);
