@@ -2,6 +2,8 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -43,7 +45,6 @@ public:
     }
     bool atEnd() { return peek() == '\0' && p_ == s_.size(); }
     std::size_t pos() const { return p_; }
-    std::string_view from(std::size_t start) const { return s_.substr(start, p_ - start); }
 
     // A string, unescaped; the opening quote is next.
     std::string string() {
@@ -100,37 +101,64 @@ public:
         return s_.substr(start, p_ - start);
     }
 
-    // Steps over one value of any kind, checking it; `depth` is the nesting it sits in.
-    void skipValue(std::size_t depth) {
+    // One value of any kind as the tree the parser builds of it (the same kinds of
+    // number, the last of a name given twice); `depth` is the nesting it sits in.
+    json tree(std::size_t depth) {
         if (depth >= kMaxJsonDepth) throw NotPlain{};
         switch (peek()) {
             case '"':
-                readString(nullptr);
-                return;
-            case '{':
+                return string();
+            case '{': {
                 ++p_;
-                if (take('}')) return;
+                json object = json::object();
+                if (take('}')) return object;
                 do {
                     if (peek() != '"') throw NotPlain{};
-                    readString(nullptr);
+                    std::string key = string();
                     expect(':');
-                    skipValue(depth + 1);
+                    object[std::move(key)] = tree(depth + 1);
                 } while (take(','));
                 expect('}');
-                return;
-            case '[':
+                return object;
+            }
+            case '[': {
                 ++p_;
-                if (take(']')) return;
-                do skipValue(depth + 1);
+                json array = json::array();
+                if (take(']')) return array;
+                do array.push_back(tree(depth + 1));
                 while (take(','));
                 expect(']');
-                return;
-            case 't': word("true"); return;
-            case 'f': word("false"); return;
-            case 'n': word("null"); return;
-            default:
-                number();
+                return array;
+            }
+            case 't': word("true"); return true;
+            case 'f': word("false"); return false;
+            case 'n': word("null"); return nullptr;
+            default: return numberValue(number());
         }
+    }
+
+    // A number as the parser keeps it: a whole number without a sign unsigned, with one
+    // signed, any other a double. What the parser would read otherwise (a whole number
+    // past 64 bits, a double past its range either way) is left to it.
+    static json numberValue(std::string_view token) {
+        const char* first = token.data();
+        const char* last = token.data() + token.size();
+        if (token.find_first_of(".eE") == std::string_view::npos) {
+            if (token.front() == '-') {
+                std::int64_t value = 0;
+                const auto [end, ec] = std::from_chars(first, last, value);
+                if (ec != std::errc() || end != last) throw NotPlain{};
+                return value;
+            }
+            std::uint64_t value = 0;
+            const auto [end, ec] = std::from_chars(first, last, value);
+            if (ec != std::errc() || end != last) throw NotPlain{};
+            return value;
+        }
+        double value = 0;
+        const auto [end, ec] = std::from_chars(first, last, value);
+        if (ec != std::errc() || end != last || !std::isfinite(value)) throw NotPlain{};
+        return value;
     }
 
     void word(std::string_view w) {
@@ -290,22 +318,8 @@ long long integerOf(std::string_view token) {
     return value;
 }
 
-// A value read by the tree's parser from its own text, as parseResponse would read it in
-// place; whatever the parser refuses sends the whole line there.
-json parsed(std::string_view text, std::size_t depth) {
-    if (depth + jsonDepth(text) > kMaxJsonDepth) throw NotPlain{};
-    json value = json::parse(text, nullptr, false);
-    if (value.is_discarded()) throw NotPlain{};
-    return value;
-}
-
-// Steps over a member nobody reads, checked by the parser all the same (a number beyond a
-// double fails it there).
-void ignore(Scanner& in, std::size_t depth) {
-    const std::size_t start = in.pos();
-    in.skipValue(depth);
-    parsed(in.from(start), depth);
-}
+// Steps over a member nobody reads, checked all the same.
+void ignore(Scanner& in, std::size_t depth) { in.tree(depth); }
 
 enum class CellKind { Text, Number, Date };
 
@@ -467,9 +481,7 @@ json readPageObject(Scanner& in, std::string_view line, std::optional<DataPacket
             if (name == "rows" && startsPacket(line, in.pos())) {
                 rows = readPacketObject(in);
             } else {
-                const std::size_t start = in.pos();
-                in.skipValue(2);
-                object[std::string(name)] = parsed(in.from(start), 2);
+                object[std::string(name)] = in.tree(2);
             }
         } while (in.take(','));
         in.expect('}');
@@ -490,10 +502,7 @@ Value readResult(Scanner& in, std::string_view line, std::optional<DataPacket>* 
         *rows = std::move(page);
         return object;
     }
-    in.blanks();
-    const std::size_t start = in.pos();
-    in.skipValue(1);
-    return fromJson(parsed(in.from(start), 1));
+    return fromJson(in.tree(1));
 }
 
 CallResult readPlain(std::string_view line, long long expectedId, std::optional<DataPacket>* rows) {

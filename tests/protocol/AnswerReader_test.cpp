@@ -21,6 +21,11 @@ const std::string kPacket =
     R"([null,null,null,null],["S\u00e3o \"P\"\n\\\/\ud83d\ude00 é",1e2,-17,null],)"
     R"(["x",0.1,123456789012345678901,{"$date":"2024-02-29"}]]}})";
 
+// An explanation-like object: nested members, every kind of number, dates, a list.
+const std::string kObject =
+    R"({"base":34.45,"regras":[{"linha":{"A":"x","D":{"$date":"2026-02-28"}},"n":-3,)"
+    R"("u":18446744073709551615,"f":1E5,"z":-0,"ok":true}],"nada":null,"\u0041":"\u00e9"})";
+
 std::string answer(const std::string& result, long long id = kId) {
     return R"({"jsonrpc":"2.0","id":)" + std::to_string(id) + R"(,"result":)" + result + "}";
 }
@@ -88,15 +93,16 @@ INSTANTIATE_TEST_SUITE_P(
         answer("{\"$packet\":{\"fields\":[{\"name\":\"A\"}],\"rows\":[[\"\xED\xA0\x80\"]]}}"),
         answer("{\"$packet\":{\"fields\":[{\"name\":\"A\"}],\"rows\":[[\"a\tb\"]]}}"),
         answer(std::string(40, '[') + std::string(40, ']')), answer("-0"), answer("1e400"),
-        R"({"jsonrpc":"2.0","id":7,"result":1,"x":1e400})"));
+        R"({"jsonrpc":"2.0","id":7,"result":1,"x":1e400})", answer(kObject), page(kObject),
+        answer("[-9223372036854775809,18446744073709551616,1e-400,-0.0]"),
+        answer(R"({"a":1,"a":{"b":2}})"), answer(R"({"$date":"2026-13-01"})")));
 
 // Hostile lines: every answer above with bytes changed, cut or repeated at random.
 TEST(AnswerReader, MangledAnswersReadAsTheTreeReadsThem) {
-    const std::vector<std::string> seeds = {answer(kPacket), page(kPacket),
-                                            answer(R"({"stored":3,"replaced":0})")};
+    const std::vector<std::string> seeds = {answer(kPacket), page(kPacket), answer(kObject)};
     const std::string alphabet = "{}[]\":,\\ 0-.eE9tnu$\x80\xC3\xED\xF4";
     std::mt19937 random(42);
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 4000; ++round) {
         std::string line = seeds[static_cast<std::size_t>(round) % seeds.size()];
         const int changes = 1 + static_cast<int>(random() % 3);
         for (int c = 0; c < changes; ++c) {
