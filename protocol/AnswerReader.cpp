@@ -318,6 +318,32 @@ long long integerOf(std::string_view token) {
     return value;
 }
 
+// Reads an object's members, handing each name to `each` with the cursor on its value;
+// a name given twice is left to the parser.
+template <class Each>
+void members(Scanner& in, Each&& each) {
+    Names names;
+    in.expect('{');
+    if (in.take('}')) return;
+    do {
+        const std::string_view name = in.name();
+        names.add(name);
+        in.expect(':');
+        each(name);
+    } while (in.take(','));
+    in.expect('}');
+}
+
+// Reads an array's elements, `each` reading one at the cursor.
+template <class Each>
+void elements(Scanner& in, Each&& each) {
+    in.expect('[');
+    if (in.take(']')) return;
+    do each();
+    while (in.take(','));
+    in.expect(']');
+}
+
 // Steps over a member nobody reads, checked all the same.
 void ignore(Scanner& in, std::size_t depth) { in.tree(depth); }
 
@@ -333,32 +359,24 @@ CellKind kindOf(const std::string& type) {
 FieldDesc readField(Scanner& in) {
     FieldDesc field;
     bool named = false;
-    Names names;
-    in.expect('{');
-    if (!in.take('}')) {
-        do {
-            const std::string_view name = in.name();
-            names.add(name);
-            in.expect(':');
-            if (name == "name") {
-                if (in.peek() != '"') throw NotPlain{};
-                field.name = in.string();
-                named = true;
-            } else if (name == "type") {
-                if (in.peek() != '"') throw NotPlain{};
-                field.type = in.string();
-            } else if (name == "size") {
-                const std::string_view size = in.number();
-                if (!Scanner::plainInteger(size) || size.front() == '-' || size.size() > 10) throw NotPlain{};
-                const long long value = integerOf(size);
-                if (value > std::numeric_limits<int>::max()) throw NotPlain{};
-                field.size = static_cast<int>(value);
-            } else {
-                ignore(in, 5);
-            }
-        } while (in.take(','));
-        in.expect('}');
-    }
+    members(in, [&](std::string_view name) {
+        if (name == "name") {
+            if (in.peek() != '"') throw NotPlain{};
+            field.name = in.string();
+            named = true;
+        } else if (name == "type") {
+            if (in.peek() != '"') throw NotPlain{};
+            field.type = in.string();
+        } else if (name == "size") {
+            const std::string_view size = in.number();
+            if (!Scanner::plainInteger(size) || size.front() == '-' || size.size() > 10) throw NotPlain{};
+            const long long value = integerOf(size);
+            if (value > std::numeric_limits<int>::max()) throw NotPlain{};
+            field.size = static_cast<int>(value);
+        } else {
+            ignore(in, 5);
+        }
+    });
     if (!named) throw NotPlain{};
     return field;
 }
@@ -400,50 +418,28 @@ DataPacket readPacketBody(Scanner& in) {
     DataPacket packet;
     std::vector<CellKind> kinds;
     bool hasFields = false;
-    // Rows that come before the fields are read once the fields are known: left to the
-    // parser.
-    Names names;
-    in.expect('{');
-    if (!in.take('}')) {
-        do {
-            const std::string_view name = in.name();
-            names.add(name);
-            in.expect(':');
-            if (name == "fields") {
-                in.expect('[');
-                if (!in.take(']')) {
-                    do packet.fields.push_back(readField(in));
-                    while (in.take(','));
-                    in.expect(']');
-                }
-                for (const FieldDesc& f : packet.fields) kinds.push_back(kindOf(f.type));
-                hasFields = true;
-            } else if (name == "rows") {
-                if (!hasFields) throw NotPlain{};
-                in.expect('[');
-                if (!in.take(']')) {
-                    do {
-                        Row row;
-                        row.reserve(kinds.size());
-                        in.expect('[');
-                        if (!in.take(']')) {
-                            do {
-                                if (row.size() == kinds.size()) throw NotPlain{};
-                                row.push_back(readCell(in, kinds[row.size()]));
-                            } while (in.take(','));
-                            in.expect(']');
-                        }
-                        if (row.size() != kinds.size()) throw NotPlain{};
-                        packet.rows.push_back(std::move(row));
-                    } while (in.take(','));
-                    in.expect(']');
-                }
-            } else {
-                ignore(in, 3);
-            }
-        } while (in.take(','));
-        in.expect('}');
-    }
+    members(in, [&](std::string_view name) {
+        if (name == "fields") {
+            elements(in, [&] { packet.fields.push_back(readField(in)); });
+            for (const FieldDesc& f : packet.fields) kinds.push_back(kindOf(f.type));
+            hasFields = true;
+        } else if (name == "rows") {
+            // Rows that come before the fields are left to the parser.
+            if (!hasFields) throw NotPlain{};
+            elements(in, [&] {
+                Row row;
+                row.reserve(kinds.size());
+                elements(in, [&] {
+                    if (row.size() == kinds.size()) throw NotPlain{};
+                    row.push_back(readCell(in, kinds[row.size()]));
+                });
+                if (row.size() != kinds.size()) throw NotPlain{};
+                packet.rows.push_back(std::move(row));
+            });
+        } else {
+            ignore(in, 3);
+        }
+    });
     if (!hasFields) throw NotPlain{};
     return packet;
 }
@@ -470,22 +466,14 @@ bool startsPacket(std::string_view line, std::size_t at) {
 // member into the object.
 json readPageObject(Scanner& in, std::string_view line, std::optional<DataPacket>& rows) {
     json object = json::object();
-    Names names;
-    in.expect('{');
-    if (!in.take('}')) {
-        do {
-            const std::string_view name = in.name();
-            names.add(name);
-            in.expect(':');
-            in.blanks();
-            if (name == "rows" && startsPacket(line, in.pos())) {
-                rows = readPacketObject(in);
-            } else {
-                object[std::string(name)] = in.tree(2);
-            }
-        } while (in.take(','));
-        in.expect('}');
-    }
+    members(in, [&](std::string_view name) {
+        in.blanks();
+        if (name == "rows" && startsPacket(line, in.pos())) {
+            rows = readPacketObject(in);
+        } else {
+            object[std::string(name)] = in.tree(2);
+        }
+    });
     return object;
 }
 
@@ -510,12 +498,7 @@ CallResult readPlain(std::string_view line, long long expectedId, std::optional<
     bool version = false;
     bool idMatches = false;
     std::optional<Value> result;
-    Names names;
-    in.expect('{');
-    do {
-        const std::string_view name = in.name();
-        names.add(name);
-        in.expect(':');
+    members(in, [&](std::string_view name) {
         if (name == "jsonrpc") {
             if (in.peek() != '"' || !in.stringIs("2.0")) throw NotPlain{};
             version = true;
@@ -530,8 +513,7 @@ CallResult readPlain(std::string_view line, long long expectedId, std::optional<
         } else {
             ignore(in, 1);
         }
-    } while (in.take(','));
-    in.expect('}');
+    });
     if (!in.atEnd() || !version || !idMatches || !result) throw NotPlain{};
     return CallResult::success(std::move(*result));
 }
