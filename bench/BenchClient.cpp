@@ -22,8 +22,9 @@ BenchClient::BenchClient(unsigned short port)
 
 BenchClient::~BenchClient() = default;
 
-wire::Value BenchClient::call(const std::string& method, const std::vector<wire::Value>& args) {
-    wire::CallResult result = net_->Call(method, args);
+wire::Value BenchClient::call(const std::string& method, const std::vector<wire::Value>& args,
+                              std::optional<wire::DataPacket>* rows) {
+    wire::CallResult result = net_->Call(method, args, rows);
     if (!result.ok) {
         throw std::runtime_error(method + ": " + result.errorMessage);
     }

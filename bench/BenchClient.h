@@ -2,6 +2,7 @@
 // A screen-like client: one form holding the server connection the benchmarks call through.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ class BenchClient {
     BenchClient(const BenchClient&) = delete;
     BenchClient& operator=(const BenchClient&) = delete;
 
-    /// Calls the method and gives its result; throws when the call failed.
-    wire::Value call(const std::string& method, const std::vector<wire::Value>& args);
+    /// Calls the method and gives its result; throws when the call failed. With `rows`, a
+    /// page's packet comes there (TNetConnection::Call).
+    wire::Value call(const std::string& method, const std::vector<wire::Value>& args,
+                     std::optional<wire::DataPacket>* rows = nullptr);
     /// The form, for datasets the benchmark needs beside the connection.
     vol::Form& form() { return *form_; }
 

@@ -8,11 +8,15 @@ ClientDataSet::ClientDataSet(Form& owner, std::string name) : DataSet(owner, std
 
 void ClientDataSet::createDataSet() { openEmpty(); }
 
-void ClientDataSet::loadPacket(const wire::DataPacket& packet) { setRows(rowsOf(packet)); }
+void ClientDataSet::loadPacket(const wire::DataPacket& packet) { loadPacket(wire::DataPacket(packet)); }
 
-void ClientDataSet::appendPacket(const wire::DataPacket& packet) { appendRows(rowsOf(packet)); }
+void ClientDataSet::loadPacket(wire::DataPacket&& packet) { setRows(rowsOf(std::move(packet))); }
 
-std::deque<wire::Row> ClientDataSet::rowsOf(const wire::DataPacket& packet) {
+void ClientDataSet::appendPacket(const wire::DataPacket& packet) { appendPacket(wire::DataPacket(packet)); }
+
+void ClientDataSet::appendPacket(wire::DataPacket&& packet) { appendRows(rowsOf(std::move(packet))); }
+
+std::deque<wire::Row> ClientDataSet::rowsOf(wire::DataPacket&& packet) {
     if (fields_.empty()) {
         for (const wire::FieldDesc& f : packet.fields) {
             FieldDef def;
@@ -31,7 +35,14 @@ std::deque<wire::Row> ClientDataSet::rowsOf(const wire::DataPacket& packet) {
         }
     }
     std::deque<wire::Row> rows;
-    for (const wire::Row& in : packet.rows) {
+    // The common case, the packet's columns being the dataset's: each row moves in whole.
+    bool same = source.size() == packet.fields.size();
+    for (std::size_t i = 0; same && i < source.size(); ++i) same = source[i] == static_cast<int>(i);
+    for (wire::Row& in : packet.rows) {
+        if (same && in.size() == fields_.size()) {
+            rows.push_back(std::move(in));
+            continue;
+        }
         wire::Row out(fields_.size());
         for (std::size_t i = 0; i < fields_.size(); ++i) {
             if (source[i] >= 0 && static_cast<std::size_t>(source[i]) < in.size()) {

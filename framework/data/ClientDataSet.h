@@ -19,9 +19,13 @@ public:
     /// from the packet throws std::runtime_error naming it; extra columns are ignored);
     /// a dataset without declared fields takes the packet's fields.
     void loadPacket(const wire::DataPacket& packet);
+    /// The same, the packet's cells moved into the dataset instead of copied.
+    void loadPacket(wire::DataPacket&& packet);
     /// Adds the packet's rows after the last row, as loadPacket takes them (the next page
     /// of a paged answer); a closed dataset is opened with them.
     void appendPacket(const wire::DataPacket& packet);
+    /// The same, the packet's cells moved into the dataset instead of copied.
+    void appendPacket(wire::DataPacket&& packet);
     /// The data fields and every row as a packet; throws std::logic_error when closed.
     wire::DataPacket packet() const;
 
@@ -35,7 +39,7 @@ public:
 private:
     /// The packet's rows in the declared fields' order; declares the packet's fields when
     /// none is declared.
-    std::deque<wire::Row> rowsOf(const wire::DataPacket& packet);
+    std::deque<wire::Row> rowsOf(wire::DataPacket&& packet);
 };
 
 }  // namespace vol

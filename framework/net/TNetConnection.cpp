@@ -1,17 +1,18 @@
 #include "net/TNetConnection.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include "forms/Application.h"
 #include "net/NetFailure.h"
 #include "net/Workstation.h"
+#include "protocol/AnswerReader.h"
 #include "protocol/Asio.h"
 #include "protocol/JsonRpc.h"
 #include "protocol/LineFramer.h"
@@ -42,6 +43,7 @@ struct TNetConnection::Impl {
     std::string lastError;
     bool lastCallTimedOut = false;
     long long nextId = 1;
+    std::vector<char> readBuffer = std::vector<char>(64 * 1024);  // one read's bytes
 
     asio::ip::tcp::socket& socket() { return stream->next_layer(); }
 
@@ -109,22 +111,61 @@ struct TNetConnection::Impl {
         return n <= 0;
     }
 
+    // Waits until the plain socket is ready for `events` or the time is up, telling the
+    // application now and then as runFor does; a late socket is closed. True when ready
+    // (or failed: the next send or read says how).
+    bool waitFor(short events, Clock::time_point deadline) {
+        for (bool first = true;; first = false) {
+            const auto now = Clock::now();
+            if (now >= deadline) break;
+            if (!first) Application::instance().whileWaiting();
+            const auto slice = std::min<Clock::duration>(deadline - now, kWaitSlice);
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(slice).count();
+            pollfd ready{socket().native_handle(), events, 0};
+            const int n = ::poll(&ready, 1, static_cast<int>(ms));
+            if (n > 0 || (n < 0 && errno != EINTR)) return true;
+        }
+        std::error_code ignored;
+        socket().close(ignored);
+        return false;
+    }
+
+    static std::string systemFailure() {
+        return networkFailureText(std::error_code(errno, asio::error::get_system_category()));
+    }
+
     // Sends one line; a transport failure or the end of the time gives false with
-    // `failure` or `late` set.
+    // `failure` or `late` set. A plain connection writes straight on the socket: one call
+    // for a request line, where the event loop adds reads and waits of its own that cost
+    // more than a lookup's answer takes to come on one core.
     bool send(const std::string& line, Clock::time_point deadline, std::string& failure,
               bool& late) {
+        late = false;
+        if (!useTls) {
+            std::size_t sent = 0;
+            while (sent < line.size()) {
+                const ssize_t n = ::send(socket().native_handle(), line.data() + sent,
+                                         line.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (n >= 0) {
+                    sent += static_cast<std::size_t>(n);
+                } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                    if (!waitFor(POLLOUT, deadline)) {
+                        late = true;
+                        return false;
+                    }
+                } else if (errno != EINTR) {
+                    failure = systemFailure();
+                    return false;
+                }
+            }
+            return true;
+        }
         std::error_code error;
         bool done = false;
-        auto written = [&](const std::error_code& e, std::size_t) {
+        asio::async_write(*stream, asio::buffer(line), [&](const std::error_code& e, std::size_t) {
             error = e;
             done = true;
-        };
-        if (useTls) {
-            asio::async_write(*stream, asio::buffer(line), written);
-        } else {
-            asio::async_write(socket(), asio::buffer(line), written);
-        }
-        late = false;
+        });
         if (!runFor(deadline - Clock::now(), done)) {
             late = true;
             return false;
@@ -136,6 +177,50 @@ struct TNetConnection::Impl {
         return true;
     }
 
+    // Reads what has come, up to the buffer's size; nullopt with `failure` or `late` set
+    // for a transport failure (the server's end of the stream among them) or the end of
+    // the time.
+    std::optional<std::size_t> readSome(Clock::time_point deadline, std::string& failure,
+                                        bool& late) {
+        if (!useTls) {
+            for (;;) {
+                if (!waitFor(POLLIN, deadline)) {
+                    late = true;
+                    return std::nullopt;
+                }
+                const ssize_t n = ::recv(socket().native_handle(), readBuffer.data(),
+                                         readBuffer.size(), MSG_DONTWAIT);
+                if (n > 0) return static_cast<std::size_t>(n);
+                if (n == 0) {
+                    failure = networkFailureText(asio::error::eof);
+                    return std::nullopt;
+                }
+                if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                    failure = systemFailure();
+                    return std::nullopt;
+                }
+            }
+        }
+        std::error_code error;
+        std::size_t bytes = 0;
+        bool done = false;
+        stream->async_read_some(asio::buffer(readBuffer), [&](const std::error_code& e, std::size_t n) {
+            error = e;
+            bytes = n;
+            done = true;
+        });
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero() || !runFor(left, done)) {
+            late = true;
+            return std::nullopt;
+        }
+        if (error) {
+            failure = networkFailureText(error);
+            return std::nullopt;
+        }
+        return bytes;
+    }
+
     // Sends one line and reads the one answer line; a transport failure or the end of the
     // time gives nullopt with `failure` or `late` set.
     std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
@@ -143,33 +228,14 @@ struct TNetConnection::Impl {
         if (!send(line, deadline, failure, late)) {
             return std::nullopt;
         }
-        std::error_code error;
-        bool done = false;
-        std::array<char, 16384> buffer{};
+        // Each turn reads something or ends the call: the deadline bounds the waits.
         for (;;) {
-            std::size_t bytes = 0;
-            done = false;
-            auto read = [&](const std::error_code& e, std::size_t n) {
-                error = e;
-                bytes = n;
-                done = true;
-            };
-            if (useTls) {
-                stream->async_read_some(asio::buffer(buffer), read);
-            } else {
-                socket().async_read_some(asio::buffer(buffer), read);
-            }
-            const auto left = deadline - Clock::now();
-            if (left <= Clock::duration::zero() || !runFor(left, done)) {
-                late = true;
-                return std::nullopt;
-            }
-            if (error) {
-                failure = networkFailureText(error);
+            const std::optional<std::size_t> bytes = readSome(deadline, failure, late);
+            if (!bytes) {
                 return std::nullopt;
             }
             std::vector<wire::Frame> frames =
-                framer.feed(std::string_view(buffer.data(), bytes));
+                framer.feed(std::string_view(readBuffer.data(), *bytes));
             if (frames.empty()) {
                 continue;
             }
@@ -298,7 +364,8 @@ const std::string& TNetConnection::LastError() const {
 }
 
 wire::CallResult TNetConnection::Call(const std::string& method,
-                                      const std::vector<wire::Value>& args) {
+                                      const std::vector<wire::Value>& args,
+                                      std::optional<wire::DataPacket>* rows) {
     auto broken = [&](const std::string& text) {
         impl_->close();
         impl_->lastError = text;
@@ -308,6 +375,9 @@ wire::CallResult TNetConnection::Call(const std::string& method,
         return wire::CallResult::failure(wire::rpc::kTransportError, text);
     };
     impl_->lastCallTimedOut = false;
+    if (rows != nullptr) {
+        rows->reset();
+    }
 
     nlohmann::json params = nlohmann::json::array();
     for (const wire::Value& arg : args) {
@@ -341,7 +411,7 @@ wire::CallResult TNetConnection::Call(const std::string& method,
                            : "A conexão com o servidor de aplicação " + impl_->where(*this) +
                                  " foi interrompida: " + failure);
     }
-    wire::CallResult result = wire::parseResponse(*answer, id);
+    wire::CallResult result = wire::readAnswer(*answer, id, rows);
     if (!result.ok && result.errorCode == wire::rpc::kParseError) {
         // The server could not read our line, or we could not read its answer: either
         // way the stream is out of step, and the next call starts on a fresh one.

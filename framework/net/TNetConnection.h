@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,11 @@ public:
     /// event again). Never throws for network or server failures when ThrowException is
     /// false: they come back as a failed CallResult. Every call is reported, with its
     /// arguments as they went on the wire, to Application::remoteCallObserver().
-    wire::CallResult Call(const std::string& method, const std::vector<wire::Value>& args);
+    /// The answer is read in one pass: a data packet's rows go from the text straight into
+    /// the result's packet. With `rows`, a page answer ({"total":N,"rows":packet}) gives
+    /// its packet there and its other members as the result (wire::readAnswer).
+    wire::CallResult Call(const std::string& method, const std::vector<wire::Value>& args,
+                          std::optional<wire::DataPacket>* rows = nullptr);
 
 private:
     struct Impl;

@@ -1,6 +1,7 @@
 #pragma once
 // One remote call the way every screen makes it.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,11 @@ wire::DataPacket ServerCall(TNetConnection& connection, const std::string& metho
                             const std::string& caption = {});
 
 /// The same call for a method that answers something other than a data packet (an
-/// object such as {"total":N,"rows":...}): returns the answer's value as it came.
+/// object such as {"total":N,"rows":...}): returns the answer's value as it came. With
+/// `rows`, a page's packet comes there instead (TNetConnection::Call).
 wire::Value ServerCallValue(TNetConnection& connection, const std::string& method,
                             const std::vector<wire::Value>& args, ProgressKind kind,
-                            const std::string& caption = {});
+                            const std::string& caption = {},
+                            std::optional<wire::DataPacket>* rows = nullptr);
 
 }  // namespace vol

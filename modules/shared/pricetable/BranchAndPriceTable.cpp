@@ -14,8 +14,7 @@ void PriceTableHeader::callInto(vol::ClientDataSet& target, const std::string& m
                                 std::vector<wire::Value> args) {
     // The dataset is replaced only by a complete, accepted answer; a failed call leaves it
     // as it was.
-    wire::DataPacket packet = vol::ServerCall(net_, method, args, vol::ProgressKind::Search);
-    target.loadPacket(packet);
+    target.loadPacket(vol::ServerCall(net_, method, args, vol::ProgressKind::Search));
 }
 
 void PriceTableHeader::Vd_Filial(bool required) {

@@ -20,13 +20,15 @@ using vol::MensErro;
 
 namespace {
 
-// The GetPrecDif answer {"total": N, "rows": packet}.
-wire::DataPacket pageOf(const wire::Value& answer, long& total) {
+// The GetPrecDif answer {"total": N, "rows": packet}: the packet read beside the object
+// when it was well formed, else still inside it (and refused here in its own words).
+wire::DataPacket pageOf(const wire::Value& answer, std::optional<wire::DataPacket>& rows, long& total) {
     const auto* object = std::get_if<nlohmann::json>(&answer);
-    if (object == nullptr || !object->is_object() || !object->contains("rows")) {
+    if (object == nullptr || !object->is_object() || (!rows && !object->contains("rows"))) {
         throw std::runtime_error("O servidor respondeu uma página de regras inválida.");
     }
     total = object->value("total", 0L);
+    if (rows) return std::move(*rows);
     return wire::packetFromJson((*object)["rows"]);
 }
 
@@ -148,19 +150,20 @@ void TfrmConPrecoDiferenciado::refresh() {
 
 wire::DataPacket TfrmConPrecoDiferenciado::fetchRules(const RuleFilter& f, int offset, int limit, long& total,
                                                       const std::string& caption) {
+    std::optional<wire::DataPacket> rows;
     wire::Value answer = vol::ServerCallValue(
         *netTabePreco, "GetPrecDif",
         {f.branch, f.table, f.periodStart, f.firstProduct, f.lastProduct, f.consumerType, f.day, f.validOn,
          std::int64_t{offset}, std::int64_t{limit}},
-        vol::ProgressKind::Search, caption);
-    return pageOf(answer, total);
+        vol::ProgressKind::Search, caption, &rows);
+    return pageOf(answer, rows, total);
 }
 
 void TfrmConPrecoDiferenciado::grdRegrasFetchPage(int offset, int limit) {
     if (!filter_) return;
     long total = 0;
     wire::DataPacket page = fetchRules(*filter_, offset, limit, total, Msg("Pesq_Inf"));
-    cdsRegras->appendPacket(page);
+    cdsRegras->appendPacket(std::move(page));
     grdRegras->setTotalRows(static_cast<int>(total));
     lblTotal->setCaption(RuleText::ruleCount(total));
 }
