@@ -128,6 +128,7 @@ Edit editProducts(RandomChanges& c, Rows& rows, bool full) {
         // An added product goes first; else one that only branch 0001 sells.
         const int gone = highest > kDemoProducts ? highest : kDemoProducts / 2 + 1 + c.pick(kDemoProducts / 2);
         drop(rows, {productCode(gone)});
+        c.productGone(productCode(gone));
         return {rows, {"", "0001", "", productCode(gone)}};
     }
     if (c.pick(2) == 0) {
@@ -148,9 +149,17 @@ Edit editAssortment(RandomChanges& c, Rows& rows, bool full) {
         branch.erase(branch.begin() + static_cast<long>(i));
         return {branch, {"", "0002", "001", product}};
     }
-    // Branch 0002 starts selling one more of the products only 0001 sells.
-    const std::string product = productCode(kDemoProducts / 2 + 1 + c.pick(kDemoProducts / 2));
-    return {{{"0002", product}}, {"", "0002", "001", product}};
+    // Branch 0002 starts selling one more of the products 0001 sells (one it sells already
+    // when there is none).
+    Rows more;
+    for (const auto& row : within(rows, {"0001"})) {
+        if (within(branch, {"0002", row[1]}).empty()) {
+            more.push_back({"0002", row[1]});
+        }
+    }
+    const Rows& from = more.empty() ? branch : more;
+    const auto& row = from[static_cast<std::size_t>(c.pick(static_cast<int>(from.size())))];
+    return {{row}, {"", "0002", "001", row[1]}};
 }
 
 Edit editTypes(RandomChanges& c, Rows& rows, bool full) {
@@ -314,12 +323,16 @@ Touched RandomChanges::importBasePrices(const DemoTable& t, bool full) {
     // The whole set of the table: the products left out lose their prices.
     for (int n = full ? t.products : 1 + pick(6), i = 1; i <= n; ++i) {
         const int product = full ? i : 1 + pick(t.products);
-        if (full && pick(10) == 0) {
+        if ((full && pick(10) == 0) || goneProducts_.contains(productCode(product))) {
             continue;
         }
         touched = productCode(product);
         csv << t.branch << ';' << t.table << ";01/01/2026;" << touched << ';' << 1 + pick(80) << ',' << pick(10)
             << pick(10) << '\n';
+    }
+    if (touched.empty()) {  // every product picked is gone: one that stays
+        touched = productCode(1);
+        csv << t.branch << ';' << t.table << ";01/01/2026;" << touched << ";9,99\n";
     }
     csv.close();
     std::vector<std::string> args{"import", "--db", url_, "precos", name};

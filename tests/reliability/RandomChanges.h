@@ -62,6 +62,8 @@ public:
 
     /// A number from 0 to n − 1.
     int pick(int n);
+    /// Marks a product removed from the products: base prices leave it out from then on.
+    void productGone(const std::string& code) { goneProducts_.insert(code); }
 
     /// SetPrecDif's params for a random rule of the table: the three product modes,
     /// discounts and surcharges of amounts and percentages, days, windows, types.
@@ -90,6 +92,7 @@ private:
     Command command_;
     int files_ = 0;
     std::set<std::pair<std::string, std::string>> holidays_;  // added here, still there
+    std::set<std::string> goneProducts_;  // removed by a complete products file
 };
 
 }  // namespace reliability
