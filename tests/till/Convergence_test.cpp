@@ -6,15 +6,9 @@
 // PostgreSQL two servers share the database and the till follows the one nobody writes
 // through. The seed is printed; VND_TEST_SEED=N runs the same changes again.
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <random>
-#include <set>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +17,7 @@
 #include <sys/stat.h>
 
 #include "LineClient.h"
+#include "RandomChanges.h"
 #include "RuleArguments.h"
 #include "ServerProcess.h"
 #include "TestDatabase.h"
@@ -35,48 +30,16 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using testdb::Backend;
 
-constexpr int kProducts = 200;  // branch 0001 sells every one, 0002 the first half
+using reliability::DemoTable;
+using reliability::kDemoTables;
+using reliability::kHolidayDays;
+using reliability::productCode;
+using reliability::windowDay;
+
+constexpr int kProducts = reliability::kDemoProducts;
 constexpr int kRounds = 4;
 constexpr int kChangesPerRound = 10;
 const char* const kConsumerTypes[] = {"", "01", "02"};
-
-unsigned seedOfRun() {
-    const char* given = std::getenv("VND_TEST_SEED");
-    return given != nullptr && *given != '\0' ? static_cast<unsigned>(std::stoul(given)) : 20260209u;
-}
-
-std::string code(int product) {
-    const std::string digits = std::to_string(product);
-    return std::string(10 - std::min<std::size_t>(digits.size(), 10), '0').append(digits);
-}
-
-// The demo data's tree code of product i: group, subgroup, item.
-std::string treeCode(int i) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d%02d%03d", 1 + (i - 1) / 100, 1 + (i - 1) % 100 / 10, i);
-    return text;
-}
-
-// Day k of the window the rules, holidays and moments fall in (from 1 February 2026).
-wire::Date day(int k) {
-    return wire::Date::fromDaysSinceEpoch(wire::Date{2026, 2, 1}.daysSinceEpoch() + k);
-}
-
-std::string hhmm(int minutes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d%02d", minutes / 60, minutes % 60);
-    return text;
-}
-
-// A branch and price table of the demo data, and how many products the branch sells.
-struct Table {
-    const char* branch;
-    const char* table;
-    int products;
-};
-constexpr Table kTables[] = {{"0001", "001", kProducts}, {"0001", "002", kProducts}, {"0002", "001", kProducts / 2}};
-// The holiday dates (days of the window) changes and moments meet.
-constexpr int kHolidayDays[] = {1, 8, 9, 15, 22, 29, 36};
 
 // Where two price books part: "" when they are the same bytes, else the first line that
 // differs in each.
@@ -108,8 +71,10 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         tillDb_ = (dir_ / "till.db").string();
-        seed_ = seedOfRun();
-        rng_.seed(seed_);
+        seed_ = reliability::seedOfRun(20260209u);
+        changes_.emplace(seed_, db_->url(), dir_, [this](const std::vector<std::string>& args) {
+            return serverCommand(args);
+        });
         std::printf("seed %u (VND_TEST_SEED=%u repeats it)\n", seed_, seed_);
     }
     void TearDown() override {
@@ -119,7 +84,7 @@ protected:
         }
     }
 
-    int pick(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+    int pick(int n) { return changes_->pick(n); }
 
     tilltest::Finished run(const char* binary, const std::vector<std::string>& args) {
         return tilltest::runProgram(binary, args, (dir_ / ("run" + std::to_string(++runs_))).string());
@@ -186,7 +151,7 @@ protected:
         std::vector<std::string> out;
         const int holiday = kHolidayDays[pick(std::size(kHolidayDays))];
         for (int k : {holiday, holiday - 1, pick(60)}) {
-            out.push_back(day(k).iso() + " " + hhmm(pick(24 * 60)).insert(2, ":"));
+            out.push_back(windowDay(k).iso() + " " + reliability::hhmm(pick(24 * 60)).insert(2, ":"));
         }
         return out;
     }
@@ -209,146 +174,27 @@ protected:
         }
     }
 
-    json randomRule(const Table& t) {
-        wire::RuleArguments r = testdb::baseArguments();
-        r.branch = t.branch;
-        r.table = t.table;
-        r.days = {};
-        // Half the rules go by holidays and eves, which the moments meet.
-        for (int n = 1 + pick(2); n > 0; --n) {
-            r.tick(pick(2) == 0 ? (pick(2) == 0 ? wire::DayBox::Holiday : wire::DayBox::HolidayEve)
-                                : static_cast<wire::DayBox>(pick(wire::kDayBoxes)));
-        }
-        r.adjustment = pick(2) == 0 ? wire::Adjustment::Discount : wire::Adjustment::Surcharge;
-        r.amountKind = pick(2) == 0 ? wire::AmountKind::Money : wire::AmountKind::Percentage;
-        r.amount = r.amountKind == wire::AmountKind::Money ? 0.01 * (1 + pick(3000))
-                                                           : 1 + pick(60) + pick(100) / 100.0;
-        // Half of them valid the whole window, all day.
-        const int from = pick(2) == 0 ? 0 : pick(45);
-        r.validFrom = day(from);
-        r.validTo = day(from == 0 ? 59 : from + pick(20));
-        const int start = pick(2) == 0 ? 1 : pick(24 * 60);
-        r.timeStart = hhmm(start);
-        r.timeEnd = hhmm(start == 1 ? 24 * 60 - 1 : start + pick(24 * 60 - start));
-        r.consumerType = std::vector<std::string>{"T", "01", "02"}[static_cast<std::size_t>(pick(3))];
-        r.display = pick(2) == 0 ? wire::Display::Shown : wire::Display::Hidden;
-        switch (pick(3)) {
-            case 0: {
-                r.mode = wire::ProductMode::List;
-                std::vector<json> codes;
-                for (int n = 1 + pick(6); n > 0; --n) {
-                    codes.emplace_back(code(1 + pick(t.products)));
-                }
-                json params = wire::toParams(r);
-                testdb::arg(params, testdb::kProducts) = testdb::productPacket(codes);
-                return params;
-            }
-            case 1: {
-                r.mode = wire::ProductMode::Range;
-                const int first = 1 + pick(t.products);
-                r.rangeStart = treeCode(first);
-                r.rangeEnd = treeCode(std::min(t.products, first + pick(60)));
-                return wire::toParams(r);
-            }
-            default:
-                return wire::toParams(r);  // every product
-        }
-    }
-
-    // A few stored rules of the table, removed with the keys the screen sends.
-    std::string removeRandomRules(testdb::LineClient& writer, const Table& t) {
-        auto page = [&](long long offset, long long limit) {
-            return writer.call("GetPrecDif", {t.branch, t.table, nullptr, "", "", "", "", nullptr, offset, limit})
-                .at("result");
-        };
-        const long long total = page(0, 1)["total"];
-        if (total == 0) {
-            return "nada a excluir";
-        }
-        const long long n = std::min<long long>(total, 1 + pick(4));
-        const json rows = page(pick(static_cast<int>(total - n + 1)), n)["rows"]["$packet"];
-        json fields = json::array();
-        std::vector<std::size_t> keep;
-        for (const char* name : {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO", "IDDIA",
-                                 "CDTIPOCONS", "HRINI", "HRFIN", "DTINIVALID", "DTFINVALID"}) {
-            for (std::size_t i = 0; i < rows["fields"].size(); ++i) {
-                if (rows["fields"][i]["name"] == name) {
-                    fields.push_back(rows["fields"][i]);
-                    keep.push_back(i);
-                }
-            }
-        }
-        json keys = json::array();
-        for (const json& row : rows["rows"]) {
-            json key = json::array();
-            for (std::size_t i : keep) {
-                key.push_back(row[i]);
-            }
-            keys.push_back(key);
-        }
-        const json answer = writer.call(
-            "DelPrecDif", {t.branch, t.table, {{"$packet", {{"fields", fields}, {"rows", keys}}}}});
-        EXPECT_TRUE(answer.contains("result")) << answer.dump();
-        return "DelPrecDif de " + std::to_string(n);
-    }
-
-    std::string importBasePrices(const Table& t) {
-        const std::string file = (dir_ / ("precos" + std::to_string(++runs_) + ".csv")).string();
-        std::ofstream csv(file);
-        csv << "CDFILIAL;CDTABEPREC;DTINIVGPREC;CDPRODUTO;VRPRECO\n";
-        // Now and then the whole set of the table: the products left out lose their prices.
-        const bool full = pick(8) == 0;
-        for (int n = full ? t.products : 1 + pick(6), i = 1; i <= n; ++i) {
-            const int product = full ? i : 1 + pick(t.products);
-            if (full && pick(10) == 0) {
-                continue;
-            }
-            csv << t.branch << ';' << t.table << ";01/01/2026;" << code(product) << ';' << 1 + pick(80) << ','
-                << pick(10) << pick(10) << '\n';
-        }
-        csv.close();
-        std::vector<std::string> args{"import", "--db", db_->url(), "precos", file};
-        if (full) {
-            args.push_back("--full");
-        }
-        serverCommand(args);
-        return std::string("import precos") + (full ? " --full" : "");
-    }
-
-    std::string changeHoliday() {
-        const char* branch = std::vector<const char*>{"0001", "T", "0002"}[static_cast<std::size_t>(pick(3))];
-        const std::string date = day(kHolidayDays[pick(std::size(kHolidayDays))]).iso();
-        const bool remove = holidays_.contains({branch, date});
-        if (remove) {
-            serverCommand({"holidays", "--db", db_->url(), "remove", "--branch", branch, "--date", date});
-            holidays_.erase({branch, date});
-        } else {
-            serverCommand({"holidays", "--db", db_->url(), "add", "--branch", branch, "--date", date,
-                           "--name", "Feriado " + std::to_string(pick(100))});
-            holidays_.insert({branch, date});
-        }
-        return std::string(remove ? "holidays remove " : "holidays add ") + branch + " " + date;
-    }
-
     // One change of a random kind to a random table, the till's own more often than others.
     std::string randomChange(testdb::LineClient& writer) {
-        const Table& t = kTables[pick(3) < 2 ? 0 : 1 + pick(2)];
-        const std::string where = std::string(" em ") + t.branch + "/" + t.table;
+        const DemoTable& t = kDemoTables[pick(3) < 2 ? 0 : 1 + pick(2)];
         switch (pick(7)) {
             case 0:
             case 1:
             case 2: {
-                const json answer = writer.call("SetPrecDif", randomRule(t));
+                const json answer = writer.call("SetPrecDif", changes_->randomRule(t));
                 // A list of products the branch does not all sell, say, is refused: no change.
-                return "SetPrecDif" + where + (answer.contains("result") ? "" : " recusado");
+                return std::string("SetPrecDif em ") + t.branch + "/" + t.table +
+                       (answer.contains("result") ? "" : " recusado");
             }
             case 3:
-                return removeRandomRules(writer, t) + where;
+                return changes_->removeRandomRules(writer, t).what;
             case 4:
             case 5:
-                return changeHoliday();
-            default:
-                return importBasePrices(t) + where;
+                return changes_->changeHoliday().what;
+            default: {
+                const bool full = pick(8) == 0;
+                return changes_->importBasePrices(t, full).what;
+            }
         }
     }
 
@@ -356,10 +202,9 @@ protected:
     fs::path dir_;
     std::string tillDb_;
     unsigned seed_ = 0;
-    std::mt19937 rng_;
+    std::optional<reliability::RandomChanges> changes_;
     int runs_ = 0;
     pid_t till_ = -1;
-    std::set<std::pair<std::string, std::string>> holidays_;  // added by the test, still there
 };
 
 TEST_P(Convergence, AFollowingTillHoldsWhatTheServerHoldsAfterRandomChanges) {
@@ -395,7 +240,7 @@ TEST_P(Convergence, AFollowingTillHoldsWhatTheServerHoldsAfterRandomChanges) {
         other->stop(SIGTERM);
     }
     for (const std::string& at : randomMoments()) {
-        const std::string product = code(1 + pick(kProducts));
+        const std::string product = productCode(1 + pick(kProducts));
         EXPECT_EQ(must(VND_TILL_BINARY, {"price", "--db", tillDb_, "--product", product, "--type", "01", "--at", at}),
                   serverCommand({"price", "--db", db_->url(), "--branch", "0001", "--table", "001", "--product",
                                  product, "--type", "01", "--at", at}))
@@ -415,11 +260,11 @@ TEST_P(Convergence, ATillAwayLongerThanTheLogIsKeptLoadsEverythingAgain) {
     ASSERT_EQ(::stat(tillDb_.c_str(), &before), 0);
 
     testdb::LineClient writer(server.port());
-    json rule = testdb::listRule({code(3), code(4)});
+    json rule = testdb::listRule({productCode(3), productCode(4)});
     testdb::arg(rule, testdb::kAmount) = 2.25;
     ASSERT_TRUE(writer.call("SetPrecDif", rule).contains("result"));
-    changeHoliday();
-    importBasePrices(kTables[0]);
+    changes_->changeHoliday();
+    changes_->importBasePrices(kDemoTables[0], pick(8) == 0);
     // Pruned to its newest row, as after days of changes with the till away.
     db_->exec("DELETE FROM ALTPRECO WHERE NRALTERACAO < (SELECT MAX(NRALTERACAO) FROM ALTPRECO)");
     ASSERT_LT(away, highestChange() - 1);
@@ -429,7 +274,7 @@ TEST_P(Convergence, ATillAwayLongerThanTheLogIsKeptLoadsEverythingAgain) {
     ASSERT_EQ(::stat(tillDb_.c_str(), &after), 0);
     EXPECT_NE(after.st_ino, before.st_ino) << "loaded into a new file, swapped in";
     EXPECT_EQ(tillChange(), highestChange());
-    compareBooks({"2026-02-02 10:00", day(kHolidayDays[0]).iso() + " 12:30"}, "depois da nova carga");
+    compareBooks({"2026-02-02 10:00", windowDay(kHolidayDays[0]).iso() + " 12:30"}, "depois da nova carga");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Convergence, ::testing::Values(Backend::Sqlite, Backend::Postgres),

@@ -44,10 +44,12 @@ inline pid_t startProgram(const char* binary, std::vector<std::string> args,
     return pid;
 }
 
+#ifdef VND_TILL_BINARY
 /// Starts vnd-till with these arguments, its standard error into errFile when named.
 inline pid_t startTill(std::vector<std::string> args, const std::string& errFile = "") {
     return startProgram(VND_TILL_BINARY, std::move(args), "", errFile);
 }
+#endif
 
 /// How a program that ran to its end ended: its exit status (-1 when a signal ended it or
 /// it was killed for running past the wait) and what it wrote.
