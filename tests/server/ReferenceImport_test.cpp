@@ -125,7 +125,7 @@ TEST_P(ReferenceImport, EveryKindGoesInAndComesOutAsWritten) {
     }
 }
 
-// Every row a till holds tells the tills through the change log, in the import's own
+// Every row a till or a server's memory holds tells them through the change log, in the import's own
 // transaction; a refused file tells nothing, a complete set that removed rows tells all.
 TEST_P(ReferenceImport, WhatATillHoldsGoesIntoTheChangeLog) {
     importExamples();
@@ -140,7 +140,11 @@ TEST_P(ReferenceImport, WhatATillHoldsGoesIntoTheChangeLog) {
         return db_->query("SELECT COUNT(*) FROM ALTPRECO WHERE " + where);
     };
     EXPECT_EQ(logged("IDALTERACAO = 'B' AND CDPRODUTO IS NOT NULL"), lines("precos"));
-    EXPECT_EQ(logged("IDALTERACAO = 'V' AND CDPRODUTO IS NULL"), lines("vigencias"));
+    EXPECT_EQ(logged("IDALTERACAO = 'V' AND DTINIVGPREC IS NOT NULL"), lines("vigencias"));
+    // A branch, a price table: a change of its periods, for the servers that hold them.
+    EXPECT_EQ(logged("IDALTERACAO = 'V' AND CDTABEPREC IS NULL"), lines("filiais"));
+    EXPECT_EQ(logged("IDALTERACAO = 'V' AND CDTABEPREC IS NOT NULL AND DTINIVGPREC IS NULL"),
+              lines("tabelas"));
     EXPECT_EQ(logged("IDALTERACAO = 'P' AND CDFILIAL = 'T' AND CDPRODUTO IS NOT NULL"),
               lines("produtos"));
     EXPECT_EQ(logged("IDALTERACAO = 'P' AND CDFILIAL <> 'T'"), lines("sortimento"));
