@@ -207,4 +207,15 @@ double peakResidentMiB(long pid) {
     return -1;
 }
 
+double procStatus(long pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with(field + ":")) {
+            return std::strtod(line.c_str() + field.size() + 1, nullptr);
+        }
+    }
+    throw std::runtime_error("no " + field + " for process " + std::to_string(pid));
+}
+
 }  // namespace bench

@@ -85,6 +85,8 @@ double secondsSince(std::chrono::steady_clock::time_point start);
 double quantile(std::vector<double>& samples, double q);
 
 /// Peak resident memory of this process in MiB.
+/// A line of /proc/PID/status as a number (kB for sizes).
+double procStatus(long pid, const std::string& field);
 double peakResidentMiB();
 /// Peak resident memory of another process in MiB (VmHWM), or -1 when unreadable.
 double peakResidentMiB(long pid);

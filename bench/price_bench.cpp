@@ -6,6 +6,7 @@
 // as scripts/bench does for its pinned and unpinned runs).
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -205,6 +206,7 @@ void PriceLoad(benchmark::State& state) {
     const int clients = static_cast<int>(state.range(0));
     const auto seconds = std::chrono::seconds(quick() ? 5 : 15);
     for (auto _ : state) {
+        const double rssBefore = bench::procStatus(getpid(), "VmRSS");
         server::Server srv(url, "127.0.0.1:0");
         srv.start();
         LoadTotals totals;
@@ -218,6 +220,9 @@ void PriceLoad(benchmark::State& state) {
             t.join();
         }
         const double elapsed = bench::secondsSince(begin);
+        // What the server holds in memory after the load: the prices of most products
+        // asked for, within the default bound.
+        const double rssAfter = bench::procStatus(getpid(), "VmRSS");
         srv.stop();
         if (!totals.firstError.empty()) {
             std::fprintf(stderr, "PriceLoad: first error: %s\n", totals.firstError.c_str());
@@ -228,6 +233,8 @@ void PriceLoad(benchmark::State& state) {
         state.counters["p50_us"] = bench::quantile(totals.latencies, 0.5);
         state.counters["p99_us"] = bench::quantile(totals.latencies, 0.99);
         state.counters["clients"] = clients;
+        state.counters["rss_before_mb"] = rssBefore / 1024;
+        state.counters["rss_after_mb"] = rssAfter / 1024;
     }
 }
 

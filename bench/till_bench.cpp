@@ -236,18 +236,6 @@ void CatchUpPostgres(benchmark::State& state) {
     }
 }
 
-// A line of /proc/PID/status as a number (kB for sizes).
-double procStatus(long pid, const std::string& field) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with(field + ":")) {
-            return std::strtod(line.c_str() + field.size() + 1, nullptr);
-        }
-    }
-    throw std::runtime_error("no " + field + " for process " + std::to_string(pid));
-}
-
 // GetFilial round trips of a plain blocking client, in microseconds.
 std::vector<double> lookups(unsigned short port, int calls) {
     bench::EchoClient plain(port);
@@ -282,16 +270,16 @@ void WaitingTillsCost(benchmark::State& state) {
                                      {"--max-connections", std::to_string(tills + 100),
                                       "--max-unauthenticated", std::to_string(tills)});
             std::vector<double> before = lookups(srv.port(), calls);
-            const double rssBefore = procStatus(srv.pid(), "VmRSS");
-            const double threadsBefore = procStatus(srv.pid(), "Threads");
+            const double rssBefore = bench::procStatus(srv.pid(), "VmRSS");
+            const double threadsBefore = bench::procStatus(srv.pid(), "Threads");
             std::vector<double> with;
             double rssWith = 0, threadsWith = 0;
             {
                 bench::WaitingTills waiting(srv.port(), tills, 0, bench::TillMode::Wait, 60000);
                 // Every till has read the log and waits.
                 std::this_thread::sleep_for(std::chrono::seconds(3));
-                rssWith = procStatus(srv.pid(), "VmRSS");
-                threadsWith = procStatus(srv.pid(), "Threads");
+                rssWith = bench::procStatus(srv.pid(), "VmRSS");
+                threadsWith = bench::procStatus(srv.pid(), "Threads");
                 with = lookups(srv.port(), calls);
                 if (waiting.failures() != 0) {
                     throw std::runtime_error("waiting tills failed: " + waiting.firstFailure());
