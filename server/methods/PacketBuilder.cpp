@@ -1,10 +1,8 @@
 #include "server/methods/PacketBuilder.h"
 
 #include <charconv>
-#include <cmath>
 
-#include "protocol/ValueCodec.h"
-#include "server/ops/Utf8Text.h"
+#include "server/methods/JsonText.h"
 
 namespace server {
 
@@ -20,29 +18,6 @@ const char* typeName(CellType type) {
     return "string";
 }
 
-// A JSON string. Well-formed UTF-8 without control characters, quotes or backslashes is
-// copied as it is, as the JSON library writes it; anything else (what needs an escape,
-// invalid UTF-8) is left to the library, so the escapes and replacements are exactly
-// those of wire::dumpJson.
-void appendString(std::string& out, std::string_view value) {
-    // Every byte looked at, without a branch: what needs an escape, and the high bit of
-    // what is not ASCII.
-    bool escaped = false;
-    unsigned char high = 0;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        escaped |= (byte < 0x20) | (c == '"') | (c == '\\');
-        high |= byte;
-    }
-    if (escaped || ((high & 0x80) != 0 && !utf8Characters(value))) {
-        out += wire::dumpJson(nlohmann::json(std::string(value)));
-        return;
-    }
-    out += '"';
-    out += value;
-    out += '"';
-}
-
 }  // namespace
 
 PacketBuilder::PacketBuilder(std::vector<PacketField> fields) : fields_(std::move(fields)) {
@@ -56,7 +31,7 @@ void PacketBuilder::start() {
     for (std::size_t i = 0; i < fields_.size(); ++i) {
         const PacketField& f = fields_[i];
         text_ += i == 0 ? R"({"name":)" : R"(,{"name":)";
-        appendString(text_, f.name);
+        appendJsonString(text_, f.name);
         text_ += R"(,"size":)";
         text_ += std::to_string(f.size);
         text_ += R"(,"type":")";
@@ -87,15 +62,13 @@ void PacketBuilder::cell() {
 
 PacketBuilder& PacketBuilder::text(std::string_view value) {
     cell();
-    appendString(text_, value);
+    appendJsonString(text_, value);
     return *this;
 }
 
 PacketBuilder& PacketBuilder::date(std::string_view iso) {
     cell();
-    text_ += R"({"$date":)";
-    appendString(text_, iso);
-    text_ += '}';
+    appendJsonDate(text_, iso);
     return *this;
 }
 
@@ -109,15 +82,7 @@ PacketBuilder& PacketBuilder::integer(long long value) {
 
 PacketBuilder& PacketBuilder::number(double value) {
     cell();
-    if (!std::isfinite(value)) {
-        text_ += "null";
-        return *this;
-    }
-    // The JSON library's own shortest form (with ".0" on whole numbers), as its dump
-    // writes a number.
-    char buffer[64];
-    const char* end = nlohmann::detail::to_chars(buffer, buffer + sizeof buffer, value);
-    text_.append(buffer, static_cast<std::size_t>(end - buffer));
+    appendJsonNumber(text_, value);
     return *this;
 }
 

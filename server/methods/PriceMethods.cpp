@@ -2,6 +2,7 @@
 
 #include "protocol/JsonRpc.h"
 #include "protocol/ValueCodec.h"
+#include "server/methods/JsonText.h"
 #include "server/methods/PacketBuilder.h"
 #include "server/methods/RuleRowForms.h"
 #include "server/pricing/Decimal4.h"
@@ -19,44 +20,80 @@ PriceMoment momentOf(const MethodContext& call, std::size_t typeArg, std::size_t
                        *wire::dateFromJson(call.params[dateArg]), call.params[dateArg + 1]);
 }
 
-// The answer of GetPrecoVigente: the explanation as JSON, rules as their rows by column.
-json explanationJson(const PriceExplanation& e) {
-    json answer;
-    const PriceMoment& at = e.at;
-    answer["periodo"] = at.period ? json{{"DTINIVGPREC", {{"$date", at.period->start}}},
-                                         {"DTFINVGPREC", {{"$date", at.period->end}}}}
-                                  : json(nullptr);
-    const DayFacts& day = at.moment.day;
-    answer["dia"] = {{"semana", day.weekday},
-                     {"feriado", day.holiday ? json(*day.holiday) : json(nullptr)},
-                     {"vespera", day.eve ? json(*day.eve) : json(nullptr)}};
-    answer["base"] = e.product.base
-                         ? json(centsToDouble(Decimal4::fromDouble(*e.product.base).roundedCents()))
-                         : json(nullptr);
-    answer["preco"] = e.price.cents ? json(centsToDouble(*e.price.cents)) : json(nullptr);
-    answer["abaixo_de_zero"] = e.price.belowZero;
-    answer["aplicada"] = e.applied ? ruleRowJson(*e.applied) : json(nullptr);
-    json rules = json::array();
-    for (const Verdict& v : e.verdicts) {
-        json motivo = nullptr;
-        if (v.out) {
-            motivo = std::string(reasonText(*v.out));
-        } else if (v.passedOver) {
-            motivo = std::string(precedenceText(*v.passedOver));
+// The answer of GetPrecoVigente: the explanation as JSON text, rules as their rows by
+// column; the keys in the order the JSON library keeps them (sorted), so that it is byte
+// for byte the dump of its JSON form.
+std::string explanationText(const PriceExplanation& e) {
+    std::string out;
+    out.reserve(512 + 512 * e.verdicts.size());
+    auto optionalText = [&](const std::optional<std::string>& value) {
+        if (value) {
+            appendJsonString(out, *value);
+        } else {
+            out += "null";
         }
-        rules.push_back({{"linha", ruleRowJson(*v.row)},
-                         {"situacao", std::string(situationText(v.situation))},
-                         {"motivo", motivo}});
+    };
+    out += R"({"abaixo_de_zero":)";
+    out += e.price.belowZero ? "true" : "false";
+    out += R"(,"aplicada":)";
+    if (e.applied) {
+        appendRuleRowJson(out, *e.applied);
+    } else {
+        out += "null";
     }
-    answer["regras"] = std::move(rules);
-    return answer;
+    out += R"(,"base":)";
+    appendJsonNumber(out, e.product.base ? std::optional(centsToDouble(
+                                               Decimal4::fromDouble(*e.product.base).roundedCents()))
+                                         : std::nullopt);
+    const DayFacts& day = e.at.moment.day;
+    out += R"(,"dia":{"feriado":)";
+    optionalText(day.holiday);
+    out += R"(,"semana":)";
+    out += std::to_string(day.weekday);
+    out += R"(,"vespera":)";
+    optionalText(day.eve);
+    out += R"(},"periodo":)";
+    if (const auto& period = e.at.period) {
+        out += R"({"DTFINVGPREC":)";
+        appendJsonDate(out, period->end);
+        out += R"(,"DTINIVGPREC":)";
+        appendJsonDate(out, period->start);
+        out += '}';
+    } else {
+        out += "null";
+    }
+    out += R"(,"preco":)";
+    appendJsonNumber(out, e.price.cents ? std::optional(centsToDouble(*e.price.cents))
+                                        : std::nullopt);
+    out += R"(,"regras":[)";
+    for (const Verdict& v : e.verdicts) {
+        out += &v == e.verdicts.data() ? R"({"linha":)" : R"(,{"linha":)";
+        appendRuleRowJson(out, *v.row);
+        out += R"(,"motivo":)";
+        if (v.out) {
+            appendJsonString(out, reasonText(*v.out));
+        } else if (v.passedOver) {
+            appendJsonString(out, precedenceText(*v.passedOver));
+        } else {
+            out += "null";
+        }
+        out += R"(,"situacao":)";
+        appendJsonString(out, situationText(v.situation));
+        out += '}';
+    }
+    out += "]}";
+    return out;
 }
 
 }  // namespace
 
-json getPrecoVigente(const MethodContext& call) {
+std::string getPrecoVigenteText(const MethodContext& call) {
     const PriceMoment at = momentOf(call, 3, 4);
-    return explanationJson(explainPrice(call.reads(), at, call.params[2]));
+    return explanationText(explainPrice(call.reads(), at, call.params[2]));
+}
+
+json getPrecoVigente(const MethodContext& call) {
+    return json::parse(getPrecoVigenteText(call));
 }
 
 std::string getPrecosVigentesText(const MethodContext& call) {

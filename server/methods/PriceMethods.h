@@ -8,6 +8,8 @@ namespace server {
 /// GetPrecoVigente(branch, table, product, consumer type, date, "HH:MM"): the price and
 /// why, as an object (period, day, base, price, applied rule, every rule's verdict).
 nlohmann::json getPrecoVigente(const MethodContext& call);
+/// The same answer as JSON text, written without a tree.
+std::string getPrecoVigenteText(const MethodContext& call);
 /// GetPrecosVigentes(branch, table, consumer type, date, "HH:MM"): the price book, a packet
 /// of one row per product the branch sells, in product-code order.
 nlohmann::json getPrecosVigentes(const MethodContext& call);

@@ -1,25 +1,44 @@
 #include "server/methods/RuleRowForms.h"
 
-#include "protocol/ValueCodec.h"
+#include "server/methods/JsonText.h"
 
 namespace server {
 
 nlohmann::json ruleRowJson(const RuleRow& r) {
-    return {{"CDFILIAL", r.branch},
-            {"CDTABEPREC", r.table},
-            {"DTINIVGPREC", wire::toJson(r.periodStart)},
-            {"CDPRODUTO", r.product},
-            {"IDDIA", std::string(1, r.day)},
-            {"CDTIPOCONS", r.consumerType},
-            {"HRINI", r.timeStart},
-            {"HRFIN", r.timeEnd},
-            {"DTINIVALID", wire::toJson(r.validFrom)},
-            {"DTFINVALID", wire::toJson(r.validTo)},
-            {"IDDESCACRE", columnValue(r.adjustment)},
-            {"IDVALPERC", columnValue(r.amountKind)},
-            {"VRPRECDIF", r.amount},
-            {"IDVISUALIZA", columnValue(r.display)},
-            {"DTULTATU", r.updatedAt.empty() ? nlohmann::json() : nlohmann::json(r.updatedAt)}};
+    std::string text;
+    appendRuleRowJson(text, r);
+    return nlohmann::json::parse(text);
+}
+
+// The keys in the order the JSON library keeps them: sorted.
+void appendRuleRowJson(std::string& out, const RuleRow& r) {
+    auto key = [&](std::string_view name) {
+        out += out.back() == '{' ? "\"" : ",\"";
+        out += name;
+        out += "\":";
+    };
+    out += '{';
+    key("CDFILIAL"), appendJsonString(out, r.branch);
+    key("CDPRODUTO"), appendJsonString(out, r.product);
+    key("CDTABEPREC"), appendJsonString(out, r.table);
+    key("CDTIPOCONS"), appendJsonString(out, r.consumerType);
+    key("DTFINVALID"), appendJsonDate(out, r.validTo.iso());
+    key("DTINIVALID"), appendJsonDate(out, r.validFrom.iso());
+    key("DTINIVGPREC"), appendJsonDate(out, r.periodStart.iso());
+    key("DTULTATU");
+    if (r.updatedAt.empty()) {
+        out += "null";
+    } else {
+        appendJsonString(out, r.updatedAt);
+    }
+    key("HRFIN"), appendJsonString(out, r.timeEnd);
+    key("HRINI"), appendJsonString(out, r.timeStart);
+    key("IDDESCACRE"), out += std::to_string(columnValue(r.adjustment));
+    key("IDDIA"), appendJsonString(out, std::string_view(&r.day, 1));
+    key("IDVALPERC"), out += std::to_string(columnValue(r.amountKind));
+    key("IDVISUALIZA"), out += std::to_string(columnValue(r.display));
+    key("VRPRECDIF"), appendJsonNumber(out, r.amount);
+    out += '}';
 }
 
 std::vector<PacketField> ruleFields() {

@@ -12,8 +12,11 @@
 
 namespace server {
 
-/// The 15 PRECDIF columns by name, dates as {"$date"}, DTULTATU as text.
+/// The 15 PRECDIF columns by name, dates as {"$date"}, DTULTATU as text (null when not
+/// set).
 nlohmann::json ruleRowJson(const RuleRow& row);
+/// The same object appended as JSON text, byte for byte the dump of ruleRowJson.
+void appendRuleRowJson(std::string& out, const RuleRow& row);
 /// The packet fields of those 15 columns, in table order.
 std::vector<PacketField> ruleFields();
 /// Adds the 15 cells of row to the builder's current row.

@@ -29,7 +29,7 @@ constexpr MethodRoute routeFor(MethodId id) {
         case MethodId::GetVigencia:
             return {getVigencia, getVigenciaText, true};
         case MethodId::GetPrecoVigente:
-            return {getPrecoVigente, nullptr, true};
+            return {getPrecoVigente, getPrecoVigenteText, true};
         case MethodId::GetPrecosVigentes:
             return {getPrecosVigentes, getPrecosVigentesText};
         case MethodId::GetPrecDif:

@@ -87,8 +87,13 @@ protected:
     json store(const Rule& rule) { return call("SetPrecDif", rule.params()); }
     json priceAt(const std::string& product, const std::string& type, const char* date,
                  const char* time) {
-        return call("GetPrecoVigente",
-                    json::array({"0001", "001", product, type, {{"$date", date}}, time}));
+        const std::string text = service_->callText(
+            "GetPrecoVigente", json::array({"0001", "001", product, type, {{"$date", date}}, time}),
+            server::PriceService::Clock::time_point::max(), {"maria", "caixa-3"});
+        json answer = json::parse(text);
+        // Written without a tree, the answer is still byte for byte its JSON form's dump.
+        EXPECT_EQ(text, wire::dumpJson(answer));
+        return answer;
     }
     int errorCode(const std::string& method, const json& params) {
         try {
