@@ -23,7 +23,7 @@ PriceMoment momentOf(const MethodContext& call, std::size_t typeArg, std::size_t
 // The answer of GetPrecoVigente: the explanation as JSON text, rules as their rows by
 // column; the keys in the order the JSON library keeps them (sorted), so that it is byte
 // for byte the dump of its JSON form.
-std::string explanationText(const PriceExplanation& e) {
+std::string explanationJsonText(const PriceExplanation& e) {
     std::string out;
     out.reserve(512 + 512 * e.verdicts.size());
     auto optionalText = [&](const std::optional<std::string>& value) {
@@ -89,7 +89,7 @@ std::string explanationText(const PriceExplanation& e) {
 
 std::string getPrecoVigenteText(const MethodContext& call) {
     const PriceMoment at = momentOf(call, 3, 4);
-    return explanationText(explainPrice(call.reads(), at, call.params[2]));
+    return explanationJsonText(explainPrice(call.reads(), at, call.params[2]));
 }
 
 json getPrecoVigente(const MethodContext& call) {
