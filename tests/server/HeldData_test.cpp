@@ -12,6 +12,14 @@ using server::HeldData;
 
 constexpr std::size_t kPlenty = std::size_t{1} << 20;
 
+std::vector<server::Branch> branches(std::initializer_list<const char*> codes) {
+    std::vector<server::Branch> out;
+    for (const char* code : codes) {
+        out.emplace_back().code = code;
+    }
+    return out;
+}
+
 server::HeldProduct sold(const std::string& code) {
     server::HeldProduct p;
     p.product = server::PricedProduct{code, "01", "Produto " + code, 9.9};
@@ -22,7 +30,7 @@ server::HeldProduct sold(const std::string& code) {
 // and products A and B of 0101/001 from 2026-01-01 and A of 0202/001.
 void fill(HeldData& held) {
     const auto g = held.generation();
-    held.putBranches({{"0101"}, {"0202"}}, g);
+    held.putBranches(branches({"0101", "0202"}), g);
     held.putPriceTables("0101", {{"0101", "001", "Varejo"}}, g);
     held.putPeriods("0101", "001", {{"0101", "001", "2026-01-01", "2026-12-31"}}, g);
     held.putHolidays({}, g);
@@ -85,9 +93,9 @@ TEST(HeldData, HoldsNothingReadBeforeADropUntrustedOrPastItsBound) {
     held.trust();
     const auto before = held.generation();
     held.apply({Change::ofBranch("0303", ChangeKind::Holidays)});
-    held.putBranches({{"0101"}}, before);  // read before the drop: it may be older
+    held.putBranches(branches({"0101"}), before);  // read before the drop: it may be older
     EXPECT_FALSE(held.branches());
-    held.putBranches({{"0101"}}, held.generation());
+    held.putBranches(branches({"0101"}), held.generation());
     EXPECT_TRUE(held.branches());
     held.distrust();
     EXPECT_EQ(left(held), "--------");
