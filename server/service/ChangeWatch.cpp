@@ -23,6 +23,12 @@ constexpr auto kPruneEvery = 10min;
 ChangeWatch::ChangeWatch(std::unique_ptr<RuleStore> store, ChangeWaiters& waiters, HeldData* held,
                          int keepDays, Log& log)
     : store_(std::move(store)), waiters_(waiters), held_(held), keepDays_(keepDays), log_(log) {
+    // The first look before the first call, so that what it reads is held from the start;
+    // one that fails is made again by the thread.
+    try {
+        scan();
+    } catch (const std::exception&) {
+    }
     thread_ = std::thread([this] { run(); });
 }
 

@@ -185,8 +185,9 @@ protected:
     std::unique_ptr<testdb::TestDatabase> db_;
 };
 
-// A database that stops answering: every caller is told so within its deadline, new TLS
-// connections are still taken, and SIGTERM ends the server within its grace period.
+// A database that stops answering: lookups of what the server holds are answered, every
+// other caller is told so within its deadline, new TLS connections are still taken, and
+// SIGTERM ends the server within its grace period.
 TEST_P(Outage, AHungDatabaseLeavesTheServerReachable) {
     server::initDatabase(db_->url(), true, 20);
     const std::string token = tokenFile();
@@ -232,13 +233,15 @@ TEST_P(Outage, AHungDatabaseLeavesTheServerReachable) {
         ++answered;
         slowest = std::max(slowest, seconds);
         EXPECT_LT(seconds, 6.0) << "call " << i;
-        if (store || GetParam() == Backend::Postgres) {
+        if (store) {
             const std::string text = errorText(answer);
             EXPECT_NE(text.find("o banco de dados não respondeu a tempo"), std::string::npos)
                 << answer->dump();
             EXPECT_EQ(text.find("ERROR"), std::string::npos) << text;
         } else {
-            EXPECT_TRUE(answer->contains("result")) << answer->dump();  // WAL readers go on
+            // The price tables asked for before the hang are held in memory: the lookup
+            // is answered without the database.
+            EXPECT_TRUE(answer->contains("result")) << answer->dump();
         }
     }
     const auto stopping = Clock::now();
