@@ -8,15 +8,12 @@ namespace server {
 
 std::vector<Branch> DataReads::branches(const std::optional<std::string>& code) {
     auto all = held_ ? held_->branches() : nullptr;
-    if (!all) {
-        if (!held_) {
-            return store_.branches(code);
-        }
+    if (!all && held_) {
         held_->putBranches(store_.branches(std::nullopt), seen_);
         all = held_->branches();
-        if (!all) {  // not taken: read again what was asked
-            return store_.branches(code);
-        }
+    }
+    if (!all) {  // nothing held, or what was read not taken: what was asked, from the store
+        return store_.branches(code);
     }
     if (!code) {
         return *all;
