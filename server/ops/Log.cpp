@@ -161,6 +161,9 @@ void Log::emit(LogLevel level, const std::string& fields) {
         ++dropped_;
         return;
     }
+    // An idle writer waits for the first line; one with lines queued already is in its
+    // round and takes this one with them, unless this one cannot wait.
+    const bool idle = queue_.empty() && dropped_ == 0;
     if (dropped_ > 0) {
         queue_.push_back(droppedNote(std::exchange(dropped_, 0)));
         ++accepted_;
@@ -168,6 +171,11 @@ void Log::emit(LogLevel level, const std::string& fields) {
     queuedBytes_ += line.size();
     queue_.push_back(std::move(line));
     ++accepted_;
+    const bool urgent = level <= LogLevel::Warning || queuedBytes_ >= capacity_ / 4;
+    if (!idle && !urgent) {
+        return;
+    }
+    hurry_ = hurry_ || urgent;
     lock.unlock();
     wake_.notify_one();
 }
@@ -180,9 +188,11 @@ void Log::writeOut() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return !queue_.empty() || dropped_ > 0 || stopping_; });
+        wake_.wait_for(lock, kPace, [this] { return hurry_ || stopping_; });
         if (queue_.empty() && dropped_ == 0) {
             break;
         }
+        hurry_ = false;
         std::vector<std::string> batch;
         batch.swap(queue_);
         queuedBytes_ = 0;
@@ -210,6 +220,8 @@ bool Log::flush(std::chrono::milliseconds patience) {
         return writer_ != Writer::Abandoned;
     }
     const std::size_t target = accepted_;
+    hurry_ = true;
+    wake_.notify_one();
     return progress_.wait_for(lock, patience, [&] { return written_ >= target; });
 }
 

@@ -42,9 +42,16 @@ struct LogField {
 /// pipe, a slow journal) stalls no caller. While the queue is full, lines are dropped
 /// and counted; once the writer catches up it writes "event=log-lines-dropped count=N"
 /// where they went missing.
+///
+/// The writer does not wake for every line: a line of information queued behind others
+/// waits for its round, at most kPace later, so that a server answering thousands of
+/// calls a second writes their lines a batch at a time instead of switching to the
+/// writer after each. A warning or an error, a queue a quarter full, flush() and
+/// finish() wake it at once.
 class Log {
 public:
     static constexpr std::size_t kDefaultCapacity = 4 * 1024 * 1024;
+    static constexpr std::chrono::milliseconds kPace{20};
 
     explicit Log(std::ostream& out, LogLevel threshold = LogLevel::Info,
                  std::size_t capacity = kDefaultCapacity);
@@ -92,6 +99,7 @@ private:
     std::size_t accepted_ = 0;  // lines queued so far
     std::size_t written_ = 0;   // of those, written out
     long dropped_ = 0;          // since the writer last took the queue
+    bool hurry_ = false;  // write what is queued now, without waiting for the round
     bool stopping_ = false;
     bool exited_ = false;
     enum class Writer { None, Running, Ended, Abandoned } writer_ = Writer::None;
