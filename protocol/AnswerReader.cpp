@@ -112,11 +112,16 @@ public:
                 ++p_;
                 json object = json::object();
                 if (take('}')) return object;
+                // The server writes an object's names in order, so each goes at the end
+                // of the map at once; a name given twice keeps its last value.
+                auto& members = object.get_ref<json::object_t&>();
                 do {
                     if (peek() != '"') throw NotPlain{};
                     std::string key = string();
                     expect(':');
-                    object[std::move(key)] = tree(depth + 1);
+                    json value = tree(depth + 1);
+                    members.emplace_hint(members.end(), std::move(key), nullptr)->second =
+                        std::move(value);
                 } while (take(','));
                 expect('}');
                 return object;
@@ -486,7 +491,7 @@ Value readResult(Scanner& in, std::string_view line, std::optional<DataPacket>* 
         json object = readPageObject(in, line, page);
         // Without a packet under "rows" the object is what the parser gives; with one, it
         // has two members or a "rows" member, so it is no date or packet either way.
-        if (!page) return fromJson(object);
+        if (!page) return fromJson(std::move(object));
         *rows = std::move(page);
         return object;
     }

@@ -1,6 +1,7 @@
 #include "ValueCodec.h"
 
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 namespace wire {
@@ -181,7 +182,11 @@ DataPacket packetFromJson(const json& j) {
     return packet;
 }
 
-Value fromJson(const json& j) {
+namespace {
+
+// The value a JSON form stands for when it is not the JSON itself (an object or array
+// that stays Json): nullopt then.
+std::optional<Value> convertedValue(const json& j) {
     switch (j.type()) {
         case json::value_t::null:
             return std::monostate{};
@@ -210,10 +215,26 @@ Value fromJson(const json& j) {
             if (isPacketJson(j)) {
                 return packetFromJson(j);
             }
-            return j;
+            return std::nullopt;
         default:
-            return j;
+            return std::nullopt;
     }
+}
+
+}  // namespace
+
+Value fromJson(const json& j) {
+    if (std::optional<Value> value = convertedValue(j)) {
+        return std::move(*value);
+    }
+    return j;
+}
+
+Value fromJson(json&& j) {
+    if (std::optional<Value> value = convertedValue(j)) {
+        return std::move(*value);
+    }
+    return std::move(j);
 }
 
 std::string dumpJson(const json& j) {

@@ -31,6 +31,8 @@ nlohmann::json toJson(const DataPacket& packet);
 /// {"$date"} object a Date, a {"$packet"} object a DataPacket, any other object or array
 /// stays Json. Throws CodecError for a malformed date or packet.
 Value fromJson(const nlohmann::json& json);
+/// The same, taking an object or array over instead of copying it.
+Value fromJson(nlohmann::json&& json);
 
 /// The date of a {"$date":"YYYY-MM-DD"} object; nullopt for anything else, including a
 /// date that does not exist.
