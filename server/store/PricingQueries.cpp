@@ -50,9 +50,9 @@ struct FilterSql {
     }
 };
 
-FilterSql filterSql(const RuleFilter& f) {
-    FilterSql sql;
-    sql.where = " WHERE";
+// Appends the filter's conditions, the first one after " WHERE".
+void addFilter(FilterSql& sql, const RuleFilter& f) {
+    sql.where += " WHERE";
     sql.add(" R.CDFILIAL = {t#}", f.branch);
     sql.add(" AND R.CDTABEPREC = {t#}", f.table);
     if (f.periodStart) {
@@ -73,10 +73,49 @@ FilterSql filterSql(const RuleFilter& f) {
     if (f.validOn) {
         sql.add(" AND R.DTINIVALID <= {d#} AND R.DTFINVALID >= {d#}", f.validOn->iso());
     }
-    return sql;
 }
 
+// A listing of every period reads each period's rules along the key, which holds them by
+// product within the period, and merges them: sorting the rules of every period by product
+// instead would sort them all for every page. Past this many periods the database sorts.
+constexpr std::size_t kMergedPeriods = 32;
+
 }  // namespace
+
+std::vector<RuleFilter> PricingQueries::filterByPeriod(const RuleFilter& filter) {
+    if (filter.periodStart) {
+        return {filter};
+    }
+    // The periods the table's rules are in, one seek along the key each.
+    std::vector<wire::Date> periods;
+    while (periods.size() <= kMergedPeriods) {
+        std::optional<wire::Date> next;
+        const bool first = periods.empty();
+        store_.query(std::string("SELECT {date:MIN(DTINIVGPREC)} FROM PRECDIF WHERE CDFILIAL = {t1}"
+                                 " AND CDTABEPREC = {t2}") +
+                         (first ? "" : " AND DTINIVGPREC > {d3}"),
+                     first ? std::vector<SqlParam>{filter.branch, filter.table}
+                           : std::vector<SqlParam>{filter.branch, filter.table, periods.back().iso()},
+                     [&](const SqlRow& r) {
+                         if (!r.isNull(0)) {
+                             next = dateOf(r.text(0));
+                         }
+                     });
+        if (!next) {
+            break;
+        }
+        periods.push_back(*next);
+    }
+    if (periods.size() > kMergedPeriods) {
+        return {filter};
+    }
+    std::vector<RuleFilter> arms;
+    for (const wire::Date& period : periods) {
+        arms.push_back(filter);
+        arms.back().periodStart = period;
+    }
+    return arms;
+}
 
 std::optional<PricedProduct> PricingQueries::product(const std::string& branch,
                                                      const std::string& table,
@@ -281,31 +320,41 @@ bool PricingQueries::removeHoliday(const std::string& branch, const wire::Date& 
 
 long PricingQueries::countRules(const RuleFilter& filter) {
     long count = 0;
-    const FilterSql sql = filterSql(filter);
-    store_.query("SELECT COUNT(*) FROM PRECDIF R" + sql.where, sql.params,
-                 [&](const SqlRow& r) { count = static_cast<long>(r.integer(0)); });
+    for (const RuleFilter& arm : filterByPeriod(filter)) {
+        FilterSql sql;
+        addFilter(sql, arm);
+        store_.query("SELECT COUNT(*) FROM PRECDIF R" + sql.where, sql.params,
+                     [&](const SqlRow& r) { count += static_cast<long>(r.integer(0)); });
+    }
     return count;
 }
 
 void PricingQueries::listRules(
     const RuleFilter& filter, long offset, long limit,
     const std::function<void(const RuleRow&, std::string_view, std::string_view)>& fn) {
-    FilterSql sql = filterSql(filter);
+    const std::vector<RuleFilter> arms = filterByPeriod(filter);
+    if (arms.empty()) {
+        return;
+    }
+    constexpr std::string_view kOrder =
+        "CDPRODUTO, DTINIVGPREC, IDDIA, CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID";
+    FilterSql sql;
+    for (const RuleFilter& arm : arms) {
+        sql.where += sql.where.empty() ? "SELECT R.* FROM PRECDIF R" : " UNION ALL SELECT R.* FROM PRECDIF R";
+        addFilter(sql, arm);
+    }
     const std::string limitAt = std::to_string(sql.params.size() + 1);
     const std::string offsetAt = std::to_string(sql.params.size() + 2);
     sql.params.emplace_back(std::to_string(limit));
     sql.params.emplace_back(std::to_string(offset));
     RuleRow row;
-    // The product's tree code and name are looked up row by row, so that the rule's own
-    // columns need no table name beside PRECDIF's.
+    // The page is taken first; only its rows have their product's tree code and name
+    // looked up.
     store_.query("SELECT " + std::string(schema::kRuleSelect) +
                      ", (SELECT P.CDARVPROD FROM PRODUTO P WHERE P.CDPRODUTO = R.CDPRODUTO),"
                      " (SELECT P.NMPRODUTO FROM PRODUTO P WHERE P.CDPRODUTO = R.CDPRODUTO)"
-                     " FROM PRECDIF R" +
-                     sql.where +
-                     " ORDER BY R.CDPRODUTO, R.DTINIVGPREC, R.IDDIA, R.CDTIPOCONS, R.HRINI,"
-                     " R.HRFIN, R.DTINIVALID, R.DTFINVALID LIMIT {i" + limitAt + "} OFFSET {i" +
-                     offsetAt + "}",
+                     " FROM (" + sql.where + " ORDER BY " + std::string(kOrder) + " LIMIT {i" +
+                     limitAt + "} OFFSET {i" + offsetAt + "}) R ORDER BY " + std::string(kOrder),
                  sql.params,
                  [&](const SqlRow& r) {
                      readRuleRow(r, 0, row);

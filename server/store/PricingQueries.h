@@ -91,6 +91,10 @@ public:
                                     const std::string& product, long offset, long limit);
 
 private:
+    /// The filter split by period, one filter for each period the table's rules are in,
+    /// in order; the filter itself when it names a period or the table has too many.
+    std::vector<RuleFilter> filterByPeriod(const RuleFilter& filter);
+
     RuleStore& store_;
 };
 

@@ -39,6 +39,7 @@ struct Rule {
     std::string type = "T";
     std::string from = "0001";
     std::string to = "2359";
+    wire::Date period{2026, 1, 1};
     wire::Date validFrom{2026, 1, 1};
     wire::Date validTo{2026, 12, 31};
     bool percentage = false;
@@ -62,6 +63,7 @@ struct Rule {
         r.timeEnd = to;
         r.validFrom = validFrom;
         r.validTo = validTo;
+        r.periodStart = period;
         r.amountKind = percentage ? wire::AmountKind::Percentage : wire::AmountKind::Money;
         r.adjustment = surcharge ? wire::Adjustment::Surcharge : wire::Adjustment::Discount;
         r.amount = amount;
@@ -432,6 +434,38 @@ TEST_P(Pricing, ListingsPageAndFilter) {
     EXPECT_EQ(rows[0][2], "Confraternização Universal");
     EXPECT_EQ(rows[1][0], "0001");
     EXPECT_EQ(rows[1][2], "Aniversário da Cidade");
+}
+
+// Without a period, the rules of every period come in one order, page after page, as the
+// database sorts them: by product, then period, day and the rest of the key.
+TEST_P(Pricing, ListingsOfEveryPeriodComeInOneOrder) {
+    for (const int year : {2027, 2025, 2026}) {
+        Rule rule;
+        rule.period = wire::Date{year, 1, 1};
+        rule.validFrom = wire::Date{year, 3, 1};
+        rule.validTo = wire::Date{year, 3, 31};
+        rule.products = {year == 2026 ? "0000000001" : "0000000002", "0000000003"};
+        rule.days = {wire::DayBox::Monday, wire::DayBox::Saturday};
+        store(rule);
+    }
+    for (const std::string first : {"", "0000000002"}) {
+        const auto expected = db_->query(
+            "SELECT CDPRODUTO, DTINIVGPREC, IDDIA FROM PRECDIF WHERE CDPRODUTO >= '" + first +
+            "' ORDER BY CDPRODUTO, DTINIVGPREC, IDDIA");
+        ASSERT_GE(expected.size(), 8u);
+        for (const long limit : {1L, 3L, 5L, 100L}) {
+            std::vector<std::vector<std::string>> listed;
+            for (long offset = 0; offset < static_cast<long>(expected.size()); offset += limit) {
+                const json page = call("GetPrecDif", json::array({"0001", "001", nullptr, first, "",
+                                                                  "", "", nullptr, offset, limit}));
+                EXPECT_EQ(page["total"], expected.size());
+                for (const json& row : page["rows"]["$packet"]["rows"]) {
+                    listed.push_back({row[3], row[2]["$date"], row[4]});
+                }
+            }
+            EXPECT_EQ(listed, expected) << "from '" << first << "', pages of " << limit;
+        }
+    }
 }
 
 TEST_P(Pricing, HolidaysAreKeptFromTheCommandLineAndAnImportIsAllOrNothing) {
