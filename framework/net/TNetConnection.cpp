@@ -44,6 +44,7 @@ struct TNetConnection::Impl {
     bool lastCallTimedOut = false;
     long long nextId = 1;
     std::vector<char> readBuffer = std::vector<char>(64 * 1024);  // one read's bytes
+    std::string answerLine;  // the last answer, its room kept for the next
 
     asio::ip::tcp::socket& socket() { return stream->next_layer(); }
 
@@ -221,10 +222,18 @@ struct TNetConnection::Impl {
         return bytes;
     }
 
-    // Sends one line and reads the one answer line; a transport failure or the end of the
-    // time gives nullopt with `failure` or `late` set.
-    std::optional<std::string> exchange(const std::string& line, Clock::time_point deadline,
-                                        std::string& failure, bool& late) {
+    // A page or a price book leaves a line of megabytes: its room is given back once read,
+    // as a lookup's is kept.
+    void keepAnswerRoomSmall() {
+        if (answerLine.capacity() > readBuffer.size()) {
+            std::string().swap(answerLine);
+        }
+    }
+
+    // Sends one line and reads the one answer line (valid until the next exchange); a
+    // transport failure or the end of the time gives nullopt with `failure` or `late` set.
+    std::optional<std::string_view> exchange(const std::string& line, Clock::time_point deadline,
+                                             std::string& failure, bool& late) {
         if (!send(line, deadline, failure, late)) {
             return std::nullopt;
         }
@@ -234,8 +243,18 @@ struct TNetConnection::Impl {
             if (!bytes) {
                 return std::nullopt;
             }
-            std::vector<wire::Frame> frames =
-                framer.feed(std::string_view(readBuffer.data(), *bytes));
+            const std::string_view got(readBuffer.data(), *bytes);
+            if (framer.pending() == 0 && got.find('\n') == got.size() - 1 &&
+                got.size() - 1 <= kAnswerLimit) {
+                // The whole answer in one read, as nearly always: copied into the line
+                // kept from call to call, whose room is used again, not through the framer.
+                answerLine.assign(got.data(), got.size() - 1);
+                if (!answerLine.empty() && answerLine.back() == '\r') {
+                    answerLine.pop_back();
+                }
+                return std::string_view(answerLine);
+            }
+            std::vector<wire::Frame> frames = framer.feed(got);
             if (frames.empty()) {
                 continue;
             }
@@ -249,7 +268,8 @@ struct TNetConnection::Impl {
             if (frames.size() > 1 || framer.pending() > 0) {
                 close();
             }
-            return std::move(frames.front().text);
+            answerLine = std::move(frames.front().text);
+            return std::string_view(answerLine);
         }
     }
 };
@@ -412,6 +432,7 @@ wire::CallResult TNetConnection::Call(const std::string& method,
                                  " foi interrompida: " + failure);
     }
     wire::CallResult result = wire::readAnswer(*answer, id, rows);
+    impl_->keepAnswerRoomSmall();
     if (!result.ok && result.errorCode == wire::rpc::kParseError) {
         // The server could not read our line, or we could not read its answer: either
         // way the stream is out of step, and the next call starts on a fresh one.

@@ -1,6 +1,8 @@
 // The screen's connection against servers that answer wrongly, late or not at all, and
 // against a server that asks for a token or speaks TLS.
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -18,11 +20,14 @@ namespace {
 using wire::Value;
 
 // A one-connection server on loopback that answers the first line it reads with the
-// given bytes, then waits for the client to hang up.
+// given bytes (in that many pieces, a pause between them), then waits for the client to
+// hang up.
 class ScriptedServer {
 public:
-    explicit ScriptedServer(std::string reply)
-        : acceptor_(io_, {asio::ip::make_address("127.0.0.1"), 0}), reply_(std::move(reply)) {
+    explicit ScriptedServer(std::string reply, std::size_t pieces = 1)
+        : acceptor_(io_, {asio::ip::make_address("127.0.0.1"), 0}),
+          reply_(std::move(reply)),
+          pieces_(pieces) {
         thread_ = std::thread([this] { serve(); });
     }
     ~ScriptedServer() {
@@ -42,8 +47,13 @@ private:
         }
         std::string in;
         asio::read_until(socket, asio::dynamic_buffer(in), '\n', error);
-        if (!reply_.empty()) {
-            asio::write(socket, asio::buffer(reply_), error);
+        const std::size_t piece = reply_.size() / pieces_ + 1;
+        for (std::size_t at = 0; at < reply_.size() && !error; at += piece) {
+            if (at > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            asio::write(socket, asio::buffer(reply_.data() + at, std::min(piece, reply_.size() - at)),
+                        error);
         }
         if (reply_.find("CLOSE") != std::string::npos) {
             return;
@@ -57,6 +67,7 @@ private:
     asio::io_context io_;
     asio::ip::tcp::acceptor acceptor_;
     std::string reply_;
+    std::size_t pieces_;
     std::thread thread_;
 };
 
@@ -153,6 +164,34 @@ TEST(ExtraAnswer, AnAnswerFollowedByMoreIsTakenButTheConnectionIsDropped) {
     const auto result = net.Call("GetTabePrec", {Value{std::string("0001")}});
     ASSERT_TRUE(result.ok) << result.errorMessage;
     EXPECT_FALSE(net.Connected());
+}
+
+// However an answer comes (whole, in pieces, ended by CRLF, longer than one read), the
+// call gives the same value, and the connection stays open for the next.
+TEST(AnswerReading, AnAnswerIsTheSameHoweverItComes) {
+    struct Case {
+        std::size_t size;
+        std::size_t pieces;
+        const char* end;
+    };
+    for (const Case c : {Case{10, 1, "\n"}, Case{10, 1, "\r\n"}, Case{3000, 3, "\n"},
+                         Case{3000, 1, "\r\n"}, Case{200000, 1, "\n"}, Case{200000, 4, "\r\n"}}) {
+        const std::string text(c.size, 'x');
+        ScriptedServer server(R"({"jsonrpc":"2.0","id":1,"result":")" + text + "\"}" + c.end,
+                              c.pieces);
+        vol::Form form{vol::Application::instance(), "frmTeste"};
+        vol::TNetConnection net{form, "netTabePreco"};
+        net.ThrowException = false;
+        net.OnBeforeConnect = [&](vol::Component&) {
+            net.Host = "127.0.0.1";
+            net.Port = server.port();
+        };
+        const auto result = net.Call("GetTabePrec", {Value{std::string("0001")}});
+        ASSERT_TRUE(result.ok) << result.errorMessage;
+        EXPECT_EQ(std::get<std::string>(result.value), text)
+            << c.size << " bytes in " << c.pieces << " pieces";
+        EXPECT_TRUE(net.Connected());
+    }
 }
 
 const std::string kToken = "a-long-shared-secret-0123456789";
