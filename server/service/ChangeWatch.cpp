@@ -38,6 +38,9 @@ ChangeWatch::~ChangeWatch() {
         stopping_ = true;
     }
     stopped_.notify_all();
+    // A read that waits for a database locked by someone else would hold the stop for
+    // the whole wait: it is cut short.
+    store_->interrupt();
     thread_.join();
 }
 
@@ -130,6 +133,9 @@ void ChangeWatch::run() {
                 scan();
             }
         } catch (const std::exception& e) {
+            if (std::lock_guard lock(mutex_); stopping_) {
+                return;  // cut short by the stop: nothing failed
+            }
             log_.event(LogLevel::Warning, "change-watch-failed", {{"error", e.what()}});
             if (held_ != nullptr) {
                 // What is held may miss a change from now on: nothing is answered from it
