@@ -92,10 +92,6 @@ std::string getPrecoVigenteText(const MethodContext& call) {
     return explanationJsonText(explainPrice(call.reads(), at, call.params[2]));
 }
 
-json getPrecoVigente(const MethodContext& call) {
-    return json::parse(getPrecoVigenteText(call));
-}
-
 std::string getPrecosVigentesText(const MethodContext& call) {
     const PriceMoment at = momentOf(call, 2, 3);
     PacketBuilder packet({{"CDPRODUTO", CellType::Text, 10}, {"CDARVPROD", CellType::Text, 20},
@@ -138,10 +134,6 @@ std::string getPrecosVigentesText(const MethodContext& call) {
     return packet.takeText();
 }
 
-json getPrecosVigentes(const MethodContext& call) {
-    return json::parse(getPrecosVigentesText(call));
-}
-
 std::string getFeriadoText(const MethodContext& call) {
     const std::string branch = call.params[0];
     const long long year = call.params[1];
@@ -160,10 +152,6 @@ std::string getFeriadoText(const MethodContext& call) {
         packet.row().text(h.branch).date(h.date.iso()).text(h.name);
     }
     return packet.takeText();
-}
-
-json getFeriado(const MethodContext& call) {
-    return json::parse(getFeriadoText(call));
 }
 
 }  // namespace server

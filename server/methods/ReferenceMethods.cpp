@@ -35,10 +35,6 @@ std::string getFilialText(const MethodContext& call) {
     return packet.takeText();
 }
 
-json getFilial(const MethodContext& call) {
-    return json::parse(getFilialText(call));
-}
-
 std::string getTabePrecText(const MethodContext& call) {
     const std::string& branch = call.params[0].get_ref<const std::string&>();
     PacketBuilder packet({field("CDFILIAL", 4), field("CDTABEPREC", 3), field("NMTABEPREC", 20)});
@@ -46,10 +42,6 @@ std::string getTabePrecText(const MethodContext& call) {
         packet.row().text(t.branch).text(t.code).text(t.name);
     }
     return packet.takeText();
-}
-
-json getTabePrec(const MethodContext& call) {
-    return json::parse(getTabePrecText(call));
 }
 
 std::string getVigenciaText(const MethodContext& call) {
@@ -90,10 +82,6 @@ std::string getVigenciaText(const MethodContext& call) {
         packet.row().text(pattern->format(*from)).text(pattern->format(*to));
     }
     return packet.takeText();
-}
-
-json getVigencia(const MethodContext& call) {
-    return json::parse(getVigenciaText(call));
 }
 
 }  // namespace server

@@ -23,15 +23,15 @@ constexpr MethodRoute routeFor(MethodId id) {
         case MethodId::SimPrecDif:
             return {simPrecDif};
         case MethodId::GetFilial:
-            return {getFilial, getFilialText, true};
+            return {nullptr, getFilialText, true};
         case MethodId::GetTabePrec:
-            return {getTabePrec, getTabePrecText, true};
+            return {nullptr, getTabePrecText, true};
         case MethodId::GetVigencia:
-            return {getVigencia, getVigenciaText, true};
+            return {nullptr, getVigenciaText, true};
         case MethodId::GetPrecoVigente:
-            return {getPrecoVigente, getPrecoVigenteText, true};
+            return {nullptr, getPrecoVigenteText, true};
         case MethodId::GetPrecosVigentes:
-            return {getPrecosVigentes, getPrecosVigentesText};
+            return {nullptr, getPrecosVigentesText};
         case MethodId::GetPrecDif:
             return {getPrecDif};
         case MethodId::DelPrecDif:
@@ -39,7 +39,7 @@ constexpr MethodRoute routeFor(MethodId id) {
         case MethodId::GetPrecDifHist:
             return {getPrecDifHist};
         case MethodId::GetFeriado:
-            return {getFeriado, getFeriadoText, true};
+            return {nullptr, getFeriadoText, true};
         case MethodId::GetAlteracoes:
             return {getAlteracoes};
         case MethodId::GetDadosPreco:

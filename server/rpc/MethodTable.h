@@ -8,9 +8,11 @@ namespace server {
 
 /// The handlers of one method.
 struct MethodRoute {
+    /// The answer as a JSON tree; nullptr for the methods written as text.
     MethodHandler handler = nullptr;
-    /// The answer written as JSON text, for the methods whose answer is large; nullptr
-    /// for the others, whose text is the dump of handler's answer.
+    /// The answer written as JSON text without a tree (the reading methods the screens
+    /// and tills call most); nullptr for the others, whose text is the dump of handler's
+    /// answer.
     TextMethodHandler text = nullptr;
     /// Whether its answer may come from what the server holds in memory alone.
     bool held = false;

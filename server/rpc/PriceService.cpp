@@ -58,7 +58,8 @@ json PriceService::callChecked(const wire::MethodDescription& method, const json
     const MethodRoute& route = methodRoute(method.id);
     json result;
     guarded(method, deadline, caller, [&](RuleStore& store) {
-        result = route.handler(MethodContext{store, params});
+        const MethodContext context{store, params};
+        result = route.text != nullptr ? json::parse(route.text(context)) : route.handler(context);
     });
     return result;
 }
