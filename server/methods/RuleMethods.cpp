@@ -130,13 +130,12 @@ json getPrecDif(const MethodContext& call) {
     fields.push_back({"CDARVPROD", CellType::Text, 20});
     fields.push_back({"NMPRODUTO", CellType::Text, 50});
     PacketBuilder packet(std::move(fields));
-    const long total = queries.countRules(filter);
-    queries.listRules(filter, offset, limit,
-                      [&](const RuleRow& row, std::string_view tree, std::string_view name) {
-                          packet.row();
-                          appendRuleCells(packet, row);
-                          packet.text(tree).text(name);
-                      });
+    const long total = queries.listRules(
+        filter, offset, limit, [&](const RuleRow& row, std::string_view tree, std::string_view name) {
+            packet.row();
+            appendRuleCells(packet, row);
+            packet.text(tree).text(name);
+        });
     return json{{"total", total}, {"rows", packet.take()}};
 }
 

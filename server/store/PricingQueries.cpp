@@ -86,17 +86,14 @@ std::vector<RuleFilter> PricingQueries::filterByPeriod(const RuleFilter& filter)
     if (filter.periodStart) {
         return {filter};
     }
-    // The periods the table's rules are in, one seek along the key each.
+    // The periods the table's rules are in, each the first one after the one before: one
+    // seek along the key each.
     std::vector<wire::Date> periods;
-    while (periods.size() <= kMergedPeriods) {
+    for (wire::Date after{1, 1, 1}; periods.size() <= kMergedPeriods;) {
         std::optional<wire::Date> next;
-        const bool first = periods.empty();
-        store_.query(std::string("SELECT {date:MIN(DTINIVGPREC)} FROM PRECDIF WHERE CDFILIAL = {t1}"
-                                 " AND CDTABEPREC = {t2}") +
-                         (first ? "" : " AND DTINIVGPREC > {d3}"),
-                     first ? std::vector<SqlParam>{filter.branch, filter.table}
-                           : std::vector<SqlParam>{filter.branch, filter.table, periods.back().iso()},
-                     [&](const SqlRow& r) {
+        store_.query("SELECT {date:MIN(DTINIVGPREC)} FROM PRECDIF WHERE CDFILIAL = {t1}"
+                     " AND CDTABEPREC = {t2} AND DTINIVGPREC > {d3}",
+                     {filter.branch, filter.table, after.iso()}, [&](const SqlRow& r) {
                          if (!r.isNull(0)) {
                              next = dateOf(r.text(0));
                          }
@@ -105,6 +102,7 @@ std::vector<RuleFilter> PricingQueries::filterByPeriod(const RuleFilter& filter)
             break;
         }
         periods.push_back(*next);
+        after = *next;
     }
     if (periods.size() > kMergedPeriods) {
         return {filter};
@@ -318,23 +316,19 @@ bool PricingQueries::removeHoliday(const std::string& branch, const wire::Date& 
     return removed > 0;
 }
 
-long PricingQueries::countRules(const RuleFilter& filter) {
-    long count = 0;
-    for (const RuleFilter& arm : filterByPeriod(filter)) {
-        FilterSql sql;
-        addFilter(sql, arm);
-        store_.query("SELECT COUNT(*) FROM PRECDIF R" + sql.where, sql.params,
-                     [&](const SqlRow& r) { count += static_cast<long>(r.integer(0)); });
-    }
-    return count;
-}
-
-void PricingQueries::listRules(
+long PricingQueries::listRules(
     const RuleFilter& filter, long offset, long limit,
     const std::function<void(const RuleRow&, std::string_view, std::string_view)>& fn) {
     const std::vector<RuleFilter> arms = filterByPeriod(filter);
     if (arms.empty()) {
-        return;
+        return 0;
+    }
+    long total = 0;
+    for (const RuleFilter& arm : arms) {
+        FilterSql sql;
+        addFilter(sql, arm);
+        store_.query("SELECT COUNT(*) FROM PRECDIF R" + sql.where, sql.params,
+                     [&](const SqlRow& r) { total += static_cast<long>(r.integer(0)); });
     }
     constexpr std::string_view kOrder =
         "CDPRODUTO, DTINIVGPREC, IDDIA, CDTIPOCONS, HRINI, HRFIN, DTINIVALID, DTFINVALID";
@@ -361,6 +355,7 @@ void PricingQueries::listRules(
                      fn(row, r.text(15), r.text(16));
                  },
                  SqlRows::Many);
+    return total;
 }
 
 long PricingQueries::removeRules(const std::vector<RuleRow>& keys) {

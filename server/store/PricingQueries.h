@@ -71,12 +71,10 @@ public:
     /// Removes a holiday; false when there was none.
     bool removeHoliday(const std::string& branch, const wire::Date& date);
 
-    /// How many stored rules the filter takes.
-    long countRules(const RuleFilter& filter);
-    /// The filter's rules from `offset` on, at most `limit`, in the listing's order
-    /// (product, period, day, consumer type, window, validity), each with its product's
-    /// tree code and name.
-    void listRules(const RuleFilter& filter, long offset, long limit,
+    /// How many stored rules the filter takes; hands fn those from `offset` on, at most
+    /// `limit`, in the listing's order (product, period, day, consumer type, window,
+    /// validity), each with its product's tree code and name.
+    long listRules(const RuleFilter& filter, long offset, long limit,
                    const std::function<void(const RuleRow&, std::string_view treeCode,
                                             std::string_view name)>& fn);
     /// Removes these rows (keys) in one transaction, each copied into the history first as
