@@ -40,6 +40,28 @@ std::string resultLine(const nlohmann::json& id, std::string resultText) {
     return resultText;
 }
 
+// A read answered with its result's text: logged, and its answer line unless it was a
+// notification.
+std::optional<std::string> answeredRead(CallLog& log, const Call& call, const Session& session,
+                                        std::string text) {
+    log.succeeded(call, session, nlohmann::json());
+    if (call.notification) {
+        return std::nullopt;
+    }
+    return resultLine(call.id, std::move(text));
+}
+
+// A call refused with the wire's error: logged, and its answer line unless it was a
+// notification.
+std::optional<std::string> refusedCall(CallLog& log, const Call& call, const Session& session,
+                                       const wire::RpcError& e) {
+    log.failed(call.method->name, session, call.arrived, e.what());
+    if (call.notification) {
+        return std::nullopt;
+    }
+    return wire::encodeError(call.id, e.code(), e.what());
+}
+
 std::string internalError(const std::string& occurrence) {
     return "Erro interno do servidor. Ocorrência " + occurrence + " no registro do servidor.";
 }
@@ -146,23 +168,15 @@ std::optional<std::string> Dispatcher::complete(const Call& call, const Session&
         }
         // A read's answer may be a price book of a hundred thousand rows: the service
         // writes it as text, never as a tree.
-        std::string text =
-            reads_.callTextChecked(*call.method, call.params, call.deadline, callerOf(call));
-        log_.succeeded(call, session, nlohmann::json());
-        if (call.notification) {
-            return std::nullopt;
-        }
-        return resultLine(call.id, std::move(text));
+        return answeredRead(
+            log_, call, session,
+            reads_.callTextChecked(*call.method, call.params, call.deadline, callerOf(call)));
     } catch (const StoreCallError& e) {
         // The screen is told what failed in its own words; the database's text and
         // statement go to the log under a number the administrator can look up.
         return failedInside(call, session, e.detail(), true, e.what());
     } catch (const wire::RpcError& e) {
-        log_.failed(call.method->name, session, call.arrived, e.what());
-        if (call.notification) {
-            return std::nullopt;
-        }
-        return wire::encodeError(call.id, e.code(), e.what());
+        return refusedCall(log_, call, session, e);
     } catch (const std::exception& e) {
         return failedInside(call, session, e.what(), false, "Erro interno do servidor.");
     }
@@ -175,18 +189,13 @@ bool Dispatcher::answerHeld(const Step& step, const Session& session,
     }
     const Call& call = *step.call;
     try {
-        const auto text = reads_.answerHeld(*call.method, call.params);
+        auto text = reads_.answerHeld(*call.method, call.params);
         if (!text) {
             return false;
         }
-        log_.succeeded(call, session, nlohmann::json());
-        line = call.notification ? std::nullopt
-                                 : std::optional<std::string>(resultLine(call.id, *text));
+        line = answeredRead(log_, call, session, std::move(*text));
     } catch (const wire::RpcError& e) {
-        log_.failed(call.method->name, session, call.arrived, e.what());
-        line = call.notification ? std::nullopt
-                                 : std::optional<std::string>(
-                                       wire::encodeError(call.id, e.code(), e.what()));
+        line = refusedCall(log_, call, session, e);
     } catch (const std::exception&) {
         return false;  // the database's run of it tells what went wrong
     }
@@ -199,13 +208,10 @@ Completion Dispatcher::completeOrPark(Call call, const Session& session, bool ma
     const Clock::time_point now = Clock::now();
     call.deadline = now + lookupTimeout_;
     try {
-        std::string text = reads_.callTextChecked(*call.method, call.params, call.deadline,
-                                                  callerOf(call), mayPark && now < until);
-        log_.succeeded(call, session, nlohmann::json());
-        if (call.notification) {
-            return {};
-        }
-        return {resultLine(call.id, std::move(text)), std::nullopt};
+        return {answeredRead(log_, call, session,
+                             reads_.callTextChecked(*call.method, call.params, call.deadline,
+                                                    callerOf(call), mayPark && now < until)),
+                std::nullopt};
     } catch (const NothingNewYet& e) {
         std::string branch = e.branch();
         const long long seen = e.seen();

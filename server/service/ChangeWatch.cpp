@@ -64,10 +64,7 @@ void ChangeWatch::scan() {
         // More than is worth reading row by row, or rows removed before they were read
         // (numbers have no gaps): the waiters hear of their branches, and everything held
         // goes.
-        if (held_ != nullptr) {
-            held_->distrust();
-            heldTrusted_ = false;
-        }
+        distrustHeld();
         for (const auto& [branch, last] : log.branchesSince(scanned_)) {
             waiters_.changed({branch}, last);
             scanned_ = std::max(scanned_, last);
@@ -76,6 +73,13 @@ void ChangeWatch::scan() {
     if (held_ != nullptr && !heldTrusted_) {
         held_->trust();
         heldTrusted_ = true;
+    }
+}
+
+void ChangeWatch::distrustHeld() {
+    if (held_ != nullptr) {
+        held_->distrust();
+        heldTrusted_ = false;
     }
 }
 
@@ -137,12 +141,8 @@ void ChangeWatch::run() {
                 return;  // cut short by the stop: nothing failed
             }
             log_.event(LogLevel::Warning, "change-watch-failed", {{"error", e.what()}});
-            if (held_ != nullptr) {
-                // What is held may miss a change from now on: nothing is answered from it
-                // until the log is read again.
-                held_->distrust();
-                heldTrusted_ = false;
-            }
+            // What is held may miss a change from now on.
+            distrustHeld();
             std::unique_lock lock(mutex_);
             stopped_.wait_for(lock, 1s, [&] { return stopping_; });
         }

@@ -47,6 +47,8 @@ private:
     /// drops what is held of what they touch; false, doing nothing, when they are too many
     /// or some were removed before they were read.
     bool follow(ChangeLogQueries& log);
+    /// Nothing is answered from what is held until the change log is read again.
+    void distrustHeld();
 
     std::unique_ptr<RuleStore> store_;
     ChangeWaiters& waiters_;
